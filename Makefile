@@ -1,0 +1,38 @@
+# Thin wrapper around CMake. `make demo` and `make test` work on a fresh Debian 12 machine.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup build demo test bench fuzz clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+$(BUILD)/CMakeCache.txt: | setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	$(BUILD)/src/app/mixed --data examples/sleep.csv examples/sleep.cmd --html $(BUILD)/demo.html --json $(BUILD)/demo.json
+	@echo
+	@echo "HTML report: $(BUILD)/demo.html   JSON: $(BUILD)/demo.json"
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: setup
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMIXED_TESTS=OFF -DMIXED_BENCH=ON
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	bench/run.sh $(BUILD)-bench
+
+fuzz: setup
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIXED_TESTS=OFF -DMIXED_FUZZ=ON
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	@echo "Fuzzers: $(BUILD)-fuzz/fuzz/fuzz_commands and $(BUILD)-fuzz/fuzz/fuzz_csv (run with -max_total_time=N)"
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz

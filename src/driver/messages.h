@@ -1,0 +1,46 @@
+// The message catalogues: mxmess issues the numbered messages 1 to 118,
+// mxspwn the split-aware warnings 1000 to 1009, and issue() the list-valued
+// messages that stages build themselves.  Every message reaches the output as
+// a Text whose template is the catalogue text, exactly as written there; an
+// error-severity message sets the engine error flag.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "host/output.h"
+#include "host/text.h"
+
+namespace mixed::driver {
+
+// Message class: 3 for the catalogue messages the subcommand parsers raise, 2
+// for every other message.
+inline constexpr int kSyntaxClass = 3;
+inline constexpr int kOtherClass = 2;
+
+// The catalogue text of message `number` (1..118), or "" when there is none.
+std::string_view mxmess_text(int number);
+
+// The plain (split == false) or split text of warning `number` (1000..1009),
+// or "" when there is none.
+std::string_view mxspwn_text(int number, bool split);
+
+// mxmess: issues message `number`; `token` fills ^1 when the text has one
+// (message 117 takes 255 as ^1 and the token as ^2).  Numbers outside the
+// catalogue issue nothing.
+void mxmess(host::Output& out, int number, int msg_class, host::Severity severity,
+            std::string_view token = {});
+
+// mxspwn: issues split-aware warning `number`, with the split list when the
+// data are split.
+void mxspwn(host::Output& out, int number, int msg_class = kOtherClass,
+            host::Severity severity = host::Severity::Warning);
+
+// A message built outside the catalogues (list-valued texts and the like).
+void issue(host::Output& out, host::Severity severity, host::Text text, int msg_class = kOtherClass);
+
+// A one-item list "[:^1:]1" parameter holding `items` (for effect names) or a
+// "[%1:, ^1:]1" list of variable names: each item is one group of one text.
+std::vector<host::TextGroup> one_per_group(const std::vector<host::Text>& items);
+
+}  // namespace mixed::driver

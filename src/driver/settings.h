@@ -1,0 +1,277 @@
+// MixSettings: the procedure's one record of settings, model specification,
+// per-group counts and results for one MIXED command.
+//
+// The driver owns one MixSettings per command and passes it by reference to
+// every stage.  The command settings take their defaults on construction; each
+// subcommand parser resets its own fields on entry, so the last occurrence of a
+// subcommand wins.  Fields marked "per group" are reset by reset_group() before
+// every split group; the parse-time model specification is never touched by it.
+//
+// Counts are plain integers; dictionary indices are 0-based; positions in the
+// lists of the model (factor list, covariate list, effects, columns) are 0-based
+// in code.  Effect rows keep the cell values the syntax defines: a factor cell
+// is 0 (absent), 1, or k > 1 (nested within k-1 later parts); a covariate cell
+// is 0, its power m, or -m when written before the first nesting operator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/bitset.h"
+#include "host/text.h"
+
+namespace mixed::host {
+class WorkFile;
+}
+namespace mixed::estimate {
+struct Fit;  // estimation's per-group blocks (per-subject cross products, G blocks)
+}
+
+namespace mixed::driver {
+
+// Covariance type codes (cvtype).  The COVTYPE keyword table gives 1..17;
+// VC becomes 18 on RANDOM and 19 on REPEATED.
+enum CovType : int {
+  ARMA11 = 1, AD1 = 2, AR1 = 3, ARH1 = 4, CS = 5, CSH = 6, CSR = 7, DIAG = 8, FA1 = 9,
+  FAH1 = 10, HF = 11, ID = 12, TP = 13, TPH = 14, UN = 15, UNR = 16, VC_PARSE = 17,
+  VC = 18, VC_REPEATED = 19,
+};
+
+// A table of effect rows, nfactr factor cells then ncovar covariate cells each.
+struct EffectTable {
+  int width = 0;            // nfactr + ncovar
+  std::vector<int> cells;   // rows one after another
+
+  std::size_t rows() const { return width == 0 ? cells.size() : cells.size() / width; }
+  std::span<int> row(std::size_t r) { return {cells.data() + r * width, static_cast<std::size_t>(width)}; }
+  std::span<const int> row(std::size_t r) const {
+    return {cells.data() + r * width, static_cast<std::size_t>(width)};
+  }
+  void add_row(std::span<const int> r) { cells.insert(cells.end(), r.begin(), r.end()); }
+  void clear() { cells.clear(); }
+};
+
+// One RANDOM subcommand as read.
+struct RandomSubcommand {
+  EffectTable effects;
+  std::vector<std::size_t> subjects;  // dictionary indices, as written, duplicates dropped
+  int cvtype = VC;
+  bool covtype_written = false;
+};
+
+// One classification variable (factors, REPEATED variables and subject
+// variables, without duplicates): its dictionary index and its 1-based place in
+// each list where it occurs (0 where it does not).
+struct ClassVar {
+  std::size_t var = 0;
+  int width = 0;           // string width, 0 numeric
+  int random_subject = 0;  // place in the RANDOM subject list (ptsubv)
+  int repeated_subject = 0;// place in the REPEATED SUBJECT list
+  int repeated = 0;        // place in the REPEATED variable list
+  int factor = 0;          // place in the factor list
+};
+
+// The sorted levels of one classification variable in a split group, with the
+// summed case weights of the valid cases that have them.
+struct Levels {
+  bool numeric = true;
+  std::vector<double> numbers;
+  std::vector<std::string> strings;  // trailing blanks removed
+  std::vector<double> weights;
+  std::size_t size() const { return numeric ? numbers.size() : strings.size(); }
+};
+
+// One TEST subcommand as stored by its parser.
+struct TestRecord {
+  bool all_form = false;
+  int rows = 0;                        // q
+  int nfix = 0, nran = 0;              // ALL form: fixed and random values per row
+  std::vector<int> fixed_counts;       // effect form: values given per FIXED term (0 = none)
+  std::vector<int> random_counts;      // effect form: values given per random effect
+  // The coefficients, one vector per row, each already divided by its DIVISOR.
+  // ALL form: nfix fixed values then nran random values.  Effect form: for
+  // every FIXED term in order its fixed_counts[t] values (zeros where the row
+  // does not name it), then every random effect's random_counts[e] values.
+  std::vector<std::vector<double>> values;
+  std::string label;                   // empty: no label
+  std::vector<double> hypothesised;    // empty: none
+};
+
+// One EMMEANS subcommand as stored by its parser.
+struct EmmeansRecord {
+  int table_kind = 0;                 // 0 no TABLES, 1 OVERALL, 2 a list of factors
+  std::vector<int> factors;           // TABLES factors: 0-based places in the factor list
+  int compare = 0;                    // 1-based place of the COMPARE factor in `factors`; 0 none
+  std::vector<int> cov_mode;          // per covariate: 0 not given, 1 MEAN, -1 a value
+  std::vector<double> cov_value;      // per covariate: the value (SYSMIS until given)
+  int adjust = 0;                     // 1 LSD (and NONE), 2 BONFERRONI, 3 SIDAK; 0 not given
+  int refcat_kind = 0;                // 0 none, 1 numeric, 2 string, 3 FIRST, 4 LAST
+  double refcat_value = 0.0;          // kind 1
+  std::string refcat_string;          // kind 2
+};
+
+// The hypothesis matrix of one fixed term (Type I or Type III).
+struct TermHypothesis {
+  int df = 0;                          // numerator df: rows of L
+  std::vector<double> L;               // df rows of fdmncl reals
+};
+
+struct MixSettings {
+  MixSettings();
+
+  // ---- Command settings (CRITERIA, METHOD, MISSING, PRINT, REGWGT, OUTFILE) ----
+  double cinval = 95.0;
+  std::string cintxt = "95";
+  double hcnval = 0.0;
+  int hcntyp = 1;              // 1 ABSOLUTE, 2 RELATIVE
+  double lcnval = 0.0;
+  int lcntyp = 1;
+  double pcnval = 1.0e-6;
+  int pcntyp = 1;
+  int mxiter = 100;
+  int mxstep = 10;
+  int nscore = 1;
+  double sngtol = 1.0e-12;
+  bool qgroup = false;         // SUBJECTS(GROUPED)
+  int method = 2;              // 1 ML, 2 REML
+  bool qinclu = false;         // MISSING INCLUDE
+  std::optional<std::size_t> wgtvar;  // REGWGT variable
+  bool prcorb = false, prcovb = false, prcps = false, prdesc = false, prg = false,
+       prhist = false, prlmat = false, prr = false, prsolu = false, prtcov = false;
+  int histn = 1;
+  int ioutfl = 0;              // 0 none, 1 FXPARAMETER, 2 FXMODEL
+  std::string outfnm;          // OUTFILE file specification
+  int sstype = 3;
+  bool qintcp = true;
+
+  // SAVE: keyword codes (1 FIXPRED .. 7 DFPRED) in written order, and the
+  // written names ("" when none).
+  std::vector<int> save_keywords;
+  std::vector<std::string> save_names;
+  int nsavtv() const { return static_cast<int>(save_keywords.size()); }
+
+  std::vector<TestRecord> tests;      // ntests = tests.size()
+  std::vector<EmmeansRecord> emmeans; // nemmns = emmeans.size()
+  int ntests() const { return static_cast<int>(tests.size()); }
+  int nemmns() const { return static_cast<int>(emmeans.size()); }
+
+  // ---- Model specification (parse time) ----
+  std::size_t depvar = 0;
+  std::vector<std::size_t> factors;     // ptfact: dictionary indices, nfactr = size
+  std::vector<std::size_t> covariates;  // ptcovl: ncovar = size
+  int nfactr() const { return static_cast<int>(factors.size()); }
+  int ncovar() const { return static_cast<int>(covariates.size()); }
+
+  EffectTable fixed;                    // ptefds; nfxeff = fixed.rows()
+  int nfxeff() const { return static_cast<int>(fixed.rows()); }
+  int mdlkind = 4;                      // 1 covariates only, 2 factors only, 3 intercept only, 4 both
+
+  std::vector<RandomSubcommand> random_subcommands;  // nrndsc
+  EffectTable random;                   // ptrnef; nrneff = random.rows()
+  int nrneff() const { return static_cast<int>(random.rows()); }
+  std::vector<int> rnd_nsubj;           // ptrnsn: per random effect, its subcommand's subject count
+  std::vector<std::vector<std::size_t>> rnd_subjects;  // ptrnsl: per random effect, that list
+  std::vector<int> rnd_cvtype;          // ptrnct
+  std::vector<int> rnd_block;           // ptrnbk: 0-based covariance block of each random effect
+  std::vector<int> rnd_subcommand;      // the RANDOM subcommand (0-based) of each random effect
+  std::vector<int> rnd_signed_count;    // ptrnne: per subcommand, + when COVTYPE written, - otherwise
+  int nrndef = 0;                       // covariance blocks of the random part
+  int rnkind = 4;
+  std::vector<std::size_t> subject_vars;   // ptsubv: union of RANDOM subjects, common ones first
+  int ncomsv = 0;                          // the first ncomsv of subject_vars are common
+  int nsubvr() const { return static_cast<int>(subject_vars.size()); }
+
+  bool repeated_given = false;
+  std::vector<std::size_t> repeated_vars;  // ptrepv; nrepef = size
+  std::vector<std::size_t> repeated_subjects; // ptrsbv; nrsbvr = size
+  int nrepef() const { return static_cast<int>(repeated_vars.size()); }
+  int repcvt = ID;
+
+  std::vector<ClassVar> classvars;      // ptclsv; nclsvr = size
+  int nclsvr() const { return static_cast<int>(classvars.size()); }
+  int mdlcmp = 4;                       // 1 fixed only, 2 random only, 3 both, 4 neither
+
+  // Display formats and texts made after parsing.
+  host::Format llfmt = host::Format::genstat();
+  host::Format pcnfmt = host::Format::coefficient();
+  // Effect-label texts: one per fixed effect, then one per random block (pttnam).
+  std::vector<host::Text> fixed_effect_names;
+  std::vector<host::Text> random_block_names;
+
+  // ---- Per split group (reset_group) ----
+  std::unique_ptr<host::WorkFile> workfile;  // the case work file of the group
+  int nrecln = 0;
+  std::size_t ncases = 0;
+  double tnobs = 0.0;
+  bool qfrcwt = false;
+  double max_case_weight = 0.0;
+  std::vector<Levels> levels;           // per classification variable (ptclnl, ptcllv)
+  std::vector<int> factor_levels;       // ptflev: per factor its number of levels
+  int nclkey = 0;
+  int nrpsbj = 0;
+  int nrplev = 0;
+  std::size_t nsbkey = 0;
+  std::size_t nsubj = 0;
+  std::vector<std::size_t> subject_counts;   // per subject in key order: its record count
+  // REPEATED levels: rows in ascending order of the REPEATED variables' level
+  // numbers (nrplev rows of nrepef 1-based level numbers) and the map from
+  // first-appearance number to sorted position (both 0-based).
+  std::vector<int> repeated_level_table;
+  std::vector<int> repeated_level_map;
+
+  // Design columns.
+  int fdmncl = 0;
+  int nrncol = 0;
+  std::vector<int> fx_ncol, fx_fcol;    // ptncol, ptfcol: per fixed effect (fcol 0-based)
+  std::vector<std::int64_t> fx_cell;    // ptfcmp: per fixed column its 1-based cell index
+  std::vector<int> rn_ncol, rn_fcol;    // ptrncn, ptrnfc: per random effect
+  std::vector<std::int64_t> rn_cell;    // ptrcmp
+  struct CovBlock {
+    std::vector<int> effects;           // its random effects (0-based)
+    int dim = 0;
+    int cvtype = VC;
+    std::vector<std::size_t> subjects;  // dictionary indices
+  };
+  std::vector<CovBlock> blocks;         // ptbkne, ptbkef, ptbkdm, ptbkct, ptbksn, ptbksl
+  long long nz = 0;
+
+  // Estimation results.
+  int ncovpr = 0, ncovp1 = 0, ncovp2 = 0;
+  int nfxrnk = 0;
+  double m2ll = 0.0;
+  int itstat = 0;
+  double ldetv = 0.0, rquad = 0.0, ldetx = 0.0, lwsum = 0.0;
+  std::vector<double> CovPar, CovParRep;
+  std::vector<double> CovParCov, CovParCovRep;  // packed lower triangles of order ncovpr
+  host::BitSet CovParKept;
+  std::vector<double> FixedCov;        // packed, order fdmncl + 1
+  host::BitSet NonRedSet;
+  host::BitSet LRowSet;
+  std::vector<double> estimable_basis; // nfxrnk rows of fdmncl reals
+  std::vector<TermHypothesis> hypotheses;  // per fixed term
+  std::vector<double> covariate_means;     // per covariate (first pass)
+  std::shared_ptr<estimate::Fit> fit;      // per-subject blocks for the later stages
+
+  // Labels made before estimation (mxplab).
+  host::Text depnot;
+  host::Text wgtnot;                   // empty when no REGWGT
+  std::vector<host::Text> param_labels;    // ptplab: fixed columns, then random columns
+  std::vector<host::Text> covpar_labels;   // ptclab
+  std::vector<host::Text> block_labels;    // per random block
+
+  // Tests of fixed effects (mxpost).
+  std::vector<int> term_numdf;
+  std::vector<double> term_dendf;
+  std::vector<double> term_f;
+  std::vector<double> param_df;        // per non-redundant parameter
+
+  // Resets every per-group field (before each split group).
+  void reset_group();
+};
+
+}  // namespace mixed::driver

@@ -1,0 +1,70 @@
+// The scratch arena: typed blocks from numbered pools under one memory budget.
+//
+// A block is a zero-initialised span of n elements taken from pool k; freeing a
+// pool frees every block in it.  The arena refuses a block that would take the
+// memory in use beyond the budget (`--workspace`), exactly as the procedure
+// expects of its scratch memory: the caller then issues its "Insufficient ...
+// memory" message.  Engine objects that hold memory of their own (the work file
+// held in memory) account for it with reserve() and release().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <type_traits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace mixed::host {
+
+class Scratch {
+ public:
+  // The default budget: three quarters of the machine's physical memory.
+  static std::size_t default_budget();
+
+  explicit Scratch(std::size_t budget_bytes = default_budget());
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+
+  // GET_SP_BLOCK: n zeroed elements from `pool`, or nothing when refused.
+  template <class T>
+  std::optional<std::span<T>> get(int pool, std::size_t n) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    std::byte* p = allocate(pool, n * sizeof(T), alignof(T));
+    if (p == nullptr) return std::nullopt;
+    return std::span<T>(reinterpret_cast<T*>(p), n);
+  }
+  // FREE_SP_BLOCK: releases one block obtained from `pool`.
+  template <class T>
+  void free(int pool, std::span<T> block) {
+    release_block(pool, reinterpret_cast<std::byte*>(block.data()));
+  }
+  // FREE_SP: releases every block of a pool.
+  void free_pool(int pool);
+  void free_all();
+
+  // Accounting for memory that engine objects hold themselves.
+  bool reserve(std::size_t bytes);
+  void release(std::size_t bytes);
+
+  std::size_t budget() const { return budget_; }
+  std::size_t in_use() const { return in_use_; }
+  std::size_t peak() const { return peak_; }
+
+ private:
+  struct Block {
+    std::unique_ptr<std::byte[]> data;
+    std::size_t bytes = 0;
+  };
+  std::byte* allocate(int pool, std::size_t bytes, std::size_t align);
+  void release_block(int pool, std::byte* p);
+
+  std::size_t budget_;
+  std::size_t in_use_ = 0;
+  std::size_t peak_ = 0;
+  std::map<int, std::vector<Block>> pools_;
+};
+
+}  // namespace mixed::host

@@ -1,0 +1,1 @@
+// Placeholder so the folder's library exists until its first unit lands.
