@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "host/engine.h"
+
 namespace mixed::driver {
 
 namespace {
@@ -197,6 +199,22 @@ void mxspwn(host::Output& out, int number, int msg_class, host::Severity severit
 
 void issue(host::Output& out, host::Severity severity, host::Text text, int msg_class) {
   out.message(severity, std::nullopt, std::move(text), msg_class);
+}
+
+bool ATNJMP(host::Output& out) {
+  if (!host::interrupted()) return false;
+  if (!out.error_flag())
+    out.message(host::Severity::Error, std::nullopt, host::Text::key("Procedure interrupted by the user ..."),
+                kOtherClass);
+  return true;
+}
+
+bool ASSERT(host::Output& out, bool condition, std::string_view routine, std::string_view text) {
+  if (condition) return true;
+  host::Text t = host::Text::key("Internal error in ^1: ^2 ...");
+  t.arg(host::Text::raw(routine)).arg(host::Text::raw(text));
+  out.message(host::Severity::Error, std::nullopt, std::move(t), kOtherClass);
+  return false;
 }
 
 std::vector<host::TextGroup> one_per_group(const std::vector<host::Text>& items) {

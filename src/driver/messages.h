@@ -39,6 +39,18 @@ void mxspwn(host::Output& out, int number, int msg_class = kOtherClass,
 // A message built outside the catalogues (list-valued texts and the like).
 void issue(host::Output& out, host::Severity severity, host::Text text, int msg_class = kOtherClass);
 
+// ATNJMP: true once the user has pressed Ctrl-C.  The first call that finds it
+// issues the error "Procedure interrupted by the user ..." (which sets the
+// engine error flag), so that the stage in hand stops and the driver skips the
+// rest; later calls only answer true.
+bool ATNJMP(host::Output& out);
+
+// ASSERT: an internal consistency check.  When `condition` fails, reports the
+// routine's name and the condition's text as an error (the procedure's own
+// logic is at fault, never the user's data); the caller goes on.  Returns
+// `condition`.
+bool ASSERT(host::Output& out, bool condition, std::string_view routine, std::string_view text);
+
 // A one-item list "[:^1:]1" parameter holding `items` (for effect names) or a
 // "[%1:, ^1:]1" list of variable names: each item is one group of one text.
 std::vector<host::TextGroup> one_per_group(const std::vector<host::Text>& items);

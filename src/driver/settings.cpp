@@ -5,6 +5,7 @@
 namespace mixed::driver {
 
 MixSettings::MixSettings() = default;
+MixSettings::~MixSettings() = default;
 
 void MixSettings::reset_group() {
   workfile.reset();

@@ -43,17 +43,26 @@ enum CovType : int {
 };
 
 // A table of effect rows, nfactr factor cells then ncovar covariate cells each.
+// A model without factors and covariates has rows of width 0 (the intercept);
+// their number is counted apart, since they hold no cells.
 struct EffectTable {
   int width = 0;            // nfactr + ncovar
   std::vector<int> cells;   // rows one after another
+  std::size_t empty_rows = 0;  // number of rows when width == 0
 
-  std::size_t rows() const { return width == 0 ? cells.size() : cells.size() / width; }
+  std::size_t rows() const { return width == 0 ? empty_rows : cells.size() / width; }
   std::span<int> row(std::size_t r) { return {cells.data() + r * width, static_cast<std::size_t>(width)}; }
   std::span<const int> row(std::size_t r) const {
     return {cells.data() + r * width, static_cast<std::size_t>(width)};
   }
-  void add_row(std::span<const int> r) { cells.insert(cells.end(), r.begin(), r.end()); }
-  void clear() { cells.clear(); }
+  void add_row(std::span<const int> r) {
+    cells.insert(cells.end(), r.begin(), r.end());
+    if (width == 0) ++empty_rows;
+  }
+  void clear() {
+    cells.clear();
+    empty_rows = 0;
+  }
 };
 
 // One RANDOM subcommand as read.
@@ -123,6 +132,9 @@ struct TermHypothesis {
 
 struct MixSettings {
   MixSettings();
+  ~MixSettings();
+  MixSettings(const MixSettings&) = delete;
+  MixSettings& operator=(const MixSettings&) = delete;
 
   // ---- Command settings (CRITERIA, METHOD, MISSING, PRINT, REGWGT, OUTFILE) ----
   double cinval = 95.0;
@@ -203,6 +215,12 @@ struct MixSettings {
   std::vector<host::Text> fixed_effect_names;
   std::vector<host::Text> random_block_names;
 
+  // Scratch files of SAVE, open for the whole command when SAVE is given:
+  // "mixcas__" holds every case's classification cells, dependent variable and
+  // covariates; "mixprd__" the saved values of every analysed case.
+  std::unique_ptr<host::WorkFile> mixcas;
+  std::unique_ptr<host::WorkFile> mixprd;
+
   // ---- Per split group (reset_group) ----
   std::unique_ptr<host::WorkFile> workfile;  // the case work file of the group
   int nrecln = 0;
@@ -217,7 +235,12 @@ struct MixSettings {
   int nrplev = 0;
   std::size_t nsbkey = 0;
   std::size_t nsubj = 0;
-  std::vector<std::size_t> subject_counts;   // per subject in key order: its record count
+  // Record counts of the consecutive subjects of the ordered work file: the
+  // subjects in ascending key order; under SUBJECTS(GROUPED) the runs of equal
+  // subject key in file order (more entries than nsubj when a subject's records
+  // are not in fact consecutive); without common subject variables one run of
+  // ncases.  Estimation walks the work file subject by subject with these.
+  std::vector<std::size_t> subject_counts;
   // REPEATED levels: rows in ascending order of the REPEATED variables' level
   // numbers (nrplev rows of nrepef 1-based level numbers) and the map from
   // first-appearance number to sorted position (both 0-based).

@@ -26,6 +26,9 @@ class Catalogue {
   // GETTXT: the engine's numbered text, or nothing when it has none.
   std::optional<std::string> numbered(int number) const;
 
+  // Every key with its display template (for checks over the whole catalogue).
+  const std::unordered_map<std::string, std::string>& entries() const { return texts_; }
+
   void add(std::string key, std::string display);
   void add_numbered(int number, std::string text);
 

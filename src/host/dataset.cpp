@@ -1,5 +1,6 @@
 #include "host/dataset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -36,15 +37,17 @@ bool MissingValues::is_missing(std::string_view s) const {
 }
 
 std::string_view Variable::value_label(double v) const {
+  if (!numeric()) return {};
   for (const ValueLabel& l : value_labels)
-    if (l.string.empty() && l.number == v) return l.label;
+    if (l.number == v) return l.label;
   return {};
 }
 
 std::string_view Variable::value_label(std::string_view s) const {
+  if (numeric()) return {};
   s = trim_right(s);
   for (const ValueLabel& l : value_labels)
-    if (!l.string.empty() && trim_right(l.string) == s) return l.label;
+    if (trim_right(l.string) == s) return l.label;
   return {};
 }
 
@@ -79,13 +82,29 @@ std::size_t Dataset::add_string(Variable v, std::vector<std::string> values) {
   return vars_.size() - 1;
 }
 
+void Dataset::set_numeric(std::size_t var, std::vector<double> values) {
+  values.resize(n_cases_, SYSMIS);
+  vars_[var].width = 0;
+  if (vars_[var].format.type != 'F') vars_[var].format = PrintFormat{};
+  numbers_[var] = std::move(values);
+  strings_[var].clear();
+}
+
+void Dataset::set_string(std::size_t var, std::vector<std::string> values, int width) {
+  values.resize(n_cases_);
+  vars_[var].width = std::max(width, 1);
+  vars_[var].format = PrintFormat{'A', vars_[var].width, 0};
+  strings_[var] = std::move(values);
+  numbers_[var].clear();
+}
+
 std::string Dataset::format_number(std::size_t var, double v) const {
   if (std::isnan(v)) return ".";
   const PrintFormat& f = vars_[var].format;
   const int decimals = f.type == 'F' ? std::max(0, std::min(f.decimals, 16)) : 0;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  std::string s = buf;
+  // Sized first: a large value takes hundreds of digits in fixed notation.
+  std::string s(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.*f", decimals, v)), '\0');
+  std::snprintf(s.data(), s.size() + 1, "%.*f", decimals, v);
   if (s == "-0" || (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos))
     s.erase(0, 1);
   return s;

@@ -82,6 +82,10 @@ class Dataset {
   std::size_t add_string(Variable v, std::vector<std::string> values);
   // Sets a value of an existing numeric variable.
   void set_number(std::size_t var, std::size_t row, double v) { numbers_[var][row] = v; }
+  // Replaces all values of variable `var`, making it numeric or a string
+  // variable of width `width` (the dictionary's change of type).
+  void set_numeric(std::size_t var, std::vector<double> values);
+  void set_string(std::size_t var, std::vector<std::string> values, int width);
 
   // The case-weight variable and the split variables.
   std::optional<std::size_t> weight() const { return weight_; }
@@ -107,25 +111,75 @@ class Dataset {
   std::vector<std::size_t> split_;
 };
 
+// A data field read as a number: its value and the decimals its text shows
+// (digits after the point less the exponent, 0 to 16).  Blanks around the text
+// are ignored; a blank field, NA, "." and the spellings of NaN and of the
+// infinities are system-missing.  Nothing when the text is not a number.
+struct FieldNumber {
+  double value = SYSMIS;
+  int decimals = 0;
+};
+std::optional<FieldNumber> parse_field_number(std::string_view text);
+
+// The print format F(w).d of a numeric column whose values show at most `decimals`
+// decimals: w is the widest value so shown (at most 40); F8.2 without valid values.
+PrintFormat numeric_format(const std::vector<double>& values, int decimals);
+
 // Reads a CSV file (RFC 4180: header row, quoted fields with embedded commas,
-// quotes and newlines, CRLF, UTF-8 with or without BOM) into a data set.  A
-// column is numeric when every non-empty field parses as a number; otherwise
-// it is a string variable.  An empty numeric field, NaN and infinities are
-// system-missing.  Print formats are inferred: whole numbers F(w).0, otherwise
-// the most decimals seen (at most 16).  On failure returns nothing and sets
-// `error` to a message naming the file and what is wrong (with the line).
+// quotes and newlines, CRLF, UTF-8 with or without BOM) into a data set.
+// - The header names the variables; each name must be a valid variable name
+//   (DIVART), unique without regard to case; blanks around it are dropped.
+// - Records end at LF, CRLF or a lone CR outside quotes; blank lines are
+//   skipped (in a one-column file a missing value is written "" or NA).  A
+//   field is quoted when its first non-blank character is a quote; a doubled
+//   quote inside stands for one quote; nothing but blanks may follow the
+//   closing quote.  Every record has as many fields as the header.
+// - A column is numeric when every field parses completely as a number
+//   (parse_field_number: blank, NA, ".", NaN and infinities are system-missing);
+//   otherwise it is a string variable whose width is its longest value in
+//   bytes, its fields kept as they are.  A header with no rows is 0 cases.
+// - Print formats are inferred: whole numbers F(w).0, otherwise the most
+//   decimals seen (at most 16), w the widest value so shown (numeric_format).
+// On failure returns nothing and sets `error` to "NAME: what is wrong", with
+// the line ("data.csv: line 12 has 4 fields, the header has 3").
 std::optional<Dataset> read_csv(const std::string& path, std::string& error);
 std::optional<Dataset> parse_csv(std::string_view text, const std::string& name, std::string& error);
 
-// Applies a dictionary file (JSON) to a data set: per variable its print
-// format, label, value labels and user-missing values; for the data set its
-// case-weight and split variables.  On failure sets `error` (naming the file,
-// the variable and what is wrong) and returns false.
+// Applies a dictionary file (JSON) to a data set.  Every entry is optional:
+//
+//   {"weight": "fw",                     case-weight variable (numeric), or null
+//    "split": ["grp", ...],              split variables (or one name), or null
+//    "variables": {
+//      "age": {"type": "numeric" | "string",     a change of type
+//              "width": 12,                      string width, not below the longest value
+//              "format": "F8.2" | "A12",         print format (F for numeric, A for string)
+//              "label": "Age in years",
+//              "value_labels": {"1": "Male", "2": "Female"},
+//              "missing": {"values": [99, 98, 97]}           up to three values, or
+//                         {"range": [90, "HI"], "value": 0}  a range ("LO"/"HI" for the
+//                                                            open ends) and one value;
+//                         {"values": ["NA"]}                 for a string variable
+//             }}}
+//
+// Names are matched without regard to case.  A string variable made numeric
+// must hold numbers (blank and NA become system-missing); a numeric variable
+// made a string holds each value's shortest form, blank when missing.  Value
+// label keys and missing values of numeric variables are numbers (as JSON
+// numbers or texts).  On failure nothing is changed, `error` is set to "NAME:
+// variable "x": what is wrong" (unknown variable or entry, bad format or
+// width, more than three missing values, a range with low > high, a key that
+// is not a number, a string weight, an unknown split variable, malformed JSON)
+// and the result is false.
 bool apply_dictionary(Dataset& data, const std::string& path, std::string& error);
 bool apply_dictionary_text(Dataset& data, std::string_view json, const std::string& name,
                            std::string& error);
 
-// Writes a data set as CSV (with the variables SAVE added), atomically.
+// The data set as CSV text: a header row of names, then one row per case;
+// numbers in their shortest round-trip form, the system-missing value as an
+// empty field, strings quoted when they hold a comma, a quote or a line end,
+// begin or end with a blank, or are empty.
+std::string csv_text(const Dataset& data);
+// Writes csv_text(data) to `path` atomically (with the variables SAVE added).
 bool write_csv(const Dataset& data, const std::string& path, std::string& error);
 
 }  // namespace mixed::host

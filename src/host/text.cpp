@@ -75,7 +75,7 @@ std::string Text::render(const Catalogue* catalogue) const {
     case Kind::DataValue:
       return catalogue != nullptr && !label_.empty() ? label_ : text_;
     case Kind::Number:
-      if (catalogue == nullptr && format_.kind == Format::Kind::Count && std::isfinite(number_) &&
+      if (catalogue == nullptr && format_.kind == Format::Kind::Count && std::fabs(number_) < 9e15 &&
           number_ == std::floor(number_))
         return std::to_string(static_cast<long long>(number_));
       return format_number(number_, format_);

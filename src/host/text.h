@@ -25,7 +25,23 @@
 
 namespace mixed::host {
 
-// How a number is shown; one kind per format of the output system.
+// How a number is shown; one kind per format of the output system.  The
+// display (format_number) of each kind:
+//   Count           an integer; a count that is not whole with up to 3 decimals
+//                   (trailing zeros dropped): 12, 2.5
+//   Coefficient     about 6 significant digits, at most 8 decimals: 12.3457,
+//                   0.00123457; 0 as "0"; an exponent for |x| >= 1e12 and for
+//                   0 < |x| < 1e-6: 1.23457E+12
+//   Correlation, Significance, GenStat   3 decimals, leading zero kept: 0.042
+//   Mean            4 decimals
+//   StdDev          5 decimals
+//   Percent         1 decimal and "%": 33.3%
+//   NOrCoefficient  an integer when whole, else as Coefficient
+//   Fixed(d)        d decimals (0 to 16); as Coefficient when d < 0
+//   Print(w,d)      d decimals (the width is the writers' business)
+// Every kind writes |x| >= 1e15 with an exponent and 6 significant digits; the
+// system-missing value (NaN) is "." and the infinities "Inf" and "-Inf"; a
+// value that rounds to zero never shows a minus sign.
 struct Format {
   enum class Kind {
     Count,           // integers: counts, degrees of freedom that are whole

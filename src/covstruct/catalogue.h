@@ -1,0 +1,40 @@
+// The catalogue of covariance structures: for each type code (cvtype 1..19,
+// driver::CovType) the number of parameters of a block of dimension n, the
+// kind of each parameter and the structure's display name.
+//
+// Parameters are indexed 0-based in stored order throughout this folder: k = 0
+// is the first parameter of the block's run.  Code 17 (VC as parsed) is never a
+// block's type; it and any code outside 1..19 have no parameters, kind 3 for
+// every k, and no name.  An out-of-range code is a programming error that the
+// caller's assertion reports; these functions answer with the fallback.
+#pragma once
+
+#include "host/text.h"
+
+namespace mixed::covstruct {
+
+// The kind of a covariance parameter: its admissible domain and how it is
+// reported (a standard deviation is reported as its square).
+enum ParamKind : int {
+  Correlation = 1,   // -1 .. 1
+  Covariance = 2,    // unrestricted
+  Unrestricted = 3,  // loadings, the HF lambda
+  StdDev = 4,        // >= 0, reported squared
+  Variance = 5,      // >= 0
+};
+
+// True for the type codes a covariance block can carry (1..16, 18, 19).
+bool valid_cvtype(int cvtype);
+
+// mxcnpr: the number of parameters of a block of dimension n.
+int mxcnpr(int n, int cvtype);
+
+// mxcpty: the kind of parameter k (0-based) of a block with npar parameters;
+// npar bounds the search for the diagonal places of UN and UNR.
+ParamKind mxcpty(int npar, int cvtype, int k);
+
+// mxcvid: the display name of the structure; an empty Text for code 17 and
+// codes outside 1..19.
+host::Text mxcvid(int cvtype);
+
+}  // namespace mixed::covstruct

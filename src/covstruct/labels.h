@@ -1,0 +1,47 @@
+// The labels of covariance parameters and of design columns, as texts for the
+// output system (host/text.h).
+//
+// A parameter label is a translatable template filled with integers ("UN
+// (^1,^2)"), or, for the heterogeneous structures, the label of the level a
+// parameter belongs to: for a random block the design column of one of its
+// effects ("Var\: [:^1:]1"), for the repeated block one combination of values of
+// the REPEATED variables.  Values are shown as the dictionary formats them,
+// with their value labels.  Inputs are read from the settings record (model,
+// levels and design columns of the current split group) and the data set.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "host/text.h"
+
+namespace mixed::host {
+class Dataset;
+}
+namespace mixed::driver {
+struct MixSettings;
+}
+
+namespace mixed::covstruct {
+
+// Status of mxccvp when the level labels cannot be had.
+inline constexpr int kStatusLabelMemory = 4;
+
+// mxccvp: appends one label per parameter of a block of dimension n, in stored
+// order, to `labels`.  With random_block the level labels come from random
+// block `block` (0-based, MixSettings::blocks) and its effects' design
+// columns; otherwise from the REPEATED levels.  Returns 0, or
+// kStatusLabelMemory with nothing appended.  Code 17 and codes outside 1..19
+// append nothing.
+int mxccvp(const driver::MixSettings& settings, const host::Dataset& data, int n,
+           bool random_block, int block, int cvtype, std::vector<host::Text>& labels);
+
+// mxc1dc: appends to `items` (the groups of a "[:^1:]1" list) the label of the
+// design column with 1-based cell index `cell` of the effect `effect` (a row of
+// an EffectTable): "[name=value]" per factor, the covariates' names, and the
+// nesting factors in parentheses, in the order of the effect's name.
+void mxc1dc(const driver::MixSettings& settings, const host::Dataset& data,
+            std::span<const int> effect, std::int64_t cell, std::vector<host::TextGroup>& items);
+
+}  // namespace mixed::covstruct

@@ -1,0 +1,15 @@
+// Starting values of the parameters of one covariance block from one residual
+// variance s0: variances start at s0, standard deviations at √s0, correlations
+// and covariances at 0 (ARMA11 at 0.5), loadings so that the factor part
+// carries half of s0.
+#pragma once
+
+#include <span>
+
+namespace mixed::covstruct {
+
+// out[0 .. mxcnpr(n, cvtype)) = the starting parameters of a block of
+// dimension n.  Nothing is written for code 17 or codes outside 1..19.
+void start_parameters(int n, int cvtype, double s0, std::span<double> out);
+
+}  // namespace mixed::covstruct

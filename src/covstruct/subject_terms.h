@@ -1,0 +1,132 @@
+// The residual side of the likelihood for a REPEATED structure, subject by
+// subject: R_i, its inverse and derivatives for the rows of one repeated
+// subject, and that subject's contributions to the log-determinant, the trace
+// parts of the gradient and Hessian, and the R-weighted cross products of the
+// data.
+//
+// The combined row of a record is W = [X | y | Z] of order p + q + 1: fixed
+// column c at c, y at p, random column u at p + 1 + u.  A cross-product matrix
+// is a packed lower triangle of that order (host/packed.h); the C_k (one per
+// repeated parameter, k = 0..m-1) and the C_kl (one per pair l ≤ k, in packed
+// order (0,0), (1,0), (1,1), (2,0), ...) lie one after another at that stride.
+// The repeated block has m parameters θ (its run, 0-based).  Records are read
+// only; repeated subjects are found by their key, never by altering it.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace mixed::covstruct {
+
+// The case records of one estimation subject, each row already weighted by sqrt(w·f).
+struct SubjectRows {
+  int n = 0;        // records
+  int nfix = 0;     // fixed-effect terms per record (one entry each)
+  int nran = 0;     // random-effect terms per record (one entry each)
+  int p = 0;        // fixed design columns
+  int q = 0;        // random design columns of the subject (nz)
+  const double* y;                 // n
+  const int* level;                // n: repeated level, 0-based position in the sorted repeated level table
+  const long* rsubject;            // n: repeated subject number (the key mxcrsb groups by)
+  const int* fcol; const double* fval;   // n × nfix, row-major; columns 0..p-1, increasing along a row
+  const int* rcol; const double* rval;   // n × nran, row-major; columns 0..q-1, increasing along a row
+};
+
+// Which sums a pass asks for.
+struct TermFlags {
+  bool logdet = false;    // log det R_i
+  bool gradient = false;  // tr(A·Σ_k)
+  bool hessian = false;   // tr(A·Σ_kl) - tr(Σ_k·P_l)
+  bool c0 = false;        // Wᵢᵀ·A·Wᵢ
+  bool ck = false;        // Wᵢᵀ·P_k·Wᵢ
+  bool ckl = false;       // Wᵢᵀ·Q_kl·Wᵢ
+};
+
+// The sums the subjects' terms are added to; a span whose flag is off may be
+// empty.  Sizes: gradient m, hessian m(m+1)/2, c0 one cross-product matrix, ck m
+// of them, ckl m(m+1)/2 of them.
+struct TermSums {
+  double logdet = 0.0;
+  std::span<double> gradient;
+  std::span<double> hessian;
+  std::span<double> c0;
+  std::span<double> ck;
+  std::span<double> ckl;
+};
+
+// The matrices of one repeated subject of ni rows that weight its cross
+// products: A = R_i⁻¹, the P_k and the Q_kl, each a packed triangle of order ni
+// at stride tri_size(ni).
+struct SubjectMatrices {
+  std::span<const double> a;
+  std::span<const double> p;  // m blocks
+  std::span<const double> q;  // m(m+1)/2 blocks, or empty when C_kl is not asked for
+  std::size_t stride = 0;
+  int m = 0;
+};
+
+// Work buffers of the per-subject matrices and of the subject grouping, grown
+// to the largest subject met and reused from subject to subject.
+struct SubjectWork {
+  std::vector<double> sigma, a, sigma_k, sigma_kl, p, q;
+  std::vector<int> records;          // the current repeated subject: its record positions
+  std::vector<int> levels;           // ... and their levels (its lvlidx)
+  std::vector<unsigned char> taken;  // per repeated level: in the current subject
+  std::vector<unsigned char> done;   // per record: already assigned to a subject
+
+  // Room for a subject of ni rows with m parameters (the Q_kl only when asked).
+  void reserve(int ni, int m, bool second);
+};
+
+// Statuses of the subject passes.
+inline constexpr int kStatusMemory = 3;
+inline constexpr int kStatusDuplicateLevel = 1000;
+
+// mxcrsb: for every repeated subject of the run, the terms of mxcrtm added to
+// the sums whose flags are set, after clearing c0, ck and ckl (when flagged).
+// Returns 0, kStatusMemory when the work buffers cannot be had, or
+// kStatusDuplicateLevel when a level occurs twice in one repeated subject; on
+// either failure no subject's terms have been added.
+int mxcrsb(const SubjectRows& rows, std::span<const double> theta, int cvtype, SubjectWork& work,
+           const TermFlags& flags, TermSums& sums);
+
+// mxcrtm: the terms of one repeated subject, the records `records` of `rows` at
+// the levels lvlidx: log det R_i, tr(A·Σ_k), tr(A·Σ_kl) - tr(Σ_k·P_l), and
+// Wᵢᵀ·M·Wᵢ for M = A, P_k, Q_kl, each added to its sum when its flag is set.
+void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
+            std::span<const double> theta, int cvtype, SubjectWork& work, const TermFlags& flags,
+            TermSums& sums);
+
+// mxcacc: for the left entry s at column r and each right entry x at column
+// c = col_base + cols[e] with c ≤ r: C0(r,c) += A(place)·s·x, C_k(r,c) +=
+// P_k(place)·s·x, C_kl(r,c) += Q_kl(place)·s·x, as flagged.  `place` is the
+// place of the pair of rows in the subject's matrices; `order` = p + q + 1.
+void mxcacc(double s, int r, std::span<const int> cols, std::span<const double> vals, int col_base,
+            std::size_t place, const SubjectMatrices& mats, const TermFlags& flags,
+            std::size_t order, TermSums& sums);
+
+// Up to three cross-product matrices of a diagonal R_i, with the weight of the
+// record in each (for instance 1/σ², 1/σ⁴ and -2/σ⁶ of its level).
+struct DiagonalTargets {
+  bool on[3] = {false, false, false};
+  double weight[3] = {0.0, 0.0, 0.0};
+  std::span<double> sums[3];
+};
+
+// mxcacd: sums[t](row_offset + col_base + cols[e]) += weight[t]·s·x for each
+// right entry x = vals[e] and each switched-on target t.  The caller passes only
+// entries of the lower triangle; row_offset is the packed place of (r, 0) for
+// the left column r.
+void mxcacd(double s, std::size_t row_offset, std::span<const int> cols,
+            std::span<const double> vals, int col_base, const DiagonalTargets& targets);
+
+// mxcchk: the grouping of mxcrsb without any evaluation: 0, kStatusMemory, or
+// kStatusDuplicateLevel when a level occurs twice in one repeated subject.
+int mxcchk(const SubjectRows& rows, SubjectWork& work);
+
+// mxcwtw: out = Σ over the records of Wᵀ·W (unweighted by R), one packed
+// cross-product matrix of order p + q + 1.
+void mxcwtw(const SubjectRows& rows, std::span<double> out);
+
+}  // namespace mixed::covstruct

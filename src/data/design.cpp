@@ -1,0 +1,271 @@
+#include "data/design.h"
+
+#include <algorithm>
+#include <bit>
+#include <new>
+#include <vector>
+
+#include "data/record.h"
+#include "data/scratch_block.h"
+#include "driver/messages.h"
+#include "host/workfile.h"
+
+namespace mixed::data {
+
+namespace {
+
+using driver::MixSettings;
+using host::Text;
+
+// The members of a set over potential cells: a bit per cell when the cells
+// are few enough, otherwise the sorted list of the cells met, so that an
+// effect with billions of potential cells costs only what its cases fill.
+class CellSet {
+ public:
+  CellSet(std::uint64_t size, bool dense) : dense_(dense) {
+    if (dense_) words_.assign((size + 63) / 64, 0);
+  }
+  static std::size_t dense_bytes(std::uint64_t size) { return (size + 63) / 64 * sizeof(std::uint64_t); }
+
+  void insert(std::uint64_t cell) {
+    if (dense_) {
+      words_[cell >> 6] |= std::uint64_t{1} << (cell & 63);
+      return;
+    }
+    if (!members_.empty() && members_.back() == cell) return;
+    members_.push_back(cell);
+    if (members_.size() >= 2 * compacted_ + 1024) compact();
+  }
+  void compact() {
+    if (dense_) return;
+    std::sort(members_.begin(), members_.end());
+    members_.erase(std::unique(members_.begin(), members_.end()), members_.end());
+    compacted_ = members_.size();
+  }
+  // Calls f(cell) for every member in [first, last), ascending (after compact()).
+  template <class F>
+  void for_each(std::uint64_t first, std::uint64_t last, F&& f) const {
+    if (!dense_) {
+      for (auto it = std::lower_bound(members_.begin(), members_.end(), first);
+           it != members_.end() && *it < last; ++it)
+        f(*it);
+      return;
+    }
+    for (std::uint64_t w = first >> 6; w < words_.size() && (w << 6) < last; ++w) {
+      std::uint64_t bits = words_[w];
+      while (bits != 0) {
+        const std::uint64_t cell = (w << 6) + static_cast<std::uint64_t>(std::countr_zero(bits));
+        bits &= bits - 1;
+        if (cell >= first && cell < last) f(cell);
+      }
+    }
+  }
+
+ private:
+  bool dense_;
+  std::vector<std::uint64_t> words_;
+  std::vector<std::uint64_t> members_;
+  std::size_t compacted_ = 0;
+};
+
+// The effects of one table (fixed or random) with their potential cells.
+struct EffectCells {
+  std::vector<std::vector<int>> order;   // per effect: its factors in cell-index order
+  std::vector<std::uint64_t> potential;  // per effect: its number of potential cells
+  std::vector<std::uint64_t> start;      // per effect: its first potential cell
+  double total = 0.0;                    // sum of the potential counts
+};
+
+EffectCells effect_cells(const driver::EffectTable& table, const MixSettings& s) {
+  EffectCells c;
+  const std::size_t nfactr = static_cast<std::size_t>(s.nfactr());
+  for (std::size_t k = 0; k < table.rows(); ++k) {
+    const double p = potential_cells(table.row(k), s.factor_levels);
+    c.order.push_back(cell_order(table.row(k), nfactr));
+    c.start.push_back(static_cast<std::uint64_t>(std::min(c.total, static_cast<double>(kMaxPotentialCells))));
+    c.potential.push_back(static_cast<std::uint64_t>(std::min(p, static_cast<double>(kMaxPotentialCells))));
+    c.total += p;
+  }
+  return c;
+}
+
+// "Too many fixed col ..." or "Too many random col ...", with the split list
+// when the data are split.
+void too_many_columns(host::Engine& e, bool fixed, double total) {
+  const bool split = !e.out.split().empty();
+  Text t;
+  if (split) {
+    t = Text::key(fixed ? "Too many fixed col split [%1=%2:,^1=^2:]1 ^2 ^3 ..."
+                        : "Too many random col split [%1=%2:,^1=^2:]1 ^2 ^3 ...");
+    t.list(e.out.split_list());
+  } else {
+    t = Text::key(fixed ? "Too many fixed col ^1 ^2 ..." : "Too many random col ^1 ^2 ...");
+  }
+  // A whole count while it is exactly representable; beyond, a general number.
+  const host::Format format = total < 1e15 ? host::Format::count() : host::Format::genstat();
+  t.arg(Text::number(total, format)).arg(Text::integer(kMaxPotentialCells));
+  driver::issue(e.out, host::Severity::Error, std::move(t));
+}
+
+// The columns of every effect: the members of its potential range.
+void columns(const EffectCells& c, const CellSet& set, std::vector<int>& ncol, std::vector<int>& fcol,
+             std::vector<std::int64_t>& cell) {
+  ncol.clear();
+  fcol.clear();
+  cell.clear();
+  for (std::size_t k = 0; k < c.potential.size(); ++k) {
+    fcol.push_back(static_cast<int>(cell.size()));
+    const std::uint64_t start = c.start[k];
+    set.for_each(start, start + c.potential[k],
+                 [&](std::uint64_t m) { cell.push_back(static_cast<std::int64_t>(m - start) + 1); });
+    ncol.push_back(static_cast<int>(cell.size()) - fcol.back());
+  }
+}
+
+// One column per effect (models without factors).
+void single_columns(std::size_t effects, std::vector<int>& ncol, std::vector<int>& fcol,
+                    std::vector<std::int64_t>& cell) {
+  ncol.assign(effects, 1);
+  fcol.resize(effects);
+  for (std::size_t k = 0; k < effects; ++k) fcol[k] = static_cast<int>(k);
+  cell.assign(effects, 1);
+}
+
+bool dense_sets(const MixSettings& s, const EffectCells& c) {
+  const double members = static_cast<double>(s.ncases) * static_cast<double>(c.potential.size());
+  return c.total <= std::max(double{1 << 20}, 64.0 * members);
+}
+
+// Reads the work file and marks the cells that occur, fixed and random.
+int fill_sets(MixSettings& s, host::Engine& e, const EffectCells& fx, const EffectCells& rn, CellSet& fx_set,
+              CellSet& rn_set) {
+  const RecordLayout layout = ordered_layout(s, e.data);
+  std::vector<double> rec(static_cast<std::size_t>(layout.length));
+  std::vector<int> class_levels(static_cast<std::size_t>(s.nclsvr()));
+  std::vector<int> levels(static_cast<std::size_t>(s.nfactr()));
+  s.workfile->rewind();
+  for (std::size_t r = 0; r < s.ncases; ++r) {
+    if (driver::ATNJMP(e.out)) return -1;
+    if (!s.workfile->read(rec)) return 70;
+    decode_class_key(layout, rec, class_levels);
+    factor_levels_of(layout, class_levels, levels);
+    for (std::size_t k = 0; k < fx.order.size(); ++k)
+      fx_set.insert(fx.start[k] + static_cast<std::uint64_t>(ordered_cell_index(fx.order[k], levels, s.factor_levels)) - 1);
+    for (std::size_t k = 0; k < rn.order.size(); ++k)
+      rn_set.insert(rn.start[k] + static_cast<std::uint64_t>(ordered_cell_index(rn.order[k], levels, s.factor_levels)) - 1);
+  }
+  fx_set.compact();
+  rn_set.compact();
+  return 0;
+}
+
+// The covariance blocks of the random part; a block of one column keeps VC or
+// ID and otherwise becomes ID.
+void covariance_blocks(MixSettings& s, host::Engine& e) {
+  s.blocks.assign(static_cast<std::size_t>(s.nrndef), MixSettings::CovBlock{});
+  for (int k = 0; k < s.nrneff(); ++k) {
+    MixSettings::CovBlock& b = s.blocks[s.rnd_block[k]];
+    if (b.effects.empty()) {
+      b.cvtype = s.rnd_cvtype[k];
+      b.subjects = s.rnd_subjects[k];
+    }
+    b.effects.push_back(k);
+    b.dim += s.rn_ncol[k];
+  }
+  for (MixSettings::CovBlock& b : s.blocks) {
+    if (b.dim == 1 && b.cvtype != driver::VC && b.cvtype != driver::ID) {
+      b.cvtype = driver::ID;
+      driver::mxmess(e.out, 80, driver::kOtherClass, host::Severity::Warning);
+    }
+  }
+}
+
+int run_design(MixSettings& s, host::Engine& e) {
+  const EffectCells fx = effect_cells(s.fixed, s);
+  if (fx.total > static_cast<double>(kMaxPotentialCells)) {
+    too_many_columns(e, true, fx.total);
+    return -1;
+  }
+  const EffectCells rn = effect_cells(s.random, s);
+  if (rn.total > static_cast<double>(kMaxPotentialCells)) {
+    too_many_columns(e, false, rn.total);
+    return -1;
+  }
+
+  if (s.nfactr() == 0) {
+    single_columns(fx.potential.size(), s.fx_ncol, s.fx_fcol, s.fx_cell);
+    single_columns(rn.potential.size(), s.rn_ncol, s.rn_fcol, s.rn_cell);
+  } else {
+    const bool fx_dense = dense_sets(s, fx), rn_dense = dense_sets(s, rn);
+    BudgetReservation memory(e.scratch, (fx_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(fx.total)) : 0) +
+                                            (rn_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(rn.total)) : 0));
+    if (!memory) return 2;
+    CellSet fx_set(static_cast<std::uint64_t>(fx.total), fx_dense);
+    CellSet rn_set(static_cast<std::uint64_t>(rn.total), rn_dense);
+    if (const int status = fill_sets(s, e, fx, rn, fx_set, rn_set); status != 0) return status;
+    columns(fx, fx_set, s.fx_ncol, s.fx_fcol, s.fx_cell);
+    columns(rn, rn_set, s.rn_ncol, s.rn_fcol, s.rn_cell);
+  }
+  s.fdmncl = static_cast<int>(s.fx_cell.size());
+  s.nrncol = static_cast<int>(s.rn_cell.size());
+  covariance_blocks(s, e);
+  return 0;
+}
+
+// The place of `cell` among the ascending cells of one effect's columns.
+int column_in(const std::vector<int>& ncol, const std::vector<int>& fcol, const std::vector<std::int64_t>& cells,
+              int effect, std::int64_t cell) {
+  const auto first = cells.begin() + fcol[effect];
+  const auto last = first + ncol[effect];
+  const auto it = std::lower_bound(first, last, cell);
+  return it != last && *it == cell ? static_cast<int>(it - cells.begin()) : -1;
+}
+
+}  // namespace
+
+std::vector<int> cell_order(std::span<const int> effect_row, std::size_t nfactr) {
+  std::vector<int> order;
+  for (std::size_t f = 0; f < nfactr; ++f)
+    if (effect_row[f] >= 1) order.push_back(static_cast<int>(f));
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return effect_row[a] < effect_row[b]; });
+  return order;
+}
+
+std::int64_t ordered_cell_index(std::span<const int> order, std::span<const int> levels,
+                                std::span<const int> level_counts) {
+  std::int64_t index = 0;
+  for (int f : order) index = index * level_counts[f] + (levels[f] - 1);
+  return index + 1;
+}
+
+int fixed_column(const MixSettings& s, int effect, std::int64_t cell) {
+  return column_in(s.fx_ncol, s.fx_fcol, s.fx_cell, effect, cell);
+}
+
+int random_column(const MixSettings& s, int effect, std::int64_t cell) {
+  return column_in(s.rn_ncol, s.rn_fcol, s.rn_cell, effect, cell);
+}
+
+std::int64_t cell_index(std::span<const int> effect_row, std::span<const int> levels,
+                        std::span<const int> level_counts) {
+  return ordered_cell_index(cell_order(effect_row, level_counts.size()), levels, level_counts);
+}
+
+double potential_cells(std::span<const int> effect_row, std::span<const int> level_counts) {
+  double p = 1.0;
+  for (std::size_t f = 0; f < level_counts.size(); ++f)
+    if (effect_row[f] >= 1) p *= static_cast<double>(level_counts[f]);
+  return p;
+}
+
+void design_columns(MixSettings& s, host::Engine& e) {
+  int status = 0;
+  try {
+    status = run_design(s, e);
+  } catch (const std::bad_alloc&) {
+    status = 2;
+  }
+  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+}
+
+}  // namespace mixed::data

@@ -1,0 +1,266 @@
+#include "data/subjects.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <new>
+#include <numeric>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "data/record.h"
+#include "data/scratch_block.h"
+#include "driver/messages.h"
+#include "host/workfile.h"
+
+namespace mixed::data {
+
+namespace {
+
+using driver::MixSettings;
+
+struct VectorHash {
+  template <class T>
+  std::size_t operator()(const std::vector<T>& v) const {
+    std::size_t h = v.size();
+    for (const T& x : v) h ^= std::hash<T>{}(x) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+    return h;
+  }
+};
+
+// Numbers distinct keys 0, 1, 2, ... in order of first appearance.
+template <class T>
+class FirstAppearance {
+ public:
+  // The number of `key`, a new one when it has not been seen.
+  std::size_t number(const std::vector<T>& key) {
+    auto it = numbers_.find(key);
+    if (it != numbers_.end()) return it->second;
+    const std::size_t n = keys_.size();
+    numbers_.emplace(key, n);
+    keys_.push_back(key);
+    return n;
+  }
+  std::size_t size() const { return keys_.size(); }
+  const std::vector<T>& key(std::size_t n) const { return keys_[n]; }
+  // The numbers in ascending key order.
+  std::vector<std::size_t> sorted() const {
+    std::vector<std::size_t> order(keys_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys_[a] < keys_[b]; });
+    return order;
+  }
+
+ private:
+  std::unordered_map<std::vector<T>, std::size_t, VectorHash> numbers_;
+  std::vector<std::vector<T>> keys_;
+};
+
+// The classification variables (0-based) at the places 1, 2, ... of a list, as
+// recorded in the classification variable table by `place`.
+std::vector<int> classvars_of(const MixSettings& s, int driver::ClassVar::*place, int count) {
+  std::vector<int> index(static_cast<std::size_t>(count), -1);
+  for (int i = 0; i < s.nclsvr(); ++i)
+    if (s.classvars[i].*place > 0) index[s.classvars[i].*place - 1] = i;
+  return index;
+}
+
+// Everything the first pass learns besides the ordering file.
+struct Numbering {
+  FirstAppearance<double> subjects;        // by subject key
+  FirstAppearance<int> repeated_subjects;  // by REPEATED SUBJECT level numbers
+  FirstAppearance<int> repeated_levels;    // by REPEATED level numbers
+  std::vector<std::size_t> runs;           // record counts of runs of equal subject key
+};
+
+class Ordering {
+ public:
+  Ordering(MixSettings& s, host::Engine& e)
+      : s_(s), e_(e), in_(case_layout(s, e.data)), out_(ordered_layout(s, e.data)) {
+    std::vector<std::int64_t> counts;
+    for (int i = 0; i < s.ncomsv; ++i) counts.push_back(static_cast<std::int64_t>(s.levels[i].size()));
+    subject_radix_ = mixed_radix(counts);
+    if (s.nrepef() > 0) {
+      rep_subject_vars_ = classvars_of(s, &driver::ClassVar::repeated_subject,
+                                       static_cast<int>(s.repeated_subjects.size()));
+      rep_vars_ = classvars_of(s, &driver::ClassVar::repeated, s.nrepef());
+    }
+  }
+
+  // Error number (0 on success).
+  int run();
+
+ private:
+  int first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of);
+  int rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
+              const std::vector<std::size_t>& rank);
+  void repeated_tables();
+  bool interrupted() { return driver::ATNJMP(e_.out); }
+
+  MixSettings& s_;
+  host::Engine& e_;
+  const RecordLayout in_;
+  const RecordLayout out_;
+  Radix subject_radix_;
+  std::vector<int> rep_subject_vars_;
+  std::vector<int> rep_vars_;
+  Numbering num_;
+};
+
+// Reads every case record, writes its ordering record (the ordered layout) and
+// numbers its subject and repeated measurement.
+int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of) {
+  std::vector<double> rec(static_cast<std::size_t>(in_.length));
+  std::vector<double> out(static_cast<std::size_t>(out_.length));
+  std::vector<int> levels(static_cast<std::size_t>(s_.nclsvr()));
+  std::vector<double> subject_key(static_cast<std::size_t>(s_.ncomsv > 0 ? subject_radix_.nkey : 0));
+  std::vector<int> rep_subject(rep_subject_vars_.size()), rep_level(rep_vars_.size());
+  const std::size_t tail = static_cast<std::size_t>(in_.length - in_.y);
+  std::size_t previous = SIZE_MAX;
+
+  s_.workfile->rewind();
+  for (std::size_t r = 0; r < s_.ncases; ++r) {
+    if (interrupted()) return -1;
+    if (!s_.workfile->read(rec)) return 70;
+    for (int i = 0; i < s_.nclsvr(); ++i) {
+      levels[i] = level_of(s_.levels[i], std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
+      if (levels[i] == 0) return 70;
+    }
+    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(s_.ncomsv)), subject_key);
+    const std::size_t subject = num_.subjects.number(subject_key);
+    if (!subject_of.empty()) subject_of[r] = subject;
+    if (subject == previous)
+      ++num_.runs.back();
+    else
+      num_.runs.push_back(1);
+    previous = subject;
+
+    encode_key(out_.class_radix, levels, out);
+    std::copy_n(rec.begin() + in_.y, tail, out.begin() + out_.y);
+    if (out_.rep_subject >= 0) {
+      for (std::size_t j = 0; j < rep_subject.size(); ++j) rep_subject[j] = levels[rep_subject_vars_[j]];
+      for (std::size_t j = 0; j < rep_level.size(); ++j) rep_level[j] = levels[rep_vars_[j]];
+      out[out_.rep_subject] = static_cast<double>(num_.repeated_subjects.number(rep_subject) + 1);
+      out[out_.rep_level] = static_cast<double>(num_.repeated_levels.number(rep_level) + 1);
+    }
+    if (!ordering.write(out)) return 2;
+  }
+  return 0;
+}
+
+// Writes the ordering file into the work file subject by subject in key order
+// (a counting sort on the subjects' ranks, stable within a subject).  In
+// memory the records are picked in place; on disk the file is swept once per
+// chunk of output positions that fits in the scratch budget.
+int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
+                      const std::vector<std::size_t>& rank) {
+  const std::size_t len = static_cast<std::size_t>(out_.length);
+  const std::size_t n = s_.ncases;
+  std::vector<std::size_t> start(rank.size() + 1, 0);
+  for (std::size_t r = 0; r < n; ++r) ++start[rank[subject_of[r]] + 1];
+  std::partial_sum(start.begin(), start.end(), start.begin());
+
+  host::WorkFile& target = *s_.workfile;
+  target.reset(len);
+  const std::span<const double> memory = ordering.in_memory();
+  if (!memory.empty()) {
+    ScratchBlock<std::size_t> order(e_.scratch, 10, n);
+    if (!order) return 2;
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (std::size_t r = 0; r < n; ++r) order[next[rank[subject_of[r]]]++] = r;
+    for (std::size_t p = 0; p < n; ++p) {
+      if ((p & 0xfff) == 0 && interrupted()) return -1;
+      if (!target.write(memory.subspan(order[p] * len, len))) return 2;
+    }
+    return 0;
+  }
+
+  std::size_t chunk = n;
+  std::optional<ScratchBlock<double>> buffer;
+  for (;;) {
+    buffer.emplace(e_.scratch, 10, chunk * len);
+    if (*buffer) break;
+    if (chunk == 1) return 2;
+    chunk = (chunk + 1) / 2;
+  }
+  std::vector<double> rec(len);
+  for (std::size_t first = 0; first < n; first += chunk) {
+    const std::size_t last = std::min(n, first + chunk);
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    ordering.rewind();
+    for (std::size_t r = 0; r < n; ++r) {
+      if ((r & 0xfff) == 0 && interrupted()) return -1;
+      if (!ordering.read(rec)) return 70;
+      const std::size_t p = next[rank[subject_of[r]]]++;
+      if (p >= first && p < last) std::copy(rec.begin(), rec.end(), buffer->span().begin() + (p - first) * len);
+    }
+    for (std::size_t p = first; p < last; ++p)
+      if (!target.write(buffer->span().subspan((p - first) * len, len))) return 2;
+  }
+  return 0;
+}
+
+// The repeated level table (rows in ascending order of the REPEATED variables'
+// level numbers) and the map from first-appearance number to sorted row.
+void Ordering::repeated_tables() {
+  s_.nrpsbj = static_cast<int>(num_.repeated_subjects.size());
+  s_.nrplev = static_cast<int>(num_.repeated_levels.size());
+  const std::vector<std::size_t> sorted = num_.repeated_levels.sorted();
+  s_.repeated_level_table.clear();
+  s_.repeated_level_map.assign(sorted.size(), 0);
+  for (std::size_t row = 0; row < sorted.size(); ++row) {
+    const std::vector<int>& key = num_.repeated_levels.key(sorted[row]);
+    s_.repeated_level_table.insert(s_.repeated_level_table.end(), key.begin(), key.end());
+    s_.repeated_level_map[sorted[row]] = static_cast<int>(row);
+  }
+}
+
+int Ordering::run() {
+  // The per-record subject numbers are needed only to permute the file.
+  const bool reorder = s_.ncomsv > 0 && !s_.qgroup;
+  ScratchBlock<std::size_t> subject_of(e_.scratch, 10, reorder ? s_.ncases : 0);
+  if (!subject_of) return 2;
+  auto ordering = std::make_unique<host::WorkFile>(e_.scratch, static_cast<std::size_t>(out_.length));
+  if (const int status = first_pass(*ordering, subject_of.span()); status != 0) return status;
+
+  const std::vector<std::size_t> sorted = num_.subjects.sorted();
+  std::vector<std::size_t> rank(sorted.size());
+  for (std::size_t k = 0; k < sorted.size(); ++k) rank[sorted[k]] = k;
+  const bool in_order = std::is_sorted(subject_of.span().begin(), subject_of.span().end(),
+                                       [&](std::size_t a, std::size_t b) { return rank[a] < rank[b]; });
+
+  s_.nclkey = out_.nclkey;
+  s_.nrecln = out_.length;
+  s_.nsbkey = s_.ncomsv > 0 ? num_.subjects.size() : 0;
+  s_.nsubj = s_.ncomsv > 0 ? s_.nsbkey : 1;
+  if (reorder) {
+    s_.subject_counts.assign(sorted.size(), 0);
+    for (std::size_t subject : subject_of.span()) ++s_.subject_counts[rank[subject]];
+  } else {
+    s_.subject_counts = num_.runs;
+  }
+  if (s_.nrepef() > 0) repeated_tables();
+
+  if (!reorder || in_order) {
+    s_.workfile = std::move(ordering);
+    return 0;
+  }
+  return rewrite(*ordering, subject_of.span(), rank);
+}
+
+}  // namespace
+
+void order_subjects(MixSettings& s, host::Engine& e) {
+  int status = 0;
+  try {
+    Ordering ordering(s, e);
+    status = ordering.run();
+  } catch (const std::bad_alloc&) {
+    status = 2;
+  }
+  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+}
+
+}  // namespace mixed::data

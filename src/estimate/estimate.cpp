@@ -1,0 +1,428 @@
+#include "estimate/estimate.h"
+
+#include <cmath>
+#include <memory>
+#include <optional>
+
+#include "covstruct/catalogue.h"
+#include "covstruct/start.h"
+#include "driver/messages.h"
+#include "estimate/fixed_sweep.h"
+#include "estimate/history.h"
+#include "estimate/labels.h"
+#include "estimate/likelihood.h"
+#include "estimate/rows.h"
+#include "estimate/type3.h"
+#include "estimate/update.h"
+#include "host/dataset.h"
+#include "host/fuzzy.h"
+#include "host/packed_ops.h"
+#include "host/packed.h"
+
+namespace mixed::estimate {
+
+using host::tri;
+using host::tri_size;
+
+namespace {
+
+// The cross products of [X y] over all records (weights only), packed of
+// order p + 1.
+std::vector<double> least_squares_products(const Fit& fit) {
+  const int p = fit.p;
+  const DesignRows& r = fit.rows;
+  std::vector<double> a(tri_size(static_cast<std::size_t>(p + 1)), 0.0);
+  for (std::size_t j = 0; j < r.records(); ++j) {
+    const int* col = r.fcol.data() + j * r.nfix;
+    const double* val = r.fval.data() + j * r.nfix;
+    for (int t = 0; t < r.nfix; ++t) {
+      for (int u = 0; u <= t; ++u) a[host::sym(col[t], col[u])] += val[t] * val[u];
+      a[tri(p, col[t])] += val[t] * r.y[j];
+    }
+    a[tri(p, p)] += r.y[j] * r.y[j];
+  }
+  return a;
+}
+
+// The residual sum of squares of the least-squares estimates.
+double residual_sum_of_squares(const Fit& fit, std::span<const double> beta) {
+  const DesignRows& r = fit.rows;
+  double rss = 0.0;
+  for (std::size_t j = 0; j < r.records(); ++j) {
+    double e = r.y[j];
+    for (int t = 0; t < r.nfix; ++t) e -= r.fval[j * r.nfix + t] * beta[r.fcol[j * r.nfix + t]];
+    rss += e * e;
+  }
+  return rss;
+}
+
+std::vector<double> fixed_estimates(const driver::MixSettings& s) {
+  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  std::vector<double> b(p);
+  for (std::size_t k = 0; k < p; ++k) b[k] = s.FixedCov[tri(p, k)];
+  return b;
+}
+
+const char* status_text(int status, int problem) {
+  switch (status) {
+    case kConverged: return "Solution converged";
+    case kMaxIterations: return "Max iteration reached";
+    case kMaxHalvings:
+      return problem == 0 ? "Max step-halving reached"
+             : problem > 0 ? "Max step-halving reached, G problem"
+                           : "Max step-halving reached, R problem";
+    case kConvergedSingular: return "Solution converged, Hess singular";
+    case kMaxIterationsSingular: return "Max iteration reached, Hess singular";
+    case kMaxHalvingsSingular: return "Max step-halving reached, Hess singular";
+    default: return "";
+  }
+}
+
+// |new - old| small enough for a convergence criterion of `type`.
+bool criterion(double value, int type, double scale, double change) {
+  if (type == 2 && scale != 0.0) return std::fabs(scale) * value > change;
+  return value > change;
+}
+
+class Estimator {
+ public:
+  Estimator(driver::MixSettings& s, host::Engine& e) : s_(s), e_(e) {}
+  // Returns the error code: 0, a catalogue message below 1000, or a split-aware
+  // warning from 1000.
+  int run(bool& analysable);
+
+ private:
+  int least_squares();
+  int closed_form(int status);
+  int iterate();
+  double starting_variance(double rss) const;
+  void results(std::span<const double> theta, const UpdateState& u);
+  void history_row(int i, UpdateType type, int halvings, double m2ll, std::span<const double> covrep,
+                   std::string_view status) {
+    if (history_) history_->row(i, type, halvings, m2ll, covrep, fixed_estimates(s_), status);
+  }
+
+  driver::MixSettings& s_;
+  host::Engine& e_;
+  Fit* fit_ = nullptr;
+  std::optional<Likelihood> lik_;
+  std::optional<IterationHistory> history_;
+  FirstPassStats stats_;
+  bool scoring_converged_ = false;
+};
+
+int Estimator::least_squares() {
+  Fit& fit = *fit_;
+  const std::size_t p = static_cast<std::size_t>(fit.p);
+  s_.FixedCov = least_squares_products(fit);
+  std::vector<double> xtx(s_.FixedCov.begin(), s_.FixedCov.begin() + tri_size(p));
+  s_.NonRedSet.resize(p);
+  s_.LRowSet.resize(p);
+  s_.nfxrnk = 0;
+  s_.ldetx = 0.0;
+  if (s_.nfxeff() >= 1 && p > 0) {
+    SweepResult r = sweep_fixed(p, s_.FixedCov, s_.sngtol);
+    s_.nfxrnk = r.rank;
+    s_.NonRedSet = r.accepted;
+    s_.ldetx = r.logdet;
+    s_.estimable_basis = estimable_basis(p, s_.FixedCov, s_.NonRedSet);
+    clean_fixed(p, s_.FixedCov, s_.NonRedSet);
+    s_.FixedCov.back() = residual_sum_of_squares(fit, fixed_estimates(s_));
+    const bool ok = s_.sstype == 1 ? type1_hypotheses(s_, xtx, s_.hypotheses, s_.LRowSet)
+                                   : type3_hypotheses(s_, xtx, s_.hypotheses, s_.LRowSet);
+    if (!ok) return -1;
+  }
+  return 0;
+}
+
+double Estimator::starting_variance(double rss) const {
+  if (rss <= 0.0) return 1.0;
+  double sum = 1.0;
+  const int nfactr = s_.nfactr();
+  for (int j = 0; j < s_.nrneff(); ++j) {
+    double sj = 1.0;
+    auto effect = s_.random.row(static_cast<std::size_t>(j));
+    for (int c = 0; c < s_.ncovar(); ++c)
+      for (int k = 0; k < std::abs(effect[nfactr + c]); ++k) sj *= stats_.cov_sq_mean[c];
+    if (sj != 0.0) sum += 1.0 / sj;
+  }
+  const double k1 = s_.nrneff() + 1.0;
+  const double n = s_.method == 2 ? s_.tnobs - s_.nfxrnk : s_.tnobs;
+  return sum * (rss / k1) / k1 / n;
+}
+
+void Estimator::results(std::span<const double> theta, const UpdateState& u) {
+  const std::size_t n = theta.size();
+  s_.CovPar.assign(theta.begin(), theta.end());
+  s_.CovParRep = reported(theta, u.kinds);
+  s_.CovParCov.assign(tri_size(n), 0.0);
+  for (std::size_t k = 0; k < s_.CovParCov.size() && k < u.hinv.size(); ++k) s_.CovParCov[k] = 2.0 * u.hinv[k];
+  s_.CovParCovRep = s_.CovParCov;
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j <= i; ++j) {
+      const double di = u.kinds[i] == covstruct::StdDev ? 2.0 * theta[i] : 1.0;
+      const double dj = u.kinds[j] == covstruct::StdDev ? 2.0 * theta[j] : 1.0;
+      s_.CovParCovRep[tri(i, j)] = di * s_.CovParCov[tri(i, j)] * dj;
+    }
+  s_.CovParKept.resize(n);
+  for (std::size_t i = 0; i < n; ++i) s_.CovParKept.set(i, s_.CovParCov[tri(i, i)] > 0.0);
+}
+
+int Estimator::closed_form(int status) {
+  Fit& fit = *fit_;
+  const double n = s_.tnobs;
+  const double r = s_.nfxrnk;
+  const double rss = s_.FixedCov.back();
+  const std::size_t p = static_cast<std::size_t>(fit.p);
+  UpdateState u;
+  fill_kinds(fit, u);
+  if (status == kPerfectFit) {
+    s_.m2ll = host::SYSMIS;
+    for (std::size_t k = 0; k < tri_size(p); ++k) s_.FixedCov[k] = 0.0;
+    s_.CovPar.assign(1, 0.0);
+    s_.CovParRep.assign(1, 0.0);
+    s_.CovParCov.assign(1, 0.0);
+    s_.CovParCovRep.assign(1, 0.0);
+    s_.CovParKept.resize(1);
+    s_.CovParKept.set(0);
+    std::vector<double> zero(1, 0.0);
+    history_row(0, UpdateType::Initial, 0, s_.m2ll, zero, "Perfect fit");
+    fit.R_matrix.assign(1, 0.0);
+    return 0;
+  }
+  double sigma2, m2ll;
+  const double ldetx_ls = s_.ldetx;
+  if (s_.method == 2) {
+    const double t = host::QDINT(n - r);
+    sigma2 = rss / t;
+    m2ll = t + ldetx_ls + t * kLog2Pi + (n - r) * std::log(sigma2);
+  } else {
+    sigma2 = rss / n;
+    m2ll = n * std::log(sigma2) + n * 2.8378770664093453;
+  }
+  // The likelihood of a weighted model includes -sum f log w, as every
+  // iterated evaluation does.
+  m2ll -= fit.lwsum;
+  std::vector<double> theta(1, sigma2);
+  Evaluation ev;
+  int err = lik_->evaluate(theta, ev);
+  if (err != 0) return err > 0 ? 3 : err;
+  Derivatives d;
+  lik_->derivatives(theta, true, s_.method == 2, d);
+  s_.m2ll = m2ll;
+  s_.ldetv = n * std::log(sigma2);
+  s_.ldetx = ev.ldetx;
+  s_.rquad = ev.rquad;
+  u.hinv.assign(1, d.H[0] > 0.0 ? 1.0 / d.H[0] : 0.0);
+  results(theta, u);
+  lik_->final_pass(theta);
+  history_row(0, UpdateType::Initial, 0, m2ll, s_.CovParRep, "Closed form solution");
+  return 0;
+}
+
+int Estimator::iterate() {
+  Fit& fit = *fit_;
+  const bool reml = s_.method == 2;
+  UpdateState u;
+  fill_kinds(fit, u);
+
+  // Starting values: one variance spread over every block.
+  const double s0 = starting_variance(s_.FixedCov.back());
+  std::vector<double> theta(static_cast<std::size_t>(fit.ncovpr), 0.0);
+  covstruct::start_parameters(fit.rep_dim, fit.repcvt, s0, std::span<double>(theta).first(fit.ncovp2));
+  for (const RandomBlock& b : fit.blocks)
+    covstruct::start_parameters(b.dim, b.cvtype, s0, std::span<double>(theta).subspan(b.first_param, b.npar));
+
+  Evaluation ev;
+  int err = lik_->evaluate(theta, ev);
+  if (err != 0) return err;
+  double l0 = lik_->m2ll(ev);
+  s_.m2ll = l0;
+  std::vector<double> covrep = reported(theta, u.kinds);
+  std::vector<double> prev_fixed = fixed_estimates(s_);
+  int countdown = -1;
+  if (history_ && s_.mxiter != 0) {
+    history_row(0, UpdateType::Initial, 0, l0, covrep, "");
+    countdown = s_.histn;
+  }
+
+  int i = 0, status = 0, problem = 0;
+  double l1 = l0;
+  std::vector<double> theta_star = theta;
+  Derivatives d;
+  while (status == 0) {
+    ++i;
+    e_.progress.show("Iteration", i);
+    if (driver::ATNJMP(e_.out)) return -1;
+    const bool scoring = i <= s_.nscore && !scoring_converged_;
+    if (!u.sngretry) {
+      u.kept.clear();
+      std::fill(u.bndflg.begin(), u.bndflg.end(), 0);
+    }
+    lik_->derivatives(theta, !scoring, reml, d);
+    if (e_.out.error_flag()) return -1;
+    update_direction(s_, fit, theta, d, scoring, scoring_converged_, u);
+    LineSearch ls = line_search(s_, fit, *lik_, theta, l0, u, ev);
+    if (ls.error != 0) return ls.error;
+    theta_star = ls.theta;
+    l1 = ls.m2ll;
+    problem = ls.problem;
+    const std::vector<double> covrep_star = reported(theta_star, u.kinds);
+    const std::vector<double> fixed_now = fixed_estimates(s_);
+
+    bool converged = false;
+    if (ls.accepted) {
+      bool pass = true;
+      if (s_.hcnval > 0.0) {
+        std::vector<double> hg(d.g.size());
+        host::LTRSV(d.g.size(), u.hinv, d.g, hg);
+        double h = 0.0;
+        for (std::size_t k = 0; k < hg.size(); ++k) h += d.g[k] * hg[k];
+        pass = criterion(s_.hcnval, s_.hcntyp, l1, h * ls.lambda);
+      }
+      if (pass && s_.lcnval > 0.0) pass = criterion(s_.lcnval, s_.lcntyp, l0, std::fabs(l1 - l0));
+      if (pass && s_.pcnval > 0.0) {
+        for (std::size_t k = 0; k < covrep.size() && pass; ++k)
+          pass = criterion(s_.pcnval, s_.pcntyp, covrep[k], std::fabs(covrep_star[k] - covrep[k]));
+        for (std::size_t k = 0; k < fixed_now.size() && pass; ++k)
+          pass = criterion(s_.pcnval, s_.pcntyp, prev_fixed[k], std::fabs(fixed_now[k] - prev_fixed[k]));
+      }
+      converged = pass && (s_.hcnval > 0.0 || s_.lcnval > 0.0 || s_.pcnval > 0.0);
+    }
+
+    const char* text = "";
+    if (s_.mxiter == 0) {
+      status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
+      i = 0;
+    } else if (!ls.accepted) {
+      if (u.singular == 0) {
+        status = kMaxHalvings;
+      } else if (!u.sngretry) {
+        u.sngretry = true;
+      } else {
+        status = kMaxHalvingsSingular;
+      }
+    } else if (!converged) {
+      if (i >= s_.mxiter) status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
+    } else if (!scoring) {
+      if (u.singular == 0) {
+        status = kConverged;
+      } else if (u.sngretry) {
+        status = kConvergedSingular;
+      } else {
+        u.sngretry = true;
+        --i;
+        if (countdown >= 0) ++countdown;
+      }
+    } else if (i < s_.nscore) {
+      scoring_converged_ = true;
+      text = "Converge during scoring";
+      countdown = 0;
+    } else if (i >= s_.mxiter) {
+      status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
+    }
+    if (status != 0) text = status_text(status, problem);
+
+    if (history_) {
+      bool write = false;
+      if (status != 0) {
+        write = true;
+        countdown = s_.histn;
+      } else if (countdown >= 0) {
+        if (countdown > 0) --countdown;
+        if (countdown == 0) {
+          write = true;
+          countdown = s_.histn;
+        }
+      }
+      if (write) {
+        const UpdateType type = (s_.mxiter == 0) ? UpdateType::Initial
+                                : scoring        ? UpdateType::Scoring
+                                                 : UpdateType::Newton;
+        history_row(i, type, ls.halvings, l1, covrep_star, text);
+      }
+    }
+    if (status == 0) {
+      l0 = l1;
+      theta = theta_star;
+      covrep = covrep_star;
+      prev_fixed = fixed_now;
+    }
+  }
+  s_.itstat = status;
+  s_.m2ll = l1;
+  s_.ldetv = ev.ldetv;
+  s_.rquad = ev.rquad;
+  s_.ldetx = ev.ldetx;
+  results(theta_star, u);
+  lik_->final_pass(theta_star);
+  return 0;
+}
+
+int Estimator::run(bool& analysable) {
+  auto fit = std::make_shared<Fit>();
+  s_.fit = fit;
+  fit_ = fit.get();
+  layout_blocks(s_, *fit_);
+  if (s_.nz >= 3037000500LL) return 3;
+  int err = build_rows(s_, e_, *fit_, stats_);
+  if (err != 0) return err;
+  s_.lwsum = fit_->lwsum;
+  s_.covariate_means = stats_.cov_mean;
+  err = least_squares();
+  if (err != 0) return err;
+  lik_.emplace(s_, e_, *fit_);
+  err = lik_->setup();
+  if (err != 0) return err;
+
+  int status = 0;
+  const double rss = s_.FixedCov.back();
+  if (s_.tnobs - s_.ncovpr - s_.nfxrnk <= 0.0) {
+    status = kTooFewObservations;
+    analysable = false;
+  } else if (s_.nrneff() == 0 && s_.repcvt == driver::ID) {
+    status = rss > 0.0 ? kClosedForm : kPerfectFit;
+  }
+  s_.itstat = status;
+  mxplab(s_, e_);
+  if (e_.out.error_flag()) return -1;
+  if (s_.prhist && status != kTooFewObservations) history_.emplace(s_, *fit_);
+
+  if (status == kClosedForm || status == kPerfectFit)
+    err = closed_form(status);
+  else if (status == 0)
+    err = iterate();
+  if (history_) history_->finish(e_.out);
+  e_.progress.reset();
+  if (err != 0) return err;
+
+  if (scoring_converged_) driver::mxspwn(e_.out, 1006);
+  switch (s_.itstat) {
+    case kMaxIterations:
+    case kMaxHalvings:
+    case kMaxIterationsSingular:
+    case kMaxHalvingsSingular: driver::mxspwn(e_.out, 1004); break;
+    case kConvergedSingular: driver::mxspwn(e_.out, 1005); break;
+    case kPerfectFit: driver::mxspwn(e_.out, 1008); break;
+    case kTooFewObservations: driver::mxspwn(e_.out, 1007); break;
+    default: break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void estimate(driver::MixSettings& s, host::Engine& e, bool& analysable) {
+  analysable = true;
+  Estimator est(s, e);
+  const int err = est.run(analysable);
+  if (err > 0 && err < 1000) {
+    driver::mxmess(e.out, err, driver::kOtherClass, host::Severity::Error);
+  } else if (err >= 1000) {
+    driver::mxspwn(e.out, err);
+  }
+  if (err != 0) analysable = false;
+  e.scratch.free_pool(10);
+}
+
+}  // namespace mixed::estimate

@@ -1,0 +1,34 @@
+// Estimation of one split group: the least-squares start, the hypothesis
+// matrices of the fixed-effect tests, and either the closed form (no random
+// effects and an identity residual) or the iteration of Newton and Fisher
+// scoring steps to the REML or ML estimates of the covariance parameters, with
+// the fixed effects solved at every evaluation.
+//
+// Results are left in MixSettings (m2ll, CovPar, CovParRep, CovParCov,
+// CovParCovRep, CovParKept, FixedCov, NonRedSet, nfxrnk, itstat, the
+// hypotheses) and in MixSettings::fit (the per-subject blocks).
+#pragma once
+
+#include "driver/settings.h"
+#include "host/engine.h"
+
+namespace mixed::estimate {
+
+// Status codes of the estimation (itstat).
+enum Status : int {
+  kConverged = 1,
+  kMaxIterations = 2,
+  kMaxHalvings = 3,
+  kConvergedSingular = 4,
+  kMaxIterationsSingular = 5,
+  kMaxHalvingsSingular = 6,
+  kClosedForm = 7,
+  kPerfectFit = 8,
+  kTooFewObservations = 9,
+};
+
+// Estimates the model of the current split group.  `analysable` is set false
+// when no fitted model results (too few observations, or an error).
+void estimate(driver::MixSettings& s, host::Engine& e, bool& analysable);
+
+}  // namespace mixed::estimate

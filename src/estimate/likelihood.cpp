@@ -1,0 +1,501 @@
+#include "estimate/likelihood.h"
+
+#include <Eigen/Dense>
+#include <cmath>
+
+#include "covstruct/derivatives.h"
+#include "covstruct/inverse.h"
+#include "covstruct/matrices.h"
+#include "driver/messages.h"
+#include "estimate/fixed_sweep.h"
+#include "estimate/rows.h"
+#include "host/packed.h"
+
+namespace mixed::estimate {
+
+using Eigen::MatrixXd;
+using Eigen::VectorXd;
+using host::tri;
+using host::tri_size;
+
+namespace {
+
+// The dense symmetric matrix of a packed lower triangle of order n.
+void unpack(std::span<const double> packed, int n, MatrixXd& out) {
+  out.resize(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) out(i, j) = out(j, i) = packed[tri(i, j)];
+}
+
+// K := J' K J for the J that turns the y column of [X y Z] into the residual
+// r = y - X beta (column p).
+void residualize(MatrixXd& k, const VectorXd& beta, int p) {
+  if (p == 0) return;
+  const int m = static_cast<int>(k.rows());
+  VectorXd col = k.col(p) - k.leftCols(p) * beta;
+  k.col(p) = col;
+  k.row(p) = col.transpose();
+  k(p, p) = col(p) - beta.dot(col.head(p));
+  (void)m;
+}
+
+// The index of the pair (k, l), k >= l, in packed order.
+std::size_t pair_index(int k, int l) { return k >= l ? tri(k, l) : tri(l, k); }
+
+// Adds the cross products of one record's sparse row, times `weight`, to the
+// packed lower triangle `out` of order p + 1 + q.
+void add_record_products(const covstruct::SubjectRows& rows, int j, double weight,
+                         std::span<double> out) {
+  const int p = rows.p;
+  // The record's entries in increasing column order: fixed, y, random.
+  thread_local std::vector<int> col;
+  thread_local std::vector<double> val;
+  col.clear();
+  val.clear();
+  for (int t = 0; t < rows.nfix; ++t) {
+    col.push_back(rows.fcol[j * rows.nfix + t]);
+    val.push_back(rows.fval[j * rows.nfix + t]);
+  }
+  col.push_back(p);
+  val.push_back(rows.y[j]);
+  for (int u = 0; u < rows.nran; ++u) {
+    col.push_back(p + 1 + rows.rcol[j * rows.nran + u]);
+    val.push_back(rows.rval[j * rows.nran + u]);
+  }
+  for (std::size_t a = 0; a < col.size(); ++a) {
+    const double wa = weight * val[a];
+    if (wa == 0.0) continue;
+    for (std::size_t b = 0; b <= a; ++b) out[host::sym(col[a], col[b])] += wa * val[b];
+  }
+}
+
+}  // namespace
+
+Likelihood::Likelihood(driver::MixSettings& s, host::Engine& e, Fit& fit) : s_(s), e_(e), fit_(fit) {}
+
+int Likelihood::setup() {
+  SubjectBlocks& sub = fit_.sub;
+  const std::size_t nsubj = fit_.rows.subjects();
+  sub.m = static_cast<std::size_t>(fit_.p + 1 + fit_.q);
+  sub.tri = tri_size(sub.m);
+  const std::size_t n2 = static_cast<std::size_t>(fit_.ncovp2);
+  sub.pairs = tri_size(n2);
+  const double reals = static_cast<double>(nsubj) * static_cast<double>(sub.tri) *
+                       (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repcvt == driver::ID ? 1.0 : 0.0));
+  if (reals * 8.0 > 9.223372036854776e18) return 3;
+  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + nsubj * sizeof(double);
+  if (!fit_.account(e_.scratch, bytes)) return 3;
+  try {
+    sub.C.assign(nsubj * sub.tri, 0.0);
+    sub.Ck.assign(nsubj * sub.tri * n2, 0.0);
+    sub.Ckl.assign(nsubj * sub.tri * sub.pairs, 0.0);
+    sub.logdetM.assign(nsubj, 0.0);
+    if (fit_.repcvt == driver::ID) wtw_.assign(nsubj * sub.tri, 0.0);
+  } catch (const std::bad_alloc&) {
+    return 3;
+  }
+  fit_.rep_grad.assign(n2, 0.0);
+  fit_.rep_hess.assign(sub.pairs, 0.0);
+  return 0;
+}
+
+void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) {
+  const int q = fit_.q;
+  Lq_.setZero(q, q);
+  Gq_.setZero(q, q);
+  for (RandomBlock& b : fit_.blocks) {
+    const int d = b.dim;
+    const std::size_t t = tri_size(static_cast<std::size_t>(d));
+    std::span<const double> th = theta.subspan(static_cast<std::size_t>(b.first_param),
+                                               static_cast<std::size_t>(b.npar));
+    b.G.assign(t, 0.0);
+    b.L.assign(t, 0.0);
+    covstruct::mxcmat(d, th, {}, b.cvtype, b.G);
+    covstruct::mxcchl(d, th, b.G, b.cvtype, b.L);
+    if (derivatives) {
+      b.dG.assign(t * static_cast<std::size_t>(b.npar), 0.0);
+      b.d2G.assign(t * tri_size(static_cast<std::size_t>(b.npar)), 0.0);
+      for (int k = 0; k < b.npar; ++k) {
+        covstruct::mxcdr1(d, th, k, {}, b.cvtype, std::span<double>(b.dG).subspan(k * t, t));
+        for (int l = 0; l <= k; ++l)
+          covstruct::mxcdr2(d, th, k, l, {}, b.cvtype,
+                            std::span<double>(b.d2G).subspan(pair_index(k, l) * t, t));
+      }
+    }
+    for (int r = 0; r < b.replicates; ++r) {
+      const int o = b.col + r * d;
+      for (int i = 0; i < d; ++i)
+        for (int j = 0; j <= i; ++j) {
+          Lq_(o + i, o + j) = b.L[tri(i, j)];
+          Gq_(o + i, o + j) = Gq_(o + j, o + i) = b.G[tri(i, j)];
+        }
+    }
+  }
+}
+
+int Likelihood::repeated_pass(std::span<const double> theta) {
+  SubjectBlocks& sub = fit_.sub;
+  const int n2 = fit_.ncovp2;
+  std::span<const double> thr = theta.first(static_cast<std::size_t>(n2));
+  std::fill(fit_.rep_grad.begin(), fit_.rep_grad.end(), 0.0);
+  std::fill(fit_.rep_hess.begin(), fit_.rep_hess.end(), 0.0);
+  fit_.ldetr = 0.0;
+  const std::size_t T = sub.tri;
+  for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
+    if (driver::ATNJMP(e_.out)) return -1;
+    const covstruct::SubjectRows rows = subject_rows(fit_, i);
+    std::span<double> c0(sub.C.data() + i * T, T);
+    std::span<double> ck(sub.Ck.data() + i * T * n2, T * n2);
+    std::span<double> ckl(sub.Ckl.data() + i * T * sub.pairs, T * sub.pairs);
+    const int cvtype = fit_.repcvt;
+    if (cvtype == driver::ID) {
+      std::span<double> wtw(wtw_.data() + i * T, T);
+      if (!wtw_ready_) covstruct::mxcwtw(rows, wtw);
+      const double v = thr[0];
+      if (!driver::ASSERT(e_.out, v > 0.0, "mxw0oc", "rpar(1) .gt. r0")) return -1;
+      double ni = 0.0;
+      for (std::size_t r = fit_.rows.first[i]; r < fit_.rows.first[i + 1]; ++r) ni += fit_.rows.case_weight[r];
+      const double a = 1.0 / v, b = a / v, c = -2.0 * b / v;
+      for (std::size_t k = 0; k < T; ++k) {
+        c0[k] = a * wtw[k];
+        ck[k] = b * wtw[k];
+        ckl[k] = c * wtw[k];
+      }
+      fit_.ldetr += ni * std::log(v);
+      fit_.rep_grad[0] += ni * a;
+      fit_.rep_hess[0] -= ni * b;
+    } else if (cvtype == driver::DIAG || cvtype == driver::VC_REPEATED) {
+      if (!wtw_ready_) {
+        const int status = covstruct::mxcchk(rows, work_);
+        if (status != 0) return status;
+      }
+      std::fill(c0.begin(), c0.end(), 0.0);
+      std::fill(ck.begin(), ck.end(), 0.0);
+      std::fill(ckl.begin(), ckl.end(), 0.0);
+      for (int j = 0; j < rows.n; ++j) {
+        const int l = rows.level[j];
+        const double v = thr[l];
+        if (!driver::ASSERT(e_.out, v > 0.0, "mxw0vc", "rpar(i+1) .gt. r0")) return -1;
+        const double a = 1.0 / v, b = a / v, c = -2.0 * b / v;
+        add_record_products(rows, j, a, c0);
+        add_record_products(rows, j, b, ck.subspan(static_cast<std::size_t>(l) * T, T));
+        add_record_products(rows, j, c, ckl.subspan(pair_index(l, l) * T, T));
+        fit_.rep_grad[l] += a;
+        fit_.rep_hess[pair_index(l, l)] -= b;
+        fit_.ldetr += std::log(v);
+      }
+    } else {
+      covstruct::TermFlags flags;
+      flags.logdet = flags.gradient = flags.hessian = true;
+      flags.c0 = flags.ck = flags.ckl = true;
+      covstruct::TermSums sums;
+      sums.gradient = fit_.rep_grad;
+      sums.hessian = fit_.rep_hess;
+      sums.c0 = c0;
+      sums.ck = ck;
+      sums.ckl = ckl;
+      const int status = covstruct::mxcrsb(rows, thr, cvtype, work_, flags, sums);
+      if (status != 0) return status;
+      fit_.ldetr += sums.logdet;
+    }
+  }
+  wtw_ready_ = true;
+  return 0;
+}
+
+void Likelihood::combine() {
+  SubjectBlocks& sub = fit_.sub;
+  const int p = fit_.p, q = fit_.q;
+  const std::size_t T = sub.tri;
+  const std::size_t F = tri_size(static_cast<std::size_t>(p + 1));
+  s_.FixedCov.assign(F, 0.0);
+  fit_.sum_logdetM = 0.0;
+  MatrixXd czz(q, q), cz(q, p + 1), m(q, q), e(q, p + 1);
+  Eigen::LLT<MatrixXd> llt;
+  for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
+    const double* c = sub.C.data() + i * T;
+    for (std::size_t k = 0; k < F; ++k) s_.FixedCov[k] += c[k];
+    if (q == 0) continue;
+    for (int u = 0; u < q; ++u) {
+      for (int v = 0; v <= u; ++v) czz(u, v) = czz(v, u) = c[tri(p + 1 + u, p + 1 + v)];
+      for (int a = 0; a <= p; ++a) cz(u, a) = c[tri(p + 1 + u, a)];
+    }
+    m.noalias() = Lq_.transpose() * czz * Lq_;
+    m.diagonal().array() += 1.0;
+    llt.compute(m);
+    const MatrixXd& k = llt.matrixLLT();
+    double logdet = 0.0;
+    for (int u = 0; u < q; ++u) logdet += 2.0 * std::log(k(u, u));
+    sub.logdetM[i] = logdet;
+    fit_.sum_logdetM += logdet;
+    e.noalias() = Lq_.transpose() * cz;
+    llt.matrixL().solveInPlace(e);
+    for (int a = 0; a <= p; ++a)
+      for (int b = 0; b <= a; ++b) s_.FixedCov[tri(a, b)] -= e.col(a).dot(e.col(b));
+  }
+}
+
+int Likelihood::evaluate(std::span<const double> theta, Evaluation& ev) {
+  ev = Evaluation();
+  if (fit_.has_random) random_blocks(theta, false);
+  const int status = repeated_pass(theta);
+  if (status != 0) return status;
+  combine();
+  const std::size_t p = static_cast<std::size_t>(fit_.p);
+  if (p > 0) {
+    SweepResult r = sweep_fixed(p, s_.FixedCov, s_.sngtol);
+    clean_fixed(p, s_.FixedCov, s_.NonRedSet);
+    ev.ldetx = r.logdet;
+    ev.rank = r.rank;
+  }
+  ev.ldetv = fit_.sum_logdetM + fit_.ldetr - fit_.lwsum;
+  ev.rquad = s_.FixedCov.back();
+  return 0;
+}
+
+double Likelihood::m2ll(const Evaluation& ev) const {
+  const double n = s_.tnobs;
+  if (s_.method == 1) return ev.ldetv + ev.rquad + n * kLog2Pi;
+  return ev.ldetv + ev.rquad + ev.ldetx + (n - s_.nfxrnk) * kLog2Pi;
+}
+
+namespace {
+
+// The per-subject quantities of the random part at the current parameters,
+// with y turned into the residual r.
+struct SubjectState {
+  MatrixXd C;            // J' C_i J, order m
+  MatrixXd H, T, S;      // q x q
+  MatrixXd tX, Y;        // q x p
+  VectorXd tr, sr;       // q
+};
+
+void subject_state(const MatrixXd& lq, int p, int q, SubjectState& st) {
+  const MatrixXd& c = st.C;
+  if (q == 0) {
+    st.H.resize(0, 0);
+    st.T.resize(0, 0);
+    st.S.resize(0, 0);
+    st.tX.resize(0, p);
+    st.Y.resize(0, p);
+    st.tr.resize(0);
+    st.sr.resize(0);
+    return;
+  }
+  const auto czz = c.bottomRightCorner(q, q);
+  const auto czx = c.block(p + 1, 0, q, p);
+  const auto czr = c.col(p).segment(p + 1, q);
+  MatrixXd m = lq.transpose() * czz * lq;
+  m.diagonal().array() += 1.0;
+  Eigen::LLT<MatrixXd> llt(m);
+  MatrixXd lt = lq.transpose();
+  llt.solveInPlace(lt);               // M^-1 L'
+  st.H.noalias() = lq * lt;           // L M^-1 L'
+  st.T = MatrixXd::Identity(q, q) - st.H * czz;
+  st.S.noalias() = czz * st.T;
+  st.S = 0.5 * (st.S + st.S.transpose());
+  st.tX.noalias() = st.H * czx;
+  st.Y = czx - czz * st.tX;
+  st.tr = st.H * czr;
+  st.sr = czr - czz * st.tr;
+}
+
+// The dense q x q matrix of a random-block parameter's derivative block
+// (copies over the block's replicates), from a packed block of order d.
+void expand(const RandomBlock& b, std::span<const double> packed, int q, MatrixXd& out) {
+  out.setZero(q, q);
+  for (int r = 0; r < b.replicates; ++r) {
+    const int o = b.col + r * b.dim;
+    for (int i = 0; i < b.dim; ++i)
+      for (int j = 0; j <= i; ++j) out(o + i, o + j) = out(o + j, o + i) = packed[tri(i, j)];
+  }
+}
+
+}  // namespace
+
+void Likelihood::derivatives(std::span<const double> theta, bool newton, bool reml, Derivatives& d) {
+  const int p = fit_.p, q = fit_.q, nt = fit_.ncovpr, n2 = fit_.ncovp2;
+  const int m = p + 1 + q;
+  const std::size_t npairs = tri_size(static_cast<std::size_t>(nt));
+  d.g.assign(nt, 0.0);
+  d.gD.assign(nt, 0.0);
+  d.gN.assign(nt, 0.0);
+  d.gQ.assign(nt, 0.0);
+  d.D.assign(npairs, 0.0);
+  d.N.assign(npairs, 0.0);
+  d.Q.assign(npairs, 0.0);
+  d.H.assign(npairs, 0.0);
+  if (fit_.has_random) random_blocks(theta, true);
+
+  VectorXd beta(p);
+  for (int k = 0; k < p; ++k) beta(k) = s_.FixedCov[tri(p, k)];
+  MatrixXd cb(p, p);
+  for (int i = 0; i < p; ++i)
+    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = s_.FixedCov[tri(i, j)];
+
+  // Which random block and which of its parameters each G parameter is.
+  std::vector<int> block_of(nt, -1), local(nt, -1);
+  for (std::size_t b = 0; b < fit_.blocks.size(); ++b)
+    for (int k = 0; k < fit_.blocks[b].npar; ++k) {
+      block_of[fit_.blocks[b].first_param + k] = static_cast<int>(b);
+      local[fit_.blocks[b].first_param + k] = k;
+    }
+  std::vector<MatrixXd> gk(nt);  // dense G_k over q (G parameters)
+  for (int k = n2; k < nt; ++k) {
+    const RandomBlock& b = fit_.blocks[block_of[k]];
+    const std::size_t t = tri_size(static_cast<std::size_t>(b.dim));
+    expand(b, std::span<const double>(b.dG).subspan(local[k] * t, t), q, gk[k]);
+  }
+
+  std::vector<VectorXd> a(nt, VectorXd::Zero(p));
+  std::vector<MatrixXd> w(nt, MatrixXd::Zero(p, p));
+  SubjectState st;
+  std::vector<MatrixXd> kr(n2);     // residualized C_i,k
+  std::vector<VectorXd> akz(n2);    // x' P_k Z
+  std::vector<MatrixXd> bx(n2);     // X~' P_k Z
+  std::vector<VectorXd> gsr(nt);    // G_k s_r
+  std::vector<MatrixXd> gy(nt);     // G_k Y
+  MatrixXd kkl, gkl;
+  const SubjectBlocks& sub = fit_.sub;
+  const std::size_t T = sub.tri;
+
+  for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
+    if (driver::ATNJMP(e_.out)) return;
+    unpack(std::span<const double>(sub.C).subspan(i * T, T), m, st.C);
+    residualize(st.C, beta, p);
+    subject_state(Lq_, p, q, st);
+    for (int k = 0; k < n2; ++k) {
+      unpack(std::span<const double>(sub.Ck).subspan((i * n2 + k) * T, T), m, kr[k]);
+      residualize(kr[k], beta, p);
+      const MatrixXd& K = kr[k];
+      const auto kzz = K.bottomRightCorner(q, q);
+      const auto kzx = K.block(p + 1, 0, q, p);
+      const auto kzr = K.col(p).segment(p + 1, q);
+      akz[k] = kzr - kzz * st.tr;
+      bx[k] = kzx.transpose() - st.tX.transpose() * kzz;
+      const double quad = K(p, p) - 2.0 * st.tr.dot(kzr) + st.tr.dot(kzz * st.tr);
+      a[k] += K.col(p).head(p) - st.tX.transpose() * kzr - bx[k] * st.tr;
+      w[k] += K.topLeftCorner(p, p) - st.tX.transpose() * kzx - bx[k] * st.tX;
+      if (q > 0) d.gD[k] -= (st.H * kzz).trace();
+      d.gN[k] -= quad;
+    }
+    for (int k = n2; k < nt; ++k) {
+      gsr[k] = gk[k] * st.sr;
+      gy[k] = gk[k] * st.Y;
+      d.gD[k] += (st.S * gk[k]).trace();
+      d.gN[k] -= st.sr.dot(gsr[k]);
+      a[k] += st.Y.transpose() * gsr[k];
+      w[k] += st.Y.transpose() * gy[k];
+    }
+    for (int k = 0; k < nt; ++k) {
+      for (int l = 0; l <= k; ++l) {
+        const std::size_t kl = pair_index(k, l);
+        double dd = 0.0, nn = 0.0, qq = 0.0;
+        if (k < n2) {
+          unpack(std::span<const double>(sub.Ckl).subspan((i * sub.pairs + kl) * T, T), m, kkl);
+          residualize(kkl, beta, p);
+          const auto qzz = kkl.bottomRightCorner(q, q);
+          const auto qzx = kkl.block(p + 1, 0, q, p);
+          const auto qzr = kkl.col(p).segment(p + 1, q);
+          if (q > 0) {
+            const auto kzz = kr[k].bottomRightCorner(q, q);
+            const auto lzz = kr[l].bottomRightCorner(q, q);
+            dd = -(st.H * qzz).trace() - (st.H * kzz * st.H * lzz).trace();
+          }
+          if (newton)
+            nn = -(kkl(p, p) - 2.0 * st.tr.dot(qzr) + st.tr.dot(qzz * st.tr)) -
+                 2.0 * akz[k].dot(st.H * akz[l]);
+          if (reml) {
+            MatrixXd xqx = kkl.topLeftCorner(p, p) - st.tX.transpose() * qzx - qzx.transpose() * st.tX +
+                           st.tX.transpose() * qzz * st.tX;
+            MatrixXd cross = bx[k] * st.H * bx[l].transpose();
+            qq = -(cb.cwiseProduct(xqx + cross + cross.transpose())).sum();
+          }
+        } else if (l < n2) {
+          // k a random-block parameter, l a repeated-block parameter.
+          if (q > 0) {
+            const auto lzz = kr[l].bottomRightCorner(q, q);
+            dd = -(st.T.transpose() * lzz * st.T * gk[k]).trace();
+          }
+          if (newton) nn = 2.0 * akz[l].dot(st.T * gsr[k]);
+          if (reml) {
+            MatrixXd cross = bx[l] * st.T * gy[k];
+            qq = (cb.cwiseProduct(cross + cross.transpose())).sum();
+          }
+        } else {
+          const bool same = block_of[k] == block_of[l];
+          if (same) {
+            const RandomBlock& b = fit_.blocks[block_of[k]];
+            const std::size_t t = tri_size(static_cast<std::size_t>(b.dim));
+            expand(b, std::span<const double>(b.d2G).subspan(pair_index(local[k], local[l]) * t, t), q, gkl);
+          }
+          dd = -(st.S * gk[k] * st.S * gk[l]).trace();
+          if (same) dd += (st.S * gkl).trace();
+          if (newton) {
+            nn = 2.0 * gsr[k].dot(st.S * gsr[l]);
+            if (same) nn -= st.sr.dot(gkl * st.sr);
+          }
+          if (reml) {
+            MatrixXd cross = gy[k].transpose() * st.S * gy[l];
+            MatrixXd sumq = cross + cross.transpose();
+            if (same) sumq -= st.Y.transpose() * gkl * st.Y;
+            qq = (cb.cwiseProduct(sumq)).sum();
+          }
+        }
+        d.D[kl] += dd;
+        d.N[kl] += nn;
+        d.Q[kl] += qq;
+      }
+    }
+  }
+
+  for (int k = 0; k < n2; ++k) d.gD[k] += fit_.rep_grad[k];
+  for (int k = 0; k < n2; ++k)
+    for (int l = 0; l <= k; ++l) d.D[pair_index(k, l)] += fit_.rep_hess[pair_index(k, l)];
+  for (int k = 0; k < nt; ++k) {
+    if (reml) d.gQ[k] = -(cb.cwiseProduct(w[k])).sum();
+    for (int l = 0; l <= k; ++l) {
+      const std::size_t kl = pair_index(k, l);
+      if (newton) d.N[kl] -= 2.0 * a[k].dot(cb * a[l]);
+      if (reml) d.Q[kl] -= (cb * w[k] * cb * w[l]).trace();
+    }
+  }
+  for (int k = 0; k < nt; ++k) d.g[k] = d.gD[k] + d.gN[k] + (reml ? d.gQ[k] : 0.0);
+  for (std::size_t kl = 0; kl < npairs; ++kl)
+    d.H[kl] = d.D[kl] + (newton ? d.N[kl] : 0.0) + (reml ? d.Q[kl] : 0.0);
+}
+
+void Likelihood::final_pass(std::span<const double> theta) {
+  const int p = fit_.p, q = fit_.q;
+  const int m = p + 1 + q;
+  if (fit_.has_random) random_blocks(theta, true);
+  VectorXd beta(p);
+  for (int k = 0; k < p; ++k) beta(k) = s_.FixedCov[tri(p, k)];
+  const std::size_t nsubj = fit_.rows.subjects();
+  SubjectFinal& f = fit_.final;
+  f.Y.assign(nsubj * q * p, 0.0);
+  f.tX.assign(nsubj * q * p, 0.0);
+  f.S.assign(nsubj * q * q, 0.0);
+  f.u.assign(nsubj * q, 0.0);
+  SubjectState st;
+  const std::size_t T = fit_.sub.tri;
+  for (std::size_t i = 0; i < nsubj && q > 0; ++i) {
+    unpack(std::span<const double>(fit_.sub.C).subspan(i * T, T), m, st.C);
+    residualize(st.C, beta, p);
+    subject_state(Lq_, p, q, st);
+    VectorXd u = Gq_ * st.sr;
+    for (int r = 0; r < q; ++r) {
+      for (int c = 0; c < p; ++c) {
+        f.Y[(i * q + r) * p + c] = st.Y(r, c);
+        f.tX[(i * q + r) * p + c] = st.tX(r, c);
+      }
+      for (int c = 0; c < q; ++c) f.S[(i * q + r) * q + c] = st.S(r, c);
+      f.u[i * q + r] = u(r);
+    }
+  }
+  const int n = fit_.rep_dim;
+  fit_.R_matrix.assign(tri_size(static_cast<std::size_t>(n)), 0.0);
+  covstruct::mxcmat(n, theta.first(static_cast<std::size_t>(fit_.ncovp2)), {}, fit_.repcvt, fit_.R_matrix);
+}
+
+}  // namespace mixed::estimate

@@ -1,0 +1,240 @@
+#include "estimate/rows.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "covstruct/catalogue.h"
+#include "data/record.h"
+#include "host/vectors.h"
+#include "host/workfile.h"
+
+namespace mixed::estimate {
+
+std::int64_t effect_cell(std::span<const int> effect, std::span<const int> factor_level,
+                         std::span<const int> level_counts, int nfactr) {
+  // Factors by nesting value, lowest first; the last varies fastest.
+  int maxnest = 0;
+  for (int f = 0; f < nfactr; ++f) maxnest = std::max(maxnest, effect[f]);
+  std::int64_t index = 0;
+  for (int nest = 1; nest <= maxnest; ++nest)
+    for (int f = 0; f < nfactr; ++f)
+      if (effect[f] == nest) index = index * level_counts[f] + (factor_level[f] - 1);
+  return index + 1;
+}
+
+void layout_blocks(driver::MixSettings& s, Fit& fit) {
+  fit.p = s.fdmncl;
+  fit.repeated = s.repeated_given;
+  fit.repcvt = s.repcvt;
+  fit.rep_dim = std::max(1, s.nrplev);
+  fit.ncovp2 = covstruct::mxcnpr(fit.rep_dim, s.repcvt);
+  fit.has_random = s.nrneff() > 0;
+  fit.blocks.clear();
+  int col = 0;
+  int param = fit.ncovp2;
+  for (const driver::MixSettings::CovBlock& b : s.blocks) {
+    RandomBlock rb;
+    rb.cvtype = b.cvtype;
+    rb.dim = b.dim;
+    rb.npar = covstruct::mxcnpr(b.dim, b.cvtype);
+    rb.first_param = param;
+    param += rb.npar;
+    for (std::size_t v : b.subjects) {
+      const bool common = std::find(s.subject_vars.begin(), s.subject_vars.begin() + s.ncomsv, v) !=
+                          s.subject_vars.begin() + s.ncomsv;
+      if (common) continue;
+      for (int cv = 0; cv < s.nclsvr(); ++cv)
+        if (s.classvars[cv].var == v) rb.extra_subject_classvars.push_back(cv);
+    }
+    rb.replicates = 1;
+    for (int cv : rb.extra_subject_classvars) rb.replicates *= static_cast<int>(s.levels[cv].size());
+    rb.col = col;
+    col += rb.replicates * rb.dim;
+    fit.blocks.push_back(std::move(rb));
+  }
+  fit.q = col;
+  fit.ncovpr = param;
+  s.nz = fit.q;
+  s.ncovp2 = fit.ncovp2;
+  s.ncovp1 = param - fit.ncovp2;
+  s.ncovpr = param;
+}
+
+namespace {
+
+// Where a record's term lands: the column of its cell among the effect's
+// observed cells (ascending cell index).
+int column_of(std::span<const std::int64_t> cells, int first, int count, std::int64_t cell) {
+  auto begin = cells.begin() + first;
+  auto end = begin + count;
+  auto it = std::lower_bound(begin, end, cell);
+  if (it == end || *it != cell) return -1;
+  return first + static_cast<int>(it - begin);
+}
+
+double term_value(std::span<const int> effect, int nfactr, std::span<const double> record, int cov0) {
+  double v = 1.0;
+  for (std::size_t c = static_cast<std::size_t>(nfactr); c < effect.size(); ++c) {
+    const int power = std::abs(effect[c]);
+    const double x = record[cov0 + static_cast<int>(c) - nfactr];
+    for (int k = 0; k < power; ++k) v *= x;
+  }
+  return v;
+}
+
+}  // namespace
+
+int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats) {
+  const data::RecordLayout layout =
+      s.nclsvr() > 0 ? data::ordered_layout(s, e.data) : data::case_layout(s, e.data);
+  const int nfactr = s.nfactr();
+  const int ncovar = s.ncovar();
+  const std::size_t n = s.ncases;
+  DesignRows& rows = fit.rows;
+  rows.nfix = s.nfxeff();
+  rows.nran = s.nrneff();
+
+  const std::size_t bytes = n * (sizeof(double) * (3 + rows.nfix + rows.nran) +
+                                 sizeof(int) * (1 + rows.nfix + rows.nran) + sizeof(long));
+  if (!fit.account(e.scratch, bytes)) return 3;
+  try {
+    rows.y.resize(n);
+    rows.level.assign(n, 0);
+    rows.rsubject.assign(n, 0);
+    rows.fcol.resize(n * rows.nfix);
+    rows.fval.resize(n * rows.nfix);
+    rows.rcol.resize(n * rows.nran);
+    rows.rval.resize(n * rows.nran);
+    rows.weight.resize(n);
+    rows.case_weight.resize(n);
+  } catch (const std::bad_alloc&) {
+    return 3;
+  }
+
+  // Subjects: consecutive runs of the ordered file.
+  rows.first.assign(1, 0);
+  if (s.subject_counts.empty()) {
+    rows.first.push_back(n);
+  } else {
+    for (std::size_t c : s.subject_counts) rows.first.push_back(rows.first.back() + c);
+  }
+  std::size_t nrep_bits = 0;
+  std::vector<std::size_t> rep_base;
+  for (const RandomBlock& b : fit.blocks) {
+    rep_base.push_back(nrep_bits);
+    nrep_bits += static_cast<std::size_t>(b.replicates);
+  }
+  fit.sub.present.assign(rows.subjects(), host::BitSet(nrep_bits));
+
+  // Level counts of the factors, for the cell indices.
+  std::vector<int> counts(static_cast<std::size_t>(nfactr));
+  for (int f = 0; f < nfactr; ++f) counts[f] = s.factor_levels[f];
+  std::vector<int> class_level(static_cast<std::size_t>(s.nclsvr()));
+  std::vector<int> factor_level(static_cast<std::size_t>(nfactr));
+  std::vector<double> record(static_cast<std::size_t>(layout.length));
+  std::vector<double> cov(static_cast<std::size_t>(ncovar)), cov_sq(static_cast<std::size_t>(ncovar));
+  stats.cov_mean.assign(static_cast<std::size_t>(ncovar), 0.0);
+  stats.cov_sq_mean.assign(static_cast<std::size_t>(ncovar), 0.0);
+  stats.weight_sum = 0.0;
+  double sq_weight = 0.0;
+  fit.lwsum = 0.0;
+
+  // Per random effect: its block and its offset within the block's columns.
+  std::vector<int> effect_block(static_cast<std::size_t>(rows.nran));
+  std::vector<int> effect_offset(static_cast<std::size_t>(rows.nran));
+  for (std::size_t b = 0; b < s.blocks.size(); ++b) {
+    const int first = s.rn_fcol[s.blocks[b].effects.front()];
+    for (int eff : s.blocks[b].effects) {
+      effect_block[eff] = static_cast<int>(b);
+      effect_offset[eff] = s.rn_fcol[eff] - first;
+    }
+  }
+
+  s.workfile->rewind();
+  std::size_t subject = 0;
+  for (std::size_t r = 0; r < n; ++r) {
+    if (!s.workfile->read(record)) return 70;
+    while (r >= rows.first[subject + 1]) ++subject;
+    if (layout.ordered) {
+      data::decode_class_key(layout, record, class_level);
+      data::factor_levels_of(layout, class_level, factor_level);
+    }
+    const double f = layout.weight(record);
+    const double w = layout.regression_weight(record);
+    const double sc = std::sqrt(w * f);
+    rows.weight[r] = w * f;
+    rows.case_weight[r] = f;
+    rows.y[r] = record[layout.y] * sc;
+    fit.lwsum += f * std::log(w);
+
+    for (int t = 0; t < rows.nfix; ++t) {
+      auto effect = s.fixed.row(static_cast<std::size_t>(t));
+      int colx = s.fx_fcol[t];
+      if (s.fx_ncol[t] > 1 || nfactr > 0) {
+        const std::int64_t cell = effect_cell(effect, factor_level, counts, nfactr);
+        colx = column_of(s.fx_cell, s.fx_fcol[t], s.fx_ncol[t], cell);
+        if (colx < 0) return 70;
+      }
+      rows.fcol[r * rows.nfix + t] = colx;
+      rows.fval[r * rows.nfix + t] = term_value(effect, nfactr, record, layout.cov) * sc;
+    }
+    for (int u = 0; u < rows.nran; ++u) {
+      auto effect = s.random.row(static_cast<std::size_t>(u));
+      const RandomBlock& blk = fit.blocks[effect_block[u]];
+      int within = effect_offset[u];
+      if (s.rn_ncol[u] > 1 || nfactr > 0) {
+        const std::int64_t cell = effect_cell(effect, factor_level, counts, nfactr);
+        const int c = column_of(s.rn_cell, s.rn_fcol[u], s.rn_ncol[u], cell);
+        if (c < 0) return 70;
+        within += c - s.rn_fcol[u];
+      }
+      int replicate = 0;
+      for (int cv : blk.extra_subject_classvars)
+        replicate = replicate * static_cast<int>(s.levels[cv].size()) + (class_level[cv] - 1);
+      fit.sub.present[subject].set(rep_base[effect_block[u]] + static_cast<std::size_t>(replicate));
+      rows.rcol[r * rows.nran + u] = blk.col + replicate * blk.dim + within;
+      rows.rval[r * rows.nran + u] = term_value(effect, nfactr, record, layout.cov) * sc;
+    }
+    if (layout.rep_level >= 0) {
+      const int number = static_cast<int>(record[layout.rep_level]);
+      rows.level[r] = s.repeated_level_map[number - 1];
+      rows.rsubject[r] = static_cast<long>(record[layout.rep_subject]);
+    }
+    if (ncovar > 0 && w * f > 0.0) {
+      for (int c = 0; c < ncovar; ++c) {
+        cov[c] = record[layout.cov + c];
+        cov_sq[c] = cov[c] * cov[c];
+      }
+      host::PROACC(cov, w * f, stats.weight_sum, stats.cov_mean);
+      host::PROACC(cov_sq, w * f, sq_weight, stats.cov_sq_mean);
+    }
+  }
+  for (std::size_t i = 0; i < rows.subjects(); ++i)
+    for (std::size_t b = 0; b < fit.blocks.size(); ++b)
+      for (int k = 0; k < fit.blocks[b].replicates; ++k)
+        if (fit.sub.present[i].test(rep_base[b] + static_cast<std::size_t>(k)))
+          fit.blocks[b].present_subjects += 1.0;
+  return 0;
+}
+
+covstruct::SubjectRows subject_rows(const Fit& fit, std::size_t i) {
+  const DesignRows& r = fit.rows;
+  const std::size_t a = r.first[i];
+  covstruct::SubjectRows sr;
+  sr.n = static_cast<int>(r.first[i + 1] - a);
+  sr.nfix = r.nfix;
+  sr.nran = r.nran;
+  sr.p = fit.p;
+  sr.q = fit.q;
+  sr.y = r.y.data() + a;
+  sr.level = r.level.data() + a;
+  sr.rsubject = r.rsubject.data() + a;
+  sr.fcol = r.fcol.data() + a * r.nfix;
+  sr.fval = r.fval.data() + a * r.nfix;
+  sr.rcol = r.rcol.data() + a * r.nran;
+  sr.rval = r.rval.data() + a * r.nran;
+  return sr;
+}
+
+}  // namespace mixed::estimate

@@ -1,0 +1,199 @@
+#include "estimate/update.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "covstruct/admissible.h"
+#include "covstruct/catalogue.h"
+#include "host/cholesky.h"
+#include "host/packed.h"
+#include "host/packed_ops.h"
+
+namespace mixed::estimate {
+
+using host::tri;
+using host::tri_size;
+
+void fill_kinds(const Fit& fit, UpdateState& u) {
+  u.kinds.assign(static_cast<std::size_t>(fit.ncovpr), 3);
+  for (int k = 0; k < fit.ncovp2; ++k) u.kinds[k] = covstruct::mxcpty(fit.ncovp2, fit.repcvt, k);
+  for (const RandomBlock& b : fit.blocks)
+    for (int k = 0; k < b.npar; ++k) u.kinds[b.first_param + k] = covstruct::mxcpty(b.npar, b.cvtype, k);
+  u.bndflg.assign(static_cast<std::size_t>(fit.ncovpr), 0);
+  u.kept.resize(static_cast<std::size_t>(fit.ncovpr));
+}
+
+std::vector<double> reported(std::span<const double> theta, std::span<const int> kinds) {
+  std::vector<double> r(theta.begin(), theta.end());
+  for (std::size_t k = 0; k < r.size(); ++k)
+    if (kinds[k] == covstruct::StdDev) r[k] = theta[k] * theta[k];
+  return r;
+}
+
+namespace {
+
+// Inversion with flags: the diagonal of every flagged parameter is zeroed, the
+// matrix replaced by its generalised inverse, and CovParKept rebuilt.  Returns
+// the number of singular pivots.
+int invert_flagged(std::size_t n, std::vector<double>& a, std::span<const int> flags, double tol,
+                   host::BitSet& kept) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (flags[i] != 0) a[tri(i, i)] = 0.0;
+  const int singular = host::generalized_inverse(n, a, tol);
+  kept.clear();
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[tri(i, i)] > 0.0) kept.set(i);
+  return singular;
+}
+
+// Repair of an inverse: every diagonal element <= 0 becomes the largest
+// positive one.
+void repair(std::size_t n, std::vector<double>& a) {
+  double m = 0.0;
+  for (std::size_t i = 0; i < n; ++i) m = std::max(m, a[tri(i, i)]);
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[tri(i, i)] <= 0.0) a[tri(i, i)] = m;
+}
+
+// The scoring matrix -(D + Q) inverted with the flags (Q only under REML),
+// repaired when its inversion finds more than `allowed` singular pivots.
+std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool reml,
+                                    std::span<const int> flags, double tol, int allowed,
+                                    host::BitSet& kept) {
+  std::vector<double> sc(tri_size(n));
+  for (std::size_t k = 0; k < sc.size(); ++k) sc[k] = -(d.D[k] + (reml ? d.Q[k] : 0.0));
+  const int singular = invert_flagged(n, sc, flags, tol, kept);
+  if (singular > allowed) repair(n, sc);
+  return sc;
+}
+
+}  // namespace
+
+void update_direction(const driver::MixSettings& s, const Fit& fit, std::span<const double> theta,
+                      Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u) {
+  const std::size_t n = static_cast<std::size_t>(fit.ncovpr);
+  const bool reml = s.method == 2;
+  if (scoring)
+    for (double& h : d.H) h = -h;
+  const std::vector<double> saved = d.H;
+
+  u.hinv = saved;
+  u.singular = invert_flagged(n, u.hinv, u.bndflg, s.sngtol, u.kept);
+  if (!scoring && u.singular > 0 && !scoring_converged)
+    u.a = scoring_inverse(n, d, reml, u.bndflg, s.sngtol, 0, u.kept);
+  else
+    u.a = u.hinv;
+
+  u.step.assign(n, 0.0);
+  host::LTRSV(n, u.a, d.g, u.step);
+  const double t = std::min(host::LTRVSV(n, d.g, u.a), s.pcnval);
+
+  int flagged = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double th = theta[i], di = u.step[i];
+    const int kind = u.kinds[i];
+    if (kind == covstruct::StdDev || kind == covstruct::Variance) {
+      if (di > 0.0 && (t > std::fabs(th) || th - 0.5 * di <= 0.0)) u.bndflg[i] = -1;
+    } else if (kind == covstruct::Correlation) {
+      if (th >= 0.0 && di <= 0.0 && (t > std::fabs(th - 1.0) || th - di >= 1.0)) u.bndflg[i] = 1;
+      if (th < 0.0 && di >= 0.0 && (t > std::fabs(1.0 + th) || th - di <= -1.0)) u.bndflg[i] = -1;
+    }
+    flagged += u.bndflg[i] != 0;
+  }
+
+  if (flagged > 0) {
+    u.hinv = saved;
+    u.singular = invert_flagged(n, u.hinv, u.bndflg, s.sngtol, u.kept);
+    if (!scoring && u.singular > flagged && !scoring_converged)
+      u.a = scoring_inverse(n, d, reml, u.bndflg, s.sngtol, flagged, u.kept);
+    else
+      u.a = u.hinv;
+  }
+  if (u.sngretry || flagged > 0) {
+    host::LTRSV(n, u.a, d.g, u.step);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double f = static_cast<int>(i) < fit.ncovp2 ? 0.95 : 1.0;
+      const double th = theta[i];
+      const int kind = u.kinds[i];
+      if (u.bndflg[i] == -1)
+        u.step[i] = (kind == covstruct::StdDev || kind == covstruct::Variance) ? th * f : (th + 1.0) * f;
+      else if (u.bndflg[i] == 1)
+        u.step[i] = (th - 1.0) * f;
+      else if (!u.kept.test(i) && u.sngretry)
+        u.step[i] = th * f;
+    }
+  }
+}
+
+LineSearch line_search(const driver::MixSettings& s, const Fit& fit, Likelihood& lik,
+                       std::span<const double> theta, double l0, const UpdateState& u,
+                       Evaluation& ev) {
+  LineSearch r;
+  r.m2ll = l0;
+  double tau;
+  if (s.lcnval <= 0.0)
+    tau = std::pow(DBL_EPSILON, 2.0 / 3.0) * std::fabs(l0);
+  else if (s.lcntyp == 1)
+    tau = s.lcnval;
+  else
+    tau = s.lcnval * l0;
+
+  const std::size_t n = theta.size();
+  std::vector<double> trial(n);
+  int counter = -1;
+  double lambda = 1.0;
+  do {
+    for (std::size_t i = 0; i < n; ++i) trial[i] = theta[i] - lambda * u.step[i];
+    bool admissible = true;
+    r.problem = 0;
+    const auto rep = covstruct::block_admissibility(
+        fit.rep_dim, fit.repcvt, std::span<const double>(trial).first(static_cast<std::size_t>(fit.ncovp2)),
+        s.sngtol);
+    if (rep != covstruct::Admissibility::PositiveDefinite) {
+      admissible = false;
+      r.problem = -1;
+    } else {
+      for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
+        const RandomBlock& blk = fit.blocks[b];
+        const auto res = covstruct::block_admissibility(
+            blk.dim, blk.cvtype,
+            std::span<const double>(trial).subspan(static_cast<std::size_t>(blk.first_param),
+                                                   static_cast<std::size_t>(blk.npar)),
+            s.sngtol);
+        if (res == covstruct::Admissibility::Inadmissible) {
+          admissible = false;
+          r.problem = static_cast<int>(b) + 1;
+          break;
+        }
+      }
+    }
+    if (admissible) {
+      r.error = lik.evaluate(trial, ev);
+      if (r.error != 0) break;
+      const double l1 = lik.m2ll(ev);
+      if (l1 <= l0 + tau) {
+        r.accepted = true;
+        r.m2ll = l1;
+        r.lambda = lambda;
+      } else {
+        lambda *= 0.5;
+      }
+    } else {
+      lambda *= 0.5;
+    }
+    ++counter;
+  } while (!r.accepted && counter < s.mxstep);
+  r.halvings = std::max(counter, 0);
+  if (r.error != 0) return r;
+  if (r.accepted) {
+    r.theta = trial;
+  } else {
+    r.theta.assign(theta.begin(), theta.end());
+    r.lambda = lambda;
+    r.error = lik.evaluate(theta, ev);
+    if (r.error == 0) r.m2ll = lik.m2ll(ev);
+  }
+  return r;
+}
+
+}  // namespace mixed::estimate

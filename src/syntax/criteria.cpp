@@ -1,0 +1,129 @@
+#include "syntax/criteria.h"
+
+#include <cmath>
+
+#include "host/fuzzy.h"
+#include "syntax/parse_support.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Sym;
+using host::TokenType;
+
+enum Keyword { kCin = 1, kHconverge, kLconverge, kMxiter, kMxstep, kPconverge, kScoring, kSingular, kSubjects };
+
+void reset_criteria(driver::MixSettings& s) {
+  const driver::MixSettings defaults;
+  s.cinval = defaults.cinval;
+  s.cintxt = defaults.cintxt;
+  s.hcnval = defaults.hcnval;
+  s.hcntyp = defaults.hcntyp;
+  s.lcnval = defaults.lcnval;
+  s.lcntyp = defaults.lcntyp;
+  s.pcnval = defaults.pcnval;
+  s.pcntyp = defaults.pcntyp;
+  s.mxiter = defaults.mxiter;
+  s.mxstep = defaults.mxstep;
+  s.nscore = defaults.nscore;
+  s.sngtol = defaults.sngtol;
+  s.qgroup = defaults.qgroup;
+}
+
+// The value list of a convergence criterion, up to its right parenthesis: at
+// most one number (>= 0, else `value_message`) and at most one of ABSOLUTE (1)
+// and RELATIVE (2) (else `type_message`), in either order.
+bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, double& value, int& type,
+                      int value_message, int type_message) {
+  value = initial;
+  type = 1;
+  bool have_value = false, have_type = false;
+  for (; !ts.at_subcommand_end() && ts.cur().sym != Sym::RParen; ts.next()) {
+    const host::Token& t = ts.cur();
+    if (t.type == TokenType::Number) {
+      if (have_value || !std::isfinite(t.value) || t.value < 0) return fail_here(ts, e, value_message);
+      value = t.value;
+      have_value = true;
+    } else if (!have_type && (is_keyword(t, "ABSOLUTE") || is_keyword(t, "RELATIVE"))) {
+      type = is_keyword(t, "ABSOLUTE") ? 1 : 2;
+      have_type = true;
+    } else {
+      return fail_here(ts, e, type_message);
+    }
+  }
+  return false;
+}
+
+// The single number of CIN, MXITER, MXSTEP, SCORING and SINGULAR, checked.
+bool read_value(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e, int keyword) {
+  const host::Token& t = ts.cur();
+  if (t.type != TokenType::Number) return fail_here(ts, e, 18);
+  const double v = t.value;
+  switch (keyword) {
+    case kCin:
+      if (!(v >= 0 && v < 100)) return fail_here(ts, e, 19);
+      s.cinval = v;
+      s.cintxt = t.text.substr(0, 40);
+      break;
+    case kMxiter:
+      if (!host::FUZZYINTEGER(v) || v < 0) return fail_here(ts, e, 21);
+      s.mxiter = to_count(v);
+      break;
+    case kMxstep:
+      if (!host::FUZZYINTEGER(v) || v < 1) return fail_here(ts, e, 22);
+      s.mxstep = to_count(v);
+      break;
+    case kScoring:
+      if (!host::FUZZYINTEGER(v) || v < 0) return fail_here(ts, e, 24);
+      s.nscore = to_count(v);
+      break;
+    default:
+      if (!std::isfinite(v) || v <= 0) return fail_here(ts, e, 25);
+      s.sngtol = v;
+      break;
+  }
+  ts.next();
+  return false;
+}
+
+}  // namespace
+
+bool parse_criteria(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  reset_criteria(s);
+  while (!ts.at_subcommand_end()) {
+    const host::Token& t = ts.cur();
+    const int keyword = t.type == TokenType::Name && !t.quoted
+                            ? host::IABNDX(t.text, {"CIN", "HCONVERG", "LCONVERG", "MXITER", "MXSTEP", "PCONVERG",
+                                                    "SCORING", "SINGULAR", "SUBJECTS"})
+                            : 0;
+    if (keyword == 0) return fail_here(ts, e, 17);
+    if (ts.next().sym != Sym::LParen) return fail_here(ts, e, 18);
+    ts.next();
+    bool failed = false;
+    switch (keyword) {
+      case kHconverge:
+        failed = read_convergence(ts, e, 0.0, s.hcnval, s.hcntyp, 78, 79);
+        break;
+      case kLconverge:
+        failed = read_convergence(ts, e, 0.0, s.lcnval, s.lcntyp, 20, 26);
+        break;
+      case kPconverge:
+        failed = read_convergence(ts, e, 1.0e-6, s.pcnval, s.pcntyp, 23, 27);
+        break;
+      case kSubjects:
+        s.qgroup = is_keyword(ts.cur(), "GROUPED");
+        ts.next();
+        break;
+      default:
+        failed = read_value(ts, s, e, keyword);
+        break;
+    }
+    if (failed) return true;
+    if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, 18);
+    ts.next();
+  }
+  return false;
+}
+
+}  // namespace mixed::syntax

@@ -1,0 +1,300 @@
+#include "syntax/emmeans_syntax.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver/messages.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Sym;
+using host::Token;
+using host::TokenType;
+
+// What the subcommand asked for beyond the record itself: COMPARE, with the
+// factor written in its parentheses (a place in the factor list), if any.
+struct CompareRequest {
+  bool given = false;
+  std::optional<int> factor;
+};
+
+// A word (a name or a keyword), not a quoted string, a number or a symbol.
+bool is_word(const Token& t) {
+  if (t.type != TokenType::Name || t.quoted) return false;
+  return t.sym == Sym::None || t.sym == Sym::By || t.sym == Sym::With || t.sym == Sym::Within ||
+         t.sym == Sym::All;
+}
+bool is_separator(const Token& t) { return t.sym == Sym::By || t.sym == Sym::Asterisk; }
+
+// The place of the token's variable in `vars` (factor or covariate list), or -1.
+int place_in(const Token& t, const std::vector<std::size_t>& vars, const host::Dataset& data) {
+  if (!is_word(t)) return -1;
+  for (std::size_t i = 0; i < vars.size(); ++i)
+    if (host::iequals(data.var(vars[i]).name, t.text)) return static_cast<int>(i);
+  return -1;
+}
+
+// ")" must close the keyword's parenthesis.
+int close_paren(host::TokenStream& ts) {
+  if (ts.cur().sym != Sym::RParen) return 89;
+  ts.next();
+  return 0;
+}
+
+// The syntax of a TABLES factor list "a BY b * c )": names joined by single
+// separators.  On success the stream is left where it was, after an error at
+// the token in error.
+int check_factor_list(host::TokenStream& ts) {
+  const std::size_t start = ts.pos();
+  int names = 0;
+  bool after_name = false, after_separator = false;
+  int st = 0;
+  for (;; ts.next()) {
+    const Token& t = ts.cur();
+    if (t.sym == Sym::RParen) {
+      if (after_separator) st = 91;
+      else if (names == 0) st = 95;
+      break;
+    }
+    if (ts.at_subcommand_end()) {
+      st = 93;
+      break;
+    }
+    if (is_separator(t)) {
+      if (!after_name) {
+        st = 91;
+        break;
+      }
+      after_name = false;
+      after_separator = true;
+    } else if (is_word(t)) {
+      if (after_name) {
+        st = 16;
+        break;
+      }
+      ++names;
+      after_name = true;
+      after_separator = false;
+    }
+  }
+  if (st == 0) ts.seek(start);
+  return st;
+}
+
+// TABLES(OVERALL) or TABLES(factor BY factor ...).
+int read_tables(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
+                driver::EmmeansRecord& rec) {
+  if (ts.cur().sym != Sym::LParen) return 88;
+  ts.next();
+  if (is_word(ts.cur()) && host::is_keyword(ts.cur(), "OVERALL")) {
+    ts.next();
+    if (int st = close_paren(ts)) return st;
+    rec.table_kind = 1;
+    rec.factors.clear();
+    return 0;
+  }
+  if (s.nfactr() < 1) return 90;
+  if (int st = check_factor_list(ts)) return st;
+
+  std::vector<int> factors;
+  while (ts.cur().sym != Sym::RParen) {
+    if (is_separator(ts.cur())) {
+      ts.next();
+      continue;
+    }
+    const int f = place_in(ts.cur(), s.factors, data);
+    if (f < 0) return 95;
+    if (std::find(factors.begin(), factors.end(), f) != factors.end()) return 94;
+    factors.push_back(f);
+    ts.next();
+    if (!is_separator(ts.cur()) && ts.cur().sym != Sym::RParen && !ts.at_subcommand_end()) return 92;
+  }
+  ts.next();
+  rec.table_kind = 2;
+  rec.factors = std::move(factors);
+  return 0;
+}
+
+// WITH(covariate [=] value|MEAN ...): the values at which covariates are held.
+int read_with(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
+              driver::EmmeansRecord& rec) {
+  if (s.ncovar() < 1) return 96;
+  if (ts.cur().sym != Sym::LParen) return 88;
+  ts.next();
+  while (ts.cur().sym != Sym::RParen) {
+    if (ts.at_subcommand_end()) return 93;
+    const int c = place_in(ts.cur(), s.covariates, data);
+    if (c < 0) return 97;
+    ts.next();
+    if (ts.cur().sym == Sym::Equals) ts.next();
+    int mode = 0;
+    double value = host::SYSMIS;
+    if (ts.cur().type == TokenType::Number) {
+      mode = -1;
+      value = ts.cur().value;
+    } else if (is_word(ts.cur()) && host::is_keyword(ts.cur(), "MEAN")) {
+      mode = 1;
+    } else {
+      return 98;
+    }
+    if (rec.cov_mode[c] != 0) {
+      if (rec.cov_mode[c] != mode || (mode == -1 && rec.cov_value[c] != value)) return 99;
+    }
+    rec.cov_mode[c] = mode;
+    rec.cov_value[c] = value;
+    ts.next();
+  }
+  ts.next();
+  return 0;
+}
+
+// COMPARE, or COMPARE(factor).
+int read_compare(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
+                 CompareRequest& compare) {
+  compare = {true, std::nullopt};
+  if (ts.cur().sym != Sym::LParen) return 0;
+  ts.next();
+  const int f = place_in(ts.cur(), s.factors, data);
+  if (f < 0) return 100;
+  compare.factor = f;
+  ts.next();
+  return close_paren(ts);
+}
+
+// ADJ(NONE|LSD|BONFERRONI|SIDAK).
+int read_adjust(host::TokenStream& ts, driver::EmmeansRecord& rec) {
+  if (ts.cur().sym != Sym::LParen) return 88;
+  ts.next();
+  const int k = is_word(ts.cur()) ? host::IABNDX(ts.cur().text, {"NONE", "LSD", "BONFERRO", "SIDAK"}) : 0;
+  if (k == 0) return 101;
+  rec.adjust = k == 1 ? 1 : k - 1;
+  ts.next();
+  return close_paren(ts);
+}
+
+// REFCAT(value|'string'|FIRST|LAST): the reference level of the comparisons.
+int read_refcat(host::TokenStream& ts, driver::EmmeansRecord& rec) {
+  if (ts.cur().sym != Sym::LParen) return 88;
+  ts.next();
+  const Token& t = ts.cur();
+  rec.refcat_value = 0.0;
+  rec.refcat_string.clear();
+  if (t.type == TokenType::Number) {
+    rec.refcat_kind = 1;
+    rec.refcat_value = t.value;
+  } else if (t.type == TokenType::Name && t.quoted) {
+    rec.refcat_kind = 2;
+    rec.refcat_string = t.text;
+  } else if (is_word(t)) {
+    const int k = host::IABNDX(t.text, {"FIRST", "LAST"});
+    if (k == 0) return 87;
+    rec.refcat_kind = k + 2;
+  } else {
+    return 108;
+  }
+  ts.next();
+  return close_paren(ts);
+}
+
+// A string REFCAT read as a value of a numeric factor, when it is one.
+std::optional<double> refcat_as_number(const std::string& text) {
+  std::optional<host::FieldNumber> n = host::parse_field_number(text);
+  if (!n || host::is_sysmis(n->value)) return std::nullopt;
+  return n->value;
+}
+
+// The rules that tie COMPARE, ADJ and REFCAT to the TABLES factors; warnings
+// are issued here, an error is returned.
+int reconcile(const CompareRequest& compare, const driver::MixSettings& s, host::Engine& eng,
+              driver::EmmeansRecord& rec) {
+  if (!compare.given) {
+    if (rec.adjust != 0)
+      driver::mxmess(eng.out, 105, driver::kSyntaxClass, host::Severity::Warning);
+    if (rec.refcat_kind != 0) {
+      driver::mxmess(eng.out, 109, driver::kSyntaxClass, host::Severity::Warning);
+      rec.refcat_kind = 0;
+      rec.refcat_value = 0.0;
+      rec.refcat_string.clear();
+    }
+    return 0;
+  }
+  if (rec.table_kind != 2) return 102;
+  if (compare.factor) {
+    auto at = std::find(rec.factors.begin(), rec.factors.end(), *compare.factor);
+    if (at == rec.factors.end()) return 103;
+    rec.compare = static_cast<int>(at - rec.factors.begin()) + 1;
+  } else {
+    if (rec.factors.size() != 1) return 104;
+    rec.compare = 1;
+  }
+  if (rec.adjust == 0) rec.adjust = 1;
+
+  const bool numeric_factor =
+      eng.data.var(s.factors[static_cast<std::size_t>(rec.factors[rec.compare - 1])]).numeric();
+  if (rec.refcat_kind == 1 && !numeric_factor) return 110;
+  if (rec.refcat_kind == 2 && numeric_factor) {
+    std::optional<double> v = refcat_as_number(rec.refcat_string);
+    if (!v) return 111;
+    rec.refcat_kind = 1;
+    rec.refcat_value = *v;
+    rec.refcat_string.clear();
+  }
+  return 0;
+}
+
+bool same_request(const driver::EmmeansRecord& a, const driver::EmmeansRecord& b) {
+  auto same_value = [](double u, double v) { return u == v || (host::is_sysmis(u) && host::is_sysmis(v)); };
+  auto same_values = [&](const std::vector<double>& x, const std::vector<double>& y) {
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), same_value);
+  };
+  return a.table_kind == b.table_kind && a.factors == b.factors && a.compare == b.compare &&
+         a.cov_mode == b.cov_mode && same_values(a.cov_value, b.cov_value) && a.adjust == b.adjust &&
+         a.refcat_kind == b.refcat_kind && a.refcat_value == b.refcat_value &&
+         a.refcat_string == b.refcat_string;
+}
+
+int read_emmeans(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& eng,
+                 driver::EmmeansRecord& rec) {
+  rec.cov_mode.assign(static_cast<std::size_t>(s.ncovar()), 0);
+  rec.cov_value.assign(static_cast<std::size_t>(s.ncovar()), host::SYSMIS);
+  CompareRequest compare;
+  while (!ts.at_subcommand_end()) {
+    const int k = is_word(ts.cur())
+                      ? host::IABNDX(ts.cur().text, {"TABLES", "WITH", "COMPARE", "ADJ", "REFCAT"})
+                      : 0;
+    if (k == 0) return 87;
+    ts.next();
+    int st = 0;
+    switch (k) {
+      case 1: st = read_tables(ts, s, eng.data, rec); break;
+      case 2: st = read_with(ts, s, eng.data, rec); break;
+      case 3: st = read_compare(ts, s, eng.data, compare); break;
+      case 4: st = read_adjust(ts, rec); break;
+      case 5: st = read_refcat(ts, rec); break;
+    }
+    if (st != 0) return st;
+  }
+  if (int st = reconcile(compare, s, eng, rec)) return st;
+  for (const driver::EmmeansRecord& earlier : s.emmeans)
+    if (same_request(earlier, rec)) return 106;
+  return 0;
+}
+
+}  // namespace
+
+void mxpemm(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+  driver::EmmeansRecord rec;
+  const int status = read_emmeans(ts, s, eng, rec);
+  if (status == 0) {
+    s.emmeans.push_back(std::move(rec));
+    return;
+  }
+  driver::mxmess(eng.out, status, driver::kSyntaxClass, host::Severity::Error, ts.cur().text);
+  ts.skip_subcommand();
+}
+
+}  // namespace mixed::syntax

@@ -1,0 +1,16 @@
+// EMMEANS syntax: parses one EMMEANS subcommand (estimated marginal means) into MixSettings::emmeans.
+#pragma once
+
+#include "driver/settings.h"
+#include "host/engine.h"
+#include "host/tokens.h"
+
+namespace mixed::syntax {
+
+// mxpemm: entered at the first token after the word EMMEANS (and after an equals sign
+// when one follows it); leaves the stream at the slash that ends the
+// subcommand or at the end of the command.  Errors are issued through the
+// message catalogue, after which the rest of the subcommand is skipped.
+void mxpemm(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+
+}  // namespace mixed::syntax

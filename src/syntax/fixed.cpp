@@ -1,0 +1,138 @@
+#include "syntax/fixed.h"
+
+#include <optional>
+#include <vector>
+
+#include "driver/messages.h"
+#include "host/fuzzy.h"
+#include "syntax/effects.h"
+#include "syntax/parse_support.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Severity;
+using host::Sym;
+using host::Text;
+
+// The options after the vertical bar: NOINT, SSTYPE and SSTYPE(1 | 3).
+bool read_fixed_options(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  while (!ts.at_subcommand_end()) {
+    const host::Token& t = ts.cur();
+    if (is_keyword(t, "NOINT")) {
+      s.qintcp = false;
+      ts.next();
+    } else if (is_keyword(t, "SSTYPE")) {
+      s.sstype = 3;
+      if (ts.next().sym != Sym::LParen) continue;
+      const host::Token& v = ts.next();
+      const bool whole = v.type == host::TokenType::Number && host::FUZZYINTEGER(v.value);
+      if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, 40);
+      s.sstype = to_count(v.value);
+      if (ts.next().sym != Sym::RParen) return fail_here(ts, e, 40);
+      ts.next();
+    } else {
+      return fail_here(ts, e, 41);
+    }
+  }
+  return false;
+}
+
+// Adds the written effects to the table after the intercept row, refusing an
+// effect identical or functionally the same as an earlier one.
+bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& s, host::Engine& e) {
+  const int nfactr = s.nfactr();
+  EffectIndex index(nfactr);
+  for (std::size_t r = 0; r < s.fixed.rows(); ++r) index.add(s.fixed.row(r), r);
+  const auto name = [&](std::span<const int> row) {
+    return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
+  };
+  for (std::size_t r = 0; r < written.rows(); ++r) {
+    const std::span<const int> row = written.row(r);
+    if (const auto* earlier = index.matches(row)) {
+      const std::span<const int> first = s.fixed.row(earlier->front());
+      if (compare_effects(first, row, nfactr) == 1) {
+        driver::issue(e.out, Severity::Error, Text::key("Duplicated FIXED effect [:^1:]1 ...").list({name(row)}));
+      } else {
+        driver::issue(e.out, Severity::Error,
+                      Text::key("Func same FIXED effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
+      }
+      return true;
+    }
+    index.add(row, s.fixed.rows());
+    s.fixed.add_row(row);
+  }
+  return false;
+}
+
+// The content of one FIXED subcommand, from the first token after its name and
+// equals sign.
+bool parse_fixed_content(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  const int width = s.nfactr() + s.ncovar();
+  s.fixed = driver::EffectTable{width, {}};
+  s.sstype = 3;
+  s.qintcp = true;
+  const bool intercept_written = is_word(ts.cur(), "INTERCEPT");
+  if (intercept_written) ts.next();
+
+  driver::EffectTable written{width, {}};
+  std::vector<int> row(width);
+  while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
+    if (read_effect_term(ts, s, e, row)) return true;
+    written.add_row(row);
+  }
+  if (ts.cur().sym == Sym::Bar) {
+    ts.next();
+    if (read_fixed_options(ts, s, e)) return true;
+  }
+  if (intercept_written && !s.qintcp) driver::mxmess(e.out, 42, driver::kOtherClass, Severity::Warning);
+
+  if (s.qintcp) s.fixed.add_row(std::vector<int>(width, 0));
+  return add_fixed_effects(written, s, e);
+}
+
+}  // namespace
+
+int mxpffx(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  const std::size_t start = ts.pos();
+  std::optional<std::size_t> chosen;
+  while (!ts.at_end()) {
+    if (ts.cur().sym == Sym::Slash) ts.next();
+    if (subcommand_index(ts.cur()) == kFixed) {
+      const std::size_t name = ts.pos();
+      ts.next();
+      if (ts.cur().sym == Sym::Equals) ts.next();
+      if (ts.cur().sym == Sym::Bar) ts.next();
+      const bool empty = ts.at_subcommand_end();
+      ts.seek(name);
+      if (empty) {
+        syntax_warning(e, 7, ts.cur());
+      } else {
+        if (chosen) syntax_warning(e, 8, ts.cur());
+        chosen = name;
+      }
+      ts.next();
+    }
+    ts.skip_subcommand();
+  }
+
+  const int width = s.nfactr() + s.ncovar();
+  int result = -1;
+  if (!chosen) {
+    s.fixed = driver::EffectTable{width, {}};
+    s.fixed.add_row(std::vector<int>(width, 0));
+    s.qintcp = true;
+    s.sstype = 3;
+  } else {
+    ts.seek(*chosen);
+    ts.next();
+    if (ts.cur().sym == Sym::Equals) ts.next();
+    result = parse_fixed_content(ts, s, e) ? 1 : 0;
+  }
+  if (result != 1) s.mdlkind = model_kind(s.fixed, s.nfactr());
+  ts.seek(start);
+  return result;
+}
+
+}  // namespace mixed::syntax

@@ -1,0 +1,76 @@
+#include "syntax/outfile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "driver/messages.h"
+#include "syntax/parse_support.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Sym;
+
+constexpr std::size_t kMaxSpec = 255;
+
+// The file specification token of FXMODEL(...) or FXPARAMETER(...).
+bool read_file_spec(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  const host::Token& t = ts.cur();
+  const bool symbol = !t.quoted && (t.type == host::TokenType::End || t.sym == Sym::Slash || t.sym == Sym::RParen);
+  if (symbol || t.text.empty()) return fail_here(ts, e, 116);
+  if (!t.quoted && t.sym == Sym::Asterisk) return fail_here(ts, e, 118);
+  if (t.text.size() > kMaxSpec) return fail_here(ts, e, 117);
+  bool valid = false;
+  s.outfnm = expand_file_spec(t.text, valid);
+  if (!valid) {
+    std::string shown = s.outfnm;
+    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    driver::issue(e.out, host::Severity::Error,
+                  host::Text::key("Invalid file specification ^1 ...").arg(host::Text::raw(shown)));
+    ts.skip_subcommand();
+    return true;
+  }
+  ts.next();
+  return false;
+}
+
+}  // namespace
+
+std::string expand_file_spec(std::string_view spec, bool& valid) {
+  std::string path(spec);
+  if (path.rfind("~/", 0) == 0) {
+    if (const char* home = std::getenv("HOME")) path = std::string(home) + path.substr(1);
+  }
+  valid = false;
+  if (path.empty() || path.find('\0') != std::string::npos || path.back() == '/') return path;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path p(path);
+  if (fs::is_directory(p, ec)) return path;
+  const fs::path dir = p.parent_path().empty() ? fs::path(".") : p.parent_path();
+  valid = fs::is_directory(dir, ec) && !ec;
+  return path;
+}
+
+bool parse_outfile(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  s.ioutfl = 0;
+  s.outfnm.clear();
+  while (!ts.at_subcommand_end()) {
+    const host::Token& t = ts.cur();
+    const int keyword = t.type == host::TokenType::Name && !t.quoted
+                            ? host::IABNDX(t.text, {"FXMODEL", "FXPARAME"})
+                            : 0;
+    if (keyword == 0) return fail_here(ts, e, 114);
+    if (ts.next().sym != Sym::LParen) return fail_here(ts, e, 115);
+    ts.next();
+    if (read_file_spec(ts, s, e)) return true;
+    if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, 115);
+    ts.next();
+    s.ioutfl = keyword == 1 ? 2 : 1;
+  }
+  return false;
+}
+
+}  // namespace mixed::syntax

@@ -1,0 +1,26 @@
+// OUTFILE: the file that receives the fixed part of the model as a PMML
+// document, FXMODEL (ioutfl 2) or FXPARAMETER (ioutfl 1), with its file
+// specification in outfnm.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/settings.h"
+#include "host/engine.h"
+#include "host/tokens.h"
+
+namespace mixed::syntax {
+
+// Parses one OUTFILE subcommand: FXMODEL('file') or FXPARAMETER('file').
+// Messages 114 to 118 (class 3, severity 3) and "Invalid file specification
+// ^1 ..." (class 2, severity 3) end the subcommand; returns true after one.
+// Each OUTFILE replaces the file of an earlier one.
+bool parse_outfile(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+
+// FSPEXP: the file specification `spec` expanded (a leading "~/" becomes the
+// home directory).  `valid` tells whether it names a file that can be created:
+// not empty, not a directory, in a directory that exists.
+std::string expand_file_spec(std::string_view spec, bool& valid);
+
+}  // namespace mixed::syntax

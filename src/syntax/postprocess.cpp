@@ -1,0 +1,142 @@
+#include "syntax/postprocess.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "driver/messages.h"
+#include "host/fuzzy.h"
+#include "syntax/effects.h"
+#include "syntax/parse_support.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Severity;
+using host::Text;
+
+// A descriptive statistics table has at most this many dimensions.
+constexpr int kMaxDescriptiveDims = 20;
+
+int place_in(const std::vector<std::size_t>& list, std::size_t v) {
+  const auto it = std::find(list.begin(), list.end(), v);
+  return it == list.end() ? 0 : static_cast<int>(it - list.begin()) + 1;
+}
+
+void add_notes(const driver::MixSettings& s, host::Engine& e) {
+  host::Notes notes;
+  notes.title = Text::key("Missing Value Handling");
+  notes.entries.push_back({Text::key("Definition of Missing"),
+                           Text::key(s.qinclu ? "MISSING is INCLUDE ..." : "MISSING is EXCLUDE ...")});
+  notes.entries.push_back({Text::key("Cases Used"), Text::key("Cases used ...")});
+  e.out.notes(std::move(notes));
+}
+
+void set_formats(driver::MixSettings& s) {
+  const double h = s.hcnval, l = s.lcnval;
+  if (h > 0 && l > 0) s.llfmt = host::Format::fixed(host::LEASTSIGDIG(std::min(h, l)));
+  else if (h > 0 || l > 0) s.llfmt = host::Format::fixed(host::LEASTSIGDIG(std::max(h, l)));
+  else s.llfmt = host::Format::genstat();
+  s.pcnfmt = s.pcnval > 0 ? host::Format::fixed(host::LEASTSIGDIG(s.pcnval)) : host::Format::coefficient();
+}
+
+void collect_classvars(driver::MixSettings& s, const host::Dataset& data) {
+  s.classvars.clear();
+  std::vector<char> listed(data.n_variables(), 0);
+  const auto add = [&](const std::vector<std::size_t>& vars) {
+    for (std::size_t v : vars) {
+      if (listed[v]) continue;
+      listed[v] = 1;
+      driver::ClassVar c;
+      c.var = v;
+      c.width = data.var(v).width;
+      c.random_subject = place_in(s.subject_vars, v);
+      c.repeated_subject = place_in(s.repeated_subjects, v);
+      c.repeated = place_in(s.repeated_vars, v);
+      c.factor = place_in(s.factors, v);
+      s.classvars.push_back(c);
+    }
+  };
+  add(s.subject_vars);
+  add(s.repeated_subjects);
+  add(s.repeated_vars);
+  add(s.factors);
+}
+
+bool has_user_missing(const host::Dataset& data, std::size_t v) { return !data.var(v).missing.empty(); }
+
+void derive_qinclu(driver::MixSettings& s, const host::Dataset& data) {
+  if (s.qinclu) return;
+  bool any = has_user_missing(data, s.depvar) || (s.wgtvar && has_user_missing(data, *s.wgtvar));
+  for (const driver::ClassVar& c : s.classvars) any = any || has_user_missing(data, c.var);
+  for (std::size_t v : s.covariates) any = any || has_user_missing(data, v);
+  if (!any) s.qinclu = true;
+}
+
+void check_descriptives(driver::MixSettings& s, host::Engine& e) {
+  if (!s.prdesc) return;
+  const std::vector<std::size_t>& split = e.data.split();
+  std::vector<std::size_t> shared;  // split variables that are classification variables
+  for (std::size_t v : split) {
+    const bool classvar = std::any_of(s.classvars.begin(), s.classvars.end(),
+                                      [&](const driver::ClassVar& c) { return c.var == v; });
+    if (classvar) shared.push_back(v);
+  }
+  const int dims = s.nclsvr() + 2 + static_cast<int>(split.size() - shared.size());
+  if (dims > kMaxDescriptiveDims) {
+    s.prdesc = false;
+    driver::mxmess(e.out, split.empty() ? 68 : 69, driver::kOtherClass, Severity::Warning);
+  } else if (!shared.empty()) {
+    driver::issue(e.out, Severity::Warning,
+                  Text::key("Cat var same as split var [%1:, ^1:]1 ...").list(variable_groups(e.data, shared)));
+  }
+}
+
+void make_labels(driver::MixSettings& s, const host::Engine& e) {
+  s.fixed_effect_names.clear();
+  for (std::size_t r = 0; r < s.fixed.rows(); ++r)
+    s.fixed_effect_names.push_back(effect_name(s.fixed.row(r), s, e.data, e.catalogue));
+  // The effects of each block, joined by " + ", and the block's subjects.
+  std::vector<std::vector<host::TextGroup>> block_effects(s.nrndef);
+  std::vector<const std::vector<std::size_t>*> block_subjects(s.nrndef, nullptr);
+  for (std::size_t r = 0; r < s.random.rows(); ++r) {
+    std::vector<host::TextGroup>& effects = block_effects[s.rnd_block[r]];
+    if (!effects.empty()) effects.push_back({Text::raw(" + ")});
+    effects.push_back({effect_name(s.random.row(r), s, e.data, e.catalogue)});
+    block_subjects[s.rnd_block[r]] = &s.rnd_subjects[r];
+  }
+  s.random_block_names.clear();
+  for (int b = 0; b < s.nrndef; ++b) {
+    std::vector<host::TextGroup>& effects = block_effects[b];
+    const std::vector<std::size_t>* subjects = block_subjects[b];
+    if (subjects == nullptr || subjects->empty()) {
+      s.random_block_names.push_back(Text::key("[:^1:]1").list(std::move(effects)));
+    } else {
+      s.random_block_names.push_back(Text::key("[:^1:]1 subject [%1:*^1:]2")
+                                         .list(std::move(effects))
+                                         .list(variable_groups(e.data, *subjects)));
+    }
+  }
+}
+
+void set_composition(driver::MixSettings& s, host::Engine& e) {
+  const bool fixed = s.nfxeff() > 0, random = s.nrneff() > 0;
+  s.mdlcmp = fixed ? (random ? 3 : 1) : (random ? 2 : 4);
+  if (s.mdlcmp == 4 && s.nrepef() == 0) driver::mxmess(e.out, 67, driver::kOtherClass, Severity::Warning);
+}
+
+}  // namespace
+
+void postprocess_syntax(driver::MixSettings& s, host::Engine& e) {
+  add_notes(s, e);
+  set_formats(s);
+  if (s.nrneff() == 0 && s.repcvt == driver::ID) s.nscore = 0;
+  collect_classvars(s, e.data);
+  derive_qinclu(s, e.data);
+  check_descriptives(s, e);
+  make_labels(s, e);
+  set_composition(s, e);
+}
+
+}  // namespace mixed::syntax

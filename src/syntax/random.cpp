@@ -1,0 +1,288 @@
+#include "syntax/random.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "driver/messages.h"
+#include "syntax/effects.h"
+#include "syntax/parse_support.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Severity;
+using host::Sym;
+using host::Text;
+
+constexpr std::string_view kCovTypes[] = {"ARMA11", "AD1", "AR1", "ARH1", "CS", "CSH", "CSR", "DIAG", "FA1",
+                                          "FAH1",   "HF",  "ID",  "TP",   "TPH", "UN", "UNR", "VC"};
+
+// The option messages of RANDOM and of REPEATED.
+struct OptionMessages {
+  int subject, covtype, other;
+};
+constexpr OptionMessages kRandomMessages{43, 45, 47};
+constexpr OptionMessages kRepeatedMessages{44, 46, 48};
+
+bool contains(const std::vector<std::size_t>& list, std::size_t v) {
+  return std::find(list.begin(), list.end(), v) != list.end();
+}
+
+// The variables of `list` that are also in `other`, in the order of `list`.
+std::vector<std::size_t> common(const std::vector<std::size_t>& list, const std::vector<std::size_t>& other) {
+  std::vector<std::size_t> both;
+  for (std::size_t v : list)
+    if (contains(other, v)) both.push_back(v);
+  return both;
+}
+
+// Subject list reader: variable names separated by blanks or asterisks up to a
+// right parenthesis, a slash, the vertical bar or the end, a repeated name
+// dropped.  Returns 0, or 1 for a token that is not a valid variable name, 2
+// for a name that is not in the dictionary (the stream is left at that token).
+int read_subject_list(host::TokenStream& ts, const host::Dataset& data, std::vector<std::size_t>& list) {
+  list.clear();
+  for (; !ts.at_subcommand_end() && ts.cur().sym != Sym::RParen && ts.cur().sym != Sym::Bar; ts.next()) {
+    const host::Token& t = ts.cur();
+    if (t.sym == Sym::Asterisk) continue;
+    if (t.type != host::TokenType::Name || t.quoted || !host::DIVART(t.text)) return 1;
+    const auto var = data.find(t.text);
+    if (!var) return 2;
+    if (!contains(list, *var)) list.push_back(*var);
+  }
+  return 0;
+}
+
+// The options after the vertical bar of RANDOM or REPEATED.
+struct Options {
+  bool subject_given = false;
+  std::vector<std::size_t> subjects;
+  int covtype = 0;  // 0 when COVTYPE was not written
+};
+
+bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& m, Options& o) {
+  while (!ts.at_subcommand_end()) {
+    const host::Token& t = ts.cur();
+    if (is_keyword(t, "SUBJECT")) {
+      if (ts.next().sym != Sym::LParen) return fail_here(ts, e, m.subject);
+      ts.next();
+      std::vector<std::size_t> list;
+      if (read_subject_list(ts, e.data, list) != 0 || list.empty() || ts.cur().sym != Sym::RParen)
+        return fail_here(ts, e, m.subject);
+      o.subject_given = true;
+      o.subjects = std::move(list);
+      ts.next();
+    } else if (is_keyword(t, "COVTYPE")) {
+      if (ts.next().sym != Sym::LParen) return fail_here(ts, e, m.covtype);
+      const host::Token& k = ts.next();
+      const int code = k.type == host::TokenType::Name && !k.quoted ? host::IABNDX(k.text, kCovTypes) : 0;
+      if (code == 0) return fail_here(ts, e, m.covtype);
+      if (ts.next().sym != Sym::RParen) return fail_here(ts, e, m.covtype);
+      o.covtype = code;
+      ts.next();
+    } else {
+      return fail_here(ts, e, m.other);
+    }
+  }
+  return false;
+}
+
+// One RANDOM subcommand, from its first effect: the effects up to the vertical
+// bar, then the options.
+bool read_random(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& e,
+                 driver::RandomSubcommand& r) {
+  const int width = s.nfactr() + s.ncovar();
+  r = driver::RandomSubcommand{};
+  r.effects.width = width;
+  r.cvtype = driver::VC;
+  std::vector<int> row(width);
+  while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
+    if (read_effect_term(ts, s, e, row)) return true;
+    r.effects.add_row(row);
+  }
+  if (ts.cur().sym != Sym::Bar) return false;
+  ts.next();
+  Options o;
+  if (read_options(ts, e, kRandomMessages, o)) return true;
+  if (o.covtype != 0) {
+    r.cvtype = o.covtype == driver::VC_PARSE ? driver::VC : o.covtype;
+    r.covtype_written = true;
+  }
+  r.subjects = std::move(o.subjects);
+  return false;
+}
+
+void reset_random(driver::MixSettings& s) {
+  s.random_subcommands.clear();
+  s.random = driver::EffectTable{s.nfactr() + s.ncovar(), {}};
+  s.rnd_nsubj.clear();
+  s.rnd_subjects.clear();
+  s.rnd_cvtype.clear();
+  s.rnd_block.clear();
+  s.rnd_subcommand.clear();
+  s.rnd_signed_count.clear();
+  s.nrndef = 0;
+  s.rnkind = 4;
+  s.subject_vars.clear();
+  s.ncomsv = 0;
+}
+
+// Lays the subcommands out per random effect, refusing an effect identical or
+// functionally the same as an earlier one with the same set of subjects.
+bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
+  const int nfactr = s.nfactr();
+  EffectIndex index(nfactr);
+  std::vector<std::vector<std::size_t>> subject_sets;
+  const auto name = [&](std::span<const int> row) {
+    return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
+  };
+  for (std::size_t k = 0; k < s.random_subcommands.size(); ++k) {
+    const driver::RandomSubcommand& sub = s.random_subcommands[k];
+    subject_sets.push_back(sub.subjects);
+    std::sort(subject_sets.back().begin(), subject_sets.back().end());
+    const std::size_t n = sub.effects.rows();
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::span<const int> row = sub.effects.row(i);
+      if (const auto* earlier = index.matches(row)) {
+        for (std::size_t j : *earlier) {
+          if (subject_sets[s.rnd_subcommand[j]] != subject_sets[k]) continue;
+          const std::span<const int> first = s.random.row(j);
+          if (compare_effects(first, row, nfactr) == 1)
+            driver::issue(e.out, Severity::Error, Text::key("Duplicated RANDOM effect [:^1:]1 ...").list({name(row)}));
+          else
+            driver::issue(e.out, Severity::Error,
+                          Text::key("Func same RANDOM effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
+          return true;
+        }
+      }
+      index.add(row, s.random.rows());
+      s.random.add_row(row);
+      s.rnd_nsubj.push_back(static_cast<int>(sub.subjects.size()));
+      s.rnd_subjects.push_back(sub.subjects);
+      s.rnd_cvtype.push_back(sub.cvtype);
+      s.rnd_block.push_back(sub.cvtype == driver::VC ? s.nrndef + static_cast<int>(i) : s.nrndef);
+      s.rnd_subcommand.push_back(static_cast<int>(k));
+    }
+    s.rnd_signed_count.push_back(sub.covtype_written ? static_cast<int>(n) : -static_cast<int>(n));
+    s.nrndef += sub.cvtype == driver::VC ? static_cast<int>(n) : 1;
+  }
+  return false;
+}
+
+// The union of the subject variables of all random effects, those common to
+// every random effect first.
+void collect_subjects(driver::MixSettings& s) {
+  std::vector<std::size_t> all;
+  for (const driver::RandomSubcommand& sub : s.random_subcommands)
+    for (std::size_t v : sub.subjects)
+      if (!contains(all, v)) all.push_back(v);
+  std::vector<std::size_t> shared;
+  if (!s.random_subcommands.empty()) {
+    for (std::size_t v : s.random_subcommands.front().subjects) {
+      const bool everywhere = std::all_of(s.random_subcommands.begin(), s.random_subcommands.end(),
+                                          [&](const driver::RandomSubcommand& sub) { return contains(sub.subjects, v); });
+      if (everywhere) shared.push_back(v);
+    }
+  }
+  s.ncomsv = static_cast<int>(shared.size());
+  s.subject_vars = shared;
+  for (std::size_t v : all)
+    if (!contains(shared, v)) s.subject_vars.push_back(v);
+}
+
+}  // namespace
+
+int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  const std::size_t start = ts.pos();
+  reset_random(s);
+  std::vector<std::size_t> contents;  // first token of each non-empty RANDOM
+  while (!ts.at_end()) {
+    if (ts.cur().sym == Sym::Slash) ts.next();
+    if (subcommand_index(ts.cur()) == kRandom) {
+      const std::size_t name = ts.pos();
+      ts.next();
+      if (ts.cur().sym == Sym::Equals) ts.next();
+      if (ts.at_subcommand_end()) {
+        ts.seek(name);
+        syntax_warning(e, 7, ts.cur());
+        ts.next();
+      } else {
+        contents.push_back(ts.pos());
+      }
+    }
+    ts.skip_subcommand();
+  }
+
+  int result = -1;
+  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.depvar)}};
+  for (std::size_t pos : contents) {
+    ts.seek(pos);
+    if (ts.cur().sym == Sym::Bar) {
+      fail_here(ts, e, 51);
+      result = 1;
+      break;
+    }
+    driver::RandomSubcommand r;
+    if (read_random(ts, s, e, r)) {
+      result = 1;
+      break;
+    }
+    if (contains(r.subjects, s.depvar)) {
+      driver::issue(e.out, Severity::Error, Text::key("Same ran sub and dependent [:^1:]1 ...").list(dependent));
+      result = 1;
+      break;
+    }
+    s.random_subcommands.push_back(std::move(r));
+  }
+  if (result == -1) {
+    if (lay_out_effects(s, e)) result = 1;
+    if (s.nrneff() > 0) s.rnkind = model_kind(s.random, s.nfactr());
+    collect_subjects(s);
+  }
+  ts.seek(start);
+  return result;
+}
+
+bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+  s.repeated_given = true;
+  s.repcvt = driver::DIAG;
+  s.repeated_vars.clear();
+  s.repeated_subjects.clear();
+
+  if (read_subject_list(ts, e.data, s.repeated_vars) != 0) return fail_here(ts, e, 50);
+  if (s.repeated_vars.empty()) return fail_here(ts, e, 49);
+  if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, 50);
+  if (contains(s.repeated_vars, s.depvar)) {
+    driver::issue(e.out, Severity::Error,
+                  Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, s.depvar)}}));
+    ts.skip_subcommand();
+    return true;
+  }
+
+  Options o;
+  if (ts.cur().sym == Sym::Bar) {
+    ts.next();
+    if (read_options(ts, e, kRepeatedMessages, o)) return true;
+  }
+  if (o.covtype != 0) s.repcvt = o.covtype == driver::VC_PARSE ? driver::VC_REPEATED : o.covtype;
+  if (!o.subject_given) return fail_here(ts, e, 74);
+  s.repeated_subjects = std::move(o.subjects);
+
+  bool failed = false;
+  const auto report = [&](std::string_view text, const std::vector<std::size_t>& vars) {
+    if (vars.empty()) return;
+    driver::issue(e.out, Severity::Error, Text::key(text).list(variable_groups(e.data, vars)));
+    failed = true;
+  };
+  report("Same rep sub and rep var [%1:, ^1:]1 ...", common(s.repeated_subjects, s.repeated_vars));
+  report("Same rep sub and dependent [:^1:]1 ...", common({s.depvar}, s.repeated_subjects));
+  report("Same ran sub and rep var [%1:, ^1:]1 ...", common(s.subject_vars, s.repeated_vars));
+  if (failed) return true;
+
+  for (std::size_t v : s.subject_vars)
+    if (!contains(s.repeated_subjects, v)) return fail_here(ts, e, 9);
+  return false;
+}
+
+}  // namespace mixed::syntax

@@ -1,0 +1,96 @@
+#include "syntax/save_syntax.h"
+
+#include <algorithm>
+#include <string>
+
+#include "driver/messages.h"
+
+namespace mixed::syntax {
+
+namespace {
+
+using host::Sym;
+using host::Token;
+using host::TokenType;
+
+// The number of SAVE keywords (nkwd): a SAVE holds each at most once.
+constexpr int nkwd = 7;
+
+// Codes 1..7 in table order.
+int save_code(const Token& t) {
+  if (t.type != TokenType::Name || t.quoted) return 0;
+  return host::IABNDX(t.text, {"FIXPRED", "PRED", "RESID", "SEFIXP", "SEPRED", "DFFIXP", "DFPRED"});
+}
+
+// "(name)" after a keyword: a valid name of a new variable that no earlier
+// keyword of this SAVE has taken.
+int read_name(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
+              std::string& name) {
+  ts.next();
+  const Token& t = ts.cur();
+  if (t.sym == Sym::RParen || ts.at_subcommand_end()) return 31;
+  if (t.type != TokenType::Name || t.quoted || !host::DIVART(t.text)) return 33;
+  if (data.find(t.text)) return 32;
+  auto taken = [&t](const std::string& earlier) { return host::iequals(earlier, t.text); };
+  if (std::any_of(s.save_names.begin(), s.save_names.end(), taken)) return 35;
+  name = t.text;
+  ts.next();
+  if (ts.cur().sym != Sym::RParen) return 31;
+  ts.next();
+  return 0;
+}
+
+// The warning that drops a keyword whose value the model cannot give: FIXPRED
+// without fixed effects, PRED and RESID without any effects.
+int unavailable_warning(int code, const driver::MixSettings& s) {
+  const bool fixed = s.nfxeff() > 0;
+  const bool any = fixed || s.nrneff() > 0;
+  if (code == 1 && !fixed) return 84;
+  if (code == 2 && !any) return 85;
+  if (code == 3 && !any) return 86;
+  return 0;
+}
+
+// Reads the keywords; on an error returns its number, with `shown` set when
+// its ^1 is not the current token (34 names the repeated keyword).
+int read_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng, std::string& shown) {
+  while (!ts.at_subcommand_end()) {
+    const int code = save_code(ts.cur());
+    if (code == 0) return 30;
+    const std::string keyword = ts.cur().text;
+    std::string name;
+    if (ts.next().sym == Sym::LParen) {
+      if (int st = read_name(ts, s, eng.data, name)) return st;
+    }
+    if (std::find(s.save_keywords.begin(), s.save_keywords.end(), code) != s.save_keywords.end()) {
+      shown = keyword;
+      return 34;
+    }
+    if (int w = unavailable_warning(code, s)) {
+      driver::mxmess(eng.out, w, driver::kOtherClass, host::Severity::Warning);
+      continue;
+    }
+    s.save_keywords.push_back(code);
+    s.save_names.push_back(std::move(name));
+  }
+  return 0;
+}
+
+}  // namespace
+
+void mxpsav(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+  s.save_keywords.clear();
+  s.save_names.clear();
+  std::string shown;
+  const int status = read_save(ts, s, eng, shown);
+  if (status != 0) {
+    driver::mxmess(eng.out, status, driver::kSyntaxClass, host::Severity::Error,
+                   shown.empty() ? ts.cur().text : shown);
+    s.save_keywords.clear();
+    s.save_names.clear();
+    ts.skip_subcommand();
+  }
+  driver::ASSERT(eng.out, s.nsavtv() <= nkwd, "mxpsav", "nsavtv .le. nkwd");
+}
+
+}  // namespace mixed::syntax

@@ -1,0 +1,16 @@
+// SAVE syntax: parses one SAVE subcommand (the variables to add to the data set) into save_keywords and save_names.
+#pragma once
+
+#include "driver/settings.h"
+#include "host/engine.h"
+#include "host/tokens.h"
+
+namespace mixed::syntax {
+
+// mxpsav: entered at the first token after the word SAVE (and after an equals sign
+// when one follows it); leaves the stream at the slash that ends the
+// subcommand or at the end of the command.  Errors are issued through the
+// message catalogue, after which the rest of the subcommand is skipped.
+void mxpsav(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+
+}  // namespace mixed::syntax

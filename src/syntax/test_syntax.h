@@ -1,0 +1,16 @@
+// TEST syntax: parses one TEST subcommand (custom hypothesis tests) into MixSettings::tests.
+#pragma once
+
+#include "driver/settings.h"
+#include "host/engine.h"
+#include "host/tokens.h"
+
+namespace mixed::syntax {
+
+// mxptes: entered at the first token after the word TEST (and after an equals sign
+// when one follows it); leaves the stream at the slash that ends the
+// subcommand or at the end of the command.  Errors are issued through the
+// message catalogue, after which the rest of the subcommand is skipped.
+void mxptes(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+
+}  // namespace mixed::syntax

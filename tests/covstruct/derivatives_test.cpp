@@ -1,0 +1,133 @@
+#include "covstruct/derivatives.h"
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "covstruct/catalogue.h"
+#include "covstruct/dense_util.h"
+#include "host/packed.h"
+
+namespace mixed::covstruct {
+namespace {
+
+using namespace covtest;
+using host::tri;
+using host::tri_size;
+
+Vec dr1(int n, const Vec& theta, int k, std::span<const int> map, int cvtype) {
+  Vec out(tri_size(n), -99.0);
+  mxcdr1(n, theta, k, map, cvtype, out);
+  return out;
+}
+
+Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, int cvtype) {
+  Vec out(tri_size(n), -99.0);
+  mxcdr2(n, theta, k, l, map, cvtype, out);
+  return out;
+}
+
+// For every structure at several random admissible points, with and without
+// level maps: ∂Σ/∂θ_k against central differences of Σ, ∂²Σ/∂θ_k∂θ_l against
+// central differences of ∂Σ/∂θ_k, and the second derivative symmetric in k, l.
+TEST(StructureDerivatives, MatchCentralDifferencesForEveryStructure) {
+  std::mt19937 rng(5);
+  for (int cvtype : all_types())
+    for (const LevelCase& lc : level_cases())
+      for (int draw = 0; draw < 3; ++draw) {
+        const Vec theta = random_theta(cvtype, lc.levels, rng);
+        const int n = lc.rows(), m = static_cast<int>(theta.size());
+        for (int k = 0; k < m; ++k) {
+          SCOPED_TRACE(type_name(cvtype) + ", " + lc.name + ", k = " + std::to_string(k));
+          const Vec fd1 = central_difference(theta, k, [&](const Vec& t) { return sigma(n, t, lc.map, cvtype); });
+          EXPECT_LT(rel_diff(dr1(n, theta, k, lc.map, cvtype), fd1), 1e-6);
+          for (int l = 0; l < m; ++l) {
+            SCOPED_TRACE("l = " + std::to_string(l));
+            const Vec fd2 = central_difference(theta, l, [&](const Vec& t) { return dr1(n, t, k, lc.map, cvtype); });
+            const Vec kl = dr2(n, theta, k, l, lc.map, cvtype);
+            EXPECT_LT(rel_diff(kl, fd2), 1e-6);
+            EXPECT_EQ(kl, dr2(n, theta, l, k, lc.map, cvtype));
+          }
+        }
+      }
+}
+
+// A map picks rows of the full matrix: the derivatives of a subject's matrix
+// are those of all levels, restricted to the subject's levels.
+TEST(StructureDerivatives, LevelMapRestrictsTheFullDerivatives) {
+  std::mt19937 rng(8);
+  const LevelCase& lc = level_cases()[2];
+  const std::vector<int> rows = lc.row_levels();
+  const int n = lc.rows();
+  for (int cvtype : all_types()) {
+    const Vec theta = random_theta(cvtype, lc.levels, rng);
+    for (int k = 0; k < static_cast<int>(theta.size()); ++k) {
+      SCOPED_TRACE(type_name(cvtype) + ", k = " + std::to_string(k));
+      const Eigen::MatrixXd full = unpack(lc.levels, dr1(lc.levels, theta, k, {}, cvtype));
+      const Vec sub = dr1(n, theta, k, lc.map, cvtype);
+      for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j) EXPECT_NEAR(sub[tri(i, j)], full(rows[i], rows[j]), 1e-14);
+    }
+  }
+}
+
+// Structures linear in their parameters: Σ = Σ_k θ_k ∂Σ/∂θ_k, and every
+// second derivative is zero.
+TEST(StructureDerivatives, LinearStructuresAreTheSumOfTheirDerivatives) {
+  std::mt19937 rng(3);
+  for (int cvtype : {5, 8, 11, 12, 15, 18, 19})
+    for (const LevelCase& lc : level_cases()) {
+      SCOPED_TRACE(type_name(cvtype) + ", " + lc.name);
+      const Vec theta = random_theta(cvtype, lc.levels, rng);
+      const int n = lc.rows(), m = static_cast<int>(theta.size());
+      Vec sum(tri_size(n), 0.0);
+      for (int k = 0; k < m; ++k) {
+        const Vec d = dr1(n, theta, k, lc.map, cvtype);
+        for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += theta[k] * d[i];
+        for (int l = 0; l < m; ++l) EXPECT_EQ(dr2(n, theta, k, l, lc.map, cvtype), Vec(tri_size(n), 0.0));
+      }
+      EXPECT_LT(rel_diff(sum, sigma(n, theta, lc.map, cvtype)), 1e-14);
+    }
+}
+
+TEST(StructureDerivatives, WorkedExamples) {
+  // ARMA11 with two rows: ρ enters only from lag 2 on.
+  EXPECT_EQ(dr1(2, {2.0, 0.4, 0.5}, 1, {}, 1), Vec(3, 0.0));
+  // HF: ∂Σ/∂λ is -1 off the diagonal and 0 on it.
+  EXPECT_EQ(dr1(3, {0.3, 1.0, 2.0, 3.0}, 0, {}, 11), (Vec{0, -1, 0, -1, -1, 0}));
+  // A subject without level 2 (0-based 1): the parameters of that level move nothing.
+  const std::vector<int> map = {0, 2, 3};
+  const Vec zero(tri_size(3), 0.0);
+  EXPECT_EQ(dr1(3, {1.0, 2.0, 3.0, 4.0}, 1, map, 8), zero);               // DIAG variance 2
+  EXPECT_EQ(dr1(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, map, 4), zero);          // ARH1 sd 2
+  EXPECT_EQ(dr1(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, map, 6), zero);          // CSH sd 2
+  EXPECT_EQ(dr1(3, {1.0, 0.2, 1.1, 0.3, 1.2, 0.4, 1.3}, 2, map, 2), zero);  // AD1 sd 2
+  EXPECT_EQ(dr1(3, {1.0, 0.2, 1.1, 0.3, 1.2, 0.4, 1.3}, 2, map, 14), zero); // TPH sd 2
+  EXPECT_EQ(dr1(3, {0.5, 1.0, 1.1, 1.2, 1.3}, 2, map, 9), zero);          // FA1 loading 2
+  EXPECT_EQ(dr1(3, {1.0, 0.5, 1.1, 0.6, 1.2, 0.7, 1.3, 0.8}, 3, map, 10), zero);  // FAH1 offset 2
+  EXPECT_EQ(dr1(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, map, 11), zero);         // HF variance 2
+  EXPECT_EQ(dr2(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, 2, map, 4), zero);       // ARH1 (sd 2, sd 2)
+}
+
+TEST(StructureDerivatives, SecondDerivativeWorkedExamples) {
+  const Vec arma = {2.0, 0.4, 0.5};
+  // ARMA11 with the identity map and n <= 3: ∂²Σ/∂ρ² = 0.
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(dr2(n, arma, 1, 1, {}, 1), Vec(tri_size(n), 0.0));
+  // Rows at levels 1 and 4 (lag 3): 2·σ²·φ off the diagonal.
+  EXPECT_EQ(dr2(2, arma, 1, 1, std::vector<int>{0, 3}, 1), (Vec{0.0, 2.0 * 2.0 * 0.5, 0.0}));
+  // ARH1 rows at levels 1 and 3: ∂²Σ/∂ρ² = 2·s1·s3 off the diagonal.
+  EXPECT_EQ(dr2(2, {0.3, 1.5, 9.0, 2.5}, 0, 0, std::vector<int>{0, 2}, 4), (Vec{0.0, 2.0 * 1.5 * 2.5, 0.0}));
+  // AR1: the variance enters linearly.
+  EXPECT_EQ(dr2(4, {2.0, 0.7}, 0, 0, {}, 3), Vec(tri_size(4), 0.0));
+}
+
+TEST(StructureDerivatives, UnknownCodes) {
+  Vec out(3, -7.0);
+  mxcdr1(2, Vec{1, 1, 1}, 0, {}, 17, out);
+  EXPECT_EQ(out, Vec(3, -7.0));
+  mxcdr2(2, Vec{1, 1, 1}, 0, 0, {}, 17, out);
+  EXPECT_EQ(out, Vec(3, 0.0));
+}
+
+}  // namespace
+}  // namespace mixed::covstruct

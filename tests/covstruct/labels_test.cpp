@@ -1,0 +1,145 @@
+#include "covstruct/labels.h"
+
+#include <gtest/gtest.h>
+
+#include "covstruct/catalogue.h"
+#include "driver/settings.h"
+#include "host/catalogue.h"
+#include "host/dataset.h"
+
+namespace mixed::covstruct {
+namespace {
+
+using driver::ClassVar;
+using driver::Levels;
+using host::Text;
+
+// Factors A (numeric 1..3, value 2 labelled "two") and B (string x, y), the
+// covariate X, REPEATED variables T (1.5, 2.5) and S (a, b).  Random block 0:
+// the intercept, A (3 columns) and A within B (cells 1 and 5: A=1 in B=x, A=2
+// in B=y); random block 1: X*X and X within B (2 columns).
+struct Model {
+  host::Dataset data;
+  driver::MixSettings s;
+
+  Model() {
+    auto numeric = [&](const char* name, int decimals, std::vector<double> v) {
+      host::Variable var;
+      var.name = name;
+      var.format = {'F', 8, decimals};
+      data.add_numeric(var, std::move(v));
+    };
+    auto string = [&](const char* name, std::vector<std::string> v) {
+      host::Variable var;
+      var.name = name;
+      data.add_string(var, std::move(v));
+    };
+    numeric("y", 2, {1.0, 2.0});
+    numeric("A", 0, {1.0, 2.0});
+    data.var(1).value_labels.push_back({2.0, "", "two"});
+    string("B", {"x", "y"});
+    numeric("X", 2, {0.5, 1.5});
+    numeric("T", 1, {1.5, 2.5});
+    string("S", {"a", "b"});
+
+    s.factors = {1, 2};
+    s.covariates = {3};
+    s.random.width = 3;
+    for (const std::vector<int>& row : std::vector<std::vector<int>>{
+             {0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {0, 0, 2}, {0, 1, -1}})
+      s.random.add_row(row);
+    s.classvars = {ClassVar{.var = 1, .factor = 1}, ClassVar{.var = 2, .width = 1, .factor = 2},
+                   ClassVar{.var = 4, .repeated = 1}, ClassVar{.var = 5, .width = 1, .repeated = 2}};
+    s.levels.resize(4);
+    s.levels[0].numbers = {1.0, 2.0, 3.0};
+    s.levels[1].numeric = false;
+    s.levels[1].strings = {"x", "y"};
+    s.levels[2].numbers = {1.5, 2.5};
+    s.levels[3].numeric = false;
+    s.levels[3].strings = {"a", "b"};
+    s.factor_levels = {3, 2};
+    s.repeated_vars = {4, 5};
+    s.nrplev = 3;
+    s.repeated_level_table = {1, 1, 1, 2, 2, 1};
+    s.rn_ncol = {1, 3, 2, 1, 2};
+    s.rn_fcol = {0, 1, 4, 6, 7};
+    s.rn_cell = {1, 1, 2, 3, 1, 5, 1, 1, 2};
+    s.blocks.resize(2);
+    s.blocks[0].effects = {0, 1, 2};
+    s.blocks[0].dim = 6;
+    s.blocks[1].effects = {3, 4};
+    s.blocks[1].dim = 3;
+  }
+
+  std::vector<Text> labels(int n, bool random, int block, int cvtype, int* status = nullptr) const {
+    std::vector<Text> out;
+    const int st = mxccvp(s, data, n, random, block, cvtype, out);
+    if (status != nullptr) *status = st;
+    return out;
+  }
+};
+
+std::vector<std::string> json(const std::vector<Text>& texts) {
+  std::vector<std::string> out;
+  for (const Text& t : texts) out.push_back(t.json());
+  return out;
+}
+
+TEST(CovarianceLabels, RandomBlockLevelsAreDesignColumns) {
+  const Model m;
+  const std::vector<Text> labels = m.labels(6, true, 0, 8);
+  EXPECT_EQ(json(labels), (std::vector<std::string>{"Var: Intercept", "Var: [A=1]", "Var: [A=2]",
+                                                    "Var: [A=3]", "Var: [A=1]([B=x])",
+                                                    "Var: [A=2]([B=y])"}));
+  EXPECT_EQ(labels[0].templ(), "Var: Intercept");
+  EXPECT_EQ(labels[1].templ(), "Var\\: [:^1:]1");
+  // The value label is what the reports show.
+  const host::Catalogue none;
+  EXPECT_EQ(labels[2].display(none), "Var: [A=two]");
+  EXPECT_EQ(json(m.labels(3, true, 1, 19)),
+            (std::vector<std::string>{"Var: X * X", "Var: X([B=x])", "Var: X([B=y])"}));
+}
+
+TEST(CovarianceLabels, RepeatedLevelsNameEachRepeatedVariable) {
+  const Model m;
+  const std::vector<Text> labels = m.labels(3, false, 0, 4);
+  EXPECT_EQ(json(labels), (std::vector<std::string>{"ARH1 rho", "Var: [T=1.5]*[S=a]",
+                                                    "Var: [T=1.5]*[S=b]", "Var: [T=2.5]*[S=a]"}));
+  EXPECT_EQ(labels[1].templ(), "Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1");
+  EXPECT_EQ(json(m.labels(3, false, 0, 2)),
+            (std::vector<std::string>{"Var: [T=1.5]*[S=a]", "AD1 rho 1", "Var: [T=1.5]*[S=b]",
+                                      "AD1 rho 2", "Var: [T=2.5]*[S=a]"}));
+}
+
+TEST(CovarianceLabels, FixedLabels) {
+  const Model m;
+  EXPECT_EQ(json(m.labels(3, false, 0, 15)),
+            (std::vector<std::string>{"UN (1,1)", "UN (2,1)", "UN (2,2)", "UN (3,1)", "UN (3,2)", "UN (3,3)"}));
+  EXPECT_EQ(json(m.labels(3, false, 0, 16)),
+            (std::vector<std::string>{"Var(1)", "Corr(2,1)", "Var(2)", "Corr(3,1)", "Corr(3,2)", "Var(3)"}));
+  EXPECT_EQ(m.labels(1, false, 0, 15)[0].templ(), "UN (^1,^2)");
+  EXPECT_EQ(json(m.labels(2, false, 0, 10)),
+            (std::vector<std::string>{"FAH1 lambda 1", "FAH1 diagonal offset 1", "FAH1 lambda 2",
+                                      "FAH1 diagonal offset 2"}));
+  EXPECT_EQ(json(m.labels(3, false, 0, 13)), (std::vector<std::string>{"TP diagonal", "TP rho 1", "TP rho 2"}));
+  EXPECT_EQ(json(m.labels(1, false, 0, 13)), (std::vector<std::string>{"TP diagonal"}));
+  EXPECT_EQ(json(m.labels(1, false, 0, 16)), (std::vector<std::string>{"Var(1)"}));
+  EXPECT_EQ(json(m.labels(1, false, 0, 12)), (std::vector<std::string>{"ID diagonal"}));
+  EXPECT_EQ(json(m.labels(1, true, 0, 18)), (std::vector<std::string>{"VC variance"}));
+  EXPECT_EQ(json(m.labels(3, false, 0, 8)), json(m.labels(3, false, 0, 19)));
+}
+
+TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {
+  const Model m;
+  for (int cvtype = 0; cvtype <= 20; ++cvtype)
+    for (int n = 1; n <= 3; ++n) {
+      std::vector<Text> labels = {Text::raw("before")};
+      EXPECT_EQ(mxccvp(m.s, m.data, n, false, 0, cvtype, labels), 0);
+      ASSERT_EQ(static_cast<int>(labels.size()), 1 + mxcnpr(n, cvtype)) << cvtype << ", n = " << n;
+      EXPECT_EQ(labels[0].json(), "before");
+      for (const Text& t : labels) EXPECT_FALSE(t.empty()) << cvtype;
+    }
+}
+
+}  // namespace
+}  // namespace mixed::covstruct

@@ -1,0 +1,45 @@
+#include "covstruct/start.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "covstruct/admissible.h"
+#include "covstruct/catalogue.h"
+#include "covstruct/dense_util.h"
+
+namespace mixed::covstruct {
+namespace {
+
+using covtest::Vec;
+
+TEST(StartParameters, StartFromTheResidualVariance) {
+  const double s0 = 4.0;
+  // All but ARMA11 and the factor-analytic structures start at s0·I.
+  for (int cvtype : covtest::all_types())
+    for (int n = 1; n <= 4; ++n) {
+      SCOPED_TRACE(covtest::type_name(cvtype) + ", n = " + std::to_string(n));
+      Vec theta(mxcnpr(n, cvtype), -1.0);
+      start_parameters(n, cvtype, s0, theta);
+      EXPECT_NE(block_admissibility(n, cvtype, theta, 1e-12), Admissibility::Inadmissible);
+      if (cvtype == 1 || cvtype == 9 || cvtype == 10) continue;
+      const Vec s = covtest::sigma(n, theta, {}, cvtype);
+      EXPECT_EQ(s, covtest::pack(s0 * Eigen::MatrixXd::Identity(n, n)));
+    }
+  auto start = [&](int n, int cvtype) {
+    Vec theta(mxcnpr(n, cvtype), -1.0);
+    start_parameters(n, cvtype, s0, theta);
+    return theta;
+  };
+  EXPECT_EQ(start(3, 1), (Vec{4.0, 0.5, 0.5}));
+  EXPECT_EQ(start(3, 9), (Vec{2.0, std::sqrt(2.0), 0.0, 0.0}));
+  EXPECT_EQ(start(1, 9), (Vec{2.0, 0.0}));
+  EXPECT_EQ(start(2, 10), (Vec{std::sqrt(2.0), 2.0, 0.0, 2.0}));
+  EXPECT_EQ(start(1, 11), (Vec{0.0, 4.0}));
+  EXPECT_EQ(start(2, 11), (Vec{4.0, 4.0, 4.0}));
+  EXPECT_EQ(start(3, 14), (Vec{2.0, 0.0, 2.0, 0.0, 2.0}));
+  EXPECT_EQ(start(2, 16), (Vec{2.0, 0.0, 2.0}));
+}
+
+}  // namespace
+}  // namespace mixed::covstruct

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "host/catalogue.h"
+#include "host/text.h"
+
+namespace mixed::host {
+namespace {
+
+// The placeholders of a template: the scalar ^n outside repeat lists, and for
+// each repeat list its parameter with the item placeholders its patterns use.
+struct Placeholders {
+  std::set<int> scalars;
+  std::multiset<std::pair<int, std::set<int>>> lists;
+  bool operator==(const Placeholders&) const = default;
+};
+
+int number_after(std::string_view s, std::size_t& i) {
+  int n = 0;
+  std::size_t j = i + 1;
+  while (j < s.size() && s[j] >= '0' && s[j] <= '9') n = n * 10 + (s[j++] - '0');
+  if (j == i + 1) return 0;
+  i = j;
+  return n;
+}
+
+// Reads a repeat list "[first:rest:]N" at s[open]; returns false when there is none.
+bool read_list(std::string_view s, std::size_t& i, std::pair<int, std::set<int>>& list) {
+  std::size_t sep = std::string_view::npos;
+  std::set<int> items;
+  for (std::size_t j = i + 1; j < s.size(); ++j) {
+    if (s[j] == '\\') {
+      ++j;
+    } else if ((s[j] == '%' || s[j] == '^') && j + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[j + 1]))) {
+      std::size_t k = j;
+      items.insert(number_after(s, k));
+      j = k - 1;
+    } else if (s[j] == ':' && sep == std::string_view::npos) {
+      sep = j;
+    } else if (s[j] == ':' && j + 1 < s.size() && s[j + 1] == ']') {
+      std::size_t k = j + 1;
+      int n = number_after(s, k);
+      if (n == 0) return false;
+      list = {n, items};
+      i = k;
+      return true;
+    }
+  }
+  return false;
+}
+
+Placeholders placeholders(std::string_view s) {
+  Placeholders p;
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] == '\\') {
+      i += 2;
+    } else if (s[i] == '^') {
+      std::size_t j = i;
+      int n = number_after(s, j);
+      if (n > 0) p.scalars.insert(n);
+      i = n > 0 ? j : i + 1;
+    } else if (s[i] == '[') {
+      std::pair<int, std::set<int>> list;
+      if (read_list(s, i, list))
+        p.lists.insert(list);
+      else
+        ++i;
+    } else {
+      ++i;
+    }
+  }
+  return p;
+}
+
+TEST(Catalogue, PlaceholderReaderSeesListsAndScalars) {
+  Placeholders p = placeholders("Too many fixed col split [%1=%2:,^1=^2:]1 ^2 ^3 ...");
+  EXPECT_EQ(p.scalars, (std::set<int>{2, 3}));
+  ASSERT_EQ(p.lists.size(), 1u);
+  EXPECT_EQ(p.lists.begin()->first, 1);
+  EXPECT_EQ(p.lists.begin()->second, (std::set<int>{1, 2}));
+  EXPECT_TRUE(placeholders("Var\\: [:^1:]1").scalars.empty());
+  EXPECT_FALSE(placeholders("x ^1") == placeholders("x ^2"));
+  EXPECT_FALSE(placeholders("[:^1:]1") == placeholders("^1"));
+}
+
+TEST(Catalogue, EveryDisplayKeepsThePlaceholdersOfItsKey) {
+  const Catalogue& en = Catalogue::english();
+  ASSERT_GT(en.entries().size(), 200u);
+  for (const auto& [key, display] : en.entries()) {
+    EXPECT_TRUE(placeholders(key) == placeholders(display)) << "key: " << key << "\ndisplay: " << display;
+    EXPECT_EQ(display.find("..."), std::string::npos) << "unfinished display text for " << key;
+    EXPECT_FALSE(display.empty()) << key;
+  }
+}
+
+TEST(Catalogue, DisplayTextsOfTableKeys) {
+  const Catalogue& en = Catalogue::english();
+  const std::map<std::string, std::string> expected = {
+      {"B0", "Estimate"},
+      {"Covpar Estimate", "Estimate"},
+      {"Covpar Standard Error", "Std. Error"},
+      {"Covpar Wald Statistic", "Wald Z"},
+      {"Covpar Wald Significance", "Sig."},
+      {"Dep variable is ^1", "Dependent Variable: ^1."},
+      {"Reg weight is ^1", "Regression Weight: ^1."},
+      {"Unrecognized subcommand ^1 ...", "Unrecognized subcommand: ^1."},
+      {"Redundant parameter ...", "This parameter is set to zero because it is redundant."},
+      {"^1 Confidence Interval", "^1% Confidence Interval"},
+  };
+  for (const auto& [key, display] : expected) EXPECT_EQ(en.lookup(key), display) << key;
+
+  EXPECT_EQ(en.lookup("Model Dimension"), "Model Dimension") << "a key without entry is shown as it stands";
+  EXPECT_FALSE(en.contains("Model Dimension"));
+  EXPECT_TRUE(en.contains("No cases remain in the analysis..."));
+  EXPECT_TRUE(en.contains("Case weight > 1 with REPEATED")) << "the plain text without dots";
+  EXPECT_TRUE(en.contains("Perfect fit [%1=%2:,^1=^2:]1 ..."));
+}
+
+TEST(Catalogue, FilledDisplays) {
+  const Catalogue& en = Catalogue::english();
+  EXPECT_EQ(Text::key("^1 Confidence Interval").arg("95").display(en), "95% Confidence Interval");
+  EXPECT_EQ(Text::key("Var\\: [:^1:]1").list({{Text::variable("A")}}).display(en), "Var: A");
+  Text block = Text::key("[:^1:]1 subject [%1:*^1:]2")
+                   .list({{Text::key("Intercept")}})
+                   .list({{Text::variable("s1")}, {Text::variable("s2")}});
+  EXPECT_EQ(block.json(), "Intercept subject s1*s2");
+  EXPECT_EQ(block.display(en), "Intercept [subject = s1*s2]");
+  EXPECT_EQ(Text::key("Filename too long ^1 ^2 ...").arg(Text::integer(255)).arg("f").display(en),
+            "The file name is longer than 255 characters: f.");
+}
+
+TEST(Catalogue, NumberedTexts) {
+  const Catalogue& en = Catalogue::english();
+  EXPECT_EQ(en.numbered(15901), "Intercept");
+  EXPECT_EQ(en.numbered(15902), "Residuals");
+  EXPECT_EQ(en.numbered(15904), "Fixed Predicted Values");
+  EXPECT_EQ(en.numbered(15908), "Degrees of Freedom of Predicted Values");
+  for (int n = 15901; n <= 15908; ++n) EXPECT_TRUE(en.numbered(n).has_value()) << n;
+  EXPECT_FALSE(en.numbered(15900).has_value());
+  EXPECT_FALSE(en.numbered(15909).has_value());
+}
+
+TEST(Catalogue, AddReplacesAndLookupFallsBack) {
+  Catalogue c;
+  EXPECT_EQ(c.lookup("k"), "k");
+  c.add("k", "first");
+  c.add("k", "second");
+  EXPECT_EQ(c.lookup("k"), "second");
+  c.add_numbered(1, "one");
+  EXPECT_EQ(c.numbered(1), "one");
+}
+
+}  // namespace
+}  // namespace mixed::host
