@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
       "mixed"};
   std::string data_path, dict_path, weight, split, json_path, html_path, text_path, save_path,
       workspace, commands_path;
-  bool quiet = false;
+  bool quiet = false, timing = false;
   app.add_option("commands", commands_path, "File of MIXED commands, each ending with a period")
       ->required();
   app.add_option("--data", data_path, "Data set: a CSV file with a header row")->required();
@@ -101,6 +101,9 @@ int main(int argc, char** argv) {
   app.add_option("--workspace", workspace, "Memory budget of the procedure, e.g. 512M or 4G\n"
                                            "(default: three quarters of the machine's memory)");
   app.add_flag("-q,--quiet", quiet, "Do not write the text report to standard output");
+  app.add_flag("--timing", timing,
+               "Report, per split group, stage times, iterations, likelihood evaluations and\n"
+               "peak memory as JSON lines on standard error (for benchmarks)");
   app.set_version_flag("--version", kVersion);
   try {
     app.parse(argc, argv);
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
   host::Scratch scratch(budget);
   host::Progress progress(isatty(STDERR_FILENO) != 0);
   const host::Catalogue& catalogue = host::Catalogue::english();
-  host::Engine engine{out, *data, scratch, catalogue, progress};
+  host::Engine engine{out, *data, scratch, catalogue, progress, timing};
 
   std::vector<host::LexProblem> problems;
   std::vector<host::Command> commands = host::read_commands(*command_text, problems);

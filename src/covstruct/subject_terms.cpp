@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 
 #include "covstruct/derivatives.h"
 #include "covstruct/inverse.h"
@@ -53,33 +54,38 @@ void for_each_product(const SubjectRows& rows, int ri, int rj, F f) {
   }
 }
 
-// Sizes the marks of the grouping for the run.
-void reserve_marks(const SubjectRows& rows, SubjectWork& work) {
-  int levels = 0;
-  for (int r = 0; r < rows.n; ++r) levels = std::max(levels, rows.level[r] + 1);
-  work.done.assign(static_cast<std::size_t>(rows.n), 0);
-  if (work.taken.size() < static_cast<std::size_t>(levels)) work.taken.assign(levels, 0);
-  work.records.reserve(static_cast<std::size_t>(rows.n));
-  work.levels.reserve(static_cast<std::size_t>(rows.n));
+// Groups the records of the run into repeated subjects by their key, in order
+// of first appearance, each subject's records in record order (one pass with a
+// hash of the keys).
+void group_subjects(const SubjectRows& rows, SubjectWork& work) {
+  std::unordered_map<long, int> index;
+  index.reserve(static_cast<std::size_t>(rows.n));
+  std::vector<int> subject_of(static_cast<std::size_t>(rows.n));
+  std::vector<int> count;
+  for (int r = 0; r < rows.n; ++r) {
+    auto [it, fresh] = index.emplace(rows.rsubject[r], static_cast<int>(count.size()));
+    if (fresh) count.push_back(0);
+    subject_of[r] = it->second;
+    ++count[it->second];
+  }
+  work.group_start.assign(count.size() + 1, 0);
+  for (std::size_t g = 0; g < count.size(); ++g) work.group_start[g + 1] = work.group_start[g] + count[g];
+  std::vector<int> next(work.group_start.begin(), work.group_start.end() - 1);
+  work.members.resize(static_cast<std::size_t>(rows.n));
+  for (int r = 0; r < rows.n; ++r) work.members[next[subject_of[r]]++] = r;
 }
 
-// Collects the repeated subject whose first record is `first`: that record and
-// every later one with the same key that is not yet done, in record order,
-// with their levels; each is marked done.  False when a level repeats.
-bool collect(const SubjectRows& rows, int first, SubjectWork& work) {
+// Takes repeated subject g of the grouping into work.records and work.levels;
+// false when a level occurs twice in it.
+bool collect(const SubjectRows& rows, std::size_t g, SubjectWork& work) {
   work.records.clear();
   work.levels.clear();
-  const long key = rows.rsubject[first];
   bool distinct = true;
-  for (int r = first; r < rows.n && distinct; ++r) {
-    if (work.done[r] || rows.rsubject[r] != key) continue;
+  for (int at = work.group_start[g]; at < work.group_start[g + 1]; ++at) {
+    const int r = work.members[at];
     const int level = rows.level[r];
-    if (work.taken[level]) {
-      distinct = false;
-      continue;
-    }
+    if (work.taken[level]) distinct = false;
     work.taken[level] = 1;
-    work.done[r] = 1;
     work.records.push_back(r);
     work.levels.push_back(level);
   }
@@ -87,17 +93,86 @@ bool collect(const SubjectRows& rows, int first, SubjectWork& work) {
   return distinct;
 }
 
-// Walks the repeated subjects of the run; the size of the largest, or the
-// duplicate-level status.
+// Groups the run and checks every repeated subject; the size of the largest, or
+// the duplicate-level status.
 int group_run(const SubjectRows& rows, SubjectWork& work, int& largest) {
-  reserve_marks(rows, work);
+  int levels = 0;
+  for (int r = 0; r < rows.n; ++r) levels = std::max(levels, rows.level[r] + 1);
+  if (work.taken.size() < static_cast<std::size_t>(levels)) work.taken.assign(levels, 0);
+  group_subjects(rows, work);
   largest = 0;
-  for (int r = 0; r < rows.n; ++r) {
-    if (work.done[r]) continue;
-    if (!collect(rows, r, work)) return kStatusDuplicateLevel;
+  for (std::size_t g = 0; g + 1 < work.group_start.size(); ++g) {
+    if (!collect(rows, g, work)) return kStatusDuplicateLevel;
     largest = std::max(largest, static_cast<int>(work.records.size()));
   }
   return 0;
+}
+
+// The columns of W that the subject's records touch, in increasing order, and
+// the subject's rows of W on them: Wd (ni x nc, row-major).
+void dense_rows(const SubjectRows& rows, std::span<const int> records, std::vector<int>& cols,
+                std::vector<double>& wd) {
+  cols.clear();
+  const int p = rows.p;
+  for (int r : records) {
+    for (int t = 0; t < rows.nfix; ++t) cols.push_back(rows.fcol[r * rows.nfix + t]);
+    for (int u = 0; u < rows.nran; ++u) cols.push_back(p + 1 + rows.rcol[r * rows.nran + u]);
+  }
+  cols.push_back(p);
+  std::sort(cols.begin(), cols.end());
+  cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
+  const std::size_t nc = cols.size();
+  wd.assign(records.size() * nc, 0.0);
+  auto local = [&](int c) { return static_cast<std::size_t>(std::lower_bound(cols.begin(), cols.end(), c) - cols.begin()); };
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const int r = records[i];
+    double* row = wd.data() + i * nc;
+    for (int t = 0; t < rows.nfix; ++t) row[local(rows.fcol[r * rows.nfix + t])] += rows.fval[r * rows.nfix + t];
+    for (int u = 0; u < rows.nran; ++u)
+      row[local(p + 1 + rows.rcol[r * rows.nran + u])] += rows.rval[r * rows.nran + u];
+    row[local(p)] += rows.y[r];
+  }
+}
+
+// out += the lower triangle of Wd' M Wd on the subject's columns, M a packed
+// symmetric matrix of order ni: T = M Wd, then Wd' T.
+void add_sandwich(std::size_t ni, std::size_t nc, std::span<const double> m, const std::vector<double>& wd,
+                  const std::vector<int>& cols, std::vector<double>& t, std::span<double> out) {
+  t.assign(ni * nc, 0.0);
+  for (std::size_t i = 0; i < ni; ++i)
+    for (std::size_t j = 0; j < ni; ++j) {
+      const double mij = m[host::sym(i, j)];
+      if (mij == 0.0) continue;
+      const double* wj = wd.data() + j * nc;
+      double* ti = t.data() + i * nc;
+      for (std::size_t b = 0; b < nc; ++b) ti[b] += mij * wj[b];
+    }
+  for (std::size_t a = 0; a < nc; ++a)
+    for (std::size_t b = 0; b <= a; ++b) {
+      double v = 0.0;
+      for (std::size_t i = 0; i < ni; ++i) v += wd[i * nc + a] * t[i * nc + b];
+      out[tri(static_cast<std::size_t>(cols[a]), static_cast<std::size_t>(cols[b]))] += v;
+    }
+}
+
+// The cross products W_i' M W_i for M = A, the P_k and the Q_kl of the subject,
+// added to the sums that are switched on.
+void accumulate_cross_products(const SubjectRows& rows, std::span<const int> records, SubjectWork& work,
+                               int m, std::size_t sz, const TermFlags& flags, TermSums& sums) {
+  thread_local std::vector<int> cols;
+  thread_local std::vector<double> wd, t;
+  dense_rows(rows, records, cols, wd);
+  const std::size_t ni = records.size(), nc = cols.size();
+  const std::size_t stride = tri_size(static_cast<std::size_t>(rows.p + rows.q + 1));
+  if (flags.c0) add_sandwich(ni, nc, std::span<const double>(work.a.data(), sz), wd, cols, t, sums.c0);
+  if (flags.ck)
+    for (int k = 0; k < m; ++k)
+      add_sandwich(ni, nc, std::span<const double>(work.p.data() + k * sz, sz), wd, cols, t,
+                   sums.ck.subspan(k * stride, stride));
+  if (flags.ckl)
+    for (std::size_t kl = 0; kl < tri_size(static_cast<std::size_t>(m)); ++kl)
+      add_sandwich(ni, nc, std::span<const double>(work.q.data() + kl * sz, sz), wd, cols, t,
+                   sums.ckl.subspan(kl * stride, stride));
 }
 
 void clear_flagged(bool on, std::span<double> sums) {
@@ -135,10 +210,8 @@ int mxcrsb(const SubjectRows& rows, std::span<const double> theta, int cvtype, S
   clear_flagged(flags.ckl, sums.ckl);
   if (status != 0) return status;
 
-  std::fill(work.done.begin(), work.done.end(), 0);
-  for (int r = 0; r < rows.n; ++r) {
-    if (work.done[r]) continue;
-    collect(rows, r, work);
+  for (std::size_t g = 0; g + 1 < work.group_start.size(); ++g) {
+    collect(rows, g, work);
     mxcrtm(rows, work.records, work.levels, theta, cvtype, work, flags, sums);
   }
   return 0;
@@ -157,69 +230,47 @@ void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<con
   auto p_block = [&](int k) { return std::span<double>(work.p.data() + k * sz, sz); };
   auto q_block = [&](int k, int l) { return std::span<double>(work.q.data() + tri(k, l) * sz, sz); };
 
-  mxcmat(ni, theta, lvlidx, cvtype, sigma);
-  const double logdet = mxcinv(ni, theta, sigma, lvlidx, cvtype, a, flags.logdet);
-  if (flags.logdet) sums.logdet += logdet;
-
-  for (int k = 0; k < m; ++k) {
-    mxcdr1(ni, theta, k, lvlidx, cvtype, sigma_k);
-    mxcdi1(ni, theta, k, a, sigma_k, lvlidx, cvtype, p_block(k));
-    if (flags.gradient) sums.gradient[k] += trace_product(ni, a, sigma_k);
-    if (!second) continue;
-    for (int l = 0; l <= k; ++l) {
-      mxcdr2(ni, theta, k, l, lvlidx, cvtype, sigma_kl);
-      if (flags.ckl)
-        mxcdi2(ni, theta, k, l, sigma, a, sigma_kl, p_block(k), p_block(l), lvlidx, cvtype,
-               q_block(k, l));
-      if (flags.hessian)
-        sums.hessian[tri(k, l)] +=
-            trace_product(ni, a, sigma_kl) - trace_product(ni, sigma_k, p_block(l));
+  // Subjects observed at the same levels share R_i and everything derived from
+  // it; the matrices of the last subject are reused when they fit.
+  SubjectWork::Cached& c = work.cached;
+  const bool reuse = c.valid && c.cvtype == cvtype && c.second == second && c.ckl == flags.ckl &&
+                     c.logdet == flags.logdet && std::equal(c.theta.begin(), c.theta.end(), theta.begin(), theta.end()) &&
+                     std::equal(c.levels.begin(), c.levels.end(), lvlidx.begin(), lvlidx.end());
+  if (!reuse) {
+    c.valid = false;
+    c.gradient.assign(static_cast<std::size_t>(m), 0.0);
+    c.hessian.assign(tri_size(static_cast<std::size_t>(m)), 0.0);
+    mxcmat(ni, theta, lvlidx, cvtype, sigma);
+    c.logdet_value = mxcinv(ni, theta, sigma, lvlidx, cvtype, a, flags.logdet);
+    for (int k = 0; k < m; ++k) {
+      mxcdr1(ni, theta, k, lvlidx, cvtype, sigma_k);
+      mxcdi1(ni, theta, k, a, sigma_k, lvlidx, cvtype, p_block(k));
+      c.gradient[k] = trace_product(ni, a, sigma_k);
+      if (!second) continue;
+      for (int l = 0; l <= k; ++l) {
+        mxcdr2(ni, theta, k, l, lvlidx, cvtype, sigma_kl);
+        if (flags.ckl)
+          mxcdi2(ni, theta, k, l, sigma, a, sigma_kl, p_block(k), p_block(l), lvlidx, cvtype,
+                 q_block(k, l));
+        c.hessian[tri(k, l)] = trace_product(ni, a, sigma_kl) - trace_product(ni, sigma_k, p_block(l));
+      }
     }
+    c.valid = true;
+    c.cvtype = cvtype;
+    c.second = second;
+    c.ckl = flags.ckl;
+    c.logdet = flags.logdet;
+    c.theta.assign(theta.begin(), theta.end());
+    c.levels.assign(lvlidx.begin(), lvlidx.end());
   }
+  if (flags.logdet) sums.logdet += c.logdet_value;
+  if (flags.gradient)
+    for (int k = 0; k < m; ++k) sums.gradient[k] += c.gradient[k];
+  if (flags.hessian && second)
+    for (std::size_t kl = 0; kl < c.hessian.size(); ++kl) sums.hessian[kl] += c.hessian[kl];
 
   if (!flags.c0 && !flags.ck && !flags.ckl) return;
-  const SubjectMatrices mats{a, std::span<const double>(work.p.data(), m * sz),
-                             flags.ckl ? std::span<const double>(work.q.data(), tri_size(m) * sz)
-                                       : std::span<const double>(),
-                             sz, m};
-  const std::size_t order = static_cast<std::size_t>(rows.p + rows.q + 1);
-  for (int i = 0; i < ni; ++i)
-    for (int j = 0; j < ni; ++j) {
-      const std::size_t place = host::sym(i, j);
-      for_each_product(rows, records[i], records[j],
-                       [&](double s, int r, std::span<const int> cols, std::span<const double> vals,
-                           int col_base) {
-                         mxcacc(s, r, cols, vals, col_base, place, mats, flags, order, sums);
-                       });
-    }
-}
-
-void mxcacc(double s, int r, std::span<const int> cols, std::span<const double> vals, int col_base,
-            std::size_t place, const SubjectMatrices& mats, const TermFlags& flags,
-            std::size_t order, TermSums& sums) {
-  const std::size_t stride = tri_size(order);
-  const std::size_t npairs = tri_size(static_cast<std::size_t>(mats.m));
-  for (std::size_t e = 0; e < cols.size(); ++e) {
-    const int c = col_base + cols[e];
-    if (c > r) continue;
-    const double v = s * vals[e];
-    const std::size_t at = tri(r, c);
-    if (flags.c0) sums.c0[at] += mats.a[place] * v;
-    if (flags.ck)
-      for (int k = 0; k < mats.m; ++k) sums.ck[k * stride + at] += mats.p[k * mats.stride + place] * v;
-    if (flags.ckl)
-      for (std::size_t kl = 0; kl < npairs; ++kl)
-        sums.ckl[kl * stride + at] += mats.q[kl * mats.stride + place] * v;
-  }
-}
-
-void mxcacd(double s, std::size_t row_offset, std::span<const int> cols,
-            std::span<const double> vals, int col_base, const DiagonalTargets& targets) {
-  for (std::size_t e = 0; e < cols.size(); ++e) {
-    const std::size_t at = row_offset + static_cast<std::size_t>(col_base + cols[e]);
-    for (int t = 0; t < 3; ++t)
-      if (targets.on[t]) targets.sums[t][at] += targets.weight[t] * s * vals[e];
-  }
+  accumulate_cross_products(rows, records, work, m, sz, flags, sums);
 }
 
 int mxcchk(const SubjectRows& rows, SubjectWork& work) {

@@ -55,17 +55,6 @@ struct TermSums {
   std::span<double> ckl;
 };
 
-// The matrices of one repeated subject of ni rows that weight its cross
-// products: A = R_i⁻¹, the P_k and the Q_kl, each a packed triangle of order ni
-// at stride tri_size(ni).
-struct SubjectMatrices {
-  std::span<const double> a;
-  std::span<const double> p;  // m blocks
-  std::span<const double> q;  // m(m+1)/2 blocks, or empty when C_kl is not asked for
-  std::size_t stride = 0;
-  int m = 0;
-};
-
 // Work buffers of the per-subject matrices and of the subject grouping, grown
 // to the largest subject met and reused from subject to subject.
 struct SubjectWork {
@@ -73,7 +62,22 @@ struct SubjectWork {
   std::vector<int> records;          // the current repeated subject: its record positions
   std::vector<int> levels;           // ... and their levels (its lvlidx)
   std::vector<unsigned char> taken;  // per repeated level: in the current subject
-  std::vector<unsigned char> done;   // per record: already assigned to a subject
+  // The repeated subjects of the run: for each, its first record's position in
+  // `members`, in order of first appearance; `members` lists every subject's
+  // records in record order.
+  std::vector<int> group_start, members;
+
+  // The matrices and trace terms last built, with what they were built for:
+  // every subject of the same structure, parameters and levels reuses them.
+  struct Cached {
+    bool valid = false;
+    int cvtype = 0;
+    bool second = false, ckl = false, logdet = false;
+    std::vector<double> theta;
+    std::vector<int> levels;
+    double logdet_value = 0.0;
+    std::vector<double> gradient, hessian;
+  } cached;
 
   // Room for a subject of ni rows with m parameters (the Q_kl only when asked).
   void reserve(int ni, int m, bool second);
@@ -93,33 +97,11 @@ int mxcrsb(const SubjectRows& rows, std::span<const double> theta, int cvtype, S
 
 // mxcrtm: the terms of one repeated subject, the records `records` of `rows` at
 // the levels lvlidx: log det R_i, tr(A·Σ_k), tr(A·Σ_kl) - tr(Σ_k·P_l), and
-// Wᵢᵀ·M·Wᵢ for M = A, P_k, Q_kl, each added to its sum when its flag is set.
+// Wᵢᵀ·M·Wᵢ for M = A, P_k, Q_kl (formed densely on the columns the subject's
+// records touch), each added to its sum when its flag is set.
 void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
             std::span<const double> theta, int cvtype, SubjectWork& work, const TermFlags& flags,
             TermSums& sums);
-
-// mxcacc: for the left entry s at column r and each right entry x at column
-// c = col_base + cols[e] with c ≤ r: C0(r,c) += A(place)·s·x, C_k(r,c) +=
-// P_k(place)·s·x, C_kl(r,c) += Q_kl(place)·s·x, as flagged.  `place` is the
-// place of the pair of rows in the subject's matrices; `order` = p + q + 1.
-void mxcacc(double s, int r, std::span<const int> cols, std::span<const double> vals, int col_base,
-            std::size_t place, const SubjectMatrices& mats, const TermFlags& flags,
-            std::size_t order, TermSums& sums);
-
-// Up to three cross-product matrices of a diagonal R_i, with the weight of the
-// record in each (for instance 1/σ², 1/σ⁴ and -2/σ⁶ of its level).
-struct DiagonalTargets {
-  bool on[3] = {false, false, false};
-  double weight[3] = {0.0, 0.0, 0.0};
-  std::span<double> sums[3];
-};
-
-// mxcacd: sums[t](row_offset + col_base + cols[e]) += weight[t]·s·x for each
-// right entry x = vals[e] and each switched-on target t.  The caller passes only
-// entries of the lower triangle; row_offset is the packed place of (r, 0) for
-// the left column r.
-void mxcacd(double s, std::size_t row_offset, std::span<const int> cols,
-            std::span<const double> vals, int col_base, const DiagonalTargets& targets);
 
 // mxcchk: the grouping of mxcrsb without any evaluation: 0, kStatusMemory, or
 // kStatusDuplicateLevel when a level occurs twice in one repeated subject.

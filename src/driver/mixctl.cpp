@@ -1,5 +1,9 @@
 #include "driver/mixctl.h"
 
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
 #include <new>
 
 #include "data/case_pass.h"
@@ -10,6 +14,7 @@
 #include "driver/settings.h"
 #include "estimate/estimate.h"
 #include "host/workfile.h"
+#include "inference/post.h"
 #include "syntax/dispatcher.h"
 
 namespace mixed::driver {
@@ -19,12 +24,25 @@ namespace {
 // Runs one stage; a memory shortage that escapes it is reported with the
 // stage's own "Insufficient ... memory" message.
 template <class F>
-void run_stage(host::Engine& e, int memory_message, F&& stage) {
+double run_stage(host::Engine& e, int memory_message, F&& stage) {
+  const auto start = std::chrono::steady_clock::now();
   try {
     stage();
   } catch (const std::bad_alloc&) {
     mxmess(e.out, memory_message, kOtherClass, host::Severity::Error);
   }
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The --timing report of one split group, one JSON line on stderr.
+void report_timing(const MixSettings& s, int group, double case_pass, double design, double fit) {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::fprintf(stderr,
+               "{\"group\":%d,\"cases\":%zu,\"case_pass_seconds\":%.6f,\"design_seconds\":%.6f,"
+               "\"estimate_seconds\":%.6f,\"iterations\":%d,\"evaluations\":%ld,\"peak_rss_mb\":%.1f}\n",
+               group, s.ncases, case_pass, design, fit, s.iterations, s.evaluations,
+               static_cast<double>(usage.ru_maxrss) / 1024.0);
 }
 
 bool failed(host::Engine& e) { return e.out.error_flag() || ATNJMP(e.out); }
@@ -37,21 +55,27 @@ void end_group(MixSettings& s, host::Engine& e) {
 
 // One split group after its case pass.  Returns false when the split loop must
 // end (an error was issued).
-bool analyse_group(MixSettings& s, host::Engine& e) {
+struct GroupTimes {
+  double case_pass = 0, design = 0, fit = 0;
+};
+
+bool analyse_group(MixSettings& s, host::Engine& e, GroupTimes& times) {
   if (s.nclsvr() > 0) {
-    run_stage(e, 2, [&] { data::order_subjects(s, e); });
+    times.design += run_stage(e, 2, [&] { data::order_subjects(s, e); });
     if (failed(e)) return false;
   }
   if (s.prdesc) {
     run_stage(e, 4, [&] { data::descriptives(s, e); });
     if (failed(e)) return false;
   }
-  run_stage(e, 2, [&] { data::design_columns(s, e); });
+  times.design += run_stage(e, 2, [&] { data::design_columns(s, e); });
   if (failed(e)) return false;
   bool fitted = true;
-  run_stage(e, 3, [&] { estimate::estimate(s, e, fitted); });
+  times.fit = run_stage(e, 3, [&] { estimate::estimate(s, e, fitted); });
   if (failed(e)) return false;
   if (!fitted) return true;
+  run_stage(e, 4, [&] { inference::mxpost(s, e); });
+  if (failed(e)) return false;
   return true;
 }
 
@@ -75,13 +99,15 @@ void MIXCTL(host::TokenStream& tokens, host::Engine& e) {
     while (reader.next_group()) {
       s.reset_group();
       bool analysable = true;
-      run_stage(e, 2, [&] { data::case_pass(s, e, reader, group_counter, analysable); });
+      GroupTimes times;
+      times.case_pass = run_stage(e, 2, [&] { data::case_pass(s, e, reader, group_counter, analysable); });
       if (failed(e)) break;
       if (!analysable) {
         end_group(s, e);
         continue;
       }
-      const bool go_on = analyse_group(s, e);
+      const bool go_on = analyse_group(s, e, times);
+      if (e.timing) report_timing(s, group_counter, times.case_pass, times.design, times.fit);
       end_group(s, e);
       if (!go_on) break;
     }

@@ -34,6 +34,8 @@ void MixSettings::reset_group() {
   rn_cell.clear();
   blocks.clear();
   nz = 0;
+  iterations = 0;
+  evaluations = 0;
   ncovpr = ncovp1 = ncovp2 = 0;
   nfxrnk = 0;
   m2ll = 0.0;

@@ -264,6 +264,8 @@ struct MixSettings {
   long long nz = 0;
 
   // Estimation results.
+  int iterations = 0;        // iterations of the last fit
+  long evaluations = 0;      // likelihood evaluations of the last fit
   int ncovpr = 0, ncovp1 = 0, ncovp2 = 0;
   int nfxrnk = 0;
   double m2ll = 0.0;

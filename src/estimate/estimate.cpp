@@ -350,6 +350,7 @@ int Estimator::iterate() {
     }
   }
   s_.itstat = status;
+  s_.iterations = i;
   s_.m2ll = l1;
   s_.ldetv = ev.ldetv;
   s_.rquad = ev.rquad;

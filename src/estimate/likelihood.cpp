@@ -237,6 +237,7 @@ void Likelihood::combine() {
 
 int Likelihood::evaluate(std::span<const double> theta, Evaluation& ev) {
   ev = Evaluation();
+  ++s_.evaluations;
   if (fit_.has_random) random_blocks(theta, false);
   const int status = repeated_pass(theta);
   if (status != 0) return status;

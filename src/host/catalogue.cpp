@@ -385,11 +385,11 @@ constexpr Entry kEnglish[] = {
     {"Max step-halving reached",
      "The maximum number of step-halvings is reached without improving the log likelihood."},
     {"Max step-halving reached, G problem",
-     "The maximum number of step-halvings is reached; the random-effect covariance matrix (G) "
-     "cannot be improved."},
+     "The maximum number of step-halvings is reached; the problem lies in the random-effect "
+     "covariance matrix (G)."},
     {"Max step-halving reached, R problem",
-     "The maximum number of step-halvings is reached; the residual covariance matrix (R) cannot "
-     "be improved."},
+     "The maximum number of step-halvings is reached; the problem lies in the residual "
+     "covariance matrix (R)."},
     {"Solution converged, Hess singular",
      "All convergence criteria are satisfied, but the Hessian matrix is singular."},
     {"Max iteration reached, Hess singular",

@@ -40,6 +40,9 @@ struct Engine {
   Scratch& scratch;
   const Catalogue& catalogue;
   Progress& progress;
+  // --timing: the driver reports stage times, iterations, likelihood
+  // evaluations and peak memory of every split group on stderr.
+  bool timing = false;
 };
 
 }  // namespace mixed::host

@@ -76,7 +76,8 @@ std::string format_number(double value, const Format& format) {
   if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
   using K = Format::Kind;
   if (format.kind == K::Coefficient) return coefficient(value);
-  if (format.kind == K::NOrCoefficient) return whole(value) && std::fabs(value) < kFixedLimit ? fixed(value, 0) : coefficient(value);
+  if (format.kind == K::NOrCoefficient)
+    return whole(value) && std::fabs(value) < kFixedLimit ? fixed(value, 0) : coefficient(value);
   if (std::fabs(value) >= kFixedLimit) return scientific(value, kCoefficientDigits);
   switch (format.kind) {
     case K::Count:

@@ -15,8 +15,12 @@ namespace mixed::host {
 
 namespace {
 
-const char* const kStyle = R"(body{font-family:system-ui,-apple-system,"Segoe UI",Helvetica,Arial,sans-serif;margin:0;color:#1b1b1b;display:flex}
-nav.outline{width:18rem;flex:none;height:100vh;overflow:auto;position:sticky;top:0;background:#f4f5f7;border-right:1px solid #d0d4da;padding:1rem;box-sizing:border-box;font-size:.9rem}
+const char* const kStyle = R"(
+body{font-family:system-ui,-apple-system,"Segoe UI",Helvetica,Arial,sans-serif;margin:0;
+  color:#1b1b1b;display:flex}
+nav.outline{width:18rem;flex:none;height:100vh;overflow:auto;position:sticky;top:0;
+  background:#f4f5f7;border-right:1px solid #d0d4da;padding:1rem;box-sizing:border-box;
+  font-size:.9rem}
 nav.outline ul{list-style:none;padding-left:1rem;margin:.2rem 0}
 nav.outline>ul{padding-left:0}
 nav.outline a{color:#1f4e8c;text-decoration:none}
@@ -27,7 +31,8 @@ section.heading{margin-left:.5rem}
 div.pivot{margin:1.2rem 0 2rem 0;overflow-x:auto}
 table.pivot{border-collapse:collapse;margin-bottom:.4rem}
 table.pivot caption{text-align:left;font-weight:600;padding-bottom:.4rem}
-table.pivot caption .split,table.pivot caption .layer{display:block;font-weight:400;font-size:.9rem;color:#444}
+table.pivot caption .split,table.pivot caption .layer{display:block;font-weight:400;font-size:.9rem;
+  color:#444}
 table.pivot th,table.pivot td{padding:.15rem .6rem;border-bottom:1px solid #e2e5e9}
 table.pivot thead th{border-bottom:1px solid #8a939e;text-align:center;vertical-align:bottom}
 table.pivot thead th.stub{text-align:left}
@@ -42,7 +47,8 @@ div.message.warning{background:#fff8e1;border-color:#f9a825}
 div.message .severity{font-weight:600;margin-right:.4rem}
 table.notes{border-collapse:collapse;margin:1rem 0}
 table.notes caption{text-align:left;font-weight:600;padding-bottom:.3rem}
-table.notes th,table.notes td{text-align:left;padding:.15rem .6rem;border-bottom:1px solid #e2e5e9;vertical-align:top}
+table.notes th,table.notes td{text-align:left;padding:.15rem .6rem;border-bottom:1px solid #e2e5e9;
+  vertical-align:top}
 )";
 
 std::string escape(const std::string& s) {
@@ -181,7 +187,8 @@ class PageWriter {
     const std::string tag = "h" + std::to_string(std::min(depth + 2, 6));
     outline_entry(id, title);
     outline += "<ul>\n";
-    content += "<section class=\"heading\">\n<" + tag + " id=\"" + id + "\">" + escape(title) + "</" + tag + ">\n";
+    content += "<section class=\"heading\">\n";
+    content += "<" + tag + " id=\"" + id + "\">" + escape(title) + "</" + tag + ">\n";
     items(h.items, depth + 1);
     content += "</section>\n";
     outline += "</ul></li>\n";
@@ -221,13 +228,14 @@ class PageWriter {
     const bool error = m.severity == Severity::Error;
     std::string lead = error ? "Error" : "Warning";
     if (m.number) lead += " # " + std::to_string(*m.number);
-    content += std::string("<div class=\"message ") + (error ? "error" : "warning") +
-               "\"><span class=\"severity\">" + escape(lead) + ":</span> " + escape(m.text.display(catalogue_)) +
-               "</div>\n";
+    content += std::string("<div class=\"message ") + (error ? "error" : "warning") + "\">";
+    content += "<span class=\"severity\">" + escape(lead) + ":</span> " + escape(m.text.display(catalogue_));
+    content += "</div>\n";
   }
 
   void write(const Notes& n, int) {
-    content += "<table class=\"notes\"><caption>" + escape(n.title.display(catalogue_)) + "</caption>\n<tbody>\n";
+    content += "<table class=\"notes\"><caption>" + escape(n.title.display(catalogue_)) + "</caption>\n";
+    content += "<tbody>\n";
     for (const NotesEntry& e : n.entries)
       content += "<tr><th scope=\"row\">" + escape(e.label.display(catalogue_)) + "</th><td>" +
                  escape(e.value.display(catalogue_)) + "</td></tr>\n";

@@ -79,113 +79,158 @@ std::vector<std::string> dimension_names(const std::vector<Dimension>& dims) {
   return names;
 }
 
-Json cell_value(const CellValue& v) {
+// Texts from the data need not be valid UTF-8; what is not is replaced rather
+// than failing the whole document.
+std::string compact(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// A JSON string; plain ASCII, by far the common case, needs no escaping.
+std::string quoted(const std::string& s) {
+  for (unsigned char c : s)
+    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') return compact(Json(s));
+  return "\"" + s + "\"";
+}
+
+std::string cell_value(const CellValue& v) {
   switch (v.kind) {
     case CellValue::Kind::Number:
-      return number(v.number, v.format);
+      return compact(number(v.number, v.format));
     case CellValue::Kind::Text:
-      return v.text.json();
+      return quoted(v.text.json());
     case CellValue::Kind::Missing:
       break;
   }
-  return nullptr;
+  return "null";
 }
 
-Json table_json(const PivotTable& t) {
+// The document is spread over lines: one field of the document, a heading or a
+// table per line, and one message, notes item or cell per line, so that a
+// report reads and compares line by line.  An object or list at depth d has its
+// members indented by 2d + 2 spaces.
+using Fields = std::vector<std::pair<const char*, std::string>>;
+
+std::string object(const Fields& fields, int depth) {
+  const std::string indent(2 * depth + 2, ' ');
+  std::string out = "{";
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    out += (i == 0 ? "\n" : ",\n") + indent + "\"" + fields[i].first + "\": " + fields[i].second;
+  return out + "\n" + std::string(2 * depth, ' ') + "}";
+}
+
+std::string lines(const std::vector<std::string>& elements, int depth) {
+  if (elements.empty()) return "[]";
+  const std::string indent(2 * depth + 2, ' ');
+  std::size_t size = 2 * depth + 3;
+  for (const std::string& e : elements) size += e.size() + indent.size() + 2;
+  std::string out;
+  out.reserve(size);
+  out += '[';
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    out += i == 0 ? "\n" : ",\n";
+    out += indent;
+    out += elements[i];
+  }
+  out += '\n';
+  out.append(2 * depth, ' ');
+  out += ']';
+  return out;
+}
+
+// The cells of a table, each on one line; the category paths are written once
+// per category.
+std::vector<std::string> cell_lines(const PivotTable& t, const std::vector<std::string>& names) {
+  const auto& dims = t.dimensions();
+  std::vector<std::string> keys;
+  for (const std::string& n : names) keys.push_back(quoted(n) + ":");
+  std::vector<std::vector<std::string>> paths(dims.size());
+  for (std::size_t d = 0; d < dims.size(); ++d) paths[d].resize(dims[d].categories.size());
+  auto path = [&](std::size_t d, int cat) -> const std::string& {
+    std::string& p = paths[d][cat];
+    if (p.empty()) {
+      Json list = Json::array();
+      for (int c : dims[d].path(cat)) list.push_back(dims[d].categories[c].label.json());
+      p = compact(list);
+    }
+    return p;
+  };
+  std::vector<std::string> out;
+  out.reserve(t.cells().size());
+  for (const Cell& c : t.cells()) {
+    std::string line = "{\"at\":{";
+    for (std::size_t d = 0; d < dims.size() && d < c.at.size(); ++d) {
+      if (d > 0) line += ',';
+      line += keys[d];
+      const bool valid = c.at[d] >= 0 && c.at[d] < static_cast<int>(dims[d].categories.size());
+      line += valid ? path(d, c.at[d]) : std::string("[]");
+    }
+    line += "},\"value\":" + cell_value(c.value);
+    line += ",\"text\":" + quoted(cell_display(c.value, Catalogue::english()));
+    line += ",\"notes\":" + (c.notes.empty() ? std::string("[]") : compact(texts(c.notes))) + "}";
+    out.push_back(std::move(line));
+  }
+  return out;
+}
+
+std::string table(const PivotTable& t, int depth) {
   const auto& dims = t.dimensions();
   const std::vector<std::string> names = dimension_names(dims);
   Json dims_json = Json::array();
   for (std::size_t d = 0; d < dims.size(); ++d)
     dims_json.push_back({{"name", names[d]}, {"axis", axis_name(dims[d].axis)}});
-
-  Json cells = Json::array();
-  for (const Cell& c : t.cells()) {
-    Json at = Json::object();
-    for (std::size_t d = 0; d < dims.size() && d < c.at.size(); ++d) {
-      Json path = Json::array();
-      if (c.at[d] >= 0 && c.at[d] < static_cast<int>(dims[d].categories.size()))
-        for (int cat : dims[d].path(c.at[d])) path.push_back(dims[d].categories[cat].label.json());
-      at[names[d]] = std::move(path);
-    }
-    cells.push_back({{"at", std::move(at)},
-                     {"value", cell_value(c.value)},
-                     {"text", cell_display(c.value, Catalogue::english())},
-                     {"notes", texts(c.notes)}});
-  }
-  return {{"kind", "table"},       {"title", t.title().json()}, {"name", t.name().json()},
-          {"split", split_json(t.split())}, {"notes", texts(t.notes())},  {"dims", std::move(dims_json)},
-          {"cells", std::move(cells)}};
+  return object({{"kind", "\"table\""},
+                 {"title", quoted(t.title().json())},
+                 {"name", quoted(t.name().json())},
+                 {"split", compact(split_json(t.split()))},
+                 {"notes", compact(texts(t.notes()))},
+                 {"dims", compact(dims_json)},
+                 {"cells", lines(cell_lines(t, names), depth + 1)}},
+                depth);
 }
 
-Json items_json(const std::vector<Item>& items);
-
-struct ItemJson {
-  Json operator()(const Heading& h) const {
-    return {{"kind", "heading"}, {"title", h.title.json()}, {"items", items_json(h.items)}};
-  }
-  Json operator()(const PivotTable& t) const { return table_json(t); }
-  Json operator()(const Message& m) const {
-    return {{"kind", "message"},
+std::string message(const Message& m) {
+  Json j = {{"kind", "message"},
             {"severity", m.severity == Severity::Error ? "error" : "warning"},
             {"number", m.number ? Json(*m.number) : Json(nullptr)},
             {"text", m.text.json()},
             {"split", split_json(m.split)}};
-  }
-  Json operator()(const Notes& n) const {
-    Json entries = Json::array();
-    for (const NotesEntry& e : n.entries) entries.push_back({{"label", e.label.json()}, {"value", e.value.json()}});
-    return {{"kind", "notes"}, {"title", n.title.json()}, {"entries", std::move(entries)}};
-  }
-};
-
-Json items_json(const std::vector<Item>& items) {
-  Json list = Json::array();
-  for (const Item& item : items) list.push_back(std::visit(ItemJson{}, item));
-  return list;
+  return compact(j);
 }
 
-// Texts from the data need not be valid UTF-8; what is not is replaced rather
-// than failing the whole document.
-std::string compact(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+std::string notes(const Notes& n) {
+  Json entries = Json::array();
+  for (const NotesEntry& e : n.entries) entries.push_back({{"label", e.label.json()}, {"value", e.value.json()}});
+  return compact(Json{{"kind", "notes"}, {"title", n.title.json()}, {"entries", std::move(entries)}});
+}
 
-bool expanded(const Json& j) { return j.is_object() && (j.contains("items") || j.contains("cells")); }
+std::string item_list(const std::vector<Item>& items, int depth);
 
-// The document, its headings and tables spread over lines, one item, cell or
-// smaller value per line, so that a report reads and compares line by line.
-void emit(const Json& j, int depth, std::string& out) {
-  if (!expanded(j)) {
-    out += compact(j);
-    return;
+struct ItemText {
+  int depth;  // of the item's object
+  std::string operator()(const Heading& h) const {
+    return object({{"kind", "\"heading\""},
+                   {"title", quoted(h.title.json())},
+                   {"items", item_list(h.items, depth + 1)}},
+                  depth);
   }
-  const std::string indent(2 * depth + 2, ' ');
-  out += "{";
-  bool first = true;
-  for (auto it = j.begin(); it != j.end(); ++it) {
-    out += first ? "\n" : ",\n";
-    first = false;
-    out += indent + compact(it.key()) + ": ";
-    const bool list = (it.key() == "items" || it.key() == "cells") && it->is_array() && !it->empty();
-    if (!list) {
-      out += compact(*it);
-      continue;
-    }
-    out += "[";
-    for (std::size_t i = 0; i < it->size(); ++i) {
-      out += (i == 0 ? "\n" : ",\n") + indent + "  ";
-      emit((*it)[i], depth + 2, out);
-    }
-    out += "\n" + indent + "]";
-  }
-  out += "\n" + std::string(2 * depth, ' ') + "}";
+  std::string operator()(const PivotTable& t) const { return table(t, depth); }
+  std::string operator()(const Message& m) const { return message(m); }
+  std::string operator()(const Notes& n) const { return notes(n); }
+};
+
+// A list of items at depth `depth`; its elements are objects one level deeper.
+std::string item_list(const std::vector<Item>& items, int depth) {
+  std::vector<std::string> elements;
+  for (const Item& item : items) elements.push_back(std::visit(ItemText{depth + 1}, item));
+  return lines(elements, depth);
 }
 
 }  // namespace
 
 std::string write_json(const Output& output, std::string_view version) {
-  Json doc = {{"program", "mixed"}, {"version", std::string(version)}, {"items", items_json(output.items())}};
-  std::string out;
-  emit(doc, 0, out);
-  return out + "\n";
+  return object({{"program", "\"mixed\""},
+                 {"version", quoted(std::string(version))},
+                 {"items", item_list(output.items(), 1)}},
+                0) +
+         "\n";
 }
 
 }  // namespace mixed::host

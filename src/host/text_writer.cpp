@@ -5,7 +5,6 @@
 // markers after the values and the footnotes under the table.  Widths are
 // counted in code points.
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <variant>
 #include <vector>

@@ -199,28 +199,5 @@ TEST(RecordWiseTerms, CrossProductsOfTheRun) {
   EXPECT_LT(rel_diff(got, pack(want)), 1e-15);
 }
 
-TEST(RecordWiseTerms, DiagonalAccumulationWeightsEachTarget) {
-  Vec a(tri_size(4), 0.0), b(tri_size(4), 0.0), c(tri_size(4), 1.0);
-  DiagonalTargets targets;
-  targets.on[0] = true;
-  targets.on[2] = true;
-  targets.weight[0] = 0.5;
-  targets.weight[1] = 3.0;
-  targets.weight[2] = -2.0;
-  targets.sums[0] = a;
-  targets.sums[1] = b;
-  targets.sums[2] = c;
-  const std::vector<int> cols = {0, 1};
-  const Vec vals = {4.0, 5.0};
-  // Left value 2 at column 3; right entries at columns 1 and 2 (base 1).
-  mxcacd(2.0, tri(3, 0), cols, vals, 1, targets);
-  EXPECT_EQ(a[tri(3, 1)], 0.5 * 2.0 * 4.0);
-  EXPECT_EQ(a[tri(3, 2)], 0.5 * 2.0 * 5.0);
-  EXPECT_EQ(b, Vec(tri_size(4), 0.0));
-  EXPECT_EQ(c[tri(3, 1)], 1.0 - 2.0 * 2.0 * 4.0);
-  EXPECT_EQ(c[tri(3, 2)], 1.0 - 2.0 * 2.0 * 5.0);
-  EXPECT_EQ(c[tri(3, 3)], 1.0);
-}
-
 }  // namespace
 }  // namespace mixed::covstruct

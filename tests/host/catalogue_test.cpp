@@ -35,7 +35,7 @@ bool read_list(std::string_view s, std::size_t& i, std::pair<int, std::set<int>>
   for (std::size_t j = i + 1; j < s.size(); ++j) {
     if (s[j] == '\\') {
       ++j;
-    } else if ((s[j] == '%' || s[j] == '^') && j + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[j + 1]))) {
+    } else if ((s[j] == '%' || s[j] == '^') && j + 1 < s.size() && s[j + 1] >= '0' && s[j + 1] <= '9') {
       std::size_t k = j;
       items.insert(number_after(s, k));
       j = k - 1;

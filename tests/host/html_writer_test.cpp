@@ -39,7 +39,8 @@ Output hostile() {
   out.end_heading();
   out.message(Severity::Error, 6, Text::key("Unrecognized subcommand ^1 ...").arg("</div><b>"), 3);
   out.message(Severity::Warning, std::nullopt, Text::key("Null model fitted ..."));
-  out.notes(Notes{Text::key("File Saved"), {{Text::key("Fixed Model Information"), Text::raw("/tmp/a<b>.xml")}}});
+  out.notes(Notes{Text::key("File Saved"),
+                  {{Text::key("Fixed Model Information"), Text::raw("/tmp/a<b>.xml")}}});
   return out;
 }
 
@@ -54,7 +55,8 @@ TEST(HtmlWriter, EscapesEveryTextFromTheDataAndTheCommand) {
   EXPECT_EQ(html.find("s<1>"), std::string::npos);
 
   EXPECT_EQ(count(html, "&lt;b&gt;&amp;&quot;x&#39;"), 2u) << "row label and title footnote";
-  EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << "the label, not the value";
+  EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos)
+      << "the value label is shown, not the value";
   EXPECT_NE(html.find("&lt;i&gt;"), std::string::npos);
   EXPECT_NE(html.find("Unrecognized subcommand: &lt;/div&gt;&lt;b&gt;."), std::string::npos);
   EXPECT_NE(html.find("<title>Report for &lt;d&gt;&amp;&quot;e&#39;</title>"), std::string::npos);
@@ -93,8 +95,10 @@ TEST(HtmlWriter, SelfContainedPageWithOutlineAndTables) {
   EXPECT_EQ(count(html, "<tr><th scope=\"row\">"), 2u + 1u) << "two table rows and one notes row";
 
   // Messages carry their severity as a class.
-  EXPECT_NE(html.find("<div class=\"message error\"><span class=\"severity\">Error # 6:</span>"), std::string::npos);
-  EXPECT_NE(html.find("<div class=\"message warning\"><span class=\"severity\">Warning:</span>"), std::string::npos);
+  EXPECT_NE(html.find("<div class=\"message error\"><span class=\"severity\">Error # 6:</span>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<div class=\"message warning\"><span class=\"severity\">Warning:</span>"),
+            std::string::npos);
   EXPECT_EQ(count(html, "<table"), count(html, "</table>"));
   EXPECT_EQ(count(html, "<section"), count(html, "</section>"));
 }

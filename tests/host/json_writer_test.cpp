@@ -52,7 +52,8 @@ Output document() {
   out.set_split({});
   out.message(Severity::Error, 36, Text::key("Syntax error in effect ^1 ...").arg("A**B"), 3);
   out.message(Severity::Warning, std::nullopt,
-              Text::key("Duplicated factor [%1:, ^1:]1 ...").list({{Text::variable("a")}, {Text::variable("b")}}));
+              Text::key("Duplicated factor [%1:, ^1:]1 ...")
+                  .list({{Text::variable("a")}, {Text::variable("b")}}));
   out.notes(Notes{Text::key("Contents"),
                   {{Text::key("Definition of Missing"), Text::key("MISSING is EXCLUDE ...")}}});
   return out;
@@ -72,12 +73,14 @@ TEST(JsonWriter, DocumentFollowsTheContract) {
   ASSERT_EQ(heading["items"].size(), 1u);
 
   const Json& table = heading["items"][0];
-  EXPECT_EQ(keys(table), (std::vector<std::string>{"kind", "title", "name", "split", "notes", "dims", "cells"}));
+  EXPECT_EQ(keys(table),
+            (std::vector<std::string>{"kind", "title", "name", "split", "notes", "dims", "cells"}));
   EXPECT_EQ(table["kind"], "table");
   EXPECT_EQ(table["title"], "Fixed Parameter Estimates") << "keys, not display texts";
   EXPECT_EQ(table["name"], "Parameter Estimates");
   EXPECT_EQ(table["notes"], Json::array({"Dep variable is y"}));
-  EXPECT_EQ(table["dims"], Json::parse(R"([{"name":"Parameter","axis":"row"},{"name":"Statistics","axis":"column"}])"));
+  EXPECT_EQ(table["dims"],
+            Json::parse(R"([{"name":"Parameter","axis":"row"},{"name":"Statistics","axis":"column"}])"));
 
   const Json& split = table["split"];
   ASSERT_EQ(split.size(), 2u);
@@ -141,13 +144,15 @@ TEST(JsonWriter, MessagesAndNotes) {
   EXPECT_EQ(keys(notes), (std::vector<std::string>{"kind", "title", "entries"}));
   EXPECT_EQ(notes["kind"], "notes");
   EXPECT_EQ(notes["title"], "Contents");
-  EXPECT_EQ(notes["entries"], Json::parse(R"([{"label":"Definition of Missing","value":"MISSING is EXCLUDE ..."}])"));
+  EXPECT_EQ(notes["entries"],
+            Json::parse(R"([{"label":"Definition of Missing","value":"MISSING is EXCLUDE ..."}])"));
 }
 
 TEST(JsonWriter, MessagesCarryTheirSplit) {
   Output out;
   out.set_split({SplitValue{"g", true, 1.0, "", Text::data_value("1")}});
-  out.message(Severity::Warning, 1002, Text::key("No valid cases in split [%1=%2:,^1=^2:]1 ...").list(out.split_list()));
+  out.message(Severity::Warning, 1002,
+              Text::key("No valid cases in split [%1=%2:,^1=^2:]1 ...").list(out.split_list()));
   const Json doc = Json::parse(write_json(out, "v"));
   EXPECT_EQ(doc["items"][0]["number"], 1002);
   EXPECT_EQ(doc["items"][0]["text"], "No valid cases in split g=1 ...");

@@ -159,7 +159,8 @@ TEST(TextWriter, MessagesNotesAndHeadings) {
   EXPECT_EQ(lines[0], "Mixed Model Analysis");
   EXPECT_EQ(lines[1], std::string(20, '='));
   EXPECT_NE(text.find("Error # 36: Syntax error in an effect at A**B.\n"), std::string::npos);
-  EXPECT_NE(text.find("Warning: Factors named more than once: a, b. Each is used once.\n"), std::string::npos);
+  EXPECT_NE(text.find("Warning: Factors named more than once: a, b. Each is used once.\n"),
+            std::string::npos);
 
   // A long message is wrapped at blanks, continuation lines indented.
   const std::string* validity = line_with(lines, "Warning # 1004:");
