@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/number_table.h"
 #include "data/record.h"
 #include "driver/messages.h"
 #include "host/fuzzy.h"
@@ -22,7 +23,7 @@ using host::Text;
 // The distinct values of one classification variable with their summed case
 // weights, as they are met.
 struct LevelTally {
-  std::unordered_map<double, double> numbers;
+  NumberTable numbers;
   std::unordered_map<std::string, double> strings;
 };
 
@@ -131,7 +132,8 @@ void sort_levels(MixSettings& s, const host::Dataset& data, std::vector<LevelTal
     driver::Levels& lv = s.levels[i];
     lv.numeric = data.var(s.classvars[i].var).numeric();
     if (lv.numeric) {
-      std::vector<std::pair<double, double>> v(tally[i].numbers.begin(), tally[i].numbers.end());
+      std::vector<std::pair<double, double>> v;
+      tally[i].numbers.for_each([&](double value, double weight) { v.emplace_back(value, weight); });
       std::sort(v.begin(), v.end());
       for (auto& [value, weight] : v) {
         lv.numbers.push_back(value);

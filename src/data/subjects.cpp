@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
@@ -10,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/number_table.h"
 #include "data/record.h"
 #include "data/scratch_block.h"
 #include "driver/messages.h"
@@ -77,26 +79,19 @@ struct Numbering {
 
 class Ordering {
  public:
-  Ordering(MixSettings& s, host::Engine& e)
-      : s_(s), e_(e), in_(case_layout(s, e.data)), out_(ordered_layout(s, e.data)) {
-    std::vector<std::int64_t> counts;
-    for (int i = 0; i < s.ncomsv; ++i) counts.push_back(static_cast<std::int64_t>(s.levels[i].size()));
-    subject_radix_ = mixed_radix(counts);
-    if (s.nrepef() > 0) {
-      rep_subject_vars_ = classvars_of(s, &driver::ClassVar::repeated_subject,
-                                       static_cast<int>(s.repeated_subjects.size()));
-      rep_vars_ = classvars_of(s, &driver::ClassVar::repeated, s.nrepef());
-    }
-  }
-
-  // Error number (0 on success).
+  Ordering(MixSettings& s, host::Engine& e);
+  // Error number (0 on success, -1 after an interrupt).
   int run();
 
  private:
+  static constexpr std::size_t kNone = SIZE_MAX;
+
   int first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of);
   int rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
               const std::vector<std::size_t>& rank);
   void repeated_tables();
+  std::size_t subject_number(const std::vector<double>& key);
+  int level_number(int classvar, std::span<const double> cells);
   bool interrupted() { return driver::ATNJMP(e_.out); }
 
   MixSettings& s_;
@@ -104,10 +99,65 @@ class Ordering {
   const RecordLayout in_;
   const RecordLayout out_;
   Radix subject_radix_;
-  std::vector<int> rep_subject_vars_;
-  std::vector<int> rep_vars_;
+  std::vector<std::size_t> subject_by_key_;      // one-real keys: key - 1 -> subject number
+  std::vector<NumberTable> level_tables_;        // per numeric classification variable: value -> level
+  std::vector<std::vector<double>> last_cells_;  // per string classification variable: the last value met
+  std::vector<int> last_level_;                  // and its level number (0: none yet)
+  std::vector<int> rep_subject_vars_;            // classification variables of the REPEATED subjects
+  std::vector<int> rep_vars_;                    // and of the REPEATED variables
   Numbering num_;
 };
+
+Ordering::Ordering(MixSettings& s, host::Engine& e)
+    : s_(s), e_(e), in_(case_layout(s, e.data)), out_(ordered_layout(s, e.data)) {
+  const std::size_t nclsvr = static_cast<std::size_t>(s.nclsvr());
+  std::vector<std::int64_t> counts;
+  double product = 1.0;
+  for (int i = 0; i < s.ncomsv; ++i) {
+    counts.push_back(static_cast<std::int64_t>(s.levels[i].size()));
+    product *= static_cast<double>(s.levels[i].size());
+  }
+  subject_radix_ = mixed_radix(counts);
+  // A one-real key no larger than the group indexes subjects directly, so
+  // that only a subject's first record goes through the hash table.
+  if (!counts.empty() && subject_radix_.nkey == 1 && product <= std::max(static_cast<double>(s.ncases), 65536.0))
+    subject_by_key_.assign(static_cast<std::size_t>(product), kNone);
+
+  level_tables_.resize(nclsvr);
+  for (std::size_t i = 0; i < nclsvr; ++i)
+    for (std::size_t k = 0; k < s.levels[i].numbers.size(); ++k)
+      level_tables_[i][s.levels[i].numbers[k]] = static_cast<double>(k + 1);
+  last_cells_.resize(nclsvr);
+  last_level_.assign(nclsvr, 0);
+
+  if (s.nrepef() > 0) {
+    rep_subject_vars_ = classvars_of(s, &driver::ClassVar::repeated_subject,
+                                     static_cast<int>(s.repeated_subjects.size()));
+    rep_vars_ = classvars_of(s, &driver::ClassVar::repeated, s.nrepef());
+  }
+}
+
+std::size_t Ordering::subject_number(const std::vector<double>& key) {
+  if (subject_by_key_.empty()) return num_.subjects.number(key);
+  std::size_t& number = subject_by_key_[static_cast<std::size_t>(key[0]) - 1];
+  if (number == kNone) number = num_.subjects.number(key);
+  return number;
+}
+
+// The level number of a classification variable's cells: numbers through a
+// hash table of the levels; strings by search in the sorted list, skipped
+// when the record repeats the last string met (the records of a subject).
+int Ordering::level_number(int classvar, std::span<const double> cells) {
+  if (s_.levels[classvar].numeric) {
+    const double* level = level_tables_[classvar].find(cells[0]);
+    return level == nullptr ? 0 : static_cast<int>(*level);
+  }
+  std::vector<double>& last = last_cells_[classvar];
+  if (last_level_[classvar] > 0 && std::memcmp(last.data(), cells.data(), cells.size_bytes()) == 0)
+    return last_level_[classvar];
+  last.assign(cells.begin(), cells.end());
+  return last_level_[classvar] = level_of(s_.levels[classvar], cells);
+}
 
 // Reads every case record, writes its ordering record (the ordered layout) and
 // numbers its subject and repeated measurement.
@@ -125,11 +175,11 @@ int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subjec
     if (interrupted()) return -1;
     if (!s_.workfile->read(rec)) return 70;
     for (int i = 0; i < s_.nclsvr(); ++i) {
-      levels[i] = level_of(s_.levels[i], std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
+      levels[i] = level_number(i, std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
       if (levels[i] == 0) return 70;
     }
     encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(s_.ncomsv)), subject_key);
-    const std::size_t subject = num_.subjects.number(subject_key);
+    const std::size_t subject = subject_number(subject_key);
     if (!subject_of.empty()) subject_of[r] = subject;
     if (subject == previous)
       ++num_.runs.back();

@@ -183,6 +183,7 @@ TEST(CasePass, AHugeCaseWeightIsCarriedThrough) {
   ASSERT_EQ(cps.size(), 1u);
   EXPECT_DOUBLE_EQ(testing::value_at(*cps[0], {{"a", "1"}, {"Marginal Percentage"}}), 50);
   EXPECT_EQ(testing::tables(session.out, "Descriptive Statistics").size(), 1u);
+  EXPECT_NE(testing::dump(session.out).find("1e+300"), std::string::npos) << "the count reaches the output";
 }
 
 // The summary of a reference data set against counts made here from its rows.
