@@ -29,7 +29,8 @@ bench: setup
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	bench/run.sh $(BUILD)-bench
 
-fuzz: setup
+fuzz:
+	@scripts/setup.sh fuzz
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIXED_TESTS=OFF -DMIXED_FUZZ=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
 	@echo "Fuzzers: $(BUILD)-fuzz/fuzz/fuzz_commands and $(BUILD)-fuzz/fuzz/fuzz_csv (run with -max_total_time=N)"

@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev libgmock-dev libeigen3-dev libboost-math-dev
           libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libbenchmark-dev)
+# `setup.sh fuzz` also installs what the libFuzzer targets need.
+[ "${1:-}" = "fuzz" ] && packages+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,23 +5,12 @@
 #include <new>
 
 #include "covstruct/catalogue.h"
+#include "data/design.h"
 #include "data/record.h"
 #include "host/vectors.h"
 #include "host/workfile.h"
 
 namespace mixed::estimate {
-
-std::int64_t effect_cell(std::span<const int> effect, std::span<const int> factor_level,
-                         std::span<const int> level_counts, int nfactr) {
-  // Factors by nesting value, lowest first; the last varies fastest.
-  int maxnest = 0;
-  for (int f = 0; f < nfactr; ++f) maxnest = std::max(maxnest, effect[f]);
-  std::int64_t index = 0;
-  for (int nest = 1; nest <= maxnest; ++nest)
-    for (int f = 0; f < nfactr; ++f)
-      if (effect[f] == nest) index = index * level_counts[f] + (factor_level[f] - 1);
-  return index + 1;
-}
 
 void layout_blocks(driver::MixSettings& s, Fit& fit) {
   fit.p = s.fdmncl;
@@ -62,16 +51,6 @@ void layout_blocks(driver::MixSettings& s, Fit& fit) {
 }
 
 namespace {
-
-// Where a record's term lands: the column of its cell among the effect's
-// observed cells (ascending cell index).
-int column_of(std::span<const std::int64_t> cells, int first, int count, std::int64_t cell) {
-  auto begin = cells.begin() + first;
-  auto end = begin + count;
-  auto it = std::lower_bound(begin, end, cell);
-  if (it == end || *it != cell) return -1;
-  return first + static_cast<int>(it - begin);
-}
 
 double term_value(std::span<const int> effect, int nfactr, std::span<const double> record, int cov0) {
   double v = 1.0;
@@ -140,6 +119,11 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
   double sq_weight = 0.0;
   fit.lwsum = 0.0;
 
+  // The factors of every effect in cell-index order.
+  std::vector<std::vector<int>> fixed_order, random_order;
+  for (int t = 0; t < rows.nfix; ++t) fixed_order.push_back(data::cell_order(s.fixed.row(t), nfactr));
+  for (int u = 0; u < rows.nran; ++u) random_order.push_back(data::cell_order(s.random.row(u), nfactr));
+
   // Per random effect: its block and its offset within the block's columns.
   std::vector<int> effect_block(static_cast<std::size_t>(rows.nran));
   std::vector<int> effect_offset(static_cast<std::size_t>(rows.nran));
@@ -171,9 +155,8 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
     for (int t = 0; t < rows.nfix; ++t) {
       auto effect = s.fixed.row(static_cast<std::size_t>(t));
       int colx = s.fx_fcol[t];
-      if (s.fx_ncol[t] > 1 || nfactr > 0) {
-        const std::int64_t cell = effect_cell(effect, factor_level, counts, nfactr);
-        colx = column_of(s.fx_cell, s.fx_fcol[t], s.fx_ncol[t], cell);
+      if (nfactr > 0) {
+        colx = data::fixed_column(s, t, data::ordered_cell_index(fixed_order[t], factor_level, counts));
         if (colx < 0) return 70;
       }
       rows.fcol[r * rows.nfix + t] = colx;
@@ -183,9 +166,8 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
       auto effect = s.random.row(static_cast<std::size_t>(u));
       const RandomBlock& blk = fit.blocks[effect_block[u]];
       int within = effect_offset[u];
-      if (s.rn_ncol[u] > 1 || nfactr > 0) {
-        const std::int64_t cell = effect_cell(effect, factor_level, counts, nfactr);
-        const int c = column_of(s.rn_cell, s.rn_fcol[u], s.rn_ncol[u], cell);
+      if (nfactr > 0) {
+        const int c = data::random_column(s, u, data::ordered_cell_index(random_order[u], factor_level, counts));
         if (c < 0) return 70;
         within += c - s.rn_fcol[u];
       }

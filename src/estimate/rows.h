@@ -9,7 +9,6 @@
 // sqrt(w f), w the regression weight and f the case weight.
 #pragma once
 
-#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -36,11 +35,5 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
 
 // The rows of subject i in the form the covariance-structure terms take.
 covstruct::SubjectRows subject_rows(const Fit& fit, std::size_t i);
-
-// The 1-based cell index of an effect for a case's factor levels: the effect's
-// factors ordered by nesting value (lowest first, ties in factor-list order),
-// the last varying fastest.
-std::int64_t effect_cell(std::span<const int> effect, std::span<const int> factor_level,
-                         std::span<const int> level_counts, int nfactr);
 
 }  // namespace mixed::estimate

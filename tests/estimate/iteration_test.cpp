@@ -1,0 +1,164 @@
+// The iteration driver's outcomes: iteration limits, the convergence
+// criteria, scoring, too few observations, the closed form with and without a
+// perfect fit, starting values, boundary fits, and weights that must not change
+// the fit.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "estimate/estimate.h"
+#include "estimate/estimate_util.h"
+#include "estimate/likelihood.h"
+#include "host/packed.h"
+
+namespace mixed::estimate {
+namespace {
+
+using testing::csv_data;
+using testing::Fitted;
+using testing::reference_data;
+
+const char* kSleepRi = "MIXED Reaction WITH Days /FIXED=Days /RANDOM=INTERCEPT | SUBJECT(Subject)";
+
+bool has_message(const host::Output& out, int number) {
+  std::function<bool(const std::vector<host::Item>&)> find = [&](const std::vector<host::Item>& items) {
+    for (const host::Item& it : items) {
+      if (const auto* m = std::get_if<host::Message>(&it); m && m->number == number) return true;
+      if (const auto* h = std::get_if<host::Heading>(&it); h && find(h->items)) return true;
+    }
+    return false;
+  };
+  return find(out.items());
+}
+
+const host::PivotTable* table(const host::Output& out, const std::string& name) {
+  for (const host::Item& it : out.items())
+    if (const auto* t = std::get_if<host::PivotTable>(&it); t && t->name().json() == name) return t;
+  return nullptr;
+}
+
+TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
+  Fitted f(reference_data("sleepstudy.csv"));
+  ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=MXITER(0) /PRINT=HISTORY."));
+  EXPECT_EQ(f.s().itstat, kMaxIterations);
+  EXPECT_EQ(f.s().iterations, 0);
+  EXPECT_TRUE(has_message(f.out, 1004)) << "Model validity is uncertain";
+  const host::PivotTable* h = table(f.out, "Iteration History");
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(h->dimensions()[0].categories.size(), 1u) << "a single row: iteration 0";
+  EXPECT_EQ(h->dimensions()[0].categories[0].label.json(), "0");
+  // The one step moved the parameters from their start: the scoring step of a
+  // balanced random-intercept model lands on the optimum.
+  EXPECT_NEAR(f.s().CovPar[0], 960.456578928759, 1e-6);
+}
+
+TEST(Iteration, AllCriteriaOffRunsToTheIterationLimit) {
+  Fitted f(reference_data("sleepstudy.csv"));
+  ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=PCONVERGE(0) LCONVERGE(0) HCONVERGE(0) MXITER(4)."));
+  EXPECT_EQ(f.s().itstat, kMaxIterations);
+  EXPECT_EQ(f.s().iterations, 4);
+  EXPECT_NEAR(f.s().m2ll, 1786.46508539492, 1e-8);
+}
+
+TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
+  Fitted f(reference_data("Orthodont.csv"));
+  ASSERT_TRUE(f.run(
+      "MIXED distance BY Sex WITH age /FIXED=Sex age /REPEATED=age | SUBJECT(Subject) COVTYPE(AR1) "
+      "/CRITERIA=SCORING(0)."));
+  EXPECT_EQ(f.s().itstat, kConverged);
+  EXPECT_NEAR(f.s().m2ll, 445.448295098812, 1e-7) << "the reference optimum";
+}
+
+TEST(Iteration, TooFewObservationsForTheParameters) {
+  // Three records, an intercept and two covariance parameters: N - 2 - 1 = 0.
+  Fitted f(csv_data("y,s\n1,1\n2,1\n4,2\n"));
+  f.run("MIXED y /RANDOM=INTERCEPT | SUBJECT(s).");
+  EXPECT_EQ(f.s().itstat, kTooFewObservations);
+  EXPECT_FALSE(f.analysable);
+  EXPECT_TRUE(has_message(f.out, 1007)) << "N less than no. of parameter";
+}
+
+TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
+  Fitted f(reference_data("Orthodont.csv"));
+  ASSERT_TRUE(f.run("MIXED distance WITH age /FIXED=age /METHOD=ML /PRINT=HISTORY."));
+  const driver::MixSettings& s = f.s();
+  EXPECT_EQ(s.itstat, kClosedForm);
+  const double n = 108;
+  const double rss = s.CovPar[0] * n;
+  EXPECT_NEAR(s.m2ll, n * std::log(rss / n) + n * (1.0 + kLog2Pi), 1e-9 * s.m2ll);
+  const host::PivotTable* h = table(f.out, "Iteration History");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(h->dimensions()[0].categories.size(), 1u) << "one history row";
+  EXPECT_EQ(h->cells().front().notes.front().json(), "Closed form solution");
+}
+
+TEST(ClosedForm, PerfectFitHasNoLikelihood) {
+  Fitted f(csv_data("y,x\n3,1\n5,2\n7,3\n9,4\n"));
+  ASSERT_TRUE(f.run("MIXED y WITH x /FIXED=x."));
+  const driver::MixSettings& s = f.s();
+  EXPECT_EQ(s.itstat, kPerfectFit);
+  EXPECT_TRUE(std::isnan(s.m2ll));
+  EXPECT_EQ(s.CovPar[0], 0.0);
+  EXPECT_EQ(s.FixedCov[host::tri(0, 0)], 0.0) << "zero covariance of the estimates";
+  EXPECT_NEAR(s.FixedCov[host::tri(2, 1)], 2.0, 1e-12) << "the slope is still estimated";
+  EXPECT_TRUE(has_message(f.out, 1008));
+}
+
+TEST(StartingValues, AnExactFitWithRandomEffectsStartsAtOne) {
+  Fitted f(csv_data("y,x,s\n3,1,1\n5,2,1\n7,3,2\n9,4,2\n11,5,3\n13,6,3\n"));
+  f.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s) /CRITERIA=MXITER(1) /PRINT=HISTORY.");
+  const host::PivotTable* h = table(f.out, "Iteration History");
+  ASSERT_NE(h, nullptr);
+  // Row 0: the residual and the random-intercept variance both start at 1.
+  int found = 0;
+  for (const host::Cell& c : h->cells()) {
+    if (c.at[0] != 0) continue;
+    const auto& cat = h->dimensions()[1].categories[c.at[1]];
+    const std::string label = cat.label.json();
+    if (label == "Residual" || label == "VC variance") {
+      EXPECT_EQ(c.value.number, 1.0) << label;
+      ++found;
+    }
+  }
+  EXPECT_EQ(found, 2);
+}
+
+TEST(Weights, RegressionWeightsOfOneChangeNothing) {
+  const char* data = "Orthodont.csv";
+  Fitted plain(reference_data(data));
+  ASSERT_TRUE(plain.run("MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject)."));
+  host::Dataset d = reference_data(data);
+  host::Variable w;
+  w.name = "one";
+  d.add_numeric(w, std::vector<double>(d.n_cases(), 1.0));
+  Fitted weighted(std::move(d));
+  ASSERT_TRUE(weighted.run(
+      "MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject) /REGWGT=one."));
+  EXPECT_EQ(weighted.s().lwsum, 0.0);
+  EXPECT_NEAR(weighted.s().m2ll, plain.s().m2ll, 1e-10 * plain.s().m2ll);
+  for (std::size_t k = 0; k < plain.s().CovPar.size(); ++k)
+    EXPECT_NEAR(weighted.s().CovPar[k], plain.s().CovPar[k], 1e-9 * plain.s().CovPar[k]);
+}
+
+TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
+  const std::string rows = "1.2,1,0.5\n2.9,1,1.5\n2.1,2,0.3\n4.8,2,2.2\n3.3,3,1.1\n5.9,3,2.9\n4.1,4,1.7\n";
+  Fitted weighted(csv_data("y,s,x,f\n" + [&] {
+    std::string t;
+    int k = 0;
+    for (std::size_t a = 0, b; (b = rows.find('\n', a)) != std::string::npos; a = b + 1, ++k)
+      t += rows.substr(a, b - a) + (k == 2 ? ",2\n" : ",1\n");
+    return t;
+  }()));
+  weighted.data.set_weight(weighted.data.find("f"));
+  ASSERT_TRUE(weighted.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
+  Fitted doubled(csv_data("y,s,x\n" + rows + "2.1,2,0.3\n"));
+  ASSERT_TRUE(doubled.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
+  EXPECT_NEAR(weighted.s().m2ll, doubled.s().m2ll, 1e-9 * std::fabs(doubled.s().m2ll));
+  for (std::size_t k = 0; k < doubled.s().CovPar.size(); ++k)
+    EXPECT_NEAR(weighted.s().CovPar[k], doubled.s().CovPar[k], 1e-7 * doubled.s().CovPar[k]);
+}
+
+}  // namespace
+}  // namespace mixed::estimate
