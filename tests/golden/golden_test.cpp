@@ -18,6 +18,9 @@
 //   cellnote: <table> | <dim>=<leaf>; ... | <exact footnote text>
 //   tablenote: <table> | <exact footnote text>
 //   stdout: <text that the text report must contain>
+//   stderr: <text that standard error must contain>
+//
+// In args, {data} stands for the folder tests/golden/data.
 //
 // A cell value is a number (compared with the relative tolerance, default
 // 1e-9), "missing" (null), or a text compared exactly with the cell's value.
@@ -142,7 +145,11 @@ void check_case(const Case& c) {
                                  : source_dir() + "/tests/golden/data/" + c.data;
     args = {"--data", path};
   }
-  args.insert(args.end(), c.args.begin(), c.args.end());
+  for (std::string a : c.args) {
+    const auto at = a.find("{data}");
+    if (at != std::string::npos) a.replace(at, 6, source_dir() + "/tests/golden/data");
+    args.push_back(a);
+  }
   const Run run = run_mixed(c.command, args);
   std::vector<std::string> got;
   for (const auto* m : messages(run.doc)) got.push_back(message_line(*m));
@@ -166,6 +173,8 @@ void check_case(const Case& c) {
       EXPECT_FALSE(tables(run.doc, k.arg).empty()) << "table " << k.arg;
     } else if (k.kind == "notable") {
       EXPECT_TRUE(tables(run.doc, k.arg).empty()) << "no table " << k.arg;
+    } else if (k.kind == "stderr") {
+      EXPECT_NE(run.stderr_text.find(k.arg), std::string::npos) << "stderr contains: " << k.arg;
     } else if (k.kind == "stdout") {
       EXPECT_NE(run.stdout_text.find(k.arg), std::string::npos) << "report contains: " << k.arg;
     } else if (k.kind == "cell" || k.kind == "cellnote" || k.kind == "tablenote") {
