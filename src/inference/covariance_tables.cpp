@@ -1,0 +1,261 @@
+#include "inference/covariance_tables.h"
+
+#include <cmath>
+
+#include "covstruct/catalogue.h"
+#include "estimate/fit.h"
+#include "host/dataset.h"
+#include "host/distributions.h"
+#include "host/packed.h"
+#include "inference/table_support.h"
+
+namespace mixed::inference {
+
+using host::CellValue;
+using host::Format;
+using host::Text;
+using host::TextGroup;
+
+namespace {
+
+// exp overflows above this argument and underflows to 0 below the other; the
+// bounds take their limiting values there instead.
+constexpr double kExpLow = -708.39;
+constexpr double kExpHigh = 709.78;
+
+double bounded_exp(double x) {
+  if (x < kExpLow) return 0.0;
+  if (x > kExpHigh) return host::SYSMIS;
+  return std::exp(x);
+}
+
+double bounded_tanh(double x) {
+  if (x < kExpLow) return -1.0;
+  if (x > kExpHigh) return 1.0;
+  return (std::exp(x) - std::exp(-x)) / (std::exp(-x) + std::exp(x));
+}
+
+bool out_of_range(int kind, double e) {
+  if (kind == covstruct::StdDev || kind == covstruct::Variance) return e < 0.0;
+  if (kind == covstruct::Correlation) return e < -1.0 || e > 1.0;
+  return false;
+}
+
+double W(const driver::MixSettings& s, std::size_t k, std::size_t l) {
+  const std::size_t at = host::sym(k, l);
+  return at < s.CovParCovRep.size() ? s.CovParCovRep[at] : 0.0;
+}
+
+double estimate(const driver::MixSettings& s, std::size_t k) {
+  return k < s.CovParRep.size() ? s.CovParRep[k] : host::SYSMIS;
+}
+
+bool kept(const driver::MixSettings& s, std::size_t k) { return k < s.CovParKept.size() && s.CovParKept.test(k); }
+
+// The kind of every covariance parameter, in stored order.
+std::vector<int> parameter_kinds(const driver::MixSettings& s) {
+  std::vector<int> kinds;
+  for (const ParameterGroup& g : parameter_groups(s))
+    for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::mxcpty(g.count, g.cvtype, k));
+  return kinds;
+}
+
+// Codes 8, 12, 18 and 19 are diagonal: their off-diagonal cells are shown as
+// the integer 0.
+bool diagonal_structure(int cvtype) {
+  return cvtype == driver::DIAG || cvtype == driver::ID || cvtype == driver::VC || cvtype == driver::VC_REPEATED;
+}
+
+// The full symmetric matrix of a packed triangle of order n, row by row.
+void put_matrix(host::PivotTable& t, const std::vector<int>& rows, const std::vector<int>& cols,
+                std::span<const double> a, int cvtype) {
+  const std::size_t n = rows.size();
+  const bool diagonal = diagonal_structure(cvtype);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) {
+      const std::size_t at = host::sym(i, j);
+      const double v = at < a.size() ? a[at] : host::SYSMIS;
+      if (diagonal && i != j)
+        t.put({cols[j], rows[i]}, CellValue::num(0.0, Format::count()));
+      else
+        t.put({cols[j], rows[i]}, CellValue::num(v, estimate_format()));
+    }
+}
+
+// The classification variable of REPEATED variable r.
+int repeated_classvar(const driver::MixSettings& s, int r) {
+  for (std::size_t cv = 0; cv < s.classvars.size(); ++cv)
+    if (s.classvars[cv].repeated == r + 1) return static_cast<int>(cv);
+  return -1;
+}
+
+// Level `lev` (0-based) of classification variable cv as the dictionary shows it.
+Text level_value(const driver::MixSettings& s, const host::Dataset& data, int cv, int lev) {
+  if (cv < 0 || static_cast<std::size_t>(cv) >= s.levels.size() || lev < 0 ||
+      static_cast<std::size_t>(lev) >= s.levels[cv].size())
+    return Text::integer(lev + 1);
+  const std::size_t var = s.classvars[cv].var;
+  const driver::Levels& levels = s.levels[cv];
+  if (levels.numeric) {
+    const double v = levels.numbers[lev];
+    return Text::data_value(data.format_number(var, v), data.var(var).value_label(v));
+  }
+  return Text::data_value(levels.strings[lev], data.var(var).value_label(levels.strings[lev]));
+}
+
+// The label of repeated level i: every REPEATED variable with its value there.
+Text repeated_level(const driver::MixSettings& s, const host::Dataset& data, int i) {
+  const int nrep = s.nrepef();
+  std::vector<TextGroup> items;
+  for (int r = 0; r < nrep; ++r) {
+    const std::size_t at = static_cast<std::size_t>(i) * nrep + r;
+    if (at >= s.repeated_level_table.size() || s.repeated_level_table[at] <= 0) continue;
+    items.push_back({Text::variable(data.var(s.repeated_vars[r]).name),
+                     level_value(s, data, repeated_classvar(s, r), s.repeated_level_table[at] - 1)});
+  }
+  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(std::move(items));
+}
+
+host::PivotTable parameter_matrix(const driver::MixSettings& s, const char* title, const char* name,
+                                  bool correlations) {
+  host::PivotTable t = new_table(title, name);
+  annotate(t, s);
+  const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
+  const int cols = t.add_dimension(Text::key("Parameter2"), host::Axis::Column);
+  const std::vector<int> r = parameter_categories(t, rows, s);
+  const std::vector<int> c = parameter_categories(t, cols, s);
+  for (std::size_t k = 0; k < r.size(); ++k)
+    for (std::size_t l = 0; l < c.size(); ++l) {
+      if (!correlations) {
+        t.put({r[k], c[l]}, CellValue::num(W(s, k, l), estimate_format()));
+        continue;
+      }
+      const double v = host::CORREL(W(s, k, l), W(s, k, k), W(s, l, l));
+      const std::size_t cell =
+          t.put({r[k], c[l]}, CellValue::num(v, k == l ? Format::count() : Format::correlation()));
+      if (k == l && host::is_sysmis(v)) t.note_cell(cell, Text::key("Covpar 0 variance no correlation ..."));
+    }
+  return t;
+}
+
+}  // namespace
+
+Bounds covariance_bounds(int kind, double e, double se, double z) {
+  if (!(se > 0.0)) return {e, e};
+  switch (kind) {
+    case covstruct::StdDev:
+    case covstruct::Variance: {
+      if (e <= 0.0) return {0.0, host::SYSMIS};
+      const double h = z * se / e;
+      return {bounded_exp(std::log(e) - h), bounded_exp(std::log(e) + h)};
+    }
+    case covstruct::Correlation: {
+      if (e == 1.0) return {host::SYSMIS, 1.0};
+      if (e == -1.0) return {-1.0, host::SYSMIS};
+      if (std::fabs(e) > 1.0) return {host::SYSMIS, host::SYSMIS};
+      const double f = 0.5 * std::log((1.0 + e) / (1.0 - e));
+      const double h = z * se / ((1.0 + e) * (1.0 - e));
+      return {bounded_tanh(f - h), bounded_tanh(f + h)};
+    }
+    default:
+      return {e - z * se, e + z * se};
+  }
+}
+
+host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov) {
+  host::PivotTable t = new_table("Covariance Parameter Estimates", "Covariance Parameter Estimates");
+  annotate(t, s);
+  const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
+  const int cols = t.add_dimension(Text::key("Statistics"), host::Axis::Column);
+  const int c_est = t.add_category(cols, Text::key("Covpar Estimate"));
+  const int c_se = t.add_category(cols, Text::key("Covpar Standard Error"));
+  int c_wald = -1, c_sig = -1, c_lo = -1, c_hi = -1;
+  if (testcov) {
+    c_wald = t.add_category(cols, Text::key("Covpar Wald Statistic"));
+    c_sig = t.add_category(cols, Text::key("Covpar Wald Significance"));
+    const int ci = t.add_category(cols, interval_label(s));
+    c_lo = t.add_category(cols, Text::key("Lower Bound"), ci);
+    c_hi = t.add_category(cols, Text::key("Upper Bound"), ci);
+  }
+  const double z = -host::PROBIT(0.5 - s.cinval / 200.0);
+  const std::vector<int> params = parameter_categories(t, rows, s);
+  const std::vector<int> kinds = parameter_kinds(s);
+  const Format est = estimate_format();
+  for (std::size_t k = 0; k < params.size(); ++k) {
+    const int r = params[k];
+    const double e = estimate(s, k);
+    const double w = W(s, k, k);
+    const double se = w > 0.0 ? std::sqrt(w) : 0.0;
+    const std::size_t cell = t.put({r, c_est}, CellValue::num(e, est));
+    if (!kept(s, k))
+      t.note_cell(cell, Text::key(testcov ? "Redundant Covpar" : "Redundant Covpar, no testcov"));
+    else if (out_of_range(kinds[k], e))
+      t.note_cell(cell, Text::key("Covpar out of range"));
+    t.put({r, c_se}, CellValue::num(se, est));
+    if (!testcov) continue;
+    const double wald = se > 0.0 ? e / se : host::SYSMIS;
+    const double sig = se > 0.0 ? 2.0 * host::SIGNRM(std::fabs(wald)) : host::SYSMIS;
+    const Bounds b = kept(s, k) ? covariance_bounds(kinds[k], e, se, z) : Bounds{host::SYSMIS, host::SYSMIS};
+    t.put({r, c_wald}, CellValue::num(wald, Format::genstat()));
+    t.put({r, c_sig}, CellValue::num(sig, Format::significance()));
+    t.put({r, c_lo}, CellValue::num(b.lower, est));
+    t.put({r, c_hi}, CellValue::num(b.upper, est));
+  }
+  return t;
+}
+
+host::PivotTable covariance_correlations(const driver::MixSettings& s) {
+  return parameter_matrix(s, "Correlations of Covariance Parameter Estimates", "Correlation Matrix", true);
+}
+
+host::PivotTable covariance_covariances(const driver::MixSettings& s) {
+  return parameter_matrix(s, "Covariances of Covariance Parameter Estimates", "Covariance Matrix", false);
+}
+
+host::PivotTable g_matrix(const driver::MixSettings& s, std::size_t b) {
+  const driver::MixSettings::CovBlock& blk = s.blocks[b];
+  const Text title = s.blocks.size() == 1 ? Text::key("Random Effect Covariance Matrix ...")
+                     : b < s.block_labels.size() ? s.block_labels[b]
+                                                 : Text::integer(static_cast<long long>(b + 1));
+  host::PivotTable t(title, Text::key("G Matrix"));
+  t.note(covstruct::mxcvid(blk.cvtype));
+  annotate(t, s);
+  const int cols = t.add_dimension(Text::key("Column"), host::Axis::Column);
+  const int rows = t.add_dimension(Text::key("Row"), host::Axis::Row);
+  std::vector<int> c, r;
+  for (int eff : blk.effects)
+    for (int k = 0; k < s.rn_ncol[eff]; ++k) {
+      const Text label = param_label(s, s.fdmncl + s.rn_fcol[eff] + k);
+      c.push_back(t.add_category(cols, label));
+      r.push_back(t.add_category(rows, label));
+    }
+  std::span<const double> G;
+  if (s.fit && b < s.fit->blocks.size()) G = s.fit->blocks[b].G;
+  put_matrix(t, r, c, G, blk.cvtype);
+  return t;
+}
+
+host::PivotTable r_matrix(const driver::MixSettings& s, const host::Engine& e) {
+  host::PivotTable t = new_table("R Matrix", "R Matrix");
+  if (s.repeated_given) t.note(covstruct::mxcvid(s.repcvt));
+  annotate(t, s);
+  const int cols = t.add_dimension(Text::key("Column"), host::Axis::Column);
+  const int rows = t.add_dimension(Text::key("Row"), host::Axis::Row);
+  if (!s.repeated_given) {
+    t.put({t.add_category(cols, Text::key("Residual")), t.add_category(rows, Text::key("Residual"))},
+          CellValue::num(estimate(s, 0), estimate_format()));
+    return t;
+  }
+  std::vector<int> c, r;
+  for (int i = 0; i < s.nrplev; ++i) {
+    const Text label = repeated_level(s, e.data, i);
+    c.push_back(t.add_category(cols, label));
+    r.push_back(t.add_category(rows, label));
+  }
+  std::span<const double> R;
+  if (s.fit) R = s.fit->R_matrix;
+  put_matrix(t, r, c, R, s.repcvt);
+  return t;
+}
+
+}  // namespace mixed::inference

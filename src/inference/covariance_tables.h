@@ -1,0 +1,41 @@
+// The tables of the covariance part of the fitted model: the covariance
+// parameter estimates (with Wald tests and confidence intervals under PRINT
+// TESTCOV), the correlations and covariances of those estimates, the G matrix
+// of each RANDOM block and the R matrix of the residual.
+//
+// Estimates are read on the reported scale (CovParRep, standard deviations
+// squared) with their asymptotic covariance matrix CovParCovRep (packed) and
+// the non-redundancy set CovParKept; the G and R matrices from
+// MixSettings::fit.  The tables are returned for the caller to add.
+#pragma once
+
+#include "driver/settings.h"
+#include "host/engine.h"
+#include "host/output.h"
+
+namespace mixed::inference {
+
+// The confidence bounds of a covariance parameter of kind `kind`
+// (covstruct::ParamKind) with estimate e, standard error se and normal
+// quantile z: for a variance the interval of log e, for a correlation that of
+// Fisher's z-transform, otherwise e ± z se; L = U = e when se ≤ 0.
+struct Bounds {
+  double lower, upper;
+};
+Bounds covariance_bounds(int kind, double e, double se, double z);
+
+// The covariance parameter estimates table; `testcov` adds Wald Z, its
+// significance and the confidence interval.
+host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov);
+
+// The correlations, and the covariances, of the covariance parameter estimates.
+host::PivotTable covariance_correlations(const driver::MixSettings& s);
+host::PivotTable covariance_covariances(const driver::MixSettings& s);
+
+// The G matrix of RANDOM block b.
+host::PivotTable g_matrix(const driver::MixSettings& s, std::size_t b);
+
+// The R matrix: the residual variance, or the repeated block over all levels.
+host::PivotTable r_matrix(const driver::MixSettings& s, const host::Engine& e);
+
+}  // namespace mixed::inference

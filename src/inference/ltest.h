@@ -1,0 +1,66 @@
+// mxltst: inference on linear combinations L·β of the fixed effects, and
+// optionally of the predicted random effects summed over the subjects.
+//
+// L has q rows of p = fdmncl fixed coefficients, followed, with the
+// random-column option, by one coefficient per random design column (nrncol),
+// which applies to that column in every replicate and every subject
+// (random_part.h).  With L = [L_f, L_r] the routine forms
+//     A  = L C L'  = (L_f - L_r T) C (L_f - L_r T)' + Σ_i L_r H_i L_r'
+//     Lb = L_f β̂ + L_r Σ_i û_i
+// (T = Σ_i tX_i, H_i = G - G S_i G, the prediction-error variance), C and β̂
+// from FixedCov.  The F test of L·b = h is taken on the rank r of A: with
+// A = Z diag(d) Z', eigenvalues d_m ≤ 1e-12 count as zero, A⁺ = Σ z_m z_m'/d_m
+// over the others (the Moore–Penrose inverse) and F = (Lb - h)' A⁺ (Lb - h)/r,
+// with the Satterthwaite denominator df of satterthwaite.h.
+//
+// The work blocks (A, Z, d, e) come from the scratch arena, pool kPool, and
+// are released before return.  Nothing else is written.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "driver/settings.h"
+#include "host/dataset.h"
+#include "host/scratch.h"
+
+namespace mixed::inference {
+
+// Eigenvalues of L C L' at or below this count as zero: the rank rule of the
+// tests.  Far above the rounding of the products that form L C L' for any
+// reasonable scaling, far below any variance a contrast can have.
+inline constexpr double kEigenZero = 1e-12;
+
+// The scratch pool of the post-estimation work blocks (released per group).
+inline constexpr int kPool = 12;
+
+enum LTestStatus : int {
+  kNoRows = -1,
+  kOutOfMemory = 4,
+  kEigenFailed = 1003,
+};
+
+struct LTestOptions {
+  bool f_test = false;          // rank, F and denominator df
+  bool per_row = false;         // per-row estimate, standard error and df
+  bool hypothesised = false;    // test L·b = h instead of L·b = 0
+  bool random_columns = false;  // L carries random-effect coefficients
+  // Optional: the P_k of derivative_products() (satterthwaite.h), which make
+  // the df of rows without random coefficients cheap.
+  std::span<const double> derivative_products;
+};
+
+struct LTestResult {
+  int status = 0;  // 0, kNoRows, kOutOfMemory or kEigenFailed
+  int rank = 0;
+  double F = host::SYSMIS;
+  double dendf = host::SYSMIS;
+  std::vector<double> estimate, se, df;  // q values each with the per-row option
+};
+
+// mxltst for the q rows of L (row-major) and, with the hypothesised-value
+// option, the q values h.
+LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int q, std::span<const double> L,
+                   const LTestOptions& options, std::span<const double> h = {});
+
+}  // namespace mixed::inference

@@ -1,0 +1,164 @@
+#include "inference/model_tables.h"
+
+#include <cmath>
+
+#include "covstruct/catalogue.h"
+#include "inference/table_support.h"
+#include "syntax/effects.h"
+
+namespace mixed::inference {
+
+using host::CellValue;
+using host::Format;
+using host::Text;
+using host::TextGroup;
+
+namespace {
+
+std::vector<TextGroup> variable_names(const host::Dataset& data, const std::vector<std::size_t>& vars) {
+  std::vector<TextGroup> groups;
+  for (std::size_t v : vars) groups.push_back({Text::variable(data.var(v).name)});
+  return groups;
+}
+
+// The effects of random block b joined by " + ".
+Text block_name(const driver::MixSettings& s, const host::Engine& e, std::size_t b) {
+  std::vector<TextGroup> items;
+  for (int eff : s.blocks[b].effects) {
+    if (!items.empty()) items.push_back({Text::raw(" + ")});
+    items.push_back({syntax::effect_name(s.random.row(static_cast<std::size_t>(eff)), s, e.data, e.catalogue)});
+  }
+  return Text::key("[:^1:]1").list(std::move(items));
+}
+
+// Whether the note on the changed RANDOM rules hangs on block b, given the
+// flag carried from the previous block.
+bool random_rule_note(const driver::MixSettings& s, std::size_t b, bool flag) {
+  const driver::MixSettings::CovBlock& blk = s.blocks[b];
+  switch (blk.cvtype) {
+    case driver::AR1: case driver::CS: case driver::HF: case driver::ID: case driver::UN:
+      return flag || blk.effects.size() > 1;
+    case driver::VC: {
+      const int sub = s.rnd_subcommand[blk.effects.front()];
+      return s.rnd_signed_count[sub] > 0;
+    }
+    default:
+      return flag;
+  }
+}
+
+}  // namespace
+
+host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e) {
+  host::PivotTable t = new_table("Model Dimension", "Model Dimension");
+  annotate(t, s);
+  const int rows = t.add_dimension(Text::key("Name"), host::Axis::Row);
+  const int cols = t.add_dimension(Text::key("Specification"), host::Axis::Column);
+  const bool random = s.nrndef > 0, repeated = s.repeated_given;
+  bool random_subjects = false;
+  for (const auto& b : s.blocks) random_subjects = random_subjects || !b.subjects.empty();
+  const bool repeated_subjects = repeated && !s.repeated_subjects.empty();
+  const int c_levels = s.nfxeff() > 0 || random || repeated ? t.add_category(cols, Text::key("N Levels")) : -1;
+  const int c_struct = random || repeated ? t.add_category(cols, Text::key("Covariance Structure")) : -1;
+  const int c_params = t.add_category(cols, Text::key("N Parameters"));
+  const int c_subvars =
+      random_subjects || repeated_subjects ? t.add_category(cols, Text::key("Subject Variables")) : -1;
+  const int c_nsubj = repeated_subjects ? t.add_category(cols, Text::key("N Subjects")) : -1;
+
+  long long total_levels = 0, total_params = 0;
+  auto count = [](long long v) { return CellValue::num(static_cast<double>(v), Format::count()); };
+
+  if (s.nfxeff() > 0) {
+    const int g = t.add_category(rows, Text::key("Fixed Effects"));
+    for (int term = 0; term < s.nfxeff(); ++term) {
+      const int r = t.add_category(rows, s.fixed_effect_names[term], g);
+      const int ncol = s.fx_ncol[term];
+      const long long npar = static_cast<long long>(s.NonRedSet.count(s.fx_fcol[term], s.fx_fcol[term] + ncol));
+      t.put({r, c_levels}, count(ncol));
+      t.put({r, c_params}, count(npar));
+      total_levels += ncol;
+      total_params += npar;
+    }
+  }
+
+  if (random) {
+    const int g = t.add_category(rows, Text::key("Random Effects"));
+    bool flag = false;
+    for (std::size_t b = 0; b < s.blocks.size(); ++b) {
+      const auto& blk = s.blocks[b];
+      const int r = t.add_category(rows, block_name(s, e, b), g);
+      const long long npar = blk.cvtype == driver::VC ? static_cast<long long>(blk.effects.size())
+                                                       : covstruct::mxcnpr(blk.dim, blk.cvtype);
+      flag = random_rule_note(s, b, flag);
+      const std::size_t first = t.put({r, c_levels}, count(blk.dim));
+      if (flag) t.note_cell(first, Text::key("RANDOM syntax changed in TAVO 11.5 ..."));
+      t.put({r, c_struct}, CellValue::str(covstruct::mxcvid(blk.cvtype)));
+      t.put({r, c_params}, count(npar));
+      if (!blk.subjects.empty())
+        t.put({r, c_subvars}, CellValue::str(Text::key("[%1: * ^1:]1").list(variable_names(e.data, blk.subjects))));
+      total_levels += blk.dim;
+      total_params += npar;
+    }
+  }
+
+  if (!repeated) {
+    const int r = t.add_category(rows, Text::key("Residual"));
+    t.put({r, c_params}, count(1));
+    total_params += 1;
+  } else {
+    const int g = t.add_category(rows, Text::key("Repeated Effects"));
+    const int r = t.add_category(rows, Text::key("[%1: * ^1:]1").list(variable_names(e.data, s.repeated_vars)), g);
+    const long long npar = covstruct::mxcnpr(s.nrplev, s.repcvt);
+    t.put({r, c_levels}, count(s.nrplev));
+    const std::size_t cs = t.put({r, c_struct}, CellValue::str(covstruct::mxcvid(s.repcvt)));
+    if (s.repcvt == driver::VC_REPEATED) t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
+    t.put({r, c_params}, count(npar));
+    if (repeated_subjects) {
+      t.put({r, c_subvars},
+            CellValue::str(Text::key("[%1: * ^1:]1").list(variable_names(e.data, s.repeated_subjects))));
+      t.put({r, c_nsubj}, count(s.nrpsbj));
+    }
+    total_levels += s.nrplev;
+    total_params += npar;
+  }
+
+  const int r = t.add_category(rows, Text::key("Total"));
+  if (total_levels > 0 && c_levels >= 0) t.put({r, c_levels}, count(total_levels));
+  t.put({r, c_params}, count(total_params));
+  return t;
+}
+
+InformationCriteria information_criteria(int method, int nfxrnk, int ncovpr, double tnobs, double m2ll) {
+  double n = tnobs;
+  double d = ncovpr;
+  if (method == 2)
+    n -= nfxrnk;
+  else
+    d += nfxrnk;
+  InformationCriteria ic{m2ll, m2ll + 2.0 * d, host::SYSMIS, host::SYSMIS, host::SYSMIS};
+  if (n - 1.0 - d > 0.0) ic.aicc = m2ll + 2.0 * (d + d * (d + 1.0) / (n - d - 1.0));
+  if (n > 0.0) {
+    ic.bic = m2ll + d * std::log(n);
+    ic.caic = m2ll + d * (std::log(n) + 1.0);
+  }
+  return ic;
+}
+
+host::PivotTable mxtinf(const driver::MixSettings& s) {
+  host::PivotTable t = new_table("Information Criteria", "Information Criteria");
+  annotate(t, s);
+  t.note(Text::key("Smaller is better ..."));
+  const int dim = t.add_dimension(Text::key("Statistics"), host::Axis::Row);
+  const InformationCriteria ic = information_criteria(s.method, s.nfxrnk, s.ncovpr, s.tnobs, s.m2ll);
+  const std::pair<const char*, double> rows[] = {
+      {s.method == 2 ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood", ic.m2ll},
+      {"Akaike IC", ic.aic},
+      {"Hurvich Tsai IC", ic.aicc},
+      {"Bozdogan IC", ic.caic},
+      {"Bayesian IC", ic.bic},
+  };
+  for (const auto& [label, value] : rows) t.put({t.add_category(dim, Text::key(label))}, CellValue::num(value, s.llfmt));
+  return t;
+}
+
+}  // namespace mixed::inference

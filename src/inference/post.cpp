@@ -1,0 +1,151 @@
+#include "inference/post.h"
+
+#include "driver/messages.h"
+#include "host/packed.h"
+#include "inference/covariance_tables.h"
+#include "inference/fixed_tables.h"
+#include "inference/ltest.h"
+#include "inference/model_tables.h"
+#include "inference/satterthwaite.h"
+
+namespace mixed::inference {
+
+using host::Text;
+
+namespace {
+
+// Reports a status of the tests: a split-aware warning from 1000, a catalogue
+// message below; negative statuses are silent.
+void report(host::Engine& e, int status, host::Severity severity) {
+  if (status >= 1000)
+    driver::mxspwn(e.out, status);
+  else if (status > 0)
+    driver::mxmess(e.out, status, driver::kOtherClass, severity);
+}
+
+// The F test of every fixed term on its hypothesis matrix; returns the status
+// of the last test made.
+int test_terms(driver::MixSettings& s, host::Engine& e, std::span<const double> products) {
+  const int nterms = s.nfxeff();
+  s.term_numdf.assign(static_cast<std::size_t>(nterms), 0);
+  s.term_dendf.assign(static_cast<std::size_t>(nterms), host::SYSMIS);
+  s.term_f.assign(static_cast<std::size_t>(nterms), host::SYSMIS);
+  LTestOptions options;
+  options.f_test = true;
+  options.derivative_products = products;
+  int status = 0;
+  for (int t = 0; t < nterms && static_cast<std::size_t>(t) < s.hypotheses.size(); ++t) {
+    const driver::TermHypothesis& h = s.hypotheses[t];
+    if (h.df < 1) continue;
+    const LTestResult r = mxltst(s, e.scratch, h.df, h.L, options);
+    status = r.status;
+    s.term_numdf[t] = r.rank;
+    s.term_dendf[t] = r.dendf;
+    s.term_f[t] = r.F;
+  }
+  return status;
+}
+
+// The Satterthwaite df of every non-redundant parameter's t test: the one-row
+// L = e_k with L C L' = C_kk.
+void parameter_df(driver::MixSettings& s, std::span<const double> products, std::span<double> unit,
+                  std::span<double> df) {
+  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  const double one = 1.0;
+  std::size_t next = 0;
+  for (std::size_t k = 0; k < p; ++k) {
+    if (!s.NonRedSet.test(k)) continue;
+    const double ckk = s.FixedCov[host::tri(k, k)];
+    unit[k] = 1.0;
+    df[next++] = mxddf2(s, 1, 1, false, unit, {&ckk, 1}, {&one, 1}, products);
+    unit[k] = 0.0;
+  }
+}
+
+// The P_k of the Satterthwaite df from scratch memory; empty when they cannot
+// be had (each df then takes its own pass over the subjects).
+std::span<double> products_block(const driver::MixSettings& s, host::Scratch& scratch) {
+  const std::size_t n = derivative_products_size(s);
+  if (!s.fit || n == 0) return {};
+  auto block = scratch.get<double>(kPool, n);
+  if (!block) return {};
+  derivative_products(s, *block);
+  return *block;
+}
+
+// The tests of the fixed terms and, under PRINT SOLUTION, the df of the
+// parameters; returns the status to report.
+int fixed_results(driver::MixSettings& s, host::Engine& e) {
+  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  s.param_df.clear();
+  auto df = e.scratch.get<double>(kPool, s.NonRedSet.count());
+  auto unit = df ? e.scratch.get<double>(kPool, p) : std::nullopt;
+  if (!unit) {
+    if (df) e.scratch.free(kPool, *df);
+    return kOutOfMemory;
+  }
+  const std::span<double> products = products_block(s, e.scratch);
+  const int status = test_terms(s, e, products);
+  if (status == 0 && s.prsolu) {
+    parameter_df(s, products, *unit, *df);
+    s.param_df.assign(df->begin(), df->end());
+  }
+  if (!products.empty()) e.scratch.free(kPool, products);
+  e.scratch.free(kPool, *unit);
+  e.scratch.free(kPool, *df);
+  return status;
+}
+
+// The contrast coefficients of every term's hypothesis, numbered on across
+// the terms from L1.
+void estimable_functions(const driver::MixSettings& s, host::Engine& e) {
+  e.out.begin_heading(Text::key(s.sstype == 1 ? "Type I Estimable Functions" : "Type III Estimable Functions"));
+  int k0 = 1;
+  for (int t = 0; t < s.nfxeff(); ++t) {
+    const std::vector<double> none;
+    const auto& L = static_cast<std::size_t>(t) < s.hypotheses.size() ? s.hypotheses[t].L : none;
+    e.out.add(mxtlmt(s, s.fx_ncol[t], 0, L, k0, s.LRowSet, s.fixed_effect_names[t], Text(), true));
+    k0 += s.fx_ncol[t];
+  }
+  e.out.end_heading();
+}
+
+void fixed_effects(driver::MixSettings& s, host::Engine& e) {
+  const int status = fixed_results(s, e);
+  report(e, status, host::Severity::Error);
+  e.out.begin_heading(Text::key("Fixed Effects"));
+  if (status == 0) e.out.add(mxtfxt(s));
+  if (s.prlmat) estimable_functions(s, e);
+  if (status == 0 && s.prsolu) e.out.add(mxtfpe(s, s.param_df));
+  if (s.prcorb) e.out.add(mxtcrb(s));
+  if (s.prcovb) e.out.add(mxtcvb(s));
+  e.out.end_heading();
+}
+
+void covariance_part(driver::MixSettings& s, host::Engine& e) {
+  if (s.ncovpr > 0) {
+    e.out.begin_heading(Text::key("Covariance Parameters"));
+    e.out.add(covariance_estimates(s, s.prtcov));
+    if (s.prcorb) e.out.add(covariance_correlations(s));
+    if (s.prcovb) e.out.add(covariance_covariances(s));
+    e.out.end_heading();
+  }
+  if (s.nrndef > 0 && s.prg) {
+    const bool several = s.nrndef > 1;
+    if (several) e.out.begin_heading(Text::key("Random Effect Covariance Matrices ..."));
+    for (std::size_t b = 0; b < s.blocks.size(); ++b) e.out.add(g_matrix(s, b));
+    if (several) e.out.end_heading();
+  }
+  if (s.prr) e.out.add(r_matrix(s, e));
+}
+
+}  // namespace
+
+void mxpost(driver::MixSettings& s, host::Engine& e) {
+  e.out.add(mxtmdm(s, e));
+  e.out.add(mxtinf(s));
+  if (s.nfxeff() >= 1) fixed_effects(s, e);
+  covariance_part(s, e);
+}
+
+}  // namespace mixed::inference

@@ -1,0 +1,54 @@
+// What the post-estimation tables share: the footnotes every table carries,
+// the formats of estimates and degrees of freedom, and the grouping of the
+// covariance parameters by block.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "driver/settings.h"
+#include "host/output.h"
+
+namespace mixed::inference {
+
+// The display format of estimates, standard errors, bounds and covariances.
+inline host::Format estimate_format() { return host::Format::coefficient(); }
+
+// A pivot table with its visible title and internal name (both keys).
+host::PivotTable new_table(std::string_view title, std::string_view name);
+
+// Adds the dependent-variable footnote and, under REGWGT, the weight footnote.
+void annotate(host::PivotTable& table, const driver::MixSettings& s);
+
+// A degrees-of-freedom cell: an integer when it is at least 1 and whole by
+// FUZZYINTEGER, otherwise the statistics format; system-missing stays missing.
+host::CellValue df_value(double df);
+
+// The group label "^1 Confidence Interval" with the CIN value as the user
+// wrote it (at most 40 characters, trailing blanks removed).
+host::Text interval_label(const driver::MixSettings& s);
+
+// One covariance block as the covariance tables show it: its parameters
+// [first, first + count) of CovPar, its type code and its group label (empty
+// for the plain residual, which stands as a single row).
+struct ParameterGroup {
+  int first = 0;
+  int count = 0;
+  int cvtype = 0;
+  host::Text label;
+};
+
+// The residual or repeated block, then every RANDOM block in order.
+std::vector<ParameterGroup> parameter_groups(const driver::MixSettings& s);
+
+// The categories of the covariance parameters in dimension `dim` of `table`,
+// grouped as parameter_groups() says; one category per parameter, in order.
+std::vector<int> parameter_categories(host::PivotTable& table, int dim, const driver::MixSettings& s);
+
+// The label of covariance parameter k (its number when no label was made).
+host::Text covpar_label(const driver::MixSettings& s, int k);
+
+// The label of fixed parameter k, or of random column u (after the p fixed ones).
+host::Text param_label(const driver::MixSettings& s, int k);
+
+}  // namespace mixed::inference

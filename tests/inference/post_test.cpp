@@ -1,0 +1,99 @@
+// The post-estimation driver on a one-term model: the per-term results it
+// keeps, and what a memory shortage leaves out.
+#include "inference/post.h"
+
+#include <gtest/gtest.h>
+
+#include "host/engine.h"
+#include "host/packed.h"
+
+namespace mixed::inference {
+namespace {
+
+using host::Text;
+
+struct OneTermModel {
+  host::Output out;
+  host::Dataset data;
+  host::Progress progress{false};
+
+  // y = β (intercept only) with C = 0.25, β = 3; no fit, so no df.
+  void settings(driver::MixSettings& s) {
+    s.fixed.width = 0;
+    s.fixed.add_row({});
+    s.fixed_effect_names = {Text::key("Intercept")};
+    s.fdmncl = 1;
+    s.fx_ncol = {1};
+    s.fx_fcol = {0};
+    s.FixedCov = {0.25, 3.0, 1.0};
+    s.NonRedSet.resize(1);
+    s.NonRedSet.set(0);
+    s.LRowSet = s.NonRedSet;
+    s.nfxrnk = 1;
+    s.hypotheses = {driver::TermHypothesis{1, {1.0}}};
+    s.ncovpr = 1;
+    s.CovParRep = {2.0};
+    s.CovParCovRep = {0.5};
+    s.CovParCov = {0.5};
+    s.CovParKept.resize(1);
+    s.CovParKept.set(0);
+    s.covpar_labels = {Text::key("Residual")};
+    s.tnobs = 10;
+    s.m2ll = 30.0;
+    s.prsolu = s.prcorb = true;
+  }
+};
+
+std::vector<std::string> names(const std::vector<host::Item>& items) {
+  std::vector<std::string> out;
+  for (const host::Item& it : items) {
+    if (const auto* h = std::get_if<host::Heading>(&it)) {
+      out.push_back("H " + h->title.json());
+      for (const std::string& n : names(h->items)) out.push_back("  " + n);
+    } else if (const auto* t = std::get_if<host::PivotTable>(&it)) {
+      out.push_back("T " + t->name().json());
+    } else if (const auto* m = std::get_if<host::Message>(&it)) {
+      out.push_back("M " + m->text.json());
+    }
+  }
+  return out;
+}
+
+TEST(Post, KeepsTheTermTests) {
+  OneTermModel m;
+  host::Scratch scratch;
+  host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
+  driver::MixSettings s;
+  m.settings(s);
+  mxpost(s, e);
+  ASSERT_EQ(s.term_numdf.size(), 1u);
+  EXPECT_EQ(s.term_numdf[0], 1) << "numerator df: the rank of L C L'";
+  EXPECT_DOUBLE_EQ(s.term_f[0], 36.0) << "F = b^2 / C";
+  EXPECT_TRUE(host::is_sysmis(s.term_dendf[0])) << "no fit: no denominator df";
+  EXPECT_EQ(s.param_df.size(), 1u) << "one df per non-redundant parameter";
+  EXPECT_EQ(scratch.in_use(), 0u) << "work blocks released";
+  const std::vector<std::string> want = {
+      "T Model Dimension", "T Information Criteria", "H Fixed Effects", "  T Tests of Fixed Effects",
+      "  T Parameter Estimates", "  T Correlation Matrix", "H Covariance Parameters",
+      "  T Covariance Parameter Estimates", "  T Correlation Matrix"};
+  EXPECT_EQ(names(m.out.items()), want);
+}
+
+TEST(Post, MemoryShortageLeavesOutTheTestsAndEstimates) {
+  OneTermModel m;
+  host::Scratch scratch(0);
+  host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
+  driver::MixSettings s;
+  m.settings(s);
+  mxpost(s, e);
+  const std::vector<std::string> want = {
+      "T Model Dimension", "T Information Criteria", "M Insufficient output memory ...", "H Fixed Effects",
+      "  T Correlation Matrix", "H Covariance Parameters", "  T Covariance Parameter Estimates",
+      "  T Correlation Matrix"};
+  EXPECT_EQ(names(m.out.items()), want)
+      << "message 4; the tests and parameter tables are left out, the correlation table is still drawn";
+  EXPECT_TRUE(m.out.error_flag()) << "message 4 is an error";
+}
+
+}  // namespace
+}  // namespace mixed::inference

@@ -1,0 +1,281 @@
+// The rules of the model, fixed-effect and covariance tables: information
+// criteria and their sample sizes, degrees-of-freedom display, the rows of a
+// redundant parameter, t tests and intervals, the confidence bounds of
+// covariance parameters by kind, and the contrast numbering of L matrices.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "host/dataset.h"
+#include "host/distributions.h"
+#include "host/packed.h"
+#include "inference/covariance_tables.h"
+#include "inference/fixed_tables.h"
+#include "inference/model_tables.h"
+#include "inference/table_support.h"
+
+namespace mixed::inference {
+namespace {
+
+using host::CellValue;
+using host::Format;
+using host::Text;
+
+// The cell whose category in each dimension (in declared order) has the
+// given label; nullptr when there is none.
+const host::Cell* cell(const host::PivotTable& t, const std::vector<std::string>& labels) {
+  for (const host::Cell& c : t.cells()) {
+    bool match = true;
+    for (std::size_t d = 0; d < labels.size() && match; ++d)
+      match = t.dimensions()[d].categories[c.at[d]].label.json() == labels[d];
+    if (match) return &c;
+  }
+  return nullptr;
+}
+
+double value(const host::PivotTable& t, const std::vector<std::string>& labels) {
+  const host::Cell* c = cell(t, labels);
+  EXPECT_NE(c, nullptr) << labels.back();
+  if (c == nullptr || c->value.kind != CellValue::Kind::Number) return host::SYSMIS;
+  return c->value.number;
+}
+
+bool has_note(const host::Cell* c, const std::string& note) {
+  if (c == nullptr) return false;
+  for (const Text& n : c->notes)
+    if (n.json() == note) return true;
+  return false;
+}
+
+void with_fixed(driver::MixSettings& s, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
+  s.fdmncl = p;
+  s.FixedCov = packed_c;
+  s.FixedCov.resize(host::tri_size(p + 1), 0.0);
+  for (int k = 0; k < p; ++k) s.FixedCov[host::tri(p, k)] = b[k];
+  s.NonRedSet.resize(p);
+  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  for (int k = 0; k < p; ++k) s.param_labels.push_back(Text::raw("b" + std::to_string(k)));
+}
+
+TEST(ModelTables, InformationCriteriaCountParametersByMethod) {
+  const InformationCriteria reml = information_criteria(2, 3, 6, 10.0, 100.0);
+  EXPECT_DOUBLE_EQ(reml.aic, 112.0) << "REML counts the covariance parameters only";
+  EXPECT_TRUE(host::is_sysmis(reml.aicc)) << "REML: n - rank - 1 - d = 10 - 3 - 1 - 6 = 0 gives no AICC";
+  EXPECT_NEAR(reml.bic, 100.0 + 6.0 * std::log(7.0), 1e-12) << "REML BIC uses n - rank X";
+  EXPECT_NEAR(reml.caic, 100.0 + 6.0 * (std::log(7.0) + 1.0), 1e-12);
+  const InformationCriteria ml = information_criteria(1, 3, 2, 10.0, 100.0);
+  EXPECT_DOUBLE_EQ(ml.aic, 110.0) << "ML counts fixed and covariance parameters";
+  EXPECT_DOUBLE_EQ(ml.aicc, 100.0 + 2.0 * (5.0 + 30.0 / 4.0));
+  EXPECT_NEAR(ml.bic, 100.0 + 5.0 * std::log(10.0), 1e-12);
+  EXPECT_TRUE(host::is_sysmis(information_criteria(2, 3, 1, 3.0, 50.0).bic)) << "n = 0: no BIC";
+
+  driver::MixSettings s;
+  s.method = 2;
+  s.nfxrnk = 3;
+  s.ncovpr = 6;
+  s.tnobs = 10.0;
+  s.m2ll = 100.0;
+  const host::PivotTable t = mxtinf(s);
+  EXPECT_DOUBLE_EQ(value(t, {"-2 Restricted Log Likelihood"}), 100.0);
+  EXPECT_DOUBLE_EQ(value(t, {"Akaike IC"}), 112.0) << "AIC is shown when AICC is not";
+  const host::Cell* aicc = cell(t, {"Hurvich Tsai IC"});
+  ASSERT_NE(aicc, nullptr);
+  EXPECT_EQ(aicc->value.kind, CellValue::Kind::Missing) << "AICC cell system-missing";
+}
+
+TEST(FixedTables, DegreesOfFreedomDisplay) {
+  EXPECT_EQ(df_value(12.0).format.kind, Format::Kind::Count) << "12 is shown as an integer";
+  EXPECT_EQ(df_value(12.0 + 1e-10).format.kind, Format::Kind::Count) << "whole within the fuzz";
+  EXPECT_EQ(df_value(11.99).format.kind, Format::Kind::GenStat) << "11.99 in the statistics format";
+  EXPECT_EQ(df_value(0.0).format.kind, Format::Kind::GenStat) << "a whole df below 1 is not a count";
+  EXPECT_EQ(df_value(host::SYSMIS).kind, CellValue::Kind::Missing);
+}
+
+TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
+  driver::MixSettings s;
+  // Parameter 1 is redundant (zero row and column); parameter 2 has C_kk = 0.
+  with_fixed(s, 3, {4.0, 0.0, 0.0, 0.0, 0.0, 0.0}, {2.0, 0.0, 7.5});
+  s.NonRedSet.set(0);
+  s.NonRedSet.set(2);
+  const std::vector<double> df = {12.0, 10.0};
+  host::PivotTable t = mxtfpe(s, df);
+  const char* ci = "95 Confidence Interval";
+  EXPECT_DOUBLE_EQ(value(t, {"b0", "B0"}), 2.0);
+  EXPECT_DOUBLE_EQ(value(t, {"b0", "Standard Error"}), 2.0);
+  EXPECT_DOUBLE_EQ(value(t, {"b0", "t Statistic"}), 1.0);
+  EXPECT_NEAR(value(t, {"b0", "Significance"}), host::DSIGT(1.0, 12.0), 1e-15);
+  const double q = host::IDFT(0.975, 12.0);
+  EXPECT_NEAR(value(t, {"b0", "Lower Bound"}), 2.0 - 2.0 * q, 1e-12) << "b - t(0.975, df) se";
+  EXPECT_NEAR(value(t, {"b0", "Upper Bound"}), 2.0 + 2.0 * q, 1e-12);
+  ASSERT_NE(cell(t, {"b0", "Upper Bound"}), nullptr);
+  EXPECT_EQ(t.dimensions()[1].categories[t.dimensions()[1].categories[cell(t, {"b0", "Upper Bound"})->at[1]].parent]
+                .label.json(),
+            ci)
+      << "the bounds stand in the CIN group";
+
+  const host::Cell* red = cell(t, {"b1", "B0"});
+  ASSERT_NE(red, nullptr);
+  EXPECT_EQ(red->value.format.kind, Format::Kind::Count) << "a redundant estimate is the integer 0";
+  EXPECT_TRUE(has_note(red, "Redundant parameter ..."));
+  EXPECT_DOUBLE_EQ(value(t, {"b1", "Standard Error"}), 0.0);
+  for (const char* col : {"Degrees of Freedom", "t Statistic", "Significance", "Lower Bound", "Upper Bound"})
+    EXPECT_EQ(cell(t, {"b1", col})->value.kind, CellValue::Kind::Missing) << "redundant: " << col << " missing";
+
+  EXPECT_DOUBLE_EQ(value(t, {"b2", "Degrees of Freedom"}), 10.0) << "df vector holds non-redundant ones only";
+  EXPECT_EQ(cell(t, {"b2", "t Statistic"})->value.kind, CellValue::Kind::Missing) << "C_kk = 0: no t";
+  EXPECT_EQ(cell(t, {"b2", "Significance"})->value.kind, CellValue::Kind::Missing) << "C_kk = 0: no significance";
+  EXPECT_DOUBLE_EQ(value(t, {"b2", "Lower Bound"}), 7.5) << "C_kk = 0: bounds equal the estimate";
+  EXPECT_DOUBLE_EQ(value(t, {"b2", "Upper Bound"}), 7.5);
+
+  s.cinval = 90.0;
+  s.cintxt = "90";
+  host::PivotTable t90 = mxtfpe(s, df);
+  EXPECT_NEAR(value(t90, {"b0", "Upper Bound"}), 2.0 + 2.0 * host::IDFT(0.95, 12.0), 1e-12) << "CIN 90: t(0.95)";
+}
+
+TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
+  driver::MixSettings s;
+  with_fixed(s, 3, {4.0, 0.0, 0.0, 1.0, 0.0, 9.0}, {1.0, 0.0, 1.0});
+  s.NonRedSet.set(0);
+  s.NonRedSet.set(2);
+  const host::PivotTable corr = mxtcrb(s);
+  EXPECT_DOUBLE_EQ(value(corr, {"b0", "b0"}), 1.0);
+  EXPECT_EQ(cell(corr, {"b0", "b0"})->value.format.kind, Format::Kind::Count) << "diagonal 1 as an integer";
+  EXPECT_NEAR(value(corr, {"b2", "b0"}), 1.0 / 6.0, 1e-15) << "C_ij / sqrt(C_ii C_jj)";
+  for (const char* other : {"b0", "b1", "b2"}) {
+    const host::Cell* c = cell(corr, {"b1", other});
+    EXPECT_EQ(c->value.kind, CellValue::Kind::Missing) << "redundant row, column " << other;
+    EXPECT_TRUE(has_note(c, "Redundant correlation ..."));
+    EXPECT_TRUE(has_note(cell(corr, {other, "b1"}), "Redundant correlation ...")) << "redundant column";
+  }
+  const host::PivotTable cov = mxtcvb(s);
+  EXPECT_DOUBLE_EQ(value(cov, {"b2", "b0"}), 1.0);
+  EXPECT_DOUBLE_EQ(value(cov, {"b2", "b2"}), 9.0);
+  EXPECT_DOUBLE_EQ(value(cov, {"b1", "b2"}), 0.0);
+  EXPECT_TRUE(has_note(cell(cov, {"b1", "b2"}), "Redundant covariance ..."));
+}
+
+TEST(FixedTables, TestsOfFixedEffects) {
+  driver::MixSettings s;
+  with_fixed(s, 1, {1.0}, {1.0});
+  s.fixed.width = 0;
+  s.fixed.add_row({});
+  s.fixed.add_row({});
+  s.fixed_effect_names = {Text::raw("A"), Text::raw("B")};
+  s.term_numdf = {2, 0};
+  s.term_dendf = {12.0, host::SYSMIS};
+  s.term_f = {3.5, host::SYSMIS};
+  s.sstype = 1;
+  const host::PivotTable t = mxtfxt(s);
+  EXPECT_EQ(t.title().json(), "Type I Tests of Fixed Effects");
+  EXPECT_EQ(t.name().json(), "Tests of Fixed Effects");
+  EXPECT_NEAR(value(t, {"Significance", "A"}), host::SIGF(3.5, 2.0, 12.0), 1e-15);
+  EXPECT_EQ(cell(t, {"Denominator DF", "A"})->value.format.kind, Format::Kind::Count);
+  EXPECT_EQ(cell(t, {"Significance", "B"})->value.kind, CellValue::Kind::Missing)
+      << "numerator df 0: significance missing";
+  EXPECT_DOUBLE_EQ(value(t, {"Numerator DF", "B"}), 0.0);
+}
+
+TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
+  driver::MixSettings s;
+  with_fixed(s, 6, std::vector<double>(21, 0.0), std::vector<double>(6, 0.0));
+  host::BitSet rows(6);
+  rows.set(3);
+  rows.set(5);
+  // The third term, columns 4..6 (contrasts L4..L6); its rows are L4 and L6.
+  const std::vector<double> L = {0, 0, 0, 1, 0, -1, 0, 0, 0, 0, 0, 0.5};
+  const host::PivotTable t = mxtlmt(s, 3, 0, L, 4, rows, Text::raw("C"), Text(), true);
+  EXPECT_EQ(t.name().json(), "Contrast Coefficient");
+  EXPECT_EQ(t.title().json(), "C");
+  EXPECT_DOUBLE_EQ(value(t, {"L4", "b5"}), -1.0) << "L4 takes the first row";
+  EXPECT_DOUBLE_EQ(value(t, {"L6", "b5"}), 0.5) << "L6 takes the second row";
+  EXPECT_EQ(cell(t, {"L5", "b0"}), nullptr) << "L5 is not in the row set";
+  EXPECT_EQ(cell(t, {"L4", "b3"})->value.format.kind, Format::Kind::NOrCoefficient);
+  EXPECT_TRUE(t.notes().size() == 1) << "only the dependent-variable note";
+  host::BitSet none(6);
+  const host::PivotTable z = mxtlmt(s, 3, 0, {}, 1, none, Text::raw("A"), Text(), false);
+  ASSERT_EQ(z.notes().size(), 3u);
+  EXPECT_EQ(z.notes()[1].json(), "Zero degrees of freedom ...");
+  EXPECT_EQ(z.notes()[2].json(), "L matrix not estimable ...");
+}
+
+TEST(CovarianceTables, BoundsByKind) {
+  const double z = 1.959963984540054;
+  const Bounds v0 = covariance_bounds(5, 0.0, 0.3, z);
+  EXPECT_DOUBLE_EQ(v0.lower, 0.0) << "a variance of 0: lower bound 0";
+  EXPECT_TRUE(host::is_sysmis(v0.upper)) << "a variance of 0: no upper bound";
+  const Bounds v = covariance_bounds(4, 4.0, 1.0, z);
+  EXPECT_NEAR(v.lower, 4.0 * std::exp(-z / 4.0), 1e-13) << "variance: interval of log e, h = z se / e";
+  EXPECT_NEAR(v.upper, 4.0 * std::exp(z / 4.0), 1e-13);
+  const Bounds r1 = covariance_bounds(1, 1.0, 0.1, z);
+  EXPECT_TRUE(host::is_sysmis(r1.lower)) << "a correlation of exactly 1: no lower bound";
+  EXPECT_DOUBLE_EQ(r1.upper, 1.0);
+  const Bounds rm1 = covariance_bounds(1, -1.0, 0.1, z);
+  EXPECT_DOUBLE_EQ(rm1.lower, -1.0);
+  EXPECT_TRUE(host::is_sysmis(rm1.upper));
+  EXPECT_TRUE(host::is_sysmis(covariance_bounds(1, 1.2, 0.1, z).lower)) << "|e| > 1: no bounds";
+  const Bounds r = covariance_bounds(1, 0.5, 0.1, z);
+  EXPECT_NEAR(r.lower, std::tanh(std::atanh(0.5) - z * 0.1 / 0.75), 1e-14) << "Fisher z interval";
+  EXPECT_NEAR(r.upper, std::tanh(std::atanh(0.5) + z * 0.1 / 0.75), 1e-14);
+  const Bounds c = covariance_bounds(2, -3.0, 0.5, z);
+  EXPECT_DOUBLE_EQ(c.lower, -3.0 - z * 0.5);
+  EXPECT_DOUBLE_EQ(c.upper, -3.0 + z * 0.5);
+  const Bounds s0 = covariance_bounds(5, 2.0, 0.0, z);
+  EXPECT_DOUBLE_EQ(s0.lower, 2.0) << "se 0: both bounds equal the estimate";
+  EXPECT_DOUBLE_EQ(s0.upper, 2.0);
+  const Bounds tiny = covariance_bounds(5, 1e-300, 1.0, z);
+  EXPECT_DOUBLE_EQ(tiny.lower, 0.0) << "exp below its range gives 0";
+  EXPECT_TRUE(host::is_sysmis(tiny.upper)) << "exp above its range gives missing";
+  const Bounds edge = covariance_bounds(1, 0.999999, 1e6, z);
+  EXPECT_DOUBLE_EQ(edge.lower, -1.0);
+  EXPECT_DOUBLE_EQ(edge.upper, 1.0);
+}
+
+// A residual-only model: one variance e with variance w of its estimate.
+void residual_only(driver::MixSettings& s, double e, double w, bool kept) {
+  s.ncovpr = 1;
+  s.CovParRep = {e};
+  s.CovParCovRep = {w};
+  s.CovParKept.resize(1);
+  s.CovParKept.set(0, kept);
+  s.covpar_labels = {Text::key("Residual")};
+  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+}
+
+TEST(CovarianceTables, EstimatesWaldAndConfidenceLevel) {
+  for (const auto& [cin, text, z] : {std::tuple{90.0, "90", 1.644854}, std::tuple{99.0, "99", 2.575829}}) {
+    driver::MixSettings s;
+    residual_only(s, 4.0, 0.25, true);
+    s.cinval = cin;
+    s.cintxt = text;
+    const host::PivotTable t = covariance_estimates(s, true);
+    const double lower = value(t, {"Residual", "Lower Bound"});
+    EXPECT_NEAR(-std::log(lower / 4.0) * 4.0 / 0.5, z, 1e-6) << "normal quantile of CIN " << text;
+    EXPECT_DOUBLE_EQ(value(t, {"Residual", "Covpar Wald Statistic"}), 8.0) << "Wald Z = e / se";
+    EXPECT_NEAR(value(t, {"Residual", "Covpar Wald Significance"}), 2.0 * host::SIGNRM(8.0), 1e-20);
+  }
+  driver::MixSettings s;
+  residual_only(s, -1.0, 0.25, true);
+  const host::PivotTable out = covariance_estimates(s, false);
+  EXPECT_TRUE(has_note(cell(out, {"Residual", "Covpar Estimate"}), "Covpar out of range"))
+      << "a negative variance is out of range";
+  EXPECT_EQ(cell(out, {"Residual", "Covpar Wald Statistic"}), nullptr) << "without TESTCOV no Wald column";
+
+  driver::MixSettings r;
+  residual_only(r, 0.0, 0.0, false);
+  EXPECT_TRUE(has_note(cell(covariance_estimates(r, false), {"Residual", "Covpar Estimate"}),
+                       "Redundant Covpar, no testcov"));
+  const host::PivotTable red = covariance_estimates(r, true);
+  EXPECT_TRUE(has_note(cell(red, {"Residual", "Covpar Estimate"}), "Redundant Covpar"));
+  EXPECT_DOUBLE_EQ(value(red, {"Residual", "Covpar Standard Error"}), 0.0) << "zero variance: se 0";
+  EXPECT_EQ(cell(red, {"Residual", "Covpar Wald Statistic"})->value.kind, CellValue::Kind::Missing);
+  EXPECT_EQ(cell(red, {"Residual", "Lower Bound"})->value.kind, CellValue::Kind::Missing)
+      << "a redundant parameter has no bounds";
+  const host::PivotTable corr = covariance_correlations(r);
+  EXPECT_TRUE(has_note(cell(corr, {"Residual", "Residual"}), "Covpar 0 variance no correlation ..."))
+      << "a zero variance has no correlation";
+}
+
+}  // namespace
+}  // namespace mixed::inference
