@@ -1,11 +1,11 @@
-// MixSettings: the procedure's one record of settings, model specification,
+// MixSettings: the procedure's one record of settings, the model as parsed,
 // per-group counts and results for one MIXED command.
 //
 // The driver owns one MixSettings per command and passes it by reference to
 // every stage.  The command settings take their defaults on construction; each
 // subcommand parser resets its own fields on entry, so the last occurrence of a
 // subcommand wins.  Fields marked "per group" are reset by reset_group() before
-// every split group; the parse-time model specification is never touched by it.
+// every split group; the model as parsed is never touched by it.
 //
 // Counts are plain integers; dictionary indices are 0-based; positions in the
 // lists of the model (factor list, covariate list, effects, columns) are 0-based
@@ -172,7 +172,7 @@ struct MixSettings {
   int ntests() const { return static_cast<int>(tests.size()); }
   int nemmns() const { return static_cast<int>(emmeans.size()); }
 
-  // ---- Model specification (parse time) ----
+  // ---- The model as parsed ----
   std::size_t depvar = 0;
   std::vector<std::size_t> factors;     // ptfact: dictionary indices, nfactr = size
   std::vector<std::size_t> covariates;  // ptcovl: ncovar = size

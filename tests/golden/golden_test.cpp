@@ -211,6 +211,9 @@ void check_case(const Case& c) {
   }
 }
 
+// Names a case in test reports by its file, line and name.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.file << ":" << c.line << " " << c.name; }
+
 class Golden : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Golden, Case) { check_case(GetParam()); }
