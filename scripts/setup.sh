@@ -2,7 +2,7 @@
 # Installs the Debian packages the project builds with, only when one is missing.
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev libgmock-dev libeigen3-dev libboost-math-dev
-          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libbenchmark-dev)
+          libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libbenchmark-dev libxml2-utils)
 # `setup.sh fuzz` also installs what the libFuzzer targets need.
 [ "${1:-}" = "fuzz" ] && packages+=(clang libclang-rt-14-dev)
 missing=()

@@ -280,6 +280,7 @@ constexpr Entry kEnglish[] = {
     {"Same ran sub and rep var [%1:, ^1:]1 ...",
      "Variables named both as RANDOM subject variables and as REPEATED variables: [%1:, ^1:]1."},
     {"Invalid file specification ^1 ...", "Invalid file specification: ^1."},
+    {"Cannot write the model file ^1: ^2 ...", "The model file ^1 cannot be written: ^2."},
     {"Cat var same as split var [%1:, ^1:]1 ...",
      "Classification variables that are also split variables: [%1:, ^1:]1."},
     {"Too many fixed col ^1 ^2 ...",
