@@ -9,10 +9,14 @@
 #include "data/case_pass.h"
 #include "data/descriptives.h"
 #include "data/design.h"
+#include "data/saved.h"
 #include "data/subjects.h"
 #include "driver/messages.h"
 #include "driver/settings.h"
+#include "emmeans/emmeans.h"
 #include "estimate/estimate.h"
+#include "export/pmml.h"
+#include "inference/custom_tests.h"
 #include "host/workfile.h"
 #include "inference/post.h"
 #include "syntax/dispatcher.h"
@@ -59,7 +63,7 @@ struct GroupTimes {
   double case_pass = 0, design = 0, fit = 0;
 };
 
-bool analyse_group(MixSettings& s, host::Engine& e, GroupTimes& times) {
+bool analyse_group(MixSettings& s, host::Engine& e, int group_counter, GroupTimes& times) {
   if (s.nclsvr() > 0) {
     times.design += run_stage(e, 2, [&] { data::order_subjects(s, e); });
     if (failed(e)) return false;
@@ -76,7 +80,20 @@ bool analyse_group(MixSettings& s, host::Engine& e, GroupTimes& times) {
   if (!fitted) return true;
   run_stage(e, 4, [&] { inference::mxpost(s, e); });
   if (failed(e)) return false;
-  return true;
+  if (s.ntests() > 0) {
+    run_stage(e, 4, [&] { inference::mxcuht(s, e); });
+    if (failed(e)) return false;
+  }
+  if (s.nemmns() > 0) {
+    run_stage(e, 107, [&] { emmeans::mxemmn(s, e); });
+    if (failed(e)) return false;
+  }
+  if (s.nsavtv() > 0) {
+    run_stage(e, 5, [&] { data::mxsavs(s, e, group_counter); });
+    if (failed(e)) return false;
+  }
+  if (s.ioutfl != 0) run_stage(e, 4, [&] { pmml::write_pmml(s, e); });
+  return !failed(e);
 }
 
 }  // namespace
@@ -106,13 +123,14 @@ void MIXCTL(host::TokenStream& tokens, host::Engine& e) {
         end_group(s, e);
         continue;
       }
-      const bool go_on = analyse_group(s, e, times);
+      const bool go_on = analyse_group(s, e, group_counter, times);
       if (e.timing) report_timing(s, group_counter, times.case_pass, times.design, times.fit);
       end_group(s, e);
       if (!go_on) break;
     }
   }
 
+  if (!failed(e) && s.nsavtv() > 0) run_stage(e, 5, [&] { data::mxsave(s, e); });
   s.mixcas.reset();
   s.mixprd.reset();
   e.scratch.free_all();

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "covstruct/catalogue.h"
-#include "data/design.h"
 #include "data/record.h"
+#include "estimate/design_row.h"
 #include "host/vectors.h"
 #include "host/workfile.h"
 
@@ -50,20 +50,6 @@ void layout_blocks(driver::MixSettings& s, Fit& fit) {
   s.ncovpr = param;
 }
 
-namespace {
-
-double term_value(std::span<const int> effect, int nfactr, std::span<const double> record, int cov0) {
-  double v = 1.0;
-  for (std::size_t c = static_cast<std::size_t>(nfactr); c < effect.size(); ++c) {
-    const int power = std::abs(effect[c]);
-    const double x = record[cov0 + static_cast<int>(c) - nfactr];
-    for (int k = 0; k < power; ++k) v *= x;
-  }
-  return v;
-}
-
-}  // namespace
-
 int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats) {
   const data::RecordLayout layout =
       s.nclsvr() > 0 ? data::ordered_layout(s, e.data) : data::case_layout(s, e.data);
@@ -106,9 +92,6 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
   }
   fit.sub.present.assign(rows.subjects(), host::BitSet(nrep_bits));
 
-  // Level counts of the factors, for the cell indices.
-  std::vector<int> counts(static_cast<std::size_t>(nfactr));
-  for (int f = 0; f < nfactr; ++f) counts[f] = s.factor_levels[f];
   std::vector<int> class_level(static_cast<std::size_t>(s.nclsvr()));
   std::vector<int> factor_level(static_cast<std::size_t>(nfactr));
   std::vector<double> record(static_cast<std::size_t>(layout.length));
@@ -119,21 +102,7 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
   double sq_weight = 0.0;
   fit.lwsum = 0.0;
 
-  // The factors of every effect in cell-index order.
-  std::vector<std::vector<int>> fixed_order, random_order;
-  for (int t = 0; t < rows.nfix; ++t) fixed_order.push_back(data::cell_order(s.fixed.row(t), nfactr));
-  for (int u = 0; u < rows.nran; ++u) random_order.push_back(data::cell_order(s.random.row(u), nfactr));
-
-  // Per random effect: its block and its offset within the block's columns.
-  std::vector<int> effect_block(static_cast<std::size_t>(rows.nran));
-  std::vector<int> effect_offset(static_cast<std::size_t>(rows.nran));
-  for (std::size_t b = 0; b < s.blocks.size(); ++b) {
-    const int first = s.rn_fcol[s.blocks[b].effects.front()];
-    for (int eff : s.blocks[b].effects) {
-      effect_block[eff] = static_cast<int>(b);
-      effect_offset[eff] = s.rn_fcol[eff] - first;
-    }
-  }
+  const DesignRowBuilder design(s, fit);
 
   s.workfile->rewind();
   std::size_t subject = 0;
@@ -152,31 +121,20 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
     rows.y[r] = record[layout.y] * sc;
     fit.lwsum += f * std::log(w);
 
-    for (int t = 0; t < rows.nfix; ++t) {
-      auto effect = s.fixed.row(static_cast<std::size_t>(t));
-      int colx = s.fx_fcol[t];
-      if (nfactr > 0) {
-        colx = data::fixed_column(s, t, data::ordered_cell_index(fixed_order[t], factor_level, counts));
-        if (colx < 0) return 70;
-      }
-      rows.fcol[r * rows.nfix + t] = colx;
-      rows.fval[r * rows.nfix + t] = term_value(effect, nfactr, record, layout.cov) * sc;
-    }
+    const auto covariates = std::span<const double>(record).subspan(static_cast<std::size_t>(layout.cov),
+                                                                     static_cast<std::size_t>(ncovar));
+    const auto fcol = std::span<int>(rows.fcol).subspan(r * rows.nfix, static_cast<std::size_t>(rows.nfix));
+    const auto fval = std::span<double>(rows.fval).subspan(r * rows.nfix, static_cast<std::size_t>(rows.nfix));
+    if (!design.fixed(factor_level, covariates, fcol, fval)) return 70;
+    for (double& v : fval) v *= sc;
+    const auto rcol = std::span<int>(rows.rcol).subspan(r * rows.nran, static_cast<std::size_t>(rows.nran));
+    const auto rval = std::span<double>(rows.rval).subspan(r * rows.nran, static_cast<std::size_t>(rows.nran));
+    if (!design.random(class_level, factor_level, covariates, rcol, rval)) return 70;
     for (int u = 0; u < rows.nran; ++u) {
-      auto effect = s.random.row(static_cast<std::size_t>(u));
-      const RandomBlock& blk = fit.blocks[effect_block[u]];
-      int within = effect_offset[u];
-      if (nfactr > 0) {
-        const int c = data::random_column(s, u, data::ordered_cell_index(random_order[u], factor_level, counts));
-        if (c < 0) return 70;
-        within += c - s.rn_fcol[u];
-      }
-      int replicate = 0;
-      for (int cv : blk.extra_subject_classvars)
-        replicate = replicate * static_cast<int>(s.levels[cv].size()) + (class_level[cv] - 1);
-      fit.sub.present[subject].set(rep_base[effect_block[u]] + static_cast<std::size_t>(replicate));
-      rows.rcol[r * rows.nran + u] = blk.col + replicate * blk.dim + within;
-      rows.rval[r * rows.nran + u] = term_value(effect, nfactr, record, layout.cov) * sc;
+      const int b = design.block_of(u);
+      const RandomBlock& blk = fit.blocks[b];
+      fit.sub.present[subject].set(rep_base[b] + static_cast<std::size_t>((rcol[u] - blk.col) / blk.dim));
+      rval[u] *= sc;
     }
     if (layout.rep_level >= 0) {
       const int number = static_cast<int>(record[layout.rep_level]);

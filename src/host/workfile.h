@@ -64,9 +64,11 @@ class CaseReader {
   std::size_t end() const { return end_; }
   // The split variables with their values in the current group.
   Split split() const;
+  // Rows a and b hold the same values of the split variables (so that they
+  // belong to one group when no other value lies between them).
+  bool same_split(std::size_t a, std::size_t b) const;
 
  private:
-  bool same_split(std::size_t a, std::size_t b) const;
   const Dataset& data_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;

@@ -1,0 +1,485 @@
+#include "data/saved.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "data/record.h"
+#include "driver/messages.h"
+#include "estimate/design_row.h"
+#include "estimate/fit.h"
+#include "host/fuzzy.h"
+#include "host/packed.h"
+#include "host/packed_ops.h"
+#include "host/tokens.h"
+#include "host/vectors.h"
+#include "host/workfile.h"
+#include "inference/random_part.h"
+#include "inference/satterthwaite.h"
+
+namespace mixed::data {
+
+namespace {
+
+using driver::MixSettings;
+using host::SYSMIS;
+
+// The seven values of one case, indexed by SaveCode (entry 0 unused).
+using Values = std::array<double, 8>;
+
+Values all_missing() {
+  Values v;
+  v.fill(SYSMIS);
+  return v;
+}
+
+double missing_if_nan(double v) { return std::isnan(v) ? SYSMIS : v; }
+
+// Satterthwaite's df of a variance v with gradient g: 2v²/(g'Wg) when g'Wg > 0.
+double satterthwaite(double v, std::span<const double> g, std::span<const double> W) {
+  if (g.empty() || W.size() < host::tri_size(g.size())) return SYSMIS;
+  const double gwg = host::LTRVSV(g.size(), g, W);
+  return gwg > 0.0 ? 2.0 * v * v / gwg : SYSMIS;
+}
+
+// One case's design: the dense fixed row x (p) and random row z (q) and
+// whether each could be formed.
+struct CaseDesign {
+  std::vector<double> x, z;
+  bool fixed_ok = false, random_ok = false;
+};
+
+// The fitted model of a split group as the saved values read it.
+class GroupModel {
+ public:
+  GroupModel(const MixSettings& s, std::span<const int> keywords)
+      : s_(s), fit_(*s.fit), p_(static_cast<std::size_t>(fit_.p)), q_(static_cast<std::size_t>(fit_.q)),
+        ntheta_(static_cast<std::size_t>(s.ncovpr)) {
+    const std::size_t T = host::tri_size(p_);
+    C_ = std::span<const double>(s.FixedCov).first(T);
+    beta_ = std::span<const double>(s.FixedCov).subspan(T, p_);
+    for (int code : keywords) {
+      fixed_var_ = fixed_var_ || code == SEFIXP || code == DFFIXP;
+      pred_var_ = pred_var_ || code == SEPRED || code == DFPRED;
+      fixed_df_ = fixed_df_ || code == DFFIXP;
+      pred_df_ = pred_df_ || code == DFPRED;
+    }
+    // Without random effects PRED is FIXPRED, and so are their variances.
+    if (q_ == 0) {
+      fixed_var_ = fixed_var_ || pred_var_;
+      fixed_df_ = fixed_df_ || pred_df_;
+    }
+    if (fixed_df_ || pred_df_) {
+      products_.assign(inference::derivative_products_size(s), 0.0);
+      if (!inference::derivative_products(s, products_)) products_.clear();
+    }
+  }
+
+  std::size_t p() const { return p_; }
+  std::size_t q() const { return q_; }
+
+  // The saved values of a case of subject `subject` (nothing: a subject with
+  // no valid case) with dependent value y (NaN when missing).
+  Values values(const CaseDesign& d, std::optional<std::size_t> subject, double y) const {
+    Values out = all_missing();
+    if (!d.fixed_ok) return out;
+    const double fixpred = host::TAVO_DDOT(d.x, beta_);
+    out[FIXPRED] = fixpred;
+    if (fixed_var_) {
+      const double v = host::LTRVSV(p_, d.x, C_);
+      out[SEFIXP] = v >= 0.0 ? std::sqrt(v) : SYSMIS;
+      if (fixed_df_) out[DFFIXP] = satterthwaite(v, fixed_gradient(d.x), s_.CovParCov);
+    }
+    if (q_ == 0) {
+      out[PRED] = fixpred;
+      out[SEPRED] = out[SEFIXP];
+      out[DFPRED] = out[DFFIXP];
+    } else if (d.random_ok) {
+      const std::span<const double> u = subject ? inference::subject_u(fit_, *subject) : std::span<const double>();
+      out[PRED] = fixpred + (subject ? host::TAVO_DDOT(d.z, u) : 0.0);
+      if (pred_var_) prediction_error(d, subject, out);
+    }
+    out[RESID] = std::isnan(y) ? SYSMIS : y - out[PRED];
+    for (double& v : out) v = missing_if_nan(v);
+    return out;
+  }
+
+ private:
+  // g_k = w'P_k w, w = C a, P_k = -∂(X'V⁻¹X)/∂θ_k summed over the subjects.
+  std::vector<double> fixed_gradient(std::span<const double> a) const {
+    if (products_.empty()) return {};
+    std::vector<double> w(p_);
+    host::LTRSV(p_, C_, a, w);
+    return fixed_gradient_at(w);
+  }
+  std::vector<double> fixed_gradient_at(std::span<const double> w) const {
+    const std::size_t T = host::tri_size(p_);
+    std::vector<double> g(ntheta_);
+    for (std::size_t k = 0; k < ntheta_; ++k)
+      g[k] = host::LTRVSV(p_, w, std::span<const double>(products_).subspan(k * T, T));
+    return g;
+  }
+
+  // v_p = z'(G - G S_i G) z + a'C a with a = x - Y_i'G z, and its
+  // Satterthwaite df.
+  void prediction_error(const CaseDesign& d, std::optional<std::size_t> subject, Values& out) const {
+    std::vector<double> Gz(q_), SGz(q_, 0.0), a(d.x), YGz(p_, 0.0);
+    inference::apply_G(fit_, d.z, Gz);
+    if (subject) {
+      inference::multiply(q_, q_, inference::subject_S(fit_, *subject), Gz, SGz);
+      inference::multiply_transposed(q_, p_, inference::subject_Y(fit_, *subject), Gz, YGz);
+    }
+    for (std::size_t c = 0; c < p_; ++c) a[c] -= YGz[c];
+    const double v = host::TAVO_DDOT(d.z, Gz) - host::TAVO_DDOT(Gz, SGz) + host::LTRVSV(p_, a, C_);
+    out[SEPRED] = v >= 0.0 ? std::sqrt(v) : SYSMIS;
+    if (pred_df_) out[DFPRED] = satterthwaite(v, prediction_gradient(a, d.z, subject), s_.CovParCov);
+  }
+
+  // The gradient of v_p.  The variance is l'M⁻¹l for l = (x, z on subject i)
+  // and M the coefficient matrix of the mixed-model equations; with
+  // (w, t_j) = M⁻¹l, w = C a, its derivative is the sum over the subjects j of
+  // their shares (inference/satterthwaite.h).  Every subject but i shares as
+  // for the purely fixed direction w, which the summed products P_k give at
+  // once: g = w'P w - share_i(w, 0) + share_i(w, z).
+  std::vector<double> prediction_gradient(std::span<const double> a, std::span<const double> z,
+                                          std::optional<std::size_t> subject) const {
+    if (products_.empty()) return {};
+    std::vector<double> w(p_);
+    host::LTRSV(p_, C_, a, w);
+    std::vector<double> g = fixed_gradient_at(w);
+    const std::vector<double> none(q_, 0.0);
+    subject_share(w, none, subject, -1.0, g);
+    subject_share(w, z, subject, 1.0, g);
+    return g;
+  }
+
+  // g += sign · share_i(w, e): with s = -Y_i w + e - S_i G e and t = G s,
+  // (w, t)'K_ik(w, t) for repeated-block parameter k (K_ik the stored
+  // derivative block, y's row left out) and s_r' dG_k s_r over the replicates
+  // r of every RANDOM block for its parameters.  A new subject has no
+  // records: Y = S = K = 0.
+  void subject_share(std::span<const double> w, std::span<const double> e, std::optional<std::size_t> subject,
+                     double sign, std::span<double> g) const {
+    std::vector<double> sv(e.begin(), e.end()), Ge(q_), SGe(q_), Yw(q_);
+    if (subject) {
+      inference::apply_G(fit_, e, Ge);
+      inference::multiply(q_, q_, inference::subject_S(fit_, *subject), Ge, SGe);
+      inference::multiply(q_, p_, inference::subject_Y(fit_, *subject), w, Yw);
+      for (std::size_t r = 0; r < q_; ++r) sv[r] += -Yw[r] - SGe[r];
+      std::vector<double> stacked(p_ + 1 + q_, 0.0);
+      std::copy(w.begin(), w.end(), stacked.begin());
+      inference::apply_G(fit_, sv, std::span<double>(stacked).subspan(p_ + 1, q_));
+      const std::size_t n2 = static_cast<std::size_t>(fit_.ncovp2), T = fit_.sub.tri;
+      for (std::size_t k = 0; k < n2; ++k)
+        g[k] += sign * host::LTRVSV(stacked.size(), stacked,
+                                    std::span<const double>(fit_.sub.Ck).subspan((*subject * n2 + k) * T, T));
+    }
+    for (const estimate::RandomBlock& blk : fit_.blocks) {
+      const std::size_t dim = static_cast<std::size_t>(blk.dim), t = host::tri_size(dim);
+      for (int r = 0; r < blk.replicates; ++r) {
+        const auto seg = std::span<const double>(sv).subspan(static_cast<std::size_t>(blk.col + r * blk.dim), dim);
+        for (int k = 0; k < blk.npar; ++k)
+          g[static_cast<std::size_t>(blk.first_param + k)] +=
+              sign * host::LTRVSV(dim, seg, std::span<const double>(blk.dG).subspan(k * t, t));
+      }
+    }
+  }
+
+  const MixSettings& s_;
+  const estimate::Fit& fit_;
+  std::size_t p_, q_, ntheta_;
+  std::span<const double> C_, beta_;
+  std::vector<double> products_;
+  bool fixed_var_ = false, pred_var_ = false, fixed_df_ = false, pred_df_ = false;
+};
+
+// The case enters the fit: the case pass's rule (a positive case weight, a
+// positive REGWGT value, no missing classification value, dependent variable
+// or covariate).
+bool enters_fit(const MixSettings& s, const host::Dataset& data, std::size_t row) {
+  if (const auto wv = data.weight())
+    if (data.is_missing(*wv, row, false) || !(host::FUZZYROUND(data.number(*wv, row)) > 0.0)) return false;
+  if (s.wgtvar && (data.is_missing(*s.wgtvar, row, s.qinclu) || !(data.number(*s.wgtvar, row) > 0.0)))
+    return false;
+  for (const driver::ClassVar& cv : s.classvars)
+    if (data.is_missing(cv.var, row, s.qinclu)) return false;
+  if (data.is_missing(s.depvar, row, s.qinclu)) return false;
+  for (std::size_t c : s.covariates)
+    if (data.is_missing(c, row, s.qinclu)) return false;
+  return true;
+}
+
+// The fit's subject of a case: the subjects are the runs of the ordered work
+// file (estimate::DesignRows::first), each identified by the levels of the
+// common subject variables.  Under SUBJECTS(GROUPED) a subject whose records
+// are not consecutive is several runs; a case then belongs to the run of the
+// latest valid case of its subject (the first run before any), which makes
+// every valid case's subject its own run.
+class SubjectLookup {
+ public:
+  SubjectLookup(const MixSettings& s, const estimate::Fit& fit) : s_(s), fit_(fit) {}
+
+  // Reads the work file for the subjects' levels; false when it is short.
+  bool build(host::Engine& e) {
+    if (s_.ncomsv == 0) return true;
+    const RecordLayout layout = ordered_layout(s_, e.data);
+    std::vector<double> record(static_cast<std::size_t>(layout.length));
+    std::vector<int> levels(static_cast<std::size_t>(s_.nclsvr()));
+    const std::vector<std::size_t>& first = fit_.rows.first;
+    s_.workfile->rewind();
+    std::size_t subject = 0;
+    for (std::size_t r = 0; r < fit_.rows.records(); ++r) {
+      if (!s_.workfile->read(record)) return false;
+      while (r >= first[subject + 1]) ++subject;
+      decode_class_key(layout, record, levels);
+      subjects_.try_emplace(std::vector<int>(levels.begin(), levels.begin() + s_.ncomsv), subject);
+    }
+    return true;
+  }
+
+  // The subject of a case with classification levels `levels`; `valid` says
+  // that the case is the next record of the fit (needed under GROUPED only).
+  std::optional<std::size_t> find(std::span<const int> levels, bool valid) {
+    const std::size_t valid_record = valid_seen_;
+    if (valid) ++valid_seen_;
+    if (fit_.rows.subjects() == 0) return std::nullopt;
+    if (s_.ncomsv == 0) return 0;
+    key_.assign(levels.begin(), levels.begin() + s_.ncomsv);
+    const auto it = subjects_.find(key_);
+    if (it == subjects_.end()) return std::nullopt;
+    if (valid && s_.qgroup) {
+      const auto& first = fit_.rows.first;
+      it->second = static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), valid_record) -
+                                            first.begin()) - 1;
+    }
+    return it->second;
+  }
+
+  // Whether find() must be told which cases are valid.
+  bool needs_validity() const { return s_.qgroup && s_.ncomsv > 0; }
+
+ private:
+  const MixSettings& s_;
+  const estimate::Fit& fit_;
+  std::map<std::vector<int>, std::size_t> subjects_;
+  std::vector<int> key_;
+  std::size_t valid_seen_ = 0;
+};
+
+// The rows of the data that "mixcas__" holds (those after the last one that
+// has a "mixprd__" record) and, among them, the rows of the current group:
+// the last run of rows with equal split values.
+struct PendingRows {
+  std::size_t first = 0, begin = 0, end = 0;
+};
+
+PendingRows pending_rows(const MixSettings& s, const host::Dataset& data) {
+  PendingRows r;
+  r.first = s.mixprd->records();
+  r.end = r.first + s.mixcas->records();
+  r.begin = r.end;
+  const host::CaseReader splits(data);
+  while (r.begin > r.first && splits.same_split(r.begin - 1, r.end - 1)) --r.begin;
+  return r;
+}
+
+// The design rows of the "mixcas__" records of a group.
+class CaseRows {
+ public:
+  CaseRows(const MixSettings& s, const host::Dataset& data, const RecordLayout& layout, std::size_t p,
+           std::size_t q)
+      : s_(s), data_(data), layout_(layout), builder_(s, *s.fit), q_(q),
+        class_level_(static_cast<std::size_t>(s.nclsvr())), factor_level_(static_cast<std::size_t>(s.nfactr())),
+        fcol_(static_cast<std::size_t>(s.nfxeff())), rcol_(static_cast<std::size_t>(s.nrneff())),
+        covariates_(static_cast<std::size_t>(s.ncovar())), fval_(fcol_.size()), rval_(rcol_.size()) {
+    design_.x.assign(p, 0.0);
+    design_.z.assign(q, 0.0);
+  }
+
+  // Forms x and z of the record of data row `row`.  False when a
+  // classification value is not among the group's levels.
+  bool form(std::span<const double> record, std::size_t row) {
+    for (int cv = 0; cv < s_.nclsvr(); ++cv) {
+      class_level_[cv] =
+          level_of(s_.levels[cv], record.subspan(layout_.class_offset[cv], layout_.class_length[cv]));
+      if (class_level_[cv] == 0) return false;
+    }
+    factor_levels_of(layout_, class_level_, factor_level_);
+    for (int c = 0; c < s_.ncovar(); ++c)
+      covariates_[c] = data_.is_missing(s_.covariates[c], row, s_.qinclu) ? SYSMIS : record[layout_.cov + c];
+    CaseDesign& d = design_;
+    d.fixed_ok = builder_.fixed(factor_level_, covariates_, fcol_, fval_);
+    std::fill(d.x.begin(), d.x.end(), 0.0);
+    if (d.fixed_ok)
+      for (std::size_t t = 0; t < fcol_.size(); ++t) d.x[fcol_[t]] += fval_[t];
+    d.random_ok = q_ > 0 && builder_.random(class_level_, factor_level_, covariates_, rcol_, rval_);
+    std::fill(d.z.begin(), d.z.end(), 0.0);
+    if (d.random_ok)
+      for (std::size_t u = 0; u < rcol_.size(); ++u) d.z[rcol_[u]] += rval_[u];
+    return true;
+  }
+
+  const CaseDesign& design() const { return design_; }
+  std::span<const int> class_levels() const { return class_level_; }
+
+ private:
+  const MixSettings& s_;
+  const host::Dataset& data_;
+  const RecordLayout& layout_;
+  const estimate::DesignRowBuilder builder_;
+  std::size_t q_;
+  std::vector<int> class_level_, factor_level_, fcol_, rcol_;
+  std::vector<double> covariates_, fval_, rval_;
+  CaseDesign design_;
+};
+
+// Computes and writes the saved values of the group's rows; returns 0, 5 or 70.
+int save_group(MixSettings& s, host::Engine& e) {
+  const host::Dataset& data = e.data;
+  const RecordLayout layout = case_layout(s, data);
+  const std::size_t length = static_cast<std::size_t>(layout.cov + layout.ncovar);
+  if (s.mixcas->records() > 0 && s.mixcas->record_length() != length) return 70;
+  const PendingRows rows = pending_rows(s, data);
+  const std::size_t nsav = static_cast<std::size_t>(s.nsavtv());
+
+  // The rows of groups that were not analysed get system-missing values.
+  std::vector<double> out(nsav, SYSMIS), record(length);
+  s.mixcas->rewind();
+  for (std::size_t row = rows.first; row < rows.begin; ++row) {
+    if (!s.mixcas->read(record)) return 70;
+    if (!s.mixprd->write(out)) return 5;
+  }
+
+  const GroupModel model(s, s.save_keywords);
+  SubjectLookup subjects(s, *s.fit);
+  if (model.q() > 0 && !subjects.build(e)) return 70;
+  CaseRows cases(s, data, layout, model.p(), model.q());
+  for (std::size_t row = rows.begin; row < rows.end; ++row) {
+    if (driver::ATNJMP(e.out)) return 0;
+    if (!s.mixcas->read(record)) return 70;
+    Values v = all_missing();
+    if (cases.form(record, row)) {
+      std::optional<std::size_t> subject;
+      if (model.q() > 0)
+        subject = subjects.find(cases.class_levels(), subjects.needs_validity() && enters_fit(s, data, row));
+      const double y = data.is_missing(s.depvar, row, s.qinclu) ? SYSMIS : record[layout.y];
+      v = model.values(cases.design(), subject, y);
+    }
+    for (std::size_t k = 0; k < nsav; ++k) out[k] = v[s.save_keywords[k]];
+    if (!s.mixprd->write(out)) return 5;
+  }
+  s.mixcas->reset(length);
+  return 0;
+}
+
+// The names of the new variables in SAVE keyword order: the written name when
+// it is free, else a numbered name (SVNAME) from it or from the root name.
+// Nothing when a name cannot be made.
+std::optional<std::vector<std::string>> new_names(const MixSettings& s, const host::Dataset& data) {
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < s.save_keywords.size(); ++k) {
+    const std::string written = k < s.save_names.size() ? s.save_names[k] : std::string();
+    const auto same = [&](const std::string& n) { return host::iequals(n, written); };
+    const bool free = !written.empty() && !data.find(written) && std::none_of(names.begin(), names.end(), same);
+    const std::string_view root = written.empty() ? save_root_name(s.save_keywords[k]) : std::string_view(written);
+    std::optional<std::string> name = free ? written : SVNAME(data, root, names);
+    if (!name) return std::nullopt;
+    names.push_back(std::move(*name));
+  }
+  return names;
+}
+
+// The values of "mixprd__", one column per saved variable over the n cases
+// (system-missing after its last record).  Nothing when it holds more than n
+// records or cannot be read.
+std::optional<std::vector<std::vector<double>>> saved_columns(MixSettings& s, std::size_t n) {
+  const std::size_t nsav = static_cast<std::size_t>(s.nsavtv());
+  if (s.mixprd->records() > n) return std::nullopt;
+  std::vector<std::vector<double>> columns(nsav, std::vector<double>(n, SYSMIS));
+  std::vector<double> record(nsav);
+  s.mixprd->rewind();
+  for (std::size_t row = 0; row < s.mixprd->records(); ++row) {
+    if (!s.mixprd->read(record)) return std::nullopt;
+    for (std::size_t k = 0; k < nsav; ++k) columns[k][row] = record[k];
+  }
+  return columns;
+}
+
+}  // namespace
+
+// The group is found by position (saved.h), so its number is not needed.
+void mxsavs(MixSettings& s, host::Engine& e, int) {
+  if (!driver::ASSERT(e.out, s.mixcas && s.mixprd, "mxsavs", "(iuprd .gt. 0) .and. (iucas .gt. 0)")) return;
+  if (!driver::ASSERT(e.out, s.fit != nullptr, "mxsavs", "fitted model")) return;
+  const int status = save_group(s, e);
+  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+}
+
+std::string_view save_root_name(int code) {
+  static constexpr std::array<std::string_view, 8> kRoots = {"",       "FXPRED", "PRED",   "RESID",
+                                                             "SEFIXP", "SEPRED", "DFFIXP", "DFPRED"};
+  return code >= 1 && code <= 7 ? kRoots[code] : std::string_view();
+}
+
+int save_label_number(int code) {
+  static constexpr std::array<int, 8> kLabels = {0, 15904, 15903, 15902, 15905, 15906, 15907, 15908};
+  return code >= 1 && code <= 7 ? kLabels[code] : 0;
+}
+
+host::PrintFormat save_format(int code, const host::PrintFormat& dependent) {
+  if (code == DFFIXP || code == DFPRED) return host::PrintFormat{};
+  host::PrintFormat f;
+  f.width = std::min(dependent.width + 3, 40);
+  f.decimals = std::min(dependent.decimals + 2, 16);
+  return f;
+}
+
+std::optional<std::string> SVNAME(const host::Dataset& data, std::string_view root,
+                                  std::span<const std::string> taken) {
+  const auto in_use = [&](const std::string& name) {
+    return data.find(name).has_value() ||
+           std::any_of(taken.begin(), taken.end(), [&](const std::string& t) { return host::iequals(t, name); });
+  };
+  for (long k = 1;; ++k) {
+    std::string name = std::string(root) + "_" + std::to_string(k);
+    if (!host::DIVART(name)) return std::nullopt;
+    if (!in_use(name)) return name;
+  }
+}
+
+void mxsave(MixSettings& s, host::Engine& e) {
+  e.out.set_split({});
+  if (!driver::ASSERT(e.out, s.mixprd != nullptr, "mxsave", "iuprd .gt. 0")) return;
+  host::Dataset& data = e.data;
+  const std::optional<std::vector<std::string>> names = new_names(s, data);
+  if (!names) {
+    driver::mxmess(e.out, 83, driver::kOtherClass, host::Severity::Error);
+    return;
+  }
+  std::optional<std::vector<std::vector<double>>> columns = saved_columns(s, data.n_cases());
+  if (!columns) {
+    driver::mxmess(e.out, 70, driver::kOtherClass, host::Severity::Error);
+    return;
+  }
+
+  const host::PrintFormat dependent = data.var(s.depvar).format;
+  host::Notes notes;
+  notes.title = host::Text::key("Variables Created");
+  for (std::size_t k = 0; k < names->size(); ++k) {
+    const int code = s.save_keywords[k];
+    const std::optional<std::string> label = e.catalogue.numbered(save_label_number(code));
+    driver::ASSERT(e.out, label.has_value(), "mxsave", "qfnd");
+    host::Variable v;
+    v.name = (*names)[k];
+    v.format = save_format(code, dependent);
+    v.label = label.value_or("").substr(0, 256);
+    notes.entries.push_back({host::Text::variable(v.name), host::Text::raw(v.label)});
+    data.add_numeric(std::move(v), std::move((*columns)[k]));
+  }
+  e.out.notes(std::move(notes));
+}
+
+}  // namespace mixed::data

@@ -1,0 +1,81 @@
+// The saved variables of SAVE: mxsavs computes, for every case of an analysed
+// split group (also the cases that did not enter the fit), the fixed and full
+// predicted values, the residual, their standard errors and Satterthwaite df,
+// and keeps them in the scratch file "mixprd__"; after the last group mxsave
+// creates the new variables in the active data set and fills them.
+//
+// For a case with fixed row x (over the fdmncl design columns) and random row z
+// (over its subject's q random columns, estimate::Fit), with β̂ and
+// C = (X'V⁻¹X)⁻ from FixedCov and, for the case's subject i, the predicted
+// random effects û_i, Y_i = Z_i'V_i⁻¹X_i and S_i = Z_i'V_i⁻¹Z_i:
+//
+//   FIXPRED = x'β̂,                PRED = x'β̂ + z'û_i,      RESID = y - PRED
+//   Var(FIXPRED) = x'Cx
+//   Var(PRED - x'β - z'u_i) = z'(G - G S_i G) z + a'C a,   a = x - Y_i'G z
+//
+// The second is the prediction-error variance from Cov(β̂, û_i - u_i) =
+// -C Y_i'G and Var(û_i - u_i) = G - G S_i G + G Y_i C Y_i'G.  A case whose
+// subject has no valid case in the fit is a new subject: û = 0, Y = S = 0.
+// DFFIXP and DFPRED are Satterthwaite's 2v²/(g'Wg), g the gradient of the
+// variance v with respect to the covariance parameters and W their asymptotic
+// covariance matrix (CovParCov); system-missing when g'Wg ≤ 0.  Every value is
+// system-missing for a case with a classification value that is not among the
+// group's levels or a factor combination that is not a fixed design column;
+// the values that involve z are missing when the case's random cells are not
+// design columns; RESID is missing when y is missing (user-missing values
+// count under MISSING EXCLUDE), and a missing covariate makes every value
+// that uses it missing.
+//
+// Storage.  The case pass appends every case of the data, group after group,
+// to "mixcas__" (MixSettings::mixcas).  mxsavs consumes the records there:
+// after it, "mixprd__" (MixSettings::mixprd, nsavtv values per record, SAVE
+// keyword order) holds one record per case of the data read so far, the
+// cases of the groups that were not analysed holding system-missing values,
+// and "mixcas__" is emptied.  mxsave reads "mixprd__" once.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "driver/settings.h"
+#include "host/dataset.h"
+#include "host/engine.h"
+
+namespace mixed::data {
+
+// SAVE keyword codes (MixSettings::save_keywords).
+enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
+
+// The saved values of the current split group (its cases are the last records
+// of "mixcas__").  `group_counter` is the number of the group; the group's
+// cases are matched to the records by position.  Errors: 5 (writing
+// "mixprd__"), 70 (reading "mixcas__").
+void mxsavs(driver::MixSettings& s, host::Engine& e, int group_counter);
+
+// Creates one variable per SAVE keyword at the end of the dictionary, fills
+// it from "mixprd__" (system-missing for the cases after the last analysed
+// group) and lists the new variables in the notes "Variables Created".
+// Errors: 83 (no new name can be made; nothing is created), 70 ("mixprd__"
+// holds more records than the data set has cases, or cannot be read).
+void mxsave(driver::MixSettings& s, host::Engine& e);
+
+// SVNAME: a new variable name made from `root`: root_1, root_2, ... the first
+// that is neither a variable of `data` nor one of `taken` (compared without
+// regard to case); nothing when the name would not be a valid variable name
+// (longer than 64 bytes).
+std::optional<std::string> SVNAME(const host::Dataset& data, std::string_view root,
+                                  std::span<const std::string> taken);
+
+// The default root name of a saved variable ("FXPRED", "PRED", "RESID",
+// "SEFIXP", "SEPRED", "DFFIXP", "DFPRED") and the number of its label text.
+std::string_view save_root_name(int code);
+int save_label_number(int code);
+
+// The print format of a saved variable: the dependent variable's format with
+// its width + 3 (at most 40) and decimals + 2 (at most 16) for the predicted
+// values, residuals and standard errors; F8.2 for the degrees of freedom.
+host::PrintFormat save_format(int code, const host::PrintFormat& dependent);
+
+}  // namespace mixed::data

@@ -1,0 +1,39 @@
+#include "emmeans/adjust.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "driver/messages.h"
+
+namespace mixed::emmeans {
+
+namespace {
+
+// 1 - (1 - p)^m through x = m ln(1 - p), exact at both ends of [0, 1].
+double sidak(host::Output& out, double m, double prob) {
+  if (prob == 0.0) return 0.0;
+  if (prob == 1.0) return 1.0;
+  const double x = m * std::log1p(-prob);
+  driver::ASSERT(out, x <= 0.0, "mxmapr", "result .le. r0");
+  if (x <= kUnderflowExponent) return 1.0;
+  return std::max(-std::expm1(x), 0.0);
+}
+
+}  // namespace
+
+double mxmapr(host::Output& out, int ncomp, int adjtyp, bool direction, double prob) {
+  driver::ASSERT(out, ncomp > 0, "mxmapr", " ncomp .gt. 0 ");
+  driver::ASSERT(out, adjtyp >= kLsd && adjtyp <= kSidak, "mxmapr", "( adjtyp .ge. 1 ) .and. ( adjtyp .le. 3 )");
+  driver::ASSERT(out, prob >= 0.0 && prob <= 1.0, "mxmapr", "( prob .ge. r0 ) .and. ( prob .le. r1 )");
+  const double k = static_cast<double>(ncomp);
+  switch (adjtyp) {
+    case kBonferroni:
+      return std::min(direction ? prob * k : prob / k, 1.0);
+    case kSidak:
+      return sidak(out, direction ? k : 1.0 / k, prob);
+    default:
+      return prob;
+  }
+}
+
+}  // namespace mixed::emmeans

@@ -1,0 +1,142 @@
+#include "emmeans/emmeans.h"
+
+#include "driver/messages.h"
+#include "emmeans/blocks.h"
+#include "emmeans/cells.h"
+#include "emmeans/comparisons.h"
+#include "emmeans/tables.h"
+#include "inference/ltest.h"
+#include "inference/satterthwaite.h"
+
+namespace mixed::emmeans {
+
+namespace {
+
+using driver::EmmeansRecord;
+using driver::MixSettings;
+using host::Text;
+
+// A subcommand that is skipped after its own warning; nothing more to report.
+constexpr int kSkipped = -1;
+constexpr int kMemory = 107;
+
+// A warning about subcommand k, in its split form when the data are split.
+void subcommand_warning(host::Engine& e, const char* plain, const char* split, int k) {
+  const bool is_split = !e.out.split().empty();
+  Text t = Text::key(is_split ? split : plain);
+  t.arg(Text::integer(k));
+  if (is_split) t.list(e.out.split_list());
+  driver::issue(e.out, host::Severity::Warning, std::move(t));
+}
+
+// Each cell's mean L b, standard error sqrt(L C L') and Satterthwaite df.
+int cell_means(const MixSettings& s, host::Engine& e, CellTable& cells, std::span<const double> products) {
+  inference::LTestOptions options;
+  options.per_row = true;
+  options.derivative_products = products;
+  const inference::LTestResult r =
+      inference::mxltst(s, e.scratch, static_cast<int>(cells.ncell), cells.L, options);
+  if (r.status != 0) return r.status;
+  for (std::size_t c = 0; c < cells.ncell; ++c) {
+    cells.mean[c] = r.estimate[c];
+    cells.se[c] = r.se[c];
+    cells.df[c] = r.df[c];
+  }
+  return 0;
+}
+
+void add_coefficients(const MixSettings& s, host::Engine& e, const CellTable& cells) {
+  const bool split = !e.out.split().empty();
+  if (split) e.out.begin_heading(Text::key("Contrast Coefficients"));
+  e.out.add(coefficient_table(s, e.data, e.out, cells));
+  if (split) e.out.end_heading();
+}
+
+// The pairwise comparisons and the univariate tests of the COMPARE factor.
+int comparisons(const MixSettings& s, host::Engine& e, const EmmeansRecord& rec, const CellTable& cells,
+                int refcat, std::span<const double> products) {
+  const Slices slices = slices_of(cells, static_cast<std::size_t>(rec.compare - 1));
+  std::vector<Comparison> pairs;
+  if (const int status = build_comparisons(s, e.scratch, cells, slices, refcat, products, pairs); status != 0)
+    return status;
+  const int k = comparison_count(slices.nc, refcat > 0);
+  e.out.add(mxmpcp(s, e.data, e.out, cells, slices, pairs, rec.adjust, k));
+
+  std::vector<SliceTest> tests;
+  if (const int status = slice_tests(s, e.scratch, cells, slices, products, tests); status != 0) return status;
+  bool all_estimable = true;
+  for (std::size_t c = 0; c < cells.ncell; ++c) all_estimable = all_estimable && cells.shown(c);
+  e.out.add(univariate_table(s, e.data, e.out, cells, slices, tests, all_estimable));
+  return 0;
+}
+
+// EMMEANS subcommand k (1-based): returns 0, kSkipped, or a status to report.
+int run_subcommand(MixSettings& s, host::Engine& e, const EmmeansRecord& rec, int k,
+                   std::span<const double> products) {
+  int refcat = 0;
+  if (rec.compare > 0 && rec.refcat_kind != 0) {
+    refcat = mxemrc(s, e.out, rec);
+    if (refcat == 0) {
+      subcommand_warning(e, "EMMEANS ^1 REFCAT invalid ...", "EMMEANS ^1 REFCAT invalid, split [%1 = %2:, ^1 = ^2:]2",
+                         k);
+      return kSkipped;
+    }
+  }
+
+  Blocks blocks(e.scratch);
+  CellTable cells;
+  if (!allocate_cells(blocks, s, rec, cells)) return kMemory;
+  const Text name = table_name(s, e.data, rec, k);
+  const std::vector<double> v = covariate_values(s, rec);
+  const Text covnote = covariate_note(s, e.data, rec, v);
+
+  const int filled = fill_cells(s, v, e.out, cells);
+  if (filled == kTooManyCombinations) {
+    subcommand_warning(e, "Too many cells in emmean ^1", "Too many cells in emmean ^1 split [%1 = %2:, ^1 = ^2:]2", k);
+    return kSkipped;
+  }
+  if (filled == kInterrupted) return kSkipped;
+  cell_states(s, cells);
+
+  const bool heading = rec.compare > 0 || s.prlmat;
+  if (heading) e.out.begin_heading(name);
+  if (s.prlmat) add_coefficients(s, e, cells);
+  int status = cell_means(s, e, cells, products);
+  if (status == 0) {
+    e.out.add(means_table(s, e.data, e.out, cells, heading ? Text::key("Estimates") : name, covnote));
+    if (rec.compare > 0) status = comparisons(s, e, rec, cells, refcat, products);
+  }
+  if (heading) e.out.end_heading();
+  return status;
+}
+
+void report(host::Engine& e, int status) {
+  if (status >= 1000)
+    driver::mxspwn(e.out, status);
+  else if (status > 0)
+    driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Warning);
+}
+
+}  // namespace
+
+void mxemmn(MixSettings& s, host::Engine& e) {
+  e.out.begin_heading(Text::key("Estimated Marginal Means"));
+  // The derivative products make the df of every mean and difference cheap;
+  // without them (the arena refused the block) each df takes its own pass.
+  Blocks shared(e.scratch);
+  std::span<double> products;
+  if (s.fit) {
+    if (auto block = shared.get<double>(inference::derivative_products_size(s));
+        block && inference::derivative_products(s, *block))
+      products = *block;
+  }
+  for (int k = 1; k <= s.nemmns(); ++k) {
+    if (driver::ATNJMP(e.out)) break;
+    const int status = run_subcommand(s, e, s.emmeans[static_cast<std::size_t>(k - 1)], k, products);
+    report(e, status);
+    if (e.out.error_flag()) break;
+  }
+  e.out.end_heading();
+}
+
+}  // namespace mixed::emmeans

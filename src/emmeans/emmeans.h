@@ -1,0 +1,15 @@
+// mxemmn: the estimated marginal means of the EMMEANS subcommands for the
+// current split group: the cells of each requested table with their L vectors
+// over the fixed design columns, their means, standard errors and
+// Satterthwaite df, and with COMPARE the pairwise comparisons and univariate
+// tests, all under the heading "Estimated Marginal Means".
+#pragma once
+
+#include "driver/settings.h"
+#include "host/engine.h"
+
+namespace mixed::emmeans {
+
+void mxemmn(driver::MixSettings& s, host::Engine& e);
+
+}  // namespace mixed::emmeans

@@ -1,0 +1,80 @@
+#include "estimate/design_row.h"
+
+#include <cstdlib>
+
+#include "data/design.h"
+
+namespace mixed::estimate {
+
+namespace {
+
+double term_value(std::span<const int> effect, int nfactr, std::span<const double> covariates) {
+  double v = 1.0;
+  for (std::size_t c = static_cast<std::size_t>(nfactr); c < effect.size(); ++c) {
+    const int power = std::abs(effect[c]);
+    const double x = covariates[c - static_cast<std::size_t>(nfactr)];
+    for (int k = 0; k < power; ++k) v *= x;
+  }
+  return v;
+}
+
+}  // namespace
+
+DesignRowBuilder::DesignRowBuilder(const driver::MixSettings& s, const Fit& fit) : s_(s), fit_(fit) {
+  const int nfactr = s.nfactr();
+  for (int t = 0; t < s.nfxeff(); ++t) fixed_order_.push_back(data::cell_order(s.fixed.row(t), nfactr));
+  for (int u = 0; u < s.nrneff(); ++u) random_order_.push_back(data::cell_order(s.random.row(u), nfactr));
+  effect_block_.assign(static_cast<std::size_t>(s.nrneff()), 0);
+  effect_offset_.assign(static_cast<std::size_t>(s.nrneff()), 0);
+  for (std::size_t b = 0; b < s.blocks.size(); ++b) {
+    const int first = s.rn_fcol[s.blocks[b].effects.front()];
+    for (int eff : s.blocks[b].effects) {
+      effect_block_[eff] = static_cast<int>(b);
+      effect_offset_[eff] = s.rn_fcol[eff] - first;
+    }
+  }
+}
+
+bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const double> covariates,
+                             std::span<int> col, std::span<double> val) const {
+  const int nfactr = s_.nfactr();
+  bool ok = true;
+  for (int t = 0; t < s_.nfxeff(); ++t) {
+    int c = s_.fx_fcol[t];
+    if (nfactr > 0)
+      c = data::fixed_column(s_, t, data::ordered_cell_index(fixed_order_[t], factor_level, s_.factor_levels));
+    col[t] = c;
+    val[t] = term_value(s_.fixed.row(static_cast<std::size_t>(t)), nfactr, covariates);
+    ok = ok && c >= 0;
+  }
+  return ok;
+}
+
+bool DesignRowBuilder::random(std::span<const int> class_level, std::span<const int> factor_level,
+                              std::span<const double> covariates, std::span<int> col,
+                              std::span<double> val) const {
+  const int nfactr = s_.nfactr();
+  bool ok = true;
+  for (int u = 0; u < s_.nrneff(); ++u) {
+    const RandomBlock& blk = fit_.blocks[effect_block_[u]];
+    int within = effect_offset_[u];
+    if (nfactr > 0) {
+      const int c =
+          data::random_column(s_, u, data::ordered_cell_index(random_order_[u], factor_level, s_.factor_levels));
+      if (c < 0) {
+        col[u] = -1;
+        ok = false;
+        continue;
+      }
+      within += c - s_.rn_fcol[u];
+    }
+    int replicate = 0;
+    for (int cv : blk.extra_subject_classvars)
+      replicate = replicate * static_cast<int>(s_.levels[cv].size()) + (class_level[cv] - 1);
+    col[u] = blk.col + replicate * blk.dim + within;
+    val[u] = term_value(s_.random.row(static_cast<std::size_t>(u)), nfactr, covariates);
+  }
+  return ok;
+}
+
+}  // namespace mixed::estimate

@@ -1,0 +1,134 @@
+// The reference level of REFCAT, the slices of a table, the number of
+// comparisons, and the adjusted significance and interval of a comparison
+// against t quantiles worked out independently.
+#include "emmeans/comparisons.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "emmeans/adjust.h"
+
+namespace mixed::emmeans {
+namespace {
+
+// Factor 0 numeric with levels 1, 2.5, 7; factor 1 a string with F, M.
+void two_factors(driver::MixSettings& s) {
+  s.factors = {10, 11};
+  s.classvars.resize(2);
+  s.classvars[0].factor = 1;
+  s.classvars[1].factor = 2;
+  s.levels.resize(2);
+  s.levels[0].numbers = {1.0, 2.5, 7.0};
+  s.levels[1].numeric = false;
+  s.levels[1].strings = {"F", "M"};
+}
+
+driver::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::string text = {}) {
+  driver::EmmeansRecord rec;
+  rec.table_kind = 2;
+  rec.factors = {factor};
+  rec.compare = 1;
+  rec.refcat_kind = kind;
+  rec.refcat_value = value;
+  rec.refcat_string = std::move(text);
+  return rec;
+}
+
+TEST(Mxemrc, ResolvesTheReferenceLevel) {
+  driver::MixSettings s;
+  two_factors(s);
+  host::Output out;
+  EXPECT_EQ(mxemrc(s, out, compare(0, 3)), 1) << "FIRST";
+  EXPECT_EQ(mxemrc(s, out, compare(0, 4)), 3) << "LAST";
+  EXPECT_EQ(mxemrc(s, out, compare(0, 1, 2.5)), 2) << "a value equal to a level";
+  EXPECT_EQ(mxemrc(s, out, compare(0, 1, 2.5000001)), 0) << "values must agree exactly";
+  EXPECT_EQ(mxemrc(s, out, compare(0, 1, 3.0)), 0) << "no such level";
+  EXPECT_EQ(mxemrc(s, out, compare(1, 2, 0, "M")), 2) << "a string level";
+  EXPECT_EQ(mxemrc(s, out, compare(1, 2, 0, "M ")), 0) << "same characters and the same length";
+  EXPECT_EQ(mxemrc(s, out, compare(1, 2, 0, "m")), 0) << "strings are compared exactly";
+  EXPECT_EQ(mxemrc(s, out, compare(1, 4)), 2) << "LAST of a string factor";
+  EXPECT_EQ(mxemrc(s, out, compare(0, 0)), 0) << "no REFCAT";
+  EXPECT_EQ(out.error_count(), 0);
+
+  driver::MixSettings unknown;
+  unknown.factors = {10};
+  EXPECT_EQ(mxemrc(unknown, out, compare(0, 3)), 0);
+  EXPECT_EQ(out.error_count(), 1) << "a factor without its classification variable is an internal error";
+}
+
+TEST(Slices, RunOverTheOtherTablesFactors) {
+  // TABLES(a*b*c) with 2, 3 and 2 levels, COMPARE(b): four slices (a, c).
+  CellTable cells;
+  cells.nlevels = {2, 3, 2};
+  cells.ncell = 12;
+  const Slices sl = slices_of(cells, 1);
+  EXPECT_EQ(sl.count, 4u);
+  EXPECT_EQ(sl.nc, 3);
+  // Cell of levels (a, b, c), 0-based, is 6a + 2b + c; slice (a, c) is 2a + c.
+  for (std::size_t slice = 0; slice < 4; ++slice)
+    for (int b = 0; b < 3; ++b) {
+      const std::size_t a = slice / 2, c = slice % 2;
+      EXPECT_EQ(sl.cell(cells, slice, b), 6 * a + 2 * static_cast<std::size_t>(b) + c);
+      EXPECT_EQ(cells.level(sl.cell(cells, slice, b), 1), b);
+    }
+  EXPECT_EQ(comparison_count(4, false), 6);
+  EXPECT_EQ(comparison_count(4, true), 3);
+  EXPECT_EQ(comparison_count(2, false), 1);
+}
+
+// t_6(0.975), t_6(1 - 0.05/6) and t_6(1 - (1 - 0.95^(1/3))/2), worked out
+// from the regularised incomplete beta function.
+constexpr double kT975 = 2.446911851144968;
+constexpr double kBonferroni3 = 3.287455157088158;
+constexpr double kSidak3 = 3.273848768999076;
+
+TEST(Infer, SignificanceAndIntervalFollowTheAdjustment) {
+  host::Output out;
+  Comparison c;
+  c.estimate = 2.0 * kT975;
+  c.se = 2.0;
+  c.df = 6.0;
+  const ComparisonInference lsd = infer(out, 3, kLsd, 0.05, c);
+  EXPECT_NEAR(lsd.significance, 0.05, 1e-10) << "t at the 97.5% point";
+  EXPECT_NEAR(lsd.lower, 0.0, 1e-9);
+  EXPECT_NEAR(lsd.upper, 4.0 * kT975, 1e-9);
+
+  const ComparisonInference bonf = infer(out, 3, kBonferroni, 0.05, c);
+  EXPECT_NEAR(bonf.significance, 0.15, 1e-10);
+  EXPECT_NEAR(bonf.lower, c.estimate - 2.0 * kBonferroni3, 1e-9) << "interval at level 0.05/3";
+  EXPECT_NEAR(bonf.upper, c.estimate + 2.0 * kBonferroni3, 1e-9);
+
+  const ComparisonInference sidak = infer(out, 3, kSidak, 0.05, c);
+  EXPECT_NEAR(sidak.significance, 1.0 - std::pow(0.95, 3), 1e-10);
+  EXPECT_NEAR(sidak.upper, c.estimate + 2.0 * kSidak3, 1e-9);
+
+  c.estimate = -6.0;  // t = -3 on 6 df: p = 0.024008196755730946
+  EXPECT_TRUE(infer(out, 6, kLsd, 0.05, c).significant);
+  const ComparisonInference six = infer(out, 6, kBonferroni, 0.05, c);
+  EXPECT_NEAR(six.significance, 0.14404918053438567, 1e-10);
+  EXPECT_FALSE(six.significant);
+  EXPECT_NEAR(infer(out, 6, kSidak, 0.05, c).significance, 0.13567510546278405, 1e-10);
+  EXPECT_EQ(out.error_count(), 0);
+}
+
+TEST(Infer, NothingWithoutAStandardErrorOrDf) {
+  host::Output out;
+  Comparison zero_se;
+  zero_se.estimate = 1.0;
+  zero_se.se = 0.0;
+  zero_se.df = 5.0;
+  Comparison no_df = zero_se;
+  no_df.se = 1.0;
+  no_df.df = host::SYSMIS;
+  for (const Comparison& c : {zero_se, no_df}) {
+    const ComparisonInference r = infer(out, 1, kBonferroni, 0.05, c);
+    EXPECT_TRUE(host::is_sysmis(r.significance));
+    EXPECT_TRUE(host::is_sysmis(r.lower));
+    EXPECT_TRUE(host::is_sysmis(r.upper));
+    EXPECT_FALSE(r.significant);
+  }
+}
+
+}  // namespace
+}  // namespace mixed::emmeans

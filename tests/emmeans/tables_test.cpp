@@ -1,0 +1,131 @@
+// The table name and covariate note of an EMMEANS subcommand, and the means
+// table: bounds from the t quantile, nothing but notes for cells that are not
+// estimable or not observed, no bounds without df.
+#include "emmeans/tables.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace mixed::emmeans {
+namespace {
+
+// Factors a (levels 1..4) and b, covariates x and z; FIXED = a x (z unused).
+struct Model {
+  driver::MixSettings s;
+  host::Dataset data;
+  Model() {
+    host::Variable a, b, x, z;
+    a.name = "a";
+    b.name = "b";
+    x.name = "x";
+    z.name = "z";
+    a.format.decimals = b.format.decimals = 0;
+    x.format.decimals = 1;
+    data.add_numeric(a, {1, 2, 3, 4});
+    data.add_numeric(b, {1, 1, 2, 2});
+    data.add_numeric(x, {0.5, 1.5, 2.5, 3.5});
+    data.add_numeric(z, {1, 1, 1, 1});
+    s.factors = {0, 1};
+    s.covariates = {2, 3};
+    s.fixed.width = 4;
+    s.fixed.add_row(std::vector<int>{1, 0, 0, 0});
+    s.fixed.add_row(std::vector<int>{0, 0, 1, 0});
+    s.classvars.resize(2);
+    s.classvars[0].factor = 1;
+    s.classvars[1].var = 1;
+    s.classvars[1].factor = 2;
+    s.levels.resize(2);
+    s.levels[0].numbers = {1, 2, 3, 4};
+    s.levels[1].numbers = {1, 2};
+    s.depnot = host::Text::key("Dep variable is ^1").arg(host::Text::variable("y"));
+  }
+};
+
+driver::EmmeansRecord record(int kind, std::vector<int> factors) {
+  driver::EmmeansRecord rec;
+  rec.table_kind = kind;
+  rec.factors = std::move(factors);
+  rec.cov_mode = {0, 0};
+  rec.cov_value = {host::SYSMIS, host::SYSMIS};
+  return rec;
+}
+
+TEST(TableName, NumberedOnlyWithSeveralSubcommands) {
+  Model m;
+  m.s.emmeans.resize(1);
+  EXPECT_EQ(table_name(m.s, m.data, record(1, {}), 1).json(), "Grand Mean");
+  EXPECT_EQ(table_name(m.s, m.data, record(2, {0, 1}), 1).json(), "a * b");
+  m.s.emmeans.resize(3);
+  EXPECT_EQ(table_name(m.s, m.data, record(1, {}), 3).json(), "3. Grand Mean");
+  EXPECT_EQ(table_name(m.s, m.data, record(2, {1, 0}), 2).json(), "2. b * a");
+}
+
+TEST(CovariateNote, OnlyCovariatesOfTheFixedEffects) {
+  Model m;
+  driver::EmmeansRecord rec = record(2, {0});
+  EXPECT_EQ(covariate_note(m.s, m.data, rec, std::vector<double>{2.0, 1.0}).json(), "Evaluated at x = 2.0000")
+      << "a mean in the mean format; z is in no FIXED effect";
+  rec.cov_mode = {-1, -1};
+  EXPECT_EQ(covariate_note(m.s, m.data, rec, std::vector<double>{3.0, 5.0}).json(), "Evaluated at x = 3.0")
+      << "a WITH value in the variable's print format";
+  m.s.fixed.clear();
+  m.s.fixed.add_row(std::vector<int>{1, 0, 0, 0});
+  EXPECT_TRUE(covariate_note(m.s, m.data, rec, std::vector<double>{3.0, 5.0}).empty())
+      << "no note when no covariate enters the model";
+}
+
+const host::Cell* find(const host::PivotTable& t, const std::string& row, const std::string& column) {
+  for (const host::Cell& c : t.cells()) {
+    const auto& dims = t.dimensions();
+    if (dims[0].categories[c.at[0]].label.json() == row && dims[1].categories[c.at[1]].label.json() == column)
+      return &c;
+  }
+  return nullptr;
+}
+
+bool has_note(const host::Cell& c, const std::string& note) {
+  for (const host::Text& n : c.notes)
+    if (n.json() == note) return true;
+  return false;
+}
+
+TEST(MeansTable, ShowsEstimableCellsWithTheirIntervalAndNotesForTheOthers) {
+  Model m;
+  host::Output out;
+  std::vector<double> mean = {10, 5, 7, 0}, se = {2, 1, 1, 0}, df = {6, 0, 3, host::SYSMIS}, count = {1, 1, 1, 0};
+  std::vector<int> state = {kEstimable, kModified, kNotEstimable, kUnobserved};
+  CellTable cells;
+  cells.factors = {0};
+  cells.nlevels = {4};
+  cells.ncell = 4;
+  cells.mean = mean;
+  cells.se = se;
+  cells.df = df;
+  cells.state = state;
+  cells.count = count;
+  const host::Text covnote = host::Text::key("Evaluated at [%1 = %2:, ^1 = ^2:]1");
+  const host::PivotTable t = means_table(m.s, m.data, out, cells, host::Text::key("Estimates"), covnote);
+  EXPECT_EQ(t.name().json(), "Estimated Marginal Means");
+
+  const double t975 = 2.446911851144968;  // t_6(0.975)
+  EXPECT_NEAR(find(t, "1", "Lower Bound")->value.number, 10 - 2 * t975, 1e-9);
+  EXPECT_NEAR(find(t, "1", "Upper Bound")->value.number, 10 + 2 * t975, 1e-9);
+  EXPECT_EQ(find(t, "1", "Degrees of Freedom")->value.format.kind, host::Format::Kind::Count);
+  EXPECT_TRUE(has_note(*find(t, "1", "Mean"), "Dep variable is y"));
+  EXPECT_FALSE(find(t, "1", "Mean")->notes.size() > 2) << "an estimable cell has no state note";
+
+  EXPECT_EQ(find(t, "2", "Mean")->value.number, 5.0) << "a modified mean is shown";
+  EXPECT_TRUE(has_note(*find(t, "2", "Mean"), "Means modified ..."));
+  EXPECT_EQ(find(t, "2", "Lower Bound")->value.kind, host::CellValue::Kind::Missing) << "no bounds on 0 df";
+
+  for (const char* row : {"3", "4"})
+    for (const char* column : {"Mean", "Standard Error", "Degrees of Freedom", "Lower Bound", "Upper Bound"})
+      EXPECT_EQ(find(t, row, column)->value.kind, host::CellValue::Kind::Missing) << row << " " << column;
+  EXPECT_TRUE(has_note(*find(t, "3", "Mean"), "Means nonestimable ..."));
+  EXPECT_TRUE(has_note(*find(t, "4", "Mean"), "Subject level unobserved ..."));
+  EXPECT_EQ(out.error_count(), 0);
+}
+
+}  // namespace
+}  // namespace mixed::emmeans

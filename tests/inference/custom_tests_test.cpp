@@ -1,0 +1,365 @@
+// Custom hypothesis tests: the estimability rule, the headings and tables of
+// each test against dense computations, random coefficients averaged over the
+// subjects, and the memory status.  The ALL form and the count warnings are
+// covered end to end (tests/golden/cases/custom_tests.test).
+#include "inference/custom_tests.h"
+
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <string>
+
+#include "estimate/fit.h"
+#include "host/engine.h"
+#include "host/packed.h"
+#include "inference/dense_model_util.h"
+#include "inference/estimability.h"
+#include "inference/table_support.h"
+
+namespace mixed::inference {
+namespace {
+
+using Eigen::MatrixXd;
+using Eigen::VectorXd;
+using host::Text;
+
+struct Harness {
+  host::Output out;
+  host::Dataset data;
+  host::Progress progress{false};
+  host::Scratch scratch;
+  host::Engine e{out, data, scratch, host::Catalogue::english(), progress};
+  explicit Harness(std::size_t budget = host::Scratch::default_budget()) : scratch(budget) {}
+};
+
+// The one-way model y = μ + α_a (a with 3 levels) + x β: columns Intercept,
+// [a=1], [a=2], [a=3], x; [a=3] is redundant (μ = Σ dummies).  C and b are
+// made up; the estimable basis is that of the least-squares sweep: row k has
+// 1 at pivot k, 0 at the other pivots and the coefficient of [a=3] in terms
+// of the pivots.
+constexpr int kP = 5;
+const VectorXd& null_vector() {
+  static const VectorXd n = (VectorXd(kP) << 1.0, -1.0, -1.0, -1.0, 0.0).finished();
+  return n;
+}
+
+void one_way(driver::MixSettings& s) {
+  s.fixed.width = 0;
+  for (int t = 0; t < 3; ++t) s.fixed.add_row({});
+  s.fixed_effect_names = {Text::key("Intercept"), Text::raw("a"), Text::raw("x")};
+  s.fdmncl = kP;
+  s.fx_ncol = {1, 3, 1};
+  s.fx_fcol = {0, 1, 4};
+  s.NonRedSet.resize(kP);
+  for (int k : {0, 1, 2, 4}) s.NonRedSet.set(k);
+  s.nfxrnk = 4;
+  s.estimable_basis = {1, 0, 0, 1, 0,  //
+                       0, 1, 0, -1, 0,  //
+                       0, 0, 1, -1, 0,  //
+                       0, 0, 0, 0, 1};
+  MatrixXd C(kP, kP);
+  C << 0.30, -0.12, -0.10, 0, -0.03,  //
+      -0.12, 0.34, 0.14, 0, -0.002,   //
+      -0.10, 0.14, 0.28, 0, -0.006,   //
+      0, 0, 0, 0, 0,                  //
+      -0.03, -0.002, -0.006, 0, 0.007;
+  const double b[kP] = {15.5, -2.7, -1.35, 0.0, 0.27};
+  s.FixedCov.assign(host::tri_size(kP + 1), 0.0);
+  for (int i = 0; i < kP; ++i) {
+    for (int j = 0; j <= i; ++j) s.FixedCov[host::tri(i, j)] = C(i, j);
+    s.FixedCov[host::tri(kP, i)] = b[i];
+  }
+  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+}
+
+MatrixXd one_way_C(const driver::MixSettings& s) {
+  MatrixXd C(kP, kP);
+  for (int i = 0; i < kP; ++i)
+    for (int j = 0; j < kP; ++j) C(i, j) = s.FixedCov[host::sym(i, j)];
+  return C;
+}
+
+VectorXd one_way_b(const driver::MixSettings& s) {
+  VectorXd b(kP);
+  for (int i = 0; i < kP; ++i) b(i) = s.FixedCov[host::tri(kP, i)];
+  return b;
+}
+
+// An effect-form record; each row lists every term's values in term order
+// (fixed terms, then random effects), as the parser stores them.
+driver::TestRecord effect_test(std::vector<int> fixed_counts, std::vector<int> random_counts,
+                               std::vector<std::vector<double>> rows, std::string label = "",
+                               std::vector<double> h = {}) {
+  driver::TestRecord r;
+  r.rows = static_cast<int>(rows.size());
+  r.fixed_counts = std::move(fixed_counts);
+  r.random_counts = std::move(random_counts);
+  r.values = std::move(rows);
+  r.label = std::move(label);
+  r.hypothesised = std::move(h);
+  return r;
+}
+
+// The items of the output as "H title", "T internal name", "M text", nested
+// items indented.
+std::vector<std::string> outline(const std::vector<host::Item>& items) {
+  std::vector<std::string> out;
+  for (const host::Item& it : items) {
+    if (const auto* h = std::get_if<host::Heading>(&it)) {
+      out.push_back("H " + h->title.json());
+      for (const std::string& n : outline(h->items)) out.push_back("  " + n);
+    } else if (const auto* t = std::get_if<host::PivotTable>(&it)) {
+      out.push_back("T " + t->name().json());
+    } else if (const auto* m = std::get_if<host::Message>(&it)) {
+      out.push_back("M " + m->text.json());
+    }
+  }
+  return out;
+}
+
+// The tables of the output with this title, depth first.
+void collect(const std::vector<host::Item>& items, const std::string& title,
+             std::vector<const host::PivotTable*>& found) {
+  for (const host::Item& it : items) {
+    if (const auto* h = std::get_if<host::Heading>(&it)) collect(h->items, title, found);
+    if (const auto* t = std::get_if<host::PivotTable>(&it))
+      if (t->title().json() == title) found.push_back(t);
+  }
+}
+
+std::vector<const host::PivotTable*> tables(const host::Output& out, const std::string& title) {
+  std::vector<const host::PivotTable*> found;
+  collect(out.items(), title, found);
+  return found;
+}
+
+// The value of the cell whose category leaves, per dimension in declared
+// order, carry these labels; SYSMIS for a missing cell value.
+double value(const host::PivotTable& t, const std::vector<std::string>& labels) {
+  for (const host::Cell& c : t.cells()) {
+    bool match = true;
+    for (std::size_t d = 0; d < labels.size() && match; ++d)
+      match = t.dimensions()[d].categories[c.at[d]].label.json() == labels[d];
+    if (match) return c.value.kind == host::CellValue::Kind::Number ? c.value.number : host::SYSMIS;
+  }
+  ADD_FAILURE() << "no cell " << labels.front() << " / " << labels.back() << " in " << t.title().json();
+  return host::SYSMIS;
+}
+
+std::vector<std::string> notes(const host::PivotTable& t) {
+  std::vector<std::string> out;
+  for (const Text& n : t.notes()) out.push_back(n.json());
+  return out;
+}
+
+TEST(Estimability, RowsInTheSpanOfTheBasis) {
+  driver::MixSettings s;
+  one_way(s);
+  auto estimable = [&](const VectorXd& l) { return QESTMB(s, std::span<const double>(l.data(), kP)); };
+  VectorXd l(kP);
+  l << 0, 1, -1, 0, 0;
+  EXPECT_TRUE(estimable(l)) << "a difference of two levels";
+  l << 1, 1.0 / 3, 1.0 / 3, 1.0 / 3, 0.5;
+  EXPECT_TRUE(estimable(l)) << "the intercept with the average level and a slope";
+  l << 0, 1, 0, 0, 0;
+  EXPECT_FALSE(estimable(l)) << "one level without its complement";
+  l << 1, 0, 0, 0, 0;
+  EXPECT_FALSE(estimable(l)) << "the intercept alone";
+  EXPECT_TRUE(estimable(VectorXd::Zero(kP))) << "a zero row passes";
+  l << 0, 1e7, 0, -1e7, 0;
+  EXPECT_TRUE(estimable(l)) << "the test is relative to the row's norm";
+
+  // Against the null space of X: l is estimable exactly when l'n = 0.  Rows
+  // with n projected out pass; a relative departure of 1e-6 along n fails,
+  // one of 1e-11 is within the tolerance.
+  const VectorXd& n = null_vector();
+  for (int k = 0; k < 6; ++k) {
+    VectorXd r(kP);
+    for (int j = 0; j < kP; ++j) r(j) = std::sin(1.3 * k + 0.7 * j * j + 0.1);
+    const VectorXd in = r - r.dot(n) / n.squaredNorm() * n;
+    EXPECT_TRUE(estimable(in)) << "row " << k << " orthogonal to the null vector";
+    EXPECT_FALSE(estimable(in + 1e-6 * in.norm() / n.norm() * n)) << "row " << k << " off by 1e-6";
+    EXPECT_TRUE(estimable(in + 1e-11 * in.norm() / n.norm() * n)) << "row " << k << " off by 1e-11";
+  }
+
+  driver::MixSettings bad;
+  one_way(bad);
+  bad.estimable_basis.resize(3 * kP);
+  l << 0, 1, -1, 0, 0;
+  EXPECT_FALSE(QESTMB(bad, std::span<const double>(l.data(), kP)))
+      << "a basis that does not match NonRedSet estimates nothing";
+}
+
+TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
+  Harness h;
+  driver::MixSettings s;
+  one_way(s);
+  s.prlmat = true;
+  // 1: a one-row difference; 2: two rows with hypothesised values; 3: one
+  // level alone, not estimable.
+  s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}}));
+  s.tests.push_back(effect_test({1, 3, 1}, {}, {{0, 1, -1, 0, 0}, {1, 0.5, 0.5, 0, 2}}, "", {1.0, 20.0}));
+  s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, 0, 0}}));
+  mxcuht(s, h.e);
+
+  const std::vector<std::string> want = {
+      "H Custom Hypothesis Test 1",  "  T Contrast Coefficient", "  T Contrast Estimates",
+      "H Custom Hypothesis Test 2",  "  T Contrast Coefficient", "  T Contrast Estimates",
+      "  T Tests of Fixed Effects",  "M Test 3 Not estimable ...", "H Custom Hypothesis Test 3",
+      "  T Contrast Coefficient"};
+  EXPECT_EQ(outline(h.out.items()), want)
+      << "one-row tests have no Test of Contrasts; a non-estimable test only its coefficients";
+  EXPECT_FALSE(h.out.error_flag());
+  EXPECT_EQ(h.scratch.in_use(), 0u) << "every work block is released";
+
+  const MatrixXd C = one_way_C(s);
+  const VectorXd b = one_way_b(s);
+  const auto est = tables(h.out, "Contrast Estimates");
+  ASSERT_EQ(est.size(), 2u);
+  VectorXd l1(kP);
+  l1 << 0, 1, -1, 0, 0;
+  EXPECT_NEAR(value(*est[0], {"L1", "B0"}), l1.dot(b), 1e-14) << "estimate b_a1 - b_a2";
+  EXPECT_NEAR(value(*est[0], {"L1", "Standard Error"}), std::sqrt(l1.dot(C * l1)), 1e-14)
+      << "se from C_11 + C_22 - 2 C_12";
+  EXPECT_EQ(value(*est[0], {"L1", "Test Value"}), 0.0);
+  EXPECT_NEAR(value(*est[0], {"L1", "t Statistic"}), l1.dot(b) / std::sqrt(l1.dot(C * l1)), 1e-13);
+  EXPECT_TRUE(host::is_sysmis(value(*est[0], {"L1", "Significance"}))) << "no fit: no df, no significance";
+  EXPECT_TRUE(host::is_sysmis(value(*est[0], {"L1", "Lower Bound"}))) << "no df: no interval";
+
+  // Test 2: L·b − h, its t tests and the joint F on the rank of L C L'.
+  MatrixXd L(2, kP);
+  L << 0, 1, -1, 0, 0, 1, 0.5, 0.5, 0, 2;
+  const VectorXd hv = (VectorXd(2) << 1.0, 20.0).finished();
+  const VectorXd d = L * b - hv;
+  const MatrixXd A = L * C * L.transpose();
+  for (int i = 0; i < 2; ++i) {
+    const std::string row = "L" + std::to_string(i + 1);
+    EXPECT_NEAR(value(*est[1], {row, "B0"}), (L * b)(i), 1e-13) << row;
+    EXPECT_EQ(value(*est[1], {row, "Test Value"}), hv(i)) << row;
+    EXPECT_NEAR(value(*est[1], {row, "Contrast minus Tests"}), d(i), 1e-13) << row;
+    EXPECT_NEAR(value(*est[1], {row, "t Statistic"}), d(i) / std::sqrt(A(i, i)), 1e-12) << row << ": t of the difference";
+  }
+  const auto joint = tables(h.out, "Test of Contrasts");
+  ASSERT_EQ(joint.size(), 1u);
+  EXPECT_EQ(value(*joint[0], {"Numerator DF", ""}), 2.0);
+  const double F = d.dot(A.inverse() * d) / 2.0;
+  EXPECT_NEAR(value(*joint[0], {"F Value", ""}), F, 1e-10 * F) << "F = (Lb-h)'(LCL')^-1(Lb-h)/2";
+  EXPECT_EQ(joint[0]->dimensions()[1].label.json(), "Source");
+
+  const auto coef = tables(h.out, "Contrast Coefficients");
+  ASSERT_EQ(coef.size(), 3u);
+  EXPECT_EQ(notes(*coef[2]), (std::vector<std::string>{"Dep variable is y", "L matrix not estimable ..."}));
+  EXPECT_EQ(notes(*coef[0]), std::vector<std::string>{"Dep variable is y"});
+}
+
+TEST(CustomTests, LabelledAndSingleHeadings) {
+  {
+    Harness h;
+    driver::MixSettings s;
+    one_way(s);
+    s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}, {0, 1, -1}}, "a contrasts"));
+    mxcuht(s, h.e);
+    const std::vector<std::string> want = {"H Custom Hypothesis Test  (a contrasts)", "  T Contrast Estimates",
+                                           "  T Tests of Fixed Effects"};
+    EXPECT_EQ(outline(h.out.items()), want) << "one labelled test: the label, no number; no LMATRIX";
+    const auto est = tables(h.out, "Contrast Estimates");
+    ASSERT_EQ(est.size(), 1u);
+    EXPECT_EQ(notes(*est[0]), (std::vector<std::string>{"a contrasts", "Dep variable is y"}));
+    const auto joint = tables(h.out, "Test of Contrasts");
+    ASSERT_EQ(joint.size(), 1u);
+    EXPECT_EQ(value(*joint[0], {"Numerator DF", "a contrasts"}), 2.0) << "the row carries the label";
+  }
+  {
+    Harness h;
+    driver::MixSettings s;
+    one_way(s);
+    s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
+    mxcuht(s, h.e);
+    const std::vector<std::string> want = {"H Custom Hypothesis Test", "  T Contrast Estimates"};
+    EXPECT_EQ(outline(h.out.items()), want) << "one unlabelled test: the plain heading";
+  }
+}
+
+TEST(CustomTests, OutOfMemoryEndsTheLoop) {
+  Harness h(0);
+  driver::MixSettings s;
+  one_way(s);
+  s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
+  s.tests.push_back(effect_test({0, 0, 1}, {}, {{2}}));
+  mxcuht(s, h.e);
+  ASSERT_EQ(outline(h.out.items()), std::vector<std::string>{"M Insufficient output memory ..."})
+      << "reported once, after the loop, and no later test runs";
+  EXPECT_TRUE(h.out.error_flag());
+}
+
+// The dense mixed model (three subjects, five subject-replicates of a
+// two-column random block) with fixed terms Intercept and x and random
+// effects Intercept and t.
+void dense_settings(const test::DenseModel& model, driver::MixSettings& s, const VectorXd& theta) {
+  model.fill(s, theta, test::test_W());
+  s.fixed.width = 0;
+  s.fixed.add_row({});
+  s.fixed.add_row({});
+  s.fixed_effect_names = {Text::key("Intercept"), Text::raw("x")};
+  s.fx_ncol = {1, 1};
+  s.fx_fcol = {0, 1};
+  s.random.width = 0;
+  s.random.add_row({});
+  s.random.add_row({});
+  s.nfxrnk = 2;
+  s.estimable_basis = {1, 0, 0, 1};
+  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  double present = 0;
+  for (const auto& subject : model.present)
+    for (bool on : subject) present += on;
+  s.fit->blocks[0].present_subjects = present;
+}
+
+TEST(CustomTests, RandomCoefficientWeighsTheAveragePredictedEffect) {
+  test::DenseModel model;
+  Harness h;
+  driver::MixSettings s;
+  const VectorXd theta = test::test_theta();
+  dense_settings(model, s, theta);
+  s.prlmat = true;
+  // Intercept 1 | Intercept 1: β_0 plus the average predicted random intercept.
+  s.tests.push_back(effect_test({1, 0}, {1, 0}, {{1, 1}}));
+  mxcuht(s, h.e);
+  ASSERT_FALSE(h.out.error_flag());
+
+  // The average over the five subject-replicates of the predicted intercepts.
+  const estimate::Fit& fit = *s.fit;
+  double sum = 0.0;
+  int n = 0;
+  for (std::size_t i = 0; i < model.present.size(); ++i)
+    for (int r = 0; r < test::DenseModel::replicates; ++r)
+      if (model.present[i][r]) {
+        sum += fit.final.u[i * test::DenseModel::q + r * test::DenseModel::dim];
+        ++n;
+      }
+  ASSERT_EQ(n, 5);
+  const double want = model.beta(theta)(0) + sum / n;
+  const auto est = tables(h.out, "Contrast Estimates");
+  ASSERT_EQ(est.size(), 1u);
+  EXPECT_NEAR(value(*est[0], {"L1", "B0"}), want, 1e-12 * std::fabs(want))
+      << "β_0 + the mean of the subjects' predicted intercepts";
+
+  const VectorXd lf = (VectorXd(2) << 1.0, 0.0).finished();
+  const VectorXd lr = (VectorXd(2) << 1.0 / n, 0.0).finished();
+  const double pev = model.pev(theta, lf, lr);
+  EXPECT_NEAR(value(*est[0], {"L1", "Standard Error"}), std::sqrt(pev), 1e-10 * std::sqrt(pev))
+      << "prediction-error variance of the averaged contrast from the full equations";
+  const VectorXd g = test::gradient(theta, [&](const VectorXd& t) { return model.pev(t, lf, lr); });
+  const double df = 2.0 * pev * pev / g.dot(test::test_W() * g);
+  EXPECT_NEAR(value(*est[0], {"L1", "Degrees of Freedom"}), df, 1e-6 * df) << "Satterthwaite df, central differences";
+
+  const auto coef = tables(h.out, "Contrast Coefficients");
+  ASSERT_EQ(coef.size(), 1u);
+  const std::string random_intercept = param_label(s, 2).json();
+  EXPECT_DOUBLE_EQ(value(*coef[0], {"L1", random_intercept}), 1.0 / n)
+      << "the coefficient table shows the averaged coefficient";
+}
+
+}  // namespace
+}  // namespace mixed::inference
