@@ -8,8 +8,8 @@ function(mixed_library name)
 endfunction()
 
 # mixed_test(NAME DEPS...): one GoogleTest executable per test folder, from every
-# *_test.cpp file in it; tests find the shared reference cases and the examples
-# through MIXED_SOURCE_DIR.
+# *_test.cpp file in it; tests find the repository through MIXED_SOURCE_DIR and
+# the reference cases, their data and the PMML schema through MIXED_SHARED_DIR.
 function(mixed_test name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   if(NOT sources)
@@ -21,6 +21,7 @@ function(mixed_test name)
   target_include_directories(${name}_test PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name}_test PRIVATE
     MIXED_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    MIXED_SHARED_DIR="${PROJECT_SOURCE_DIR}/tests/shared"
     MIXED_BINARY="$<TARGET_FILE:mixed>")
   add_dependencies(${name}_test mixed)
   gtest_discover_tests(${name}_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

@@ -53,25 +53,6 @@ void factor_item(const MixSettings& s, const host::Dataset& data, int f, int lev
   add(items, Text::raw("]"));
 }
 
-// The level (0-based) of each factor of the effect at 1-based cell index
-// `cell`: a mixed-radix number over the factors ordered by nesting value
-// (ties in factor-list order), the last varying fastest.
-std::vector<int> cell_levels(const MixSettings& s, std::span<const int> effect, std::int64_t cell) {
-  const int nf = s.nfactr();
-  std::vector<int> order;
-  for (int f = 0; f < nf; ++f)
-    if (effect[f] >= 1) order.push_back(f);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return effect[a] < effect[b]; });
-  std::vector<int> level(static_cast<std::size_t>(nf), 0);
-  std::int64_t rest = cell - 1;
-  for (auto f = order.rbegin(); f != order.rend(); ++f) {
-    const std::int64_t count = std::max(1, s.factor_levels[*f]);
-    level[*f] = static_cast<int>(rest % count);
-    rest /= count;
-  }
-  return level;
-}
-
 // The label of level i of random block b: the design column of one of its
 // effects, effect by effect and column by column.
 std::vector<Text> random_level_labels(const MixSettings& s, const host::Dataset& data, int b, int n) {
@@ -95,19 +76,9 @@ std::vector<Text> random_level_labels(const MixSettings& s, const host::Dataset&
 
 // The label of repeated level i: each REPEATED variable with its value there.
 std::vector<Text> repeated_level_labels(const MixSettings& s, const host::Dataset& data, int n) {
-  const int nrep = s.nrepef();
   std::vector<Text> out;
-  for (int i = 0; i < n; ++i) {
-    std::vector<TextGroup> items;
-    for (int r = 0; r < nrep; ++r) {
-      const std::size_t at = static_cast<std::size_t>(i) * nrep + r;
-      if (at >= s.repeated_level_table.size() || s.repeated_level_table[at] <= 0) continue;
-      const int cv = classvar_of(s, &ClassVar::repeated, r);
-      items.push_back({Text::variable(data.var(s.repeated_vars[r]).name),
-                       level_value(s, data, cv, s.repeated_level_table[at] - 1)});
-    }
-    out.push_back(Text::key("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1").list(std::move(items)));
-  }
+  for (int i = 0; i < n; ++i)
+    out.push_back(Text::key("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1").list(repeated_level_items(s, data, i)));
   return out;
 }
 
@@ -190,6 +161,35 @@ int mxccvp(const MixSettings& settings, const host::Dataset& data, int n, bool r
     return kStatusLabelMemory;
   }
   return 0;
+}
+
+std::vector<int> cell_levels(const MixSettings& s, std::span<const int> effect, std::int64_t cell) {
+  const int nf = s.nfactr();
+  std::vector<int> order;
+  for (int f = 0; f < nf; ++f)
+    if (effect[f] >= 1) order.push_back(f);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return effect[a] < effect[b]; });
+  std::vector<int> level(static_cast<std::size_t>(nf), 0);
+  std::int64_t rest = cell - 1;
+  for (auto f = order.rbegin(); f != order.rend(); ++f) {
+    const std::int64_t count = std::max(1, s.factor_levels[*f]);
+    level[*f] = static_cast<int>(rest % count);
+    rest /= count;
+  }
+  return level;
+}
+
+std::vector<TextGroup> repeated_level_items(const MixSettings& s, const host::Dataset& data, int level) {
+  const int nrep = s.nrepef();
+  std::vector<TextGroup> items;
+  for (int r = 0; r < nrep; ++r) {
+    const std::size_t at = static_cast<std::size_t>(level) * nrep + r;
+    if (at >= s.repeated_level_table.size() || s.repeated_level_table[at] <= 0) continue;
+    const int cv = classvar_of(s, &ClassVar::repeated, r);
+    items.push_back({Text::variable(data.var(s.repeated_vars[r]).name),
+                     level_value(s, data, cv, s.repeated_level_table[at] - 1)});
+  }
+  return items;
 }
 
 void mxc1dc(const MixSettings& settings, const host::Dataset& data, std::span<const int> effect,

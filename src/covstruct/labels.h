@@ -44,4 +44,16 @@ int mxccvp(const driver::MixSettings& settings, const host::Dataset& data, int n
 void mxc1dc(const driver::MixSettings& settings, const host::Dataset& data,
             std::span<const int> effect, std::int64_t cell, std::vector<host::TextGroup>& items);
 
+// The level (0-based) of every factor, in factor-list order, in the design
+// column of `effect` with 1-based cell index `cell`: the cell index is a
+// mixed-radix number over the effect's factors ordered by nesting value (ties
+// in factor-list order), the last varying fastest.  Factors outside the
+// effect get 0.
+std::vector<int> cell_levels(const driver::MixSettings& settings, std::span<const int> effect, std::int64_t cell);
+
+// The groups of a "[%1=%2:...]" list for repeated level `level` (0-based): per
+// REPEATED variable present there, its name and its value.
+std::vector<host::TextGroup> repeated_level_items(const driver::MixSettings& settings, const host::Dataset& data,
+                                                  int level);
+
 }  // namespace mixed::covstruct

@@ -110,13 +110,6 @@ int run_subcommand(MixSettings& s, host::Engine& e, const EmmeansRecord& rec, in
   return status;
 }
 
-void report(host::Engine& e, int status) {
-  if (status >= 1000)
-    driver::mxspwn(e.out, status);
-  else if (status > 0)
-    driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Warning);
-}
-
 }  // namespace
 
 void mxemmn(MixSettings& s, host::Engine& e) {
@@ -133,7 +126,7 @@ void mxemmn(MixSettings& s, host::Engine& e) {
   for (int k = 1; k <= s.nemmns(); ++k) {
     if (driver::ATNJMP(e.out)) break;
     const int status = run_subcommand(s, e, s.emmeans[static_cast<std::size_t>(k - 1)], k, products);
-    report(e, status);
+    inference::report_status(e.out, status, host::Severity::Warning);
     if (e.out.error_flag()) break;
   }
   e.out.end_heading();

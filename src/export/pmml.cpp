@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/design.h"
+#include "covstruct/labels.h"
 #include "driver/messages.h"
 #include "host/files.h"
 #include "host/packed.h"
@@ -252,21 +252,6 @@ void add_predictor_lists(Node model, const MixSettings& s, const host::Dataset& 
     set(covariates.append_child("Predictor"), "name", xml_text(data.var(s.covariates[c]).name));
 }
 
-// The level (0-based) of every factor of an effect in its column with 1-based
-// cell index `cell`: the cell index is a mixed-radix number over the effect's
-// factors in cell-index order, the last varying fastest.
-std::vector<int> column_levels(const MixSettings& s, std::span<const int> effect, std::int64_t cell) {
-  std::vector<int> level(static_cast<std::size_t>(s.nfactr()), 0);
-  const std::vector<int> order = data::cell_order(effect, static_cast<std::size_t>(s.nfactr()));
-  std::int64_t rest = cell - 1;
-  for (auto f = order.rbegin(); f != order.rend(); ++f) {
-    const std::int64_t count = std::max(1, s.factor_levels[*f]);
-    level[*f] = static_cast<int>(rest % count);
-    rest /= count;
-  }
-  return level;
-}
-
 void add_pp_matrix(Node model, const MixSettings& s, const host::Dataset& data) {
   Node matrix = model.append_child("PPMatrix");
   const int nf = s.nfactr();
@@ -280,7 +265,7 @@ void add_pp_matrix(Node model, const MixSettings& s, const host::Dataset& data) 
     const std::span<const int> effect = s.fixed.row(t);
     for (int c = 0; c < s.fx_ncol[t]; ++c) {
       const int k = s.fx_fcol[t] + c;
-      const std::vector<int> level = column_levels(s, effect, s.fx_cell[k]);
+      const std::vector<int> level = covstruct::cell_levels(s, effect, s.fx_cell[k]);
       for (int f = 0; f < nf; ++f)
         if (effect[f] != 0) cell(level_value(s, factor_classvar(s, f), level[f]), s.factors[f], parameter_name(k));
       for (int v = 0; v < s.ncovar(); ++v)

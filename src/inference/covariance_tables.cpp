@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "covstruct/catalogue.h"
+#include "covstruct/labels.h"
 #include "estimate/fit.h"
 #include "host/dataset.h"
 #include "host/distributions.h"
@@ -14,7 +15,6 @@ namespace mixed::inference {
 using host::CellValue;
 using host::Format;
 using host::Text;
-using host::TextGroup;
 
 namespace {
 
@@ -82,38 +82,9 @@ void put_matrix(host::PivotTable& t, const std::vector<int>& rows, const std::ve
     }
 }
 
-// The classification variable of REPEATED variable r.
-int repeated_classvar(const driver::MixSettings& s, int r) {
-  for (std::size_t cv = 0; cv < s.classvars.size(); ++cv)
-    if (s.classvars[cv].repeated == r + 1) return static_cast<int>(cv);
-  return -1;
-}
-
-// Level `lev` (0-based) of classification variable cv as the dictionary shows it.
-Text level_value(const driver::MixSettings& s, const host::Dataset& data, int cv, int lev) {
-  if (cv < 0 || static_cast<std::size_t>(cv) >= s.levels.size() || lev < 0 ||
-      static_cast<std::size_t>(lev) >= s.levels[cv].size())
-    return Text::integer(lev + 1);
-  const std::size_t var = s.classvars[cv].var;
-  const driver::Levels& levels = s.levels[cv];
-  if (levels.numeric) {
-    const double v = levels.numbers[lev];
-    return Text::data_value(data.format_number(var, v), data.var(var).value_label(v));
-  }
-  return Text::data_value(levels.strings[lev], data.var(var).value_label(levels.strings[lev]));
-}
-
 // The label of repeated level i: every REPEATED variable with its value there.
 Text repeated_level(const driver::MixSettings& s, const host::Dataset& data, int i) {
-  const int nrep = s.nrepef();
-  std::vector<TextGroup> items;
-  for (int r = 0; r < nrep; ++r) {
-    const std::size_t at = static_cast<std::size_t>(i) * nrep + r;
-    if (at >= s.repeated_level_table.size() || s.repeated_level_table[at] <= 0) continue;
-    items.push_back({Text::variable(data.var(s.repeated_vars[r]).name),
-                     level_value(s, data, repeated_classvar(s, r), s.repeated_level_table[at] - 1)});
-  }
-  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(std::move(items));
+  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(covstruct::repeated_level_items(s, data, i));
 }
 
 host::PivotTable parameter_matrix(const driver::MixSettings& s, const char* title, const char* name,

@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "driver/messages.h"
 #include "estimate/fit.h"
-#include "host/distributions.h"
 #include "inference/estimability.h"
 #include "inference/fixed_tables.h"
 #include "inference/ltest.h"
-#include "inference/satterthwaite.h"
 #include "inference/table_support.h"
 #include "syntax/effects.h"
 
@@ -143,15 +140,6 @@ Text heading(const driver::MixSettings& s, const TestRecord& rec, int number) {
   return Text::key("Custom Hypothesis Test [:^1:]1").list(test_name(rec, number, several));
 }
 
-// "^1 Confidence Interval of Difference" with the CIN value as the user wrote
-// it (at most 40 characters, trailing blanks removed).
-Text difference_interval_label(const driver::MixSettings& s) {
-  constexpr std::size_t kMaxCinText = 40;
-  std::string text = s.cintxt.substr(0, kMaxCinText);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return Text::key("^1 Confidence Interval of Difference").arg(Text::raw(text));
-}
-
 Text label_note(const TestRecord& rec) { return rec.label.empty() ? Text() : Text::raw(rec.label); }
 
 // "Contrast Estimates": per row of L its estimate, standard error, df, and
@@ -168,40 +156,23 @@ host::PivotTable contrast_estimates(const driver::MixSettings& s, const TestReco
   const int c_df = t.add_category(cols, Text::key("Degrees of Freedom"));
   const int c_h = t.add_category(cols, Text::key("Test Value"));
   const int c_d = hypothesised ? t.add_category(cols, Text::key("Contrast minus Tests")) : -1;
-  const int c_t = t.add_category(cols, Text::key("t Statistic"));
-  const int c_sig = t.add_category(cols, Text::key("Significance"));
-  const int ci = t.add_category(cols, hypothesised ? difference_interval_label(s) : interval_label(s));
-  const int c_lo = t.add_category(cols, Text::key("Lower Bound"), ci);
-  const int c_hi = t.add_category(cols, Text::key("Upper Bound"), ci);
+  const char* interval = hypothesised ? "^1 Confidence Interval of Difference" : "^1 Confidence Interval";
+  const TTestColumns c_test = add_t_test_columns(t, cols, interval_label(s, interval));
   const Format est = estimate_format();
   for (std::size_t i = 0; i < r.estimate.size(); ++i) {
     const int row = t.add_category(rows, Text::key("L^1").arg(Text::integer(static_cast<long long>(i + 1))));
     const double h = hypothesised && i < rec.hypothesised.size() ? rec.hypothesised[i] : 0.0;
     const double b = r.estimate[i], se = r.se[i], df = r.df[i];
     const double d = b - h;
-    const bool has_se = se > 0.0;  // false for a missing standard error too
-    const bool df_valid = !host::is_sysmis(df) && df > 0.0;
-    const double tval = has_se ? d / se : host::SYSMIS;
-    double sig = host::SYSMIS, lo = host::SYSMIS, hi = host::SYSMIS;
-    if (df_valid && has_se) {
-      sig = host::DSIGT(tval, df);
-      const double q = interval_quantile(s.cinval, df);
-      if (!host::is_sysmis(q)) {
-        lo = d - q * se;
-        hi = d + q * se;
-      }
-    } else if (df_valid) {
-      lo = hi = d;
-    }
+    TTest test = t_test(d, se, df, s.cinval);
+    // Without a standard error (zero or missing) the interval shrinks to d.
+    if (!host::is_sysmis(df) && df > 0.0 && !(se > 0.0)) test.lower = test.upper = d;
     t.put({row, c_b}, CellValue::num(b, est));
     t.put({row, c_se}, CellValue::num(se, est));
     t.put({row, c_df}, df_value(df));
     t.put({row, c_h}, hypothesised ? CellValue::num(h, Format::genstat()) : CellValue::num(0.0, Format::count()));
     if (hypothesised) t.put({row, c_d}, CellValue::num(d, Format::genstat()));
-    t.put({row, c_t}, CellValue::num(tval, Format::genstat()));
-    t.put({row, c_sig}, CellValue::num(sig, Format::significance()));
-    t.put({row, c_lo}, CellValue::num(lo, est));
-    t.put({row, c_hi}, CellValue::num(hi, est));
+    put_t_test(t, row, c_test, test);
   }
   return t;
 }
@@ -210,19 +181,8 @@ host::PivotTable contrast_estimates(const driver::MixSettings& s, const TestReco
 host::PivotTable test_of_contrasts(const driver::MixSettings& s, const TestRecord& rec, const LTestResult& r) {
   host::PivotTable t = new_table("Test of Contrasts", "Tests of Fixed Effects");
   annotate(t, s);
-  const int cols = t.add_dimension(Text::key("Statistics"), host::Axis::Column);
-  const int rows = t.add_dimension(Text::key("Source"), host::Axis::Row);
-  const int c_num = t.add_category(cols, Text::key("Numerator DF"));
-  const int c_den = t.add_category(cols, Text::key("Denominator DF"));
-  const int c_f = t.add_category(cols, Text::key("F Value"));
-  const int c_sig = t.add_category(cols, Text::key("Significance"));
-  const int row = t.add_category(rows, label_note(rec));
-  const bool testable = r.rank >= 1 && r.dendf > 0.0 && !host::is_sysmis(r.F);
-  const double sig = testable ? host::SIGF(r.F, r.rank, r.dendf) : host::SYSMIS;
-  t.put({c_num, row}, CellValue::num(r.rank, Format::count()));
-  t.put({c_den, row}, df_value(r.dendf));
-  t.put({c_f, row}, CellValue::num(r.F, Format::genstat()));
-  t.put({c_sig, row}, CellValue::num(sig, Format::significance()));
+  const FTestLayout layout = add_f_test_layout(t);
+  put_f_test(t, layout, t.add_category(layout.rows, label_note(rec)), r.rank, r.dendf, r.F);
   return t;
 }
 
@@ -274,21 +234,10 @@ int run_test(const driver::MixSettings& s, host::Engine& e, int number, std::spa
   return status;
 }
 
-// The P_k that make the df of rows without random coefficients cheap; empty
-// when the model has no fit or scratch memory cannot hold them.
-std::span<double> products_block(const driver::MixSettings& s, host::Scratch& scratch) {
-  const std::size_t n = derivative_products_size(s);
-  if (!s.fit || n == 0) return {};
-  auto block = scratch.get<double>(kPool, n);
-  if (!block) return {};
-  derivative_products(s, *block);
-  return *block;
-}
-
 }  // namespace
 
 void mxcuht(driver::MixSettings& s, host::Engine& e) {
-  const std::span<double> products = products_block(s, e.scratch);
+  const std::span<double> products = derivative_products_block(s, e.scratch);
   int status = 0;
   for (int k = 1; k <= s.ntests() && status <= 0; ++k) {
     if (driver::ATNJMP(e.out) || e.out.error_flag()) break;
@@ -296,10 +245,7 @@ void mxcuht(driver::MixSettings& s, host::Engine& e) {
     if (status < 0) status = 0;
   }
   if (!products.empty()) e.scratch.free(kPool, products);
-  if (status >= 1000)
-    driver::mxspwn(e.out, status);
-  else if (status > 0)
-    driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+  report_status(e.out, status, host::Severity::Error);
 }
 
 }  // namespace mixed::inference

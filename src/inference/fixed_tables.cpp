@@ -31,6 +31,35 @@ std::vector<int> parameter_rows(host::PivotTable& t, int dim, const driver::MixS
 
 CellValue missing(Format f) { return CellValue::num(host::SYSMIS, f); }
 
+// What a p x p matrix of the estimates shows where a redundant parameter is
+// involved: the value and its note.
+struct RedundantCell {
+  CellValue value;
+  const char* note;
+};
+
+// A p x p table of the fixed parameters (rows "Parameter", columns
+// "Parameter2"): cell(s, i, j) for two non-redundant parameters,
+// `redundant_cell` for the others.
+host::PivotTable parameter_matrix(const driver::MixSettings& s, std::string_view title, std::string_view name,
+                                  const RedundantCell& redundant_cell,
+                                  CellValue (*cell)(const driver::MixSettings&, std::size_t, std::size_t)) {
+  host::PivotTable t = new_table(title, name);
+  annotate(t, s);
+  const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
+  const int cols = t.add_dimension(Text::key("Parameter2"), host::Axis::Column);
+  const std::vector<int> r = parameter_rows(t, rows, s);
+  const std::vector<int> c = parameter_rows(t, cols, s);
+  for (std::size_t i = 0; i < r.size(); ++i)
+    for (std::size_t j = 0; j < c.size(); ++j) {
+      if (redundant(s, i) || redundant(s, j))
+        t.note_cell(t.put({r[i], c[j]}, redundant_cell.value), Text::key(redundant_cell.note));
+      else
+        t.put({r[i], c[j]}, cell(s, i, j));
+    }
+  return t;
+}
+
 }  // namespace
 
 host::PivotTable mxtfxt(const driver::MixSettings& s) {
@@ -38,27 +67,67 @@ host::PivotTable mxtfxt(const driver::MixSettings& s) {
       new_table(s.sstype == 1 ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
                 "Tests of Fixed Effects");
   annotate(t, s);
-  const int cols = t.add_dimension(Text::key("Statistics"), host::Axis::Column);
-  const int rows = t.add_dimension(Text::key("Source"), host::Axis::Row);
-  const int c_num = t.add_category(cols, Text::key("Numerator DF"));
-  const int c_den = t.add_category(cols, Text::key("Denominator DF"));
-  const int c_f = t.add_category(cols, Text::key("F Value"));
-  const int c_sig = t.add_category(cols, Text::key("Significance"));
+  const FTestLayout layout = add_f_test_layout(t);
   for (int term = 0; term < s.nfxeff(); ++term) {
-    const int r = t.add_category(rows, s.fixed_effect_names[term]);
+    const int r = t.add_category(layout.rows, s.fixed_effect_names[term]);
     const double num = term < static_cast<int>(s.term_numdf.size()) ? s.term_numdf[term] : 0.0;
     const double den = term < static_cast<int>(s.term_dendf.size()) ? s.term_dendf[term] : host::SYSMIS;
     const double f = term < static_cast<int>(s.term_f.size()) ? s.term_f[term] : host::SYSMIS;
-    const double sig = num > 0.0 && den > 0.0 && !host::is_sysmis(f) ? host::SIGF(f, num, den) : host::SYSMIS;
-    t.put({c_num, r}, CellValue::num(num, Format::count()));
-    t.put({c_den, r}, df_value(den));
-    t.put({c_f, r}, CellValue::num(f, Format::genstat()));
-    t.put({c_sig, r}, CellValue::num(sig, Format::significance()));
+    put_f_test(t, layout, r, num, den, f);
   }
   return t;
 }
 
 double interval_quantile(double cinval, double df) { return host::IDFT(cinval / 200.0 + 0.5, df); }
+
+TTest t_test(double d, double se, double df, double cinval) {
+  TTest r;
+  if (se > 0.0) r.t = d / se;
+  if (host::is_sysmis(df) || !(df > 0.0)) return r;
+  if (se > 0.0) r.sig = host::DSIGT(r.t, df);
+  const double q = interval_quantile(cinval, df);
+  if (!host::is_sysmis(q)) {
+    r.lower = d - q * se;
+    r.upper = d + q * se;
+  }
+  return r;
+}
+
+TTestColumns add_t_test_columns(host::PivotTable& table, int dim, const Text& interval) {
+  TTestColumns c{};
+  c.t = table.add_category(dim, Text::key("t Statistic"));
+  c.sig = table.add_category(dim, Text::key("Significance"));
+  const int group = table.add_category(dim, interval);
+  c.lower = table.add_category(dim, Text::key("Lower Bound"), group);
+  c.upper = table.add_category(dim, Text::key("Upper Bound"), group);
+  return c;
+}
+
+void put_t_test(host::PivotTable& table, int row, const TTestColumns& columns, const TTest& test) {
+  table.put({row, columns.t}, CellValue::num(test.t, Format::genstat()));
+  table.put({row, columns.sig}, CellValue::num(test.sig, Format::significance()));
+  table.put({row, columns.lower}, CellValue::num(test.lower, estimate_format()));
+  table.put({row, columns.upper}, CellValue::num(test.upper, estimate_format()));
+}
+
+FTestLayout add_f_test_layout(host::PivotTable& table) {
+  FTestLayout l{};
+  const int cols = table.add_dimension(Text::key("Statistics"), host::Axis::Column);
+  l.rows = table.add_dimension(Text::key("Source"), host::Axis::Row);
+  l.num = table.add_category(cols, Text::key("Numerator DF"));
+  l.den = table.add_category(cols, Text::key("Denominator DF"));
+  l.f = table.add_category(cols, Text::key("F Value"));
+  l.sig = table.add_category(cols, Text::key("Significance"));
+  return l;
+}
+
+void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, double num, double den, double f) {
+  const double sig = num > 0.0 && den > 0.0 && !host::is_sysmis(f) ? host::SIGF(f, num, den) : host::SYSMIS;
+  table.put({layout.num, row}, CellValue::num(num, Format::count()));
+  table.put({layout.den, row}, df_value(den));
+  table.put({layout.f, row}, CellValue::num(f, Format::genstat()));
+  table.put({layout.sig, row}, CellValue::num(sig, Format::significance()));
+}
 
 host::PivotTable mxtfpe(const driver::MixSettings& s, std::span<const double> df) {
   host::PivotTable t = new_table("Fixed Parameter Estimates", "Parameter Estimates");
@@ -68,11 +137,7 @@ host::PivotTable mxtfpe(const driver::MixSettings& s, std::span<const double> df
   const int c_b = t.add_category(cols, Text::key("B0"));
   const int c_se = t.add_category(cols, Text::key("Standard Error"));
   const int c_df = t.add_category(cols, Text::key("Degrees of Freedom"));
-  const int c_t = t.add_category(cols, Text::key("t Statistic"));
-  const int c_sig = t.add_category(cols, Text::key("Significance"));
-  const int ci = t.add_category(cols, interval_label(s));
-  const int c_lo = t.add_category(cols, Text::key("Lower Bound"), ci);
-  const int c_hi = t.add_category(cols, Text::key("Upper Bound"), ci);
+  const TTestColumns c_test = add_t_test_columns(t, cols, interval_label(s));
   const Format est = estimate_format();
   const std::vector<int> params = parameter_rows(t, rows, s);
   std::size_t next_df = 0;
@@ -83,10 +148,7 @@ host::PivotTable mxtfpe(const driver::MixSettings& s, std::span<const double> df
       t.note_cell(cell, Text::key("Redundant parameter ..."));
       t.put({r, c_se}, CellValue::num(0.0, Format::count()));
       t.put({r, c_df}, missing(Format::genstat()));
-      t.put({r, c_t}, missing(Format::genstat()));
-      t.put({r, c_sig}, missing(Format::significance()));
-      t.put({r, c_lo}, missing(est));
-      t.put({r, c_hi}, missing(est));
+      put_t_test(t, r, c_test, TTest{});
       continue;
     }
     const double d = next_df < df.size() ? df[next_df] : host::SYSMIS;
@@ -94,65 +156,30 @@ host::PivotTable mxtfpe(const driver::MixSettings& s, std::span<const double> df
     const double b = beta(s, k);
     const double ckk = C(s, k, k);
     const double se = ckk > 0.0 ? std::sqrt(ckk) : 0.0;
-    const double tval = se > 0.0 ? b / se : host::SYSMIS;
-    double sig = host::SYSMIS, lo = host::SYSMIS, hi = host::SYSMIS;
-    if (!host::is_sysmis(d) && d > 0.0) {
-      if (se > 0.0) sig = host::DSIGT(tval, d);
-      const double q = interval_quantile(s.cinval, d);
-      if (!host::is_sysmis(q)) {
-        lo = b - q * se;
-        hi = b + q * se;
-      }
-    }
     t.put({r, c_b}, CellValue::num(b, est));
     t.put({r, c_se}, CellValue::num(se, est));
     t.put({r, c_df}, df_value(d));
-    t.put({r, c_t}, CellValue::num(tval, Format::genstat()));
-    t.put({r, c_sig}, CellValue::num(sig, Format::significance()));
-    t.put({r, c_lo}, CellValue::num(lo, est));
-    t.put({r, c_hi}, CellValue::num(hi, est));
+    put_t_test(t, r, c_test, t_test(b, se, d, s.cinval));
   }
   return t;
 }
 
 host::PivotTable mxtcrb(const driver::MixSettings& s) {
-  host::PivotTable t = new_table("Fixed Correlation Matrix", "Correlation Matrix");
-  annotate(t, s);
-  const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
-  const int cols = t.add_dimension(Text::key("Parameter2"), host::Axis::Column);
-  const std::vector<int> r = parameter_rows(t, rows, s);
-  const std::vector<int> c = parameter_rows(t, cols, s);
-  for (std::size_t i = 0; i < r.size(); ++i)
-    for (std::size_t j = 0; j < c.size(); ++j) {
-      if (redundant(s, i) || redundant(s, j)) {
-        const std::size_t cell = t.put({r[i], c[j]}, missing(Format::correlation()));
-        t.note_cell(cell, Text::key("Redundant correlation ..."));
-      } else if (i == j) {
-        t.put({r[i], c[j]}, CellValue::num(1.0, Format::count()));
-      } else {
-        t.put({r[i], c[j]}, CellValue::num(host::CORREL(C(s, i, j), C(s, i, i), C(s, j, j)), Format::correlation()));
-      }
-    }
-  return t;
+  return parameter_matrix(s, "Fixed Correlation Matrix", "Correlation Matrix",
+                          {missing(Format::correlation()), "Redundant correlation ..."},
+                          [](const driver::MixSettings& s, std::size_t i, std::size_t j) {
+                            if (i == j) return CellValue::num(1.0, Format::count());
+                            return CellValue::num(host::CORREL(C(s, i, j), C(s, i, i), C(s, j, j)),
+                                                  Format::correlation());
+                          });
 }
 
 host::PivotTable mxtcvb(const driver::MixSettings& s) {
-  host::PivotTable t = new_table("Fixed Covariance Matrix", "Covariance Matrix");
-  annotate(t, s);
-  const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
-  const int cols = t.add_dimension(Text::key("Parameter2"), host::Axis::Column);
-  const std::vector<int> r = parameter_rows(t, rows, s);
-  const std::vector<int> c = parameter_rows(t, cols, s);
-  for (std::size_t i = 0; i < r.size(); ++i)
-    for (std::size_t j = 0; j < c.size(); ++j) {
-      if (redundant(s, i) || redundant(s, j)) {
-        const std::size_t cell = t.put({r[i], c[j]}, CellValue::num(0.0, Format::count()));
-        t.note_cell(cell, Text::key("Redundant covariance ..."));
-      } else {
-        t.put({r[i], c[j]}, CellValue::num(C(s, i, j), estimate_format()));
-      }
-    }
-  return t;
+  return parameter_matrix(s, "Fixed Covariance Matrix", "Covariance Matrix",
+                          {CellValue::num(0.0, Format::count()), "Redundant covariance ..."},
+                          [](const driver::MixSettings& s, std::size_t i, std::size_t j) {
+                            return CellValue::num(C(s, i, j), estimate_format());
+                          });
 }
 
 host::PivotTable mxtlmt(const driver::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,

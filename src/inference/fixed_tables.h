@@ -12,6 +12,7 @@
 #include <span>
 
 #include "driver/settings.h"
+#include "host/dataset.h"
 #include "host/output.h"
 
 namespace mixed::inference {
@@ -24,6 +25,41 @@ host::PivotTable mxtfxt(const driver::MixSettings& s);
 // The two-sided quantile of the confidence interval at CIN percent:
 // t_df(cinval/200 + 1/2).
 double interval_quantile(double cinval, double df);
+
+// The t test of an estimate d with standard error se on df degrees of
+// freedom: t = d/se when se > 0; when df is valid (not missing, > 0) the
+// two-sided significance of t (only when se > 0) and the bounds d ∓ q·se with
+// q = interval_quantile(cinval, df), when q is not missing.  Whatever cannot
+// be had is system-missing.
+struct TTest {
+  double t = host::SYSMIS, sig = host::SYSMIS, lower = host::SYSMIS, upper = host::SYSMIS;
+};
+TTest t_test(double d, double se, double df, double cinval);
+
+// The columns that close the tables of estimates, in dimension `dim`:
+// "t Statistic", "Significance" and the group `interval` of "Lower Bound" and
+// "Upper Bound".
+struct TTestColumns {
+  int t, sig, lower, upper;
+};
+TTestColumns add_t_test_columns(host::PivotTable& table, int dim, const host::Text& interval);
+
+// Row `row` (a category of the first dimension) of those columns: t and the
+// significance in their formats, the bounds in the estimate format.
+void put_t_test(host::PivotTable& table, int row, const TTestColumns& columns, const TTest& test);
+
+// The layout of an F-test table: the "Statistics" columns "Numerator DF",
+// "Denominator DF", "F Value" and "Significance" as its first dimension, the
+// "Source" rows, still empty, as its second.
+struct FTestLayout {
+  int rows, num, den, f, sig;
+};
+FTestLayout add_f_test_layout(host::PivotTable& table);
+
+// Row `row` of an F-test table: the numerator df (an integer), the
+// denominator df, F, and the upper-tail probability of F on (num, den),
+// system-missing unless num > 0, den > 0 and F is not missing.
+void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, double num, double den, double f);
 
 // mxtfpe: Fixed Parameter Estimates; `df` holds one value per member of
 // NonRedSet, in parameter order.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "driver/messages.h"
 #include "estimate/fit.h"
 #include "host/packed.h"
 #include "host/packed_ops.h"
@@ -219,6 +220,22 @@ LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int qro
   res.F = host::LTRVSV(q, *e, Ainv) / r;
   res.dendf = mxddf2(s, qrows, r, random, L, *d, *Z, options.derivative_products);
   return res;
+}
+
+std::span<double> derivative_products_block(const driver::MixSettings& s, host::Scratch& scratch) {
+  const std::size_t n = derivative_products_size(s);
+  if (!s.fit || n == 0) return {};
+  auto block = scratch.get<double>(kPool, n);
+  if (!block) return {};
+  derivative_products(s, *block);
+  return *block;
+}
+
+void report_status(host::Output& out, int status, host::Severity severity) {
+  if (status >= 1000)
+    driver::mxspwn(out, status);
+  else if (status > 0)
+    driver::mxmess(out, status, driver::kOtherClass, severity);
 }
 
 }  // namespace mixed::inference

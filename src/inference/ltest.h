@@ -22,6 +22,7 @@
 
 #include "driver/settings.h"
 #include "host/dataset.h"
+#include "host/output.h"
 #include "host/scratch.h"
 
 namespace mixed::inference {
@@ -62,5 +63,16 @@ struct LTestResult {
 // option, the q values h.
 LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int q, std::span<const double> L,
                    const LTestOptions& options, std::span<const double> h = {});
+
+// The P_k of derivative_products() in a block of pool kPool, for
+// LTestOptions::derivative_products; empty when the model has no fit or the
+// arena refuses the block (each df then takes its own pass over the
+// subjects).  The caller frees a non-empty block.
+std::span<double> derivative_products_block(const driver::MixSettings& s, host::Scratch& scratch);
+
+// Reports a status of the tests once: from 1000 the split-aware warning, a
+// positive status below as catalogue message `status` of `severity`; zero and
+// negative statuses are silent.
+void report_status(host::Output& out, int status, host::Severity severity);
 
 }  // namespace mixed::inference

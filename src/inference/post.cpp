@@ -1,6 +1,5 @@
 #include "inference/post.h"
 
-#include "driver/messages.h"
 #include "host/packed.h"
 #include "inference/covariance_tables.h"
 #include "inference/fixed_tables.h"
@@ -13,15 +12,6 @@ namespace mixed::inference {
 using host::Text;
 
 namespace {
-
-// Reports a status of the tests: a split-aware warning from 1000, a catalogue
-// message below; negative statuses are silent.
-void report(host::Engine& e, int status, host::Severity severity) {
-  if (status >= 1000)
-    driver::mxspwn(e.out, status);
-  else if (status > 0)
-    driver::mxmess(e.out, status, driver::kOtherClass, severity);
-}
 
 // The F test of every fixed term on its hypothesis matrix; returns the status
 // of the last test made.
@@ -62,17 +52,6 @@ void parameter_df(driver::MixSettings& s, std::span<const double> products, std:
   }
 }
 
-// The P_k of the Satterthwaite df from scratch memory; empty when they cannot
-// be had (each df then takes its own pass over the subjects).
-std::span<double> products_block(const driver::MixSettings& s, host::Scratch& scratch) {
-  const std::size_t n = derivative_products_size(s);
-  if (!s.fit || n == 0) return {};
-  auto block = scratch.get<double>(kPool, n);
-  if (!block) return {};
-  derivative_products(s, *block);
-  return *block;
-}
-
 // The tests of the fixed terms and, under PRINT SOLUTION, the df of the
 // parameters; returns the status to report.
 int fixed_results(driver::MixSettings& s, host::Engine& e) {
@@ -84,7 +63,7 @@ int fixed_results(driver::MixSettings& s, host::Engine& e) {
     if (df) e.scratch.free(kPool, *df);
     return kOutOfMemory;
   }
-  const std::span<double> products = products_block(s, e.scratch);
+  const std::span<double> products = derivative_products_block(s, e.scratch);
   const int status = test_terms(s, e, products);
   if (status == 0 && s.prsolu) {
     parameter_df(s, products, *unit, *df);
@@ -112,7 +91,7 @@ void estimable_functions(const driver::MixSettings& s, host::Engine& e) {
 
 void fixed_effects(driver::MixSettings& s, host::Engine& e) {
   const int status = fixed_results(s, e);
-  report(e, status, host::Severity::Error);
+  report_status(e.out, status, host::Severity::Error);
   e.out.begin_heading(Text::key("Fixed Effects"));
   if (status == 0) e.out.add(mxtfxt(s));
   if (s.prlmat) estimable_functions(s, e);

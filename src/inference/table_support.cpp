@@ -25,11 +25,11 @@ host::CellValue df_value(double df) {
   return host::CellValue::num(df, host::Format::genstat());
 }
 
-Text interval_label(const driver::MixSettings& s) {
+Text interval_label(const driver::MixSettings& s, std::string_view key) {
   constexpr std::size_t kMaxCinText = 40;
   std::string text = s.cintxt.substr(0, kMaxCinText);
   while (!text.empty() && text.back() == ' ') text.pop_back();
-  return Text::key("^1 Confidence Interval").arg(Text::raw(text));
+  return Text::key(key).arg(Text::raw(text));
 }
 
 std::vector<ParameterGroup> parameter_groups(const driver::MixSettings& s) {

@@ -24,9 +24,10 @@ void annotate(host::PivotTable& table, const driver::MixSettings& s);
 // FUZZYINTEGER, otherwise the statistics format; system-missing stays missing.
 host::CellValue df_value(double df);
 
-// The group label "^1 Confidence Interval" with the CIN value as the user
-// wrote it (at most 40 characters, trailing blanks removed).
-host::Text interval_label(const driver::MixSettings& s);
+// The interval group label `key` ("^1 Confidence Interval", or "^1
+// Confidence Interval of Difference") with ^1 the CIN value as the user wrote
+// it (at most 40 characters, trailing blanks removed).
+host::Text interval_label(const driver::MixSettings& s, std::string_view key = "^1 Confidence Interval");
 
 // One covariance block as the covariance tables show it: its parameters
 // [first, first + count) of CovPar, its type code and its group label (empty

@@ -18,21 +18,6 @@
 
 namespace mixed::data::testing {
 
-host::Dataset csv(std::string_view text) {
-  std::string error;
-  std::optional<host::Dataset> d = host::parse_csv(text, "test.csv", error);
-  EXPECT_TRUE(d.has_value()) << error;
-  return d ? std::move(*d) : host::Dataset{};
-}
-
-host::Dataset reference_csv(const std::string& name) {
-  std::string error;
-  std::optional<host::Dataset> d =
-      host::read_csv(std::string(MIXED_SOURCE_DIR) + "/../shared/reference/data/" + name, error);
-  EXPECT_TRUE(d.has_value()) << error;
-  return d ? std::move(*d) : host::Dataset{};
-}
-
 host::Dataset permute_rows(const host::Dataset& d, const std::vector<std::size_t>& rows) {
   host::Dataset out;
   for (std::size_t v = 0; v < d.n_variables(); ++v) {
@@ -52,7 +37,7 @@ host::Dataset permute_rows(const host::Dataset& d, const std::vector<std::size_t
 }
 
 std::vector<std::map<std::string, std::string>> read_rows(const std::string& name) {
-  std::ifstream in(std::string(MIXED_SOURCE_DIR) + "/../shared/reference/data/" + name);
+  std::ifstream in(std::string(MIXED_SHARED_DIR) + "/reference/data/" + name);
   EXPECT_TRUE(in.good()) << name;
   auto fields = [](const std::string& line) {
     std::vector<std::string> f;
@@ -77,8 +62,6 @@ std::vector<std::map<std::string, std::string>> read_rows(const std::string& nam
   }
   return rows;
 }
-
-Session::Session(host::Dataset d, std::size_t budget) : data(std::move(d)), scratch(budget) {}
 
 bool Session::parse(std::string_view command) {
   std::vector<host::LexProblem> problems;

@@ -6,20 +6,18 @@
 
 #include <cstddef>
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "driver/settings.h"
 #include "host/engine.h"
+#include "support/session_util.h"
 
 namespace mixed::data::testing {
 
-// A data set from CSV text (fails the test when it does not parse).
-host::Dataset csv(std::string_view text);
-// A data set from one of the shared reference files.
-host::Dataset reference_csv(const std::string& name);
+using test_support::csv;
+using test_support::reference_csv;
 
 // The data set with its rows in the order `rows` (row k of the result is row
 // rows[k] of `d`); dictionary, weight and split variables kept.
@@ -29,17 +27,11 @@ host::Dataset permute_rows(const host::Dataset& d, const std::vector<std::size_t
 // independent of the engine's; the reference files quote no commas).
 std::vector<std::map<std::string, std::string>> read_rows(const std::string& name);
 
-struct Session {
-  explicit Session(host::Dataset d, std::size_t budget = host::Scratch::default_budget());
-  host::Dataset data;
-  host::Output out;
-  host::Scratch scratch;
-  host::Progress progress{false};
-  host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
-  std::unique_ptr<driver::MixSettings> settings = std::make_unique<driver::MixSettings>();
-  driver::MixSettings& s() { return *settings; }
+struct Session : test_support::Session {
+  using test_support::Session::Session;
 
-  // Parses the command text after the name MIXED; false after a parse error.
+  // Parses the command text after the name MIXED, which must lex cleanly;
+  // false after a parse error.
   bool parse(std::string_view command);
 };
 

@@ -3,33 +3,25 @@
 // procedure driver does for an unsplit file.
 #pragma once
 
-#include <memory>
-#include <string>
 #include <string_view>
 
-#include "driver/settings.h"
-#include "host/dataset.h"
-#include "host/engine.h"
+#include "support/session_util.h"
 
 namespace mixed::estimate::testing {
 
-host::Dataset reference_data(const std::string& file);
-host::Dataset csv_data(std::string_view text);
+using test_support::csv;
+using test_support::reference_csv;
 
-struct Fitted {
-  explicit Fitted(host::Dataset d);
-  host::Dataset data;
-  host::Output out;
-  host::Scratch scratch;
-  host::Progress progress{false};
-  host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
-  std::unique_ptr<driver::MixSettings> settings = std::make_unique<driver::MixSettings>();
-  driver::MixSettings& s() { return *settings; }
+struct Fitted : test_support::Session {
+  using Session::Session;
   bool analysable = false;
 
   // Parses and fits the command (its name MIXED optional); false when a stage
   // issued an error.
-  bool run(std::string_view command);
+  bool run(std::string_view command) {
+    if (command.substr(0, 6) == "MIXED ") command.remove_prefix(6);
+    return test_support::fit(*this, command, analysable);
+  }
 };
 
 }  // namespace mixed::estimate::testing

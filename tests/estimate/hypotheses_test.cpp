@@ -15,7 +15,7 @@ namespace mixed::estimate {
 namespace {
 
 using host::tri;
-using testing::csv_data;
+using testing::csv;
 using testing::Fitted;
 
 // A balanced 2 x 2 design with two replicates per cell.
@@ -29,7 +29,7 @@ std::vector<double> row(const driver::TermHypothesis& h, int r, int p) {
 }
 
 TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
-  Fitted f(csv_data(kTwoByTwo));
+  Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b."));
   const driver::MixSettings& s = f.s();
   ASSERT_EQ(s.fdmncl, 9);
@@ -48,7 +48,7 @@ TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
 }
 
 TEST(Hypotheses, TypeOneRowsAreSequential) {
-  Fitted f(csv_data(kTwoByTwo));
+  Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b | SSTYPE(1)."));
   const driver::MixSettings& s = f.s();
   // Type I rows of a term have zeros on every earlier term and 1 at their own pivot.
@@ -62,7 +62,7 @@ TEST(Hypotheses, TypeOneRowsAreSequential) {
 }
 
 TEST(Hypotheses, AFullSetOfIndicatorsWithAnInterceptDropsTheLastLevel) {
-  Fitted f(csv_data(kTwoByTwo));
+  Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a."));
   const driver::MixSettings& s = f.s();
   EXPECT_EQ(s.fdmncl, 3);
@@ -77,7 +77,7 @@ TEST(Hypotheses, AFullSetOfIndicatorsWithAnInterceptDropsTheLastLevel) {
 }
 
 TEST(Hypotheses, ASingleTermGivesTheEstimableFunctionsOfThatTerm) {
-  Fitted f(csv_data(kTwoByTwo));
+  Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a | NOINT."));
   const driver::MixSettings& s = f.s();
   ASSERT_EQ(s.hypotheses.size(), 1u);

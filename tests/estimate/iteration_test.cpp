@@ -16,9 +16,9 @@
 namespace mixed::estimate {
 namespace {
 
-using testing::csv_data;
+using testing::csv;
 using testing::Fitted;
-using testing::reference_data;
+using testing::reference_csv;
 
 const char* kSleepRi = "MIXED Reaction WITH Days /FIXED=Days /RANDOM=INTERCEPT | SUBJECT(Subject)";
 
@@ -40,7 +40,7 @@ const host::PivotTable* table(const host::Output& out, const std::string& name) 
 }
 
 TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
-  Fitted f(reference_data("sleepstudy.csv"));
+  Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=MXITER(0) /PRINT=HISTORY."));
   EXPECT_EQ(f.s().itstat, kMaxIterations);
   EXPECT_EQ(f.s().iterations, 0);
@@ -55,7 +55,7 @@ TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
 }
 
 TEST(Iteration, AllCriteriaOffRunsToTheIterationLimit) {
-  Fitted f(reference_data("sleepstudy.csv"));
+  Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=PCONVERGE(0) LCONVERGE(0) HCONVERGE(0) MXITER(4)."));
   EXPECT_EQ(f.s().itstat, kMaxIterations);
   EXPECT_EQ(f.s().iterations, 4);
@@ -63,7 +63,7 @@ TEST(Iteration, AllCriteriaOffRunsToTheIterationLimit) {
 }
 
 TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
-  Fitted f(reference_data("Orthodont.csv"));
+  Fitted f(reference_csv("Orthodont.csv"));
   ASSERT_TRUE(f.run(
       "MIXED distance BY Sex WITH age /FIXED=Sex age /REPEATED=age | SUBJECT(Subject) COVTYPE(AR1) "
       "/CRITERIA=SCORING(0)."));
@@ -73,7 +73,7 @@ TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
 
 TEST(Iteration, TooFewObservationsForTheParameters) {
   // Three records, an intercept and two covariance parameters: N - 2 - 1 = 0.
-  Fitted f(csv_data("y,s\n1,1\n2,1\n4,2\n"));
+  Fitted f(csv("y,s\n1,1\n2,1\n4,2\n"));
   f.run("MIXED y /RANDOM=INTERCEPT | SUBJECT(s).");
   EXPECT_EQ(f.s().itstat, kTooFewObservations);
   EXPECT_FALSE(f.analysable);
@@ -81,7 +81,7 @@ TEST(Iteration, TooFewObservationsForTheParameters) {
 }
 
 TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
-  Fitted f(reference_data("Orthodont.csv"));
+  Fitted f(reference_csv("Orthodont.csv"));
   ASSERT_TRUE(f.run("MIXED distance WITH age /FIXED=age /METHOD=ML /PRINT=HISTORY."));
   const driver::MixSettings& s = f.s();
   EXPECT_EQ(s.itstat, kClosedForm);
@@ -95,7 +95,7 @@ TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
 }
 
 TEST(ClosedForm, PerfectFitHasNoLikelihood) {
-  Fitted f(csv_data("y,x\n3,1\n5,2\n7,3\n9,4\n"));
+  Fitted f(csv("y,x\n3,1\n5,2\n7,3\n9,4\n"));
   ASSERT_TRUE(f.run("MIXED y WITH x /FIXED=x."));
   const driver::MixSettings& s = f.s();
   EXPECT_EQ(s.itstat, kPerfectFit);
@@ -107,7 +107,7 @@ TEST(ClosedForm, PerfectFitHasNoLikelihood) {
 }
 
 TEST(StartingValues, AnExactFitWithRandomEffectsStartsAtOne) {
-  Fitted f(csv_data("y,x,s\n3,1,1\n5,2,1\n7,3,2\n9,4,2\n11,5,3\n13,6,3\n"));
+  Fitted f(csv("y,x,s\n3,1,1\n5,2,1\n7,3,2\n9,4,2\n11,5,3\n13,6,3\n"));
   f.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s) /CRITERIA=MXITER(1) /PRINT=HISTORY.");
   const host::PivotTable* h = table(f.out, "Iteration History");
   ASSERT_NE(h, nullptr);
@@ -127,9 +127,9 @@ TEST(StartingValues, AnExactFitWithRandomEffectsStartsAtOne) {
 
 TEST(Weights, RegressionWeightsOfOneChangeNothing) {
   const char* data = "Orthodont.csv";
-  Fitted plain(reference_data(data));
+  Fitted plain(reference_csv(data));
   ASSERT_TRUE(plain.run("MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject)."));
-  host::Dataset d = reference_data(data);
+  host::Dataset d = reference_csv(data);
   host::Variable w;
   w.name = "one";
   d.add_numeric(w, std::vector<double>(d.n_cases(), 1.0));
@@ -144,7 +144,7 @@ TEST(Weights, RegressionWeightsOfOneChangeNothing) {
 
 TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
   const std::string rows = "1.2,1,0.5\n2.9,1,1.5\n2.1,2,0.3\n4.8,2,2.2\n3.3,3,1.1\n5.9,3,2.9\n4.1,4,1.7\n";
-  Fitted weighted(csv_data("y,s,x,f\n" + [&] {
+  Fitted weighted(csv("y,s,x,f\n" + [&] {
     std::string t;
     int k = 0;
     for (std::size_t a = 0, b; (b = rows.find('\n', a)) != std::string::npos; a = b + 1, ++k)
@@ -153,7 +153,7 @@ TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
   }()));
   weighted.data.set_weight(weighted.data.find("f"));
   ASSERT_TRUE(weighted.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
-  Fitted doubled(csv_data("y,s,x\n" + rows + "2.1,2,0.3\n"));
+  Fitted doubled(csv("y,s,x\n" + rows + "2.1,2,0.3\n"));
   ASSERT_TRUE(doubled.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
   EXPECT_NEAR(weighted.s().m2ll, doubled.s().m2ll, 1e-9 * std::fabs(doubled.s().m2ll));
   for (std::size_t k = 0; k < doubled.s().CovPar.size(); ++k)

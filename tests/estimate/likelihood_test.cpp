@@ -17,7 +17,7 @@ namespace mixed::estimate {
 namespace {
 
 using testing::Fitted;
-using testing::reference_data;
+using testing::reference_csv;
 
 struct Model {
   const char* data;
@@ -36,7 +36,7 @@ std::vector<double> away_from_optimum(const driver::MixSettings& s) {
 
 void check_derivatives(const Model& m, const char* method) {
   SCOPED_TRACE(std::string(m.command) + " " + method);
-  Fitted f(reference_data(m.data));
+  Fitted f(reference_csv(m.data));
   ASSERT_TRUE(f.run(std::string(m.command) + " /METHOD=" + method + "."));
   ASSERT_TRUE(f.analysable);
   driver::MixSettings& s = f.s();
@@ -102,7 +102,7 @@ TEST(Likelihood, DerivativesMatchFiniteDifferencesUnderMl) {
 // -2LL at the reference parameters reproduces the reference's parts tightly:
 // log|V|, r'V^-1 r and log|X'V^-1 X| of a random intercept model.
 TEST(Likelihood, PartsAtTheReferenceParameters) {
-  Fitted f(reference_data("sleepstudy.csv"));
+  Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run("MIXED Reaction WITH Days /FIXED=Days /RANDOM=INTERCEPT | SUBJECT(Subject) /METHOD=REML."));
   Likelihood lik(f.s(), f.engine, *f.s().fit);
   ASSERT_EQ(lik.setup(), 0);

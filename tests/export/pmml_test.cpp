@@ -18,32 +18,21 @@
 #include <string>
 #include <vector>
 
-#include "data/case_pass.h"
-#include "data/design.h"
-#include "data/subjects.h"
 #include "driver/settings.h"
-#include "estimate/estimate.h"
 #include "export/pmml.h"
 #include "host/packed.h"
-#include "host/tokens.h"
-#include "host/workfile.h"
 #include "inference/post.h"
-#include "syntax/dispatcher.h"
+#include "support/session_util.h"
 
 namespace mixed::pmml {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string shared_dir() { return std::string(MIXED_SOURCE_DIR) + "/../shared"; }
+std::string shared_dir() { return std::string(MIXED_SHARED_DIR); }
 std::string schema() { return shared_dir() + "/pmml/pmml-4-1.xsd"; }
 
-host::Dataset orthodont() {
-  std::string error;
-  auto d = host::read_csv(shared_dir() + "/reference/data/Orthodont.csv", error);
-  EXPECT_TRUE(d.has_value()) << error;
-  return d ? std::move(*d) : host::Dataset();
-}
+host::Dataset orthodont() { return test_support::reference_csv("Orthodont.csv"); }
 
 // A directory of its own for each test, removed afterwards.
 struct TempDir {
@@ -64,45 +53,25 @@ struct TempDir {
 // A data set and a MIXED command taken through parsing, the case pass, subject
 // ordering, the design, estimation and the post-estimation tables, as the
 // driver does for an unsplit file.
-struct Model {
-  explicit Model(host::Dataset d) : data(std::move(d)) {}
-  host::Dataset data;
-  host::Output out;
-  host::Scratch scratch;
-  host::Progress progress{false};
-  host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
-  driver::MixSettings s;
+struct Model : test_support::Session {
+  using Session::Session;
 
   bool fit(std::string_view command) {
-    std::vector<host::LexProblem> problems;
-    host::TokenStream tokens(host::tokenize(command, problems));
-    syntax::parse_command(tokens, s, engine);
-    if (out.error_flag()) return false;
-    host::CaseReader reader(data);
-    reader.next_group();
-    int group = 0;
     bool analysable = true;
-    s.reset_group();
-    data::case_pass(s, engine, reader, group, analysable);
-    if (out.error_flag() || !analysable) return false;
-    if (s.nclsvr() > 0) data::order_subjects(s, engine);
-    data::design_columns(s, engine);
-    if (out.error_flag()) return false;
-    estimate::estimate(s, engine, analysable);
-    if (out.error_flag() || !analysable) return false;
-    inference::mxpost(s, engine);
+    if (!test_support::fit(*this, command, analysable) || !analysable) return false;
+    inference::mxpost(s(), engine);
     return !out.error_flag();
   }
 
   // Writes the model file to `path` as OUTFILE kind `kind`.
   void write(const std::string& path, int kind) {
-    s.outfnm = path;
-    s.ioutfl = kind;
-    write_pmml(s, engine);
+    s().outfnm = path;
+    s().ioutfl = kind;
+    write_pmml(s(), engine);
   }
 
-  double beta(int k) const { return s.FixedCov[host::tri(s.fdmncl, k)]; }
-  double cov(int k, int j) const { return s.FixedCov[host::sym(k, j)]; }
+  double beta(int k) const { return s().FixedCov[host::tri(s().fdmncl, k)]; }
+  double cov(int k, int j) const { return s().FixedCov[host::sym(k, j)]; }
 };
 
 // The items of the output, depth first.
@@ -197,7 +166,7 @@ const char* kRandomIntercept =
 TEST(Pmml, FixedModelOfARandomInterceptFit) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit(kRandomIntercept));
-  const driver::MixSettings& s = m.s;
+  const driver::MixSettings& s = m.s();
   ASSERT_EQ(s.fdmncl, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
   ASSERT_EQ(s.nfxrnk, 4);
   ASSERT_EQ(s.ncovpr, 2);
@@ -310,13 +279,13 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age Sex*age /METHOD = ML "
                     "/RANDOM = INTERCEPT | SUBJECT(Subject) /OUTFILE = FXPARAMETER('/tmp/unused.xml')."));
-  ASSERT_EQ(m.s.nfxrnk, 4);
-  ASSERT_EQ(m.s.ncovpr, 2);
+  ASSERT_EQ(m.s().nfxrnk, 4);
+  ASSERT_EQ(m.s().ncovpr, 2);
   TempDir dir;
   m.write(dir.file("ml.xml"), 1);
   Document d(dir.file("ml.xml"));
   // d = 4 + 2 parameters on all n = 108 observations.
-  const double m2ll = m.s.m2ll;
+  const double m2ll = m.s().m2ll;
   EXPECT_EQ(d.criterion("-2LogLikelihood"), m2ll);
   EXPECT_DOUBLE_EQ(d.criterion("AIC"), m2ll + 12.0);
   EXPECT_DOUBLE_EQ(d.criterion("AICC"), m2ll + 2.0 * (6.0 + 42.0 / 101.0));
@@ -329,7 +298,7 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
 TEST(Pmml, LeastSquaresEstimatesAndCovarianceMatchADenseSolution) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(m.s.fdmncl, 4) << "Intercept, Female, Male, age";
+  ASSERT_EQ(m.s().fdmncl, 4) << "Intercept, Female, Male, age";
   TempDir dir;
   m.write(dir.file("ols.xml"), 2);
   Document d(dir.file("ols.xml"));
@@ -403,7 +372,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
   TempDir dir;
   Model exclude(labelled_data());
   ASSERT_TRUE(exclude.fit(std::string(kLabelledModel) + " /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(exclude.s.tnobs, 36.0) << "the four cases with user-missing values are left out";
+  ASSERT_EQ(exclude.s().tnobs, 36.0) << "the four cases with user-missing values are left out";
   exclude.write(dir.file("exclude.xml"), 2);
   Document d(dir.file("exclude.xml"));
 
@@ -425,7 +394,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
 
   // The nested term names both factors in each column; x*x is x to the power 2.
   // Columns: Intercept, g 1..3, h(g) over the 9 observed (g, h) cells, x*x.
-  const driver::MixSettings& s = exclude.s;
+  const driver::MixSettings& s = exclude.s();
   ASSERT_EQ(s.fdmncl, 1 + 3 + 9 + 1);
   EXPECT_EQ(d.pp_cells("P5"), (std::vector<std::string>{"g=1", "h=a"}));
   EXPECT_EQ(d.pp_cells("P13"), (std::vector<std::string>{"g=3", "h=caf\xEF\xBF\xBD"}));
@@ -441,7 +410,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
 
   Model include(labelled_data());
   ASSERT_TRUE(include.fit(std::string(kLabelledModel) + " /MISSING = INCLUDE /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(include.s.tnobs, 40.0) << "user-missing values are valid under INCLUDE";
+  ASSERT_EQ(include.s().tnobs, 40.0) << "user-missing values are valid under INCLUDE";
   include.write(dir.file("include.xml"), 2);
   Document i(dir.file("include.xml"));
   for (const char* field : {"y", "g", "h", "x"}) {
@@ -496,7 +465,7 @@ TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   Model empty(orthodont());
   ASSERT_TRUE(empty.fit("distance /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(Subject) "
                         "/OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(empty.s.fdmncl, 0);
+  ASSERT_EQ(empty.s().fdmncl, 0);
   empty.write(dir.file("empty.xml"), 2);
   EXPECT_TRUE(Document(dir.file("empty.xml")).model().child("PCovMatrix").empty());
   EXPECT_TRUE(validates(dir.file("empty.xml")));

@@ -15,7 +15,7 @@ namespace mixed::golden {
 namespace fs = std::filesystem;
 
 std::string source_dir() { return MIXED_SOURCE_DIR; }
-std::string shared_dir() { return std::string(MIXED_SOURCE_DIR) + "/../shared"; }
+std::string shared_dir() { return std::string(MIXED_SHARED_DIR); }
 
 namespace {
 

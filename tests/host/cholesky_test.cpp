@@ -6,15 +6,8 @@
 
 #include "host/kernel_util.h"
 
-namespace mixed::host {
+namespace mixed::host::testing {
 namespace {
-
-using testing::pack;
-using testing::random_matrix;
-using testing::random_spd;
-using testing::relative_error;
-using testing::unpack;
-using testing::unpack_lower;
 
 TEST(Cholesky, FactorInverseAndProductOfPositiveDefiniteMatrices) {
   for (Eigen::Index n : {1, 2, 3, 7, 30}) {
@@ -98,4 +91,4 @@ TEST(Cholesky, SingularityIsJudgedRelativeToTheDiagonal) {
 }
 
 }  // namespace
-}  // namespace mixed::host
+}  // namespace mixed::host::testing

@@ -234,7 +234,7 @@ TEST(CsvRead, ArbitraryBytesNeverCrash) {
 }
 
 TEST(CsvRead, ReferenceDataFiles) {
-  const std::string dir = MIXED_SOURCE_DIR "/../shared/reference/data/";
+  const std::string dir = MIXED_SHARED_DIR "/reference/data/";
   std::string error;
 
   std::optional<Dataset> ortho = read_csv(dir + "Orthodont.csv", error);

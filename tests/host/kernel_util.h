@@ -1,5 +1,6 @@
 // Dense reference computations for the tests of the packed kernels: random
-// matrices and conversion between packed triangles and Eigen matrices.
+// matrices and conversion between packed triangles and Eigen matrices.  The
+// kernel tests open this namespace and name them unqualified.
 #pragma once
 
 #include <Eigen/Dense>

@@ -11,13 +11,8 @@
 #include "host/packed_ops.h"
 #include "host/vectors.h"
 
-namespace mixed::host {
+namespace mixed::host::testing {
 namespace {
-
-using testing::pack;
-using testing::random_matrix;
-using testing::relative_error;
-using testing::unpack;
 
 std::vector<double> to_vector(const Eigen::VectorXd& v) { return {v.data(), v.data() + v.size()}; }
 
@@ -178,4 +173,4 @@ TEST(Fuzzy, WholeNumbersRoundingAndDecimals) {
 }
 
 }  // namespace
-}  // namespace mixed::host
+}  // namespace mixed::host::testing

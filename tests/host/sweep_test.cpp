@@ -7,14 +7,8 @@
 
 #include "host/kernel_util.h"
 
-namespace mixed::host {
+namespace mixed::host::testing {
 namespace {
-
-using testing::pack;
-using testing::random_matrix;
-using testing::random_spd;
-using testing::relative_error;
-using testing::unpack;
 
 constexpr double tight = 1e-12;
 
@@ -146,4 +140,4 @@ TEST(Sweep, ScaleVectorIsDiagonalFloredAtOne) {
 }
 
 }  // namespace
-}  // namespace mixed::host
+}  // namespace mixed::host::testing

@@ -9,12 +9,8 @@
 
 #include "host/kernel_util.h"
 
-namespace mixed::host {
+namespace mixed::host::testing {
 namespace {
-
-using testing::pack;
-using testing::random_matrix;
-using testing::relative_error;
 
 struct Decomposition {
   int status;
@@ -94,7 +90,7 @@ TEST(SymmetricEigen, KnownSpectra) {
 TEST(SymmetricEigen, RankDeficientMatrices) {
   // L C L' with rows 0 and 1 of L equal: rank 2 of 3, the null vector is
   // (1, -1, 0)/sqrt 2.
-  const Eigen::MatrixXd c = testing::random_spd(5, 2u);
+  const Eigen::MatrixXd c = random_spd(5, 2u);
   Eigen::MatrixXd l = random_matrix(3, 5, 9u);
   l.row(1) = l.row(0);
   const Eigen::MatrixXd a = l * c * l.transpose();
@@ -136,4 +132,4 @@ TEST(SymmetricEigen, FailureIsReported) {
 }
 
 }  // namespace
-}  // namespace mixed::host
+}  // namespace mixed::host::testing

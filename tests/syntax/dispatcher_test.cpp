@@ -13,14 +13,8 @@
 
 #include "syntax/parse_fixture.h"
 
-namespace mixed {
+namespace mixed::parse_fixture {
 namespace {
-
-using host::Severity;
-using parse_fixture::expect_clean;
-using parse_fixture::expect_error;
-using parse_fixture::expect_only;
-using parse_fixture::Parsed;
 
 TEST(Dispatcher, SubcommandLoop) {
   expect_error("y /FOO = 1", 6, "Unrecognized subcommand FOO ...");
@@ -36,7 +30,7 @@ TEST(Dispatcher, SubcommandLoop) {
   EXPECT_EQ(abbreviated.messages()[0].text, "Unrecognized subcommand DESCRIPTIVES ...");
 
   const Parsed empty("y /METHOD = /PRINT /TEST");
-  const std::vector<parse_fixture::Seen> m = empty.messages();
+  const std::vector<Seen> m = empty.messages();
   ASSERT_EQ(m.size(), 3u);
   EXPECT_EQ(m[0].text, "Empty subcommand METHOD ...");
   EXPECT_EQ(m[1].text, "Empty subcommand PRINT ...");
@@ -371,4 +365,4 @@ TEST(Robustness, RandomTokenSequences) {
 }
 
 }  // namespace
-}  // namespace mixed
+}  // namespace mixed::parse_fixture

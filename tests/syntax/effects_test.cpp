@@ -9,11 +9,8 @@
 
 #include "syntax/parse_fixture.h"
 
-namespace mixed {
+namespace mixed::parse_fixture {
 namespace {
-
-using parse_fixture::expect_error;
-using parse_fixture::Parsed;
 
 // Factors a, b, c (cells 0..2) and covariates x, z (cells 3, 4).
 constexpr std::string_view kModel = "y BY a b c WITH x z /FIXED = ";
@@ -126,4 +123,4 @@ TEST(EffectTerms, CountsAndModelKind) {
 }
 
 }  // namespace
-}  // namespace mixed
+}  // namespace mixed::parse_fixture

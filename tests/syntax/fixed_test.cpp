@@ -7,14 +7,8 @@
 
 #include "syntax/parse_fixture.h"
 
-namespace mixed {
+namespace mixed::parse_fixture {
 namespace {
-
-using host::Severity;
-using parse_fixture::expect_clean;
-using parse_fixture::expect_error;
-using parse_fixture::expect_only;
-using parse_fixture::Parsed;
 
 TEST(Fixed, WithoutFixedTheModelIsTheIntercept) {
   const Parsed p("y BY a WITH x");
@@ -113,4 +107,4 @@ TEST(Fixed, FoundWhereverItStands) {
 }
 
 }  // namespace
-}  // namespace mixed
+}  // namespace mixed::parse_fixture

@@ -18,7 +18,11 @@
 #include "host/tokens.h"
 #include "syntax/dispatcher.h"
 
+// The tests of the command reader open this namespace, so that they name the
+// fixture and the severities unqualified.
 namespace mixed::parse_fixture {
+
+using host::Severity;
 
 inline host::Variable named(std::string name) {
   host::Variable v;
@@ -95,6 +99,19 @@ inline void expect_error(std::string_view command, int number, std::string_view 
   const Parsed p(command);
   expect_only(p, number, host::Severity::Error, text, command);
   EXPECT_TRUE(p.failed()) << command;
+}
+
+// The command stopped at a subcommand's syntax error: exactly one message, of
+// this number and text, an error of the syntax class; and METHOD = ML written
+// after the failed subcommand was never read (METHOD stays REML).
+inline void expect_stopped(const Parsed& p, int number, std::string_view text, std::string_view what) {
+  const std::vector<Seen> m = p.messages();
+  ASSERT_EQ(m.size(), 1u) << what;
+  EXPECT_EQ(m[0].number, number) << what;
+  EXPECT_EQ(m[0].severity, host::Severity::Error) << what;
+  EXPECT_EQ(m[0].text, text) << what;
+  EXPECT_EQ(m[0].msg_class, 3) << what;
+  EXPECT_EQ(p.s.method, 2) << what << ": parsing stops at the failed subcommand";
 }
 
 inline void expect_clean(const Parsed& p, std::string_view what) {

@@ -7,14 +7,8 @@
 
 #include "syntax/parse_fixture.h"
 
-namespace mixed {
+namespace mixed::parse_fixture {
 namespace {
-
-using host::Severity;
-using parse_fixture::expect_clean;
-using parse_fixture::expect_error;
-using parse_fixture::expect_only;
-using parse_fixture::Parsed;
 
 // Dictionary indices of the sample data.
 constexpr std::size_t kY = 0, kA = 1, kId = 7, kId2 = 8, kT = 9;
@@ -162,4 +156,4 @@ TEST(Repeated, Messages) {
 }
 
 }  // namespace
-}  // namespace mixed
+}  // namespace mixed::parse_fixture

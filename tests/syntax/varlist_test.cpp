@@ -6,14 +6,8 @@
 
 #include "syntax/parse_fixture.h"
 
-namespace mixed {
+namespace mixed::parse_fixture {
 namespace {
-
-using host::Severity;
-using parse_fixture::expect_clean;
-using parse_fixture::expect_error;
-using parse_fixture::expect_only;
-using parse_fixture::Parsed;
 
 constexpr std::size_t kY = 0, kA = 1, kB = 2, kG = 4, kX = 5, kZ = 6;
 
@@ -72,4 +66,4 @@ TEST(VariableList, Messages) {
 }
 
 }  // namespace
-}  // namespace mixed
+}  // namespace mixed::parse_fixture

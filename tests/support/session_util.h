@@ -1,0 +1,85 @@
+// Test support for the test folders that run the procedure's stages
+// themselves (each folder is an executable of its own, so this header is
+// all inline): data sets from CSV text or from the shared reference files,
+// and a session holding a data set, the engine services and one settings
+// record, as the procedure driver holds them for one command.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "data/case_pass.h"
+#include "data/design.h"
+#include "data/subjects.h"
+#include "driver/settings.h"
+#include "estimate/estimate.h"
+#include "host/engine.h"
+#include "host/tokens.h"
+#include "host/workfile.h"
+#include "syntax/dispatcher.h"
+
+namespace mixed::test_support {
+
+// A data set from CSV text (fails the test when it does not parse).
+inline host::Dataset csv(std::string_view text) {
+  std::string error;
+  std::optional<host::Dataset> d = host::parse_csv(text, "test.csv", error);
+  EXPECT_TRUE(d.has_value()) << error;
+  return d ? std::move(*d) : host::Dataset{};
+}
+
+// A data set from one of the shared reference files.
+inline host::Dataset reference_csv(const std::string& name) {
+  std::string error;
+  std::optional<host::Dataset> d =
+      host::read_csv(std::string(MIXED_SHARED_DIR) + "/reference/data/" + name, error);
+  EXPECT_TRUE(d.has_value()) << error;
+  return d ? std::move(*d) : host::Dataset{};
+}
+
+struct Session {
+  explicit Session(host::Dataset d, std::size_t budget = host::Scratch::default_budget())
+      : data(std::move(d)), scratch(budget) {}
+  host::Dataset data;
+  host::Output out;
+  host::Scratch scratch;
+  host::Progress progress{false};
+  host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
+  std::unique_ptr<driver::MixSettings> settings = std::make_unique<driver::MixSettings>();
+  driver::MixSettings& s() { return *settings; }
+  const driver::MixSettings& s() const { return *settings; }
+};
+
+// Reads the command text after the name MIXED, then takes the first split
+// group through the case pass, subject ordering, the design and estimation,
+// as the procedure driver does for an unsplit file.  False when a stage issued
+// an error or the case pass found the group not analysable; `analysable` is
+// what the stages left.
+inline bool fit(Session& session, std::string_view command, bool& analysable) {
+  driver::MixSettings& s = session.s();
+  std::vector<host::LexProblem> problems;
+  host::TokenStream tokens(host::tokenize(command, problems));
+  syntax::parse_command(tokens, s, session.engine);
+  if (session.out.error_flag()) return false;
+  host::CaseReader reader(session.data);
+  reader.next_group();
+  int group = 0;
+  analysable = true;
+  s.reset_group();
+  data::case_pass(s, session.engine, reader, group, analysable);
+  if (session.out.error_flag() || !analysable) return false;
+  if (s.nclsvr() > 0) data::order_subjects(s, session.engine);
+  data::design_columns(s, session.engine);
+  if (session.out.error_flag()) return false;
+  estimate::estimate(s, session.engine, analysable);
+  return !session.out.error_flag();
+}
+
+}  // namespace mixed::test_support
