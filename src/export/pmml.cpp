@@ -323,9 +323,9 @@ void add_model(Node root, const MixSettings& s, const host::Engine& e, int kind)
   add_param_matrix(model, s);
 }
 
-std::string trimmed(std::string_view spec) {
-  while (!spec.empty() && spec.back() == ' ') spec.remove_suffix(1);
-  return std::string(spec);
+std::string trimmed(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return std::string(text);
 }
 
 // The reason in a write error "cannot write PATH: REASON".
