@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <type_traits>
 #include <memory>
@@ -32,6 +33,7 @@ class Scratch {
   template <class T>
   std::optional<std::span<T>> get(int pool, std::size_t n) {
     static_assert(std::is_trivially_copyable_v<T>);
+    if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) return std::nullopt;  // bytes would wrap
     std::byte* p = allocate(pool, n * sizeof(T), alignof(T));
     if (p == nullptr) return std::nullopt;
     return std::span<T>(reinterpret_cast<T*>(p), n);
