@@ -84,6 +84,44 @@ bool criterion(double value, int type, double scale, double change) {
   return value > change;
 }
 
+// The three convergence criteria of one accepted step, each tested only when
+// the one before it passed; converged needs at least one criterion switched on.
+bool converged_now(const driver::MixSettings& s, std::span<const double> g, std::span<const double> hinv,
+                   double lambda, double l0, double l1, std::span<const double> covrep_old,
+                   std::span<const double> covrep_new, std::span<const double> fixed_old,
+                   std::span<const double> fixed_new) {
+  bool pass = true;
+  if (s.hcnval > 0.0) {
+    std::vector<double> hg(g.size());
+    host::LTRSV(g.size(), hinv, g, hg);
+    double h = 0.0;
+    for (std::size_t k = 0; k < hg.size(); ++k) h += g[k] * hg[k];
+    pass = criterion(s.hcnval, s.hcntyp, l1, h * lambda);
+  }
+  if (pass && s.lcnval > 0.0) pass = criterion(s.lcnval, s.lcntyp, l0, std::fabs(l1 - l0));
+  if (pass && s.pcnval > 0.0) {
+    for (std::size_t k = 0; k < covrep_old.size() && pass; ++k)
+      pass = criterion(s.pcnval, s.pcntyp, covrep_old[k], std::fabs(covrep_new[k] - covrep_old[k]));
+    for (std::size_t k = 0; k < fixed_old.size() && pass; ++k)
+      pass = criterion(s.pcnval, s.pcntyp, fixed_old[k], std::fabs(fixed_new[k] - fixed_old[k]));
+  }
+  return pass && (s.hcnval > 0.0 || s.lcnval > 0.0 || s.pcnval > 0.0);
+}
+
+// Whether this iteration gets a history row: every iteration that ends the
+// loop, and otherwise every histn-th, counted down in `countdown` (-1: no rows).
+bool history_due(int status, int histn, int& countdown) {
+  if (status != 0) {
+    countdown = histn;
+    return true;
+  }
+  if (countdown < 0) return false;
+  if (countdown > 0) --countdown;
+  if (countdown != 0) return false;
+  countdown = histn;
+  return true;
+}
+
 class Estimator {
  public:
   Estimator(driver::MixSettings& s, host::Engine& e) : s_(s), e_(e) {}
@@ -270,25 +308,8 @@ int Estimator::iterate() {
     const std::vector<double> covrep_star = reported(theta_star, u.kinds);
     const std::vector<double> fixed_now = fixed_estimates(s_);
 
-    bool converged = false;
-    if (ls.accepted) {
-      bool pass = true;
-      if (s_.hcnval > 0.0) {
-        std::vector<double> hg(d.g.size());
-        host::LTRSV(d.g.size(), u.hinv, d.g, hg);
-        double h = 0.0;
-        for (std::size_t k = 0; k < hg.size(); ++k) h += d.g[k] * hg[k];
-        pass = criterion(s_.hcnval, s_.hcntyp, l1, h * ls.lambda);
-      }
-      if (pass && s_.lcnval > 0.0) pass = criterion(s_.lcnval, s_.lcntyp, l0, std::fabs(l1 - l0));
-      if (pass && s_.pcnval > 0.0) {
-        for (std::size_t k = 0; k < covrep.size() && pass; ++k)
-          pass = criterion(s_.pcnval, s_.pcntyp, covrep[k], std::fabs(covrep_star[k] - covrep[k]));
-        for (std::size_t k = 0; k < fixed_now.size() && pass; ++k)
-          pass = criterion(s_.pcnval, s_.pcntyp, prev_fixed[k], std::fabs(fixed_now[k] - prev_fixed[k]));
-      }
-      converged = pass && (s_.hcnval > 0.0 || s_.lcnval > 0.0 || s_.pcnval > 0.0);
-    }
+    const bool converged =
+        ls.accepted && converged_now(s_, d.g, u.hinv, ls.lambda, l0, l1, covrep, covrep_star, prev_fixed, fixed_now);
 
     const char* text = "";
     if (s_.mxiter == 0) {
@@ -323,24 +344,11 @@ int Estimator::iterate() {
     }
     if (status != 0) text = status_text(status, problem);
 
-    if (history_) {
-      bool write = false;
-      if (status != 0) {
-        write = true;
-        countdown = s_.histn;
-      } else if (countdown >= 0) {
-        if (countdown > 0) --countdown;
-        if (countdown == 0) {
-          write = true;
-          countdown = s_.histn;
-        }
-      }
-      if (write) {
-        const UpdateType type = (s_.mxiter == 0) ? UpdateType::Initial
-                                : scoring        ? UpdateType::Scoring
-                                                 : UpdateType::Newton;
-        history_row(i, type, ls.halvings, l1, covrep_star, text);
-      }
+    if (history_ && history_due(status, s_.histn, countdown)) {
+      const UpdateType type = (s_.mxiter == 0) ? UpdateType::Initial
+                              : scoring        ? UpdateType::Scoring
+                                               : UpdateType::Newton;
+      history_row(i, type, ls.halvings, l1, covrep_star, text);
     }
     if (status == 0) {
       l0 = l1;
