@@ -22,35 +22,35 @@ constexpr int kUN = 15, kAR1 = 3;
 
 // A positive definite parameter vector: the start values with a little
 // correlation added (AR1 ρ = 0.5; UN off-diagonals 0.1).
-std::vector<double> parameters(int n, int cvtype) {
-  std::vector<double> theta(mxcnpr(n, cvtype));
-  start_parameters(n, cvtype, 1.0, theta);
+std::vector<double> parameters(int n, int cov_type) {
+  std::vector<double> theta(parameter_count(n, cov_type));
+  start_parameters(n, cov_type, 1.0, theta);
   for (int k = 0; k < static_cast<int>(theta.size()); ++k)
-    if (mxcpty(static_cast<int>(theta.size()), cvtype, k) != Variance) theta[k] = cvtype == kAR1 ? 0.5 : 0.1 / n;
+    if (parameter_kind(static_cast<int>(theta.size()), cov_type, k) != Variance) theta[k] = cov_type == kAR1 ? 0.5 : 0.1 / n;
   return theta;
 }
 
-void BM_mxcmat(benchmark::State& state, int cvtype) {
+void BM_mxcmat(benchmark::State& state, int cov_type) {
   const int n = static_cast<int>(state.range(0));
-  const std::vector<double> theta = parameters(n, cvtype);
+  const std::vector<double> theta = parameters(n, cov_type);
   std::vector<double> sigma(mixed::host::tri_size(n));
   for (auto _ : state) {
-    mxcmat(n, theta, {}, cvtype, sigma);
+    structure_matrix(n, theta, {}, cov_type, sigma);
     benchmark::DoNotOptimize(sigma.data());
   }
 }
 
-void BM_mxcdi1(benchmark::State& state, int cvtype) {
+void BM_mxcdi1(benchmark::State& state, int cov_type) {
   const int n = static_cast<int>(state.range(0));
-  const std::vector<double> theta = parameters(n, cvtype);
+  const std::vector<double> theta = parameters(n, cov_type);
   const std::size_t size = mixed::host::tri_size(n);
   std::vector<double> sigma(size), a(size), sigma_k(size), p(size);
-  mxcmat(n, theta, {}, cvtype, sigma);
-  mxcinv(n, theta, sigma, {}, cvtype, a, false);
+  structure_matrix(n, theta, {}, cov_type, sigma);
+  structure_inverse(n, theta, sigma, {}, cov_type, a, false);
   const int k = 1;  // UN: the covariance of levels 2 and 1; AR1: ρ
-  mxcdr1(n, theta, k, {}, cvtype, sigma_k);
+  structure_first_derivative(n, theta, k, {}, cov_type, sigma_k);
   for (auto _ : state) {
-    mxcdi1(n, theta, k, a, sigma_k, {}, cvtype, p);
+    inverse_first_derivative(n, theta, k, a, sigma_k, {}, cov_type, p);
     benchmark::DoNotOptimize(p.data());
   }
 }
@@ -61,9 +61,9 @@ void BM_sandwich_sparse(benchmark::State& state) {
   const std::vector<double> theta = parameters(n, kUN);
   const std::size_t size = mixed::host::tri_size(n);
   std::vector<double> sigma(size), a(size), sigma_k(size), p(size);
-  mxcmat(n, theta, {}, kUN, sigma);
-  mxcinv(n, theta, sigma, {}, kUN, a, false);
-  mxcdr1(n, theta, 1, {}, kUN, sigma_k);
+  structure_matrix(n, theta, {}, kUN, sigma);
+  structure_inverse(n, theta, sigma, {}, kUN, a, false);
+  structure_first_derivative(n, theta, 1, {}, kUN, sigma_k);
   for (auto _ : state) {
     std::fill(p.begin(), p.end(), 0.0);
     sandwich(n, a, sigma_k, p);

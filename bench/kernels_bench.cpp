@@ -36,11 +36,11 @@ void BM_SweepAllPivots(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   const std::vector<double> original = cross_products(n);
   std::vector<double> d(n);
-  LTRSXD(n, original, d);
+  sweep_scale_vector(n, original, d);
   for (auto _ : state) {
     std::vector<double> a = original;
     BitSet swept(n);
-    for (std::size_t k = 0; k < n; ++k) LTRSWE(n, k, a, d, swept, 1e-12);
+    for (std::size_t k = 0; k < n; ++k) sweep_if_tolerant(n, k, a, d, swept, 1e-12);
     benchmark::DoNotOptimize(a.data());
   }
 }

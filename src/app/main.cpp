@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
   }
   if (!lex_errors) {
     for (host::Command& c : commands) {
-      if (!host::QABMCH(c.name, "MIXED")) {
+      if (!host::keyword_matches(c.name, "MIXED")) {
         host::Text t = host::Text::key("Unrecognized command ^1 at line ^2 ...");
         t.arg(host::Text::raw(c.name)).arg(host::Text::integer(c.line));
         out.message(host::Severity::Error, std::nullopt, std::move(t), mixed::driver::kSyntaxClass);
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
       }
       host::TokenStream tokens(std::move(c.tokens));
       out.clear_error_flag();
-      mixed::driver::MIXCTL(tokens, engine);
+      mixed::driver::run_mixed_command(tokens, engine);
       if (host::interrupted()) break;
     }
   }

@@ -20,11 +20,11 @@ Admissibility grade(bool definite, bool semidefinite) {
 }
 
 // The matrix test: Σ factored row by row.  A pivot that is not greater than
-// sngtol·|Σ_ii| is deficient and taken as 0; one below -sngtol·|Σ_ii| (or not
+// singularity_tolerance·|Σ_ii| is deficient and taken as 0; one below -singularity_tolerance·|Σ_ii| (or not
 // a number) means Σ is not semidefinite.
-Admissibility matrix_test(int n, int cvtype, std::span<const double> theta, double sngtol) {
+Admissibility matrix_test(int n, int cov_type, std::span<const double> theta, double singularity_tolerance) {
   std::vector<double> l(host::tri_size(n));
-  mxcmat(n, theta, {}, cvtype, l);
+  structure_matrix(n, theta, {}, cov_type, l);
   int deficient = 0;
   bool indefinite = false;
   for (int i = 0; i < n; ++i) {
@@ -35,7 +35,7 @@ Admissibility matrix_test(int n, int cvtype, std::span<const double> theta, doub
       for (int k = 0; k < j; ++k) s -= li[k] * lj[k];
       li[j] = lj[j] != 0.0 ? s / lj[j] : 0.0;
     }
-    const double threshold = std::fabs(li[i]) * sngtol;
+    const double threshold = std::fabs(li[i]) * singularity_tolerance;
     double pivot = li[i];
     for (int k = 0; k < i; ++k) pivot -= li[k] * li[k];
     if (pivot > threshold) {
@@ -51,10 +51,10 @@ Admissibility matrix_test(int n, int cvtype, std::span<const double> theta, doub
 }
 
 // Variances and standard deviations not negative, correlations within [-1, 1].
-bool in_domain(int cvtype, std::span<const double> theta) {
+bool in_domain(int cov_type, std::span<const double> theta) {
   const int npar = static_cast<int>(theta.size());
   for (int k = 0; k < npar; ++k) {
-    const ParamKind kind = mxcpty(npar, cvtype, k);
+    const ParamKind kind = parameter_kind(npar, cov_type, k);
     if ((kind == StdDev || kind == Variance) && !(theta[k] >= 0.0)) return false;
     if (kind == Correlation && !(std::fabs(theta[k]) <= 1.0)) return false;
   }
@@ -63,10 +63,10 @@ bool in_domain(int cvtype, std::span<const double> theta) {
 
 }  // namespace
 
-Admissibility block_admissibility(int n, int cvtype, std::span<const double> theta, double sngtol) {
-  if (!valid_cvtype(cvtype)) return Admissibility::Inadmissible;
-  theta = theta.first(static_cast<std::size_t>(mxcnpr(n, cvtype)));
-  switch (cvtype) {
+Admissibility block_admissibility(int n, int cov_type, std::span<const double> theta, double singularity_tolerance) {
+  if (!valid_cvtype(cov_type)) return Admissibility::Inadmissible;
+  theta = theta.first(static_cast<std::size_t>(parameter_count(n, cov_type)));
+  switch (cov_type) {
     case driver::AR1:
       return grade(theta[0] > 0.0 && std::fabs(theta[1]) < 1.0,
                    theta[0] >= 0.0 && std::fabs(theta[1]) <= 1.0);
@@ -87,10 +87,10 @@ Admissibility block_admissibility(int n, int cvtype, std::span<const double> the
     case driver::HF:
       for (double v : theta.subspan(1))
         if (!(v >= 0.0)) return Admissibility::Inadmissible;
-      return matrix_test(n, cvtype, theta, sngtol);
+      return matrix_test(n, cov_type, theta, singularity_tolerance);
     default:
-      if (!in_domain(cvtype, theta)) return Admissibility::Inadmissible;
-      return matrix_test(n, cvtype, theta, sngtol);
+      if (!in_domain(cov_type, theta)) return Admissibility::Inadmissible;
+      return matrix_test(n, cov_type, theta, singularity_tolerance);
   }
 }
 

@@ -18,7 +18,7 @@ enum class Admissibility : int {
 // DIAG, ID and VC are decided from θ alone; every other structure is first
 // checked against the domains of its variances, standard deviations and
 // correlations (HF: its variances only) and then by a Cholesky factorisation of
-// Σ(θ) in which a pivot not greater than sngtol·|Σ_ii| is deficient.
-Admissibility block_admissibility(int n, int cvtype, std::span<const double> theta, double sngtol);
+// Σ(θ) in which a pivot not greater than singularity_tolerance·|Σ_ii| is deficient.
+Admissibility block_admissibility(int n, int cov_type, std::span<const double> theta, double singularity_tolerance);
 
 }  // namespace mixed::covstruct

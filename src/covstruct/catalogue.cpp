@@ -23,12 +23,12 @@ bool diagonal_place(int npar, int k) {
 
 }  // namespace
 
-bool valid_cvtype(int cvtype) {
-  return cvtype >= ARMA11 && cvtype <= VC_REPEATED && cvtype != VC_PARSE;
+bool valid_cvtype(int cov_type) {
+  return cov_type >= ARMA11 && cov_type <= VC_REPEATED && cov_type != VC_PARSE;
 }
 
-int mxcnpr(int n, int cvtype) {
-  switch (cvtype) {
+int parameter_count(int n, int cov_type) {
+  switch (cov_type) {
     case ARMA11: return 3;
     case AD1: case TPH: return 2 * n - 1;
     case AR1: case CS: case CSR: return 2;
@@ -41,10 +41,10 @@ int mxcnpr(int n, int cvtype) {
   }
 }
 
-ParamKind mxcpty(int npar, int cvtype, int k) {
+ParamKind parameter_kind(int npar, int cov_type, int k) {
   const bool first = k == 0;
   const bool odd_place = k % 2 == 0;  // 1-based odd: sd of AD1/TPH, loading of FAH1
-  switch (cvtype) {
+  switch (cov_type) {
     case ARMA11: case AR1: case CSR: case TP: return first ? Variance : Correlation;
     case AD1: case TPH: return odd_place ? StdDev : Correlation;
     case ARH1: case CSH: return first ? Correlation : StdDev;
@@ -59,8 +59,8 @@ ParamKind mxcpty(int npar, int cvtype, int k) {
   }
 }
 
-host::Text mxcvid(int cvtype) {
-  switch (cvtype) {
+host::Text structure_name(int cov_type) {
+  switch (cov_type) {
     case ARMA11: return host::Text::key("ARMA(1,1)");
     case AD1: return host::Text::key("First-Order Ante-Dependence");
     case AR1: return host::Text::key("First-Order Autoregressive");

@@ -1,4 +1,4 @@
-// The catalogue of covariance structures: for each type code (cvtype 1..19,
+// The catalogue of covariance structures: for each type code (cov_type 1..19,
 // driver::CovType) the number of parameters of a block of dimension n, the
 // kind of each parameter and the structure's display name.
 //
@@ -24,17 +24,17 @@ enum ParamKind : int {
 };
 
 // True for the type codes a covariance block can carry (1..16, 18, 19).
-bool valid_cvtype(int cvtype);
+bool valid_cvtype(int cov_type);
 
-// mxcnpr: the number of parameters of a block of dimension n.
-int mxcnpr(int n, int cvtype);
+// parameter_count: the number of parameters of a block of dimension n.
+int parameter_count(int n, int cov_type);
 
-// mxcpty: the kind of parameter k (0-based) of a block with npar parameters;
+// parameter_kind: the kind of parameter k (0-based) of a block with npar parameters;
 // npar bounds the search for the diagonal places of UN and UNR.
-ParamKind mxcpty(int npar, int cvtype, int k);
+ParamKind parameter_kind(int npar, int cov_type, int k);
 
-// mxcvid: the display name of the structure; an empty Text for code 17 and
+// structure_name: the display name of the structure; an empty Text for code 17 and
 // codes outside 1..19.
-host::Text mxcvid(int cvtype);
+host::Text structure_name(int cov_type);
 
 }  // namespace mixed::covstruct

@@ -163,13 +163,13 @@ void dr1_tp(int n, const double* t, int k, const LevelMap& lv, std::span<double>
 }
 
 void dr1_un(int k, const LevelMap& lv, std::span<double> out) {
-  const auto [r, c] = host::LTRGRC(static_cast<std::size_t>(k));
+  const auto [r, c] = host::packed_place_of(static_cast<std::size_t>(k));
   put_levels(lv, static_cast<int>(r), static_cast<int>(c), 1.0, out);
 }
 
 // UNR: s_l = U(l, l) on the diagonal places, correlations U(r, c) off them.
 void dr1_unr(int n, const double* t, int k, const LevelMap& lv, std::span<double> out) {
-  const auto [r, c] = host::LTRGRC(static_cast<std::size_t>(k));
+  const auto [r, c] = host::packed_place_of(static_cast<std::size_t>(k));
   const int lr = static_cast<int>(r), lc = static_cast<int>(c);
   auto s = [&](int l) { return t[tri(l, l)]; };
   if (lr == lc) {
@@ -290,8 +290,8 @@ void dr2_tph(int n, const double* t, int k, int l, const LevelMap& lv, std::span
 // UNR: a pair of standard deviations, or a standard deviation with a
 // correlation of its own level.
 void dr2_unr(const double* t, int k, int l, const LevelMap& lv, std::span<double> out) {
-  auto [kr, kc] = host::LTRGRC(static_cast<std::size_t>(k));
-  auto [lr, lc] = host::LTRGRC(static_cast<std::size_t>(l));
+  auto [kr, kc] = host::packed_place_of(static_cast<std::size_t>(k));
+  auto [lr, lc] = host::packed_place_of(static_cast<std::size_t>(l));
   if (kr != kc) {
     std::swap(kr, lr);
     std::swap(kc, lc);
@@ -309,14 +309,14 @@ void dr2_unr(const double* t, int k, int l, const LevelMap& lv, std::span<double
 
 }  // namespace
 
-void mxcdr1(int n, std::span<const double> theta, int k, std::span<const int> lvlidx,
-            int cvtype, std::span<double> out) {
-  if (cvtype < driver::ARMA11 || cvtype > driver::VC_REPEATED || cvtype == driver::VC_PARSE)
+void structure_first_derivative(int n, std::span<const double> theta, int k, std::span<const int> lvlidx,
+            int cov_type, std::span<double> out) {
+  if (cov_type < driver::ARMA11 || cov_type > driver::VC_REPEATED || cov_type == driver::VC_PARSE)
     return;
   const double* t = theta.data();
   const LevelMap lv(n, lvlidx);
   clear(n, out);
-  switch (cvtype) {
+  switch (cov_type) {
     case driver::ARMA11: dr1_arma11(n, t, k, lv, out); break;
     case driver::AD1: dr1_ad1_tph(n, t, k, lv, false, out); break;
     case driver::AR1: dr1_ar1(n, t, k, lv, out); break;
@@ -347,12 +347,12 @@ void mxcdr1(int n, std::span<const double> theta, int k, std::span<const int> lv
   }
 }
 
-void mxcdr2(int n, std::span<const double> theta, int k, int l, std::span<const int> lvlidx,
-            int cvtype, std::span<double> out) {
+void structure_second_derivative(int n, std::span<const double> theta, int k, int l, std::span<const int> lvlidx,
+            int cov_type, std::span<double> out) {
   const double* t = theta.data();
   const LevelMap lv(n, lvlidx);
   clear(n, out);
-  switch (cvtype) {
+  switch (cov_type) {
     case driver::ARMA11: dr2_arma11(n, t, k, l, lv, out); break;
     case driver::AD1: dr2_ad1(n, t, k, l, lv, out); break;
     case driver::AR1: dr2_ar1(n, t, k, l, lv, out); break;

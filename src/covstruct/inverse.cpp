@@ -18,8 +18,8 @@ using host::tri;
 
 namespace {
 
-bool scalar(int cvtype) { return cvtype == driver::ID || cvtype == driver::VC; }
-bool diagonal(int cvtype) { return cvtype == driver::DIAG || cvtype == driver::VC_REPEATED; }
+bool scalar(int cov_type) { return cov_type == driver::ID || cov_type == driver::VC; }
+bool diagonal(int cov_type) { return cov_type == driver::DIAG || cov_type == driver::VC_REPEATED; }
 
 void clear(int n, std::span<double> out) { std::fill_n(out.begin(), host::tri_size(n), 0.0); }
 
@@ -45,7 +45,7 @@ void hf_p(int n, int k, std::span<const double> a, const LevelMap& lv, std::span
 // and j that carry levels r and c, Σ_k = e_i·e_jᵀ + e_j·e_iᵀ (e_i·e_iᵀ when
 // r = c), so P_k = a_i·a_jᵀ + a_j·a_iᵀ (a_i·a_iᵀ).
 void un_p(int n, int k, std::span<const double> a, const LevelMap& lv, std::span<double> out) {
-  const auto place = host::LTRGRC(static_cast<std::size_t>(k));
+  const auto place = host::packed_place_of(static_cast<std::size_t>(k));
   const int i = lv.row(static_cast<int>(place.row)), j = lv.row(static_cast<int>(place.col));
   for (int p = 0; p < n; ++p)
     for (int q = 0; q <= p; ++q) {
@@ -59,25 +59,25 @@ void un_p(int n, int k, std::span<const double> a, const LevelMap& lv, std::span
 
 }  // namespace
 
-void mxcchl(int n, std::span<const double> theta, std::span<const double> sigma, int cvtype,
+void structure_factor(int n, std::span<const double> theta, std::span<const double> sigma, int cov_type,
             std::span<double> out, double tol) {
-  if (scalar(cvtype) || diagonal(cvtype)) {
+  if (scalar(cov_type) || diagonal(cov_type)) {
     clear(n, out);
     for (int i = 0; i < n; ++i) {
-      const double v = scalar(cvtype) ? theta[0] : theta[i];
+      const double v = scalar(cov_type) ? theta[0] : theta[i];
       out[tri(i, i)] = v > 0.0 ? std::sqrt(v) : 0.0;
     }
     return;
   }
   std::copy_n(sigma.begin(), host::tri_size(n), out.begin());
-  host::LTRCHL(n, out, tol);
+  host::packed_cholesky(n, out, tol);
 }
 
-double mxcinv(int n, std::span<const double> theta, std::span<const double> sigma,
-              std::span<const int> lvlidx, int cvtype, std::span<double> out, bool want_logdet,
+double structure_inverse(int n, std::span<const double> theta, std::span<const double> sigma,
+              std::span<const int> lvlidx, int cov_type, std::span<double> out, bool want_logdet,
               double tol) {
   double logdet = 0.0;
-  if (scalar(cvtype)) {
+  if (scalar(cov_type)) {
     clear(n, out);
     const double v = theta[0];
     if (v > 0.0) {
@@ -86,7 +86,7 @@ double mxcinv(int n, std::span<const double> theta, std::span<const double> sigm
     }
     return logdet;
   }
-  if (diagonal(cvtype)) {
+  if (diagonal(cov_type)) {
     const LevelMap lv(n, lvlidx);
     clear(n, out);
     for (int i = 0; i < n; ++i) {
@@ -99,52 +99,52 @@ double mxcinv(int n, std::span<const double> theta, std::span<const double> sigm
   }
   // Σ = L·Lᵀ, log det Σ = 2 Σ log L_ii, A = L⁻ᵀ·L⁻¹.
   std::copy_n(sigma.begin(), host::tri_size(n), out.begin());
-  host::LTRCHL(n, out, tol);
+  host::packed_cholesky(n, out, tol);
   if (want_logdet) {
     double s = 0.0;
     for (int i = 0; i < n; ++i)
       if (out[tri(i, i)] > 0.0) s += std::log(out[tri(i, i)]);
     logdet = 2.0 * s;
   }
-  host::LTRDGI(n, out);
+  host::invert_lower_triangular(n, out);
   host::LTGLTL(n, out);
   return logdet;
 }
 
-void mxcdi1(int n, std::span<const double> theta, int k, std::span<const double> a,
-            std::span<const double> sigma_k, std::span<const int> lvlidx, int cvtype,
+void inverse_first_derivative(int n, std::span<const double> theta, int k, std::span<const double> a,
+            std::span<const double> sigma_k, std::span<const int> lvlidx, int cov_type,
             std::span<double> out) {
   const LevelMap lv(n, lvlidx);
-  if (scalar(cvtype) || diagonal(cvtype)) {
+  if (scalar(cov_type) || diagonal(cov_type)) {
     clear(n, out);
-    const double v = scalar(cvtype) ? theta[0] : theta[k];
+    const double v = scalar(cov_type) ? theta[0] : theta[k];
     if (v <= 0.0) return;
     const double u = 1.0 / v;
-    if (scalar(cvtype)) {
+    if (scalar(cov_type)) {
       for (int i = 0; i < n; ++i) out[tri(i, i)] = u * u;
     } else if (const int r = lv.row(k); r >= 0) {
       out[tri(r, r)] = u * u;
     }
     return;
   }
-  if (cvtype == driver::HF) return hf_p(n, k, a, lv, out);
-  if (cvtype == driver::UN) return un_p(n, k, a, lv, out);
+  if (cov_type == driver::HF) return hf_p(n, k, a, lv, out);
+  if (cov_type == driver::UN) return un_p(n, k, a, lv, out);
   clear(n, out);
   sandwich(n, a, sigma_k, out);
 }
 
-void mxcdi2(int n, std::span<const double> theta, int k, int l, std::span<const double> sigma,
+void inverse_second_derivative(int n, std::span<const double> theta, int k, int l, std::span<const double> sigma,
             std::span<const double> a, std::span<const double> sigma_kl,
             std::span<const double> p_k, std::span<const double> p_l,
-            std::span<const int> lvlidx, int cvtype, std::span<double> out) {
+            std::span<const int> lvlidx, int cov_type, std::span<double> out) {
   clear(n, out);
-  if (scalar(cvtype)) {
+  if (scalar(cov_type)) {
     const double v = theta[0];
     if (v > 0.0)
       for (int i = 0; i < n; ++i) out[tri(i, i)] = -2.0 / (v * v * v);
     return;
   }
-  if (diagonal(cvtype)) {
+  if (diagonal(cov_type)) {
     const int r = LevelMap(n, lvlidx).row(k);
     if (k != l || r < 0 || theta[k] <= 0.0) return;
     const double u = 1.0 / theta[k];

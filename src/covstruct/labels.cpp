@@ -66,7 +66,7 @@ std::vector<Text> random_level_labels(const MixSettings& s, const host::Dataset&
         continue;
       }
       std::vector<TextGroup> items;
-      mxc1dc(s, data, effect, s.rn_cell[s.rn_fcol[e] + c], items);
+      design_column_label(s, data, effect, s.rn_cell[s.rn_fcol[e] + c], items);
       out.push_back(Text::key("Var\\: [:^1:]1").list(std::move(items)));
     }
   }
@@ -87,24 +87,24 @@ Text numbered(const char* templ, int i, int j) {
   return Text::key(templ).arg(Text::integer(i)).arg(Text::integer(j));
 }
 
-bool heterogeneous(int cvtype) {
-  return cvtype == AD1 || cvtype == ARH1 || cvtype == CSH || cvtype == DIAG || cvtype == HF ||
-         cvtype == TPH || cvtype == VC_REPEATED;
+bool heterogeneous(int cov_type) {
+  return cov_type == AD1 || cov_type == ARH1 || cov_type == CSH || cov_type == DIAG || cov_type == HF ||
+         cov_type == TPH || cov_type == VC_REPEATED;
 }
 
 // The labels of a block in stored order; `level` holds the level labels of
 // the heterogeneous structures.
-void block_labels(int n, int cvtype, const std::vector<Text>& level, std::vector<Text>& out) {
+void block_labels(int n, int cov_type, const std::vector<Text>& level, std::vector<Text>& out) {
   auto keys = [&](std::initializer_list<const char*> ts) {
     for (const char* t : ts) out.push_back(Text::key(t));
   };
   auto levels = [&] { out.insert(out.end(), level.begin(), level.end()); };
-  switch (cvtype) {
+  switch (cov_type) {
     case ARMA11: keys({"ARMA11 diagonal", "ARMA11 rho", "ARMA11 phi"}); break;
     case AD1: case TPH:
       for (int i = 1; i <= n; ++i) {
         out.push_back(level[i - 1]);
-        if (i < n) out.push_back(numbered(cvtype == AD1 ? "AD1 rho ^1" : "TPH rho ^1", i));
+        if (i < n) out.push_back(numbered(cov_type == AD1 ? "AD1 rho ^1" : "TPH rho ^1", i));
       }
       break;
     case AR1: keys({"AR1 diagonal", "AR1 rho"}); break;
@@ -146,16 +146,16 @@ void block_labels(int n, int cvtype, const std::vector<Text>& level, std::vector
 
 }  // namespace
 
-int mxccvp(const MixSettings& settings, const host::Dataset& data, int n, bool random_block,
-           int block, int cvtype, std::vector<Text>& labels) {
-  if (!valid_cvtype(cvtype)) return 0;
+int covariance_parameter_labels(const MixSettings& settings, const host::Dataset& data, int n, bool random_block,
+           int block, int cov_type, std::vector<Text>& labels) {
+  if (!valid_cvtype(cov_type)) return 0;
   const std::size_t before = labels.size();
   try {
     std::vector<Text> level;
-    if (heterogeneous(cvtype))
+    if (heterogeneous(cov_type))
       level = random_block ? random_level_labels(settings, data, block, n)
                            : repeated_level_labels(settings, data, n);
-    block_labels(n, cvtype, level, labels);
+    block_labels(n, cov_type, level, labels);
   } catch (const std::bad_alloc&) {
     labels.resize(before);
     return kStatusLabelMemory;
@@ -164,7 +164,7 @@ int mxccvp(const MixSettings& settings, const host::Dataset& data, int n, bool r
 }
 
 std::vector<int> cell_levels(const MixSettings& s, std::span<const int> effect, std::int64_t cell) {
-  const int nf = s.nfactr();
+  const int nf = s.n_factors();
   std::vector<int> order;
   for (int f = 0; f < nf; ++f)
     if (effect[f] >= 1) order.push_back(f);
@@ -180,7 +180,7 @@ std::vector<int> cell_levels(const MixSettings& s, std::span<const int> effect, 
 }
 
 std::vector<TextGroup> repeated_level_items(const MixSettings& s, const host::Dataset& data, int level) {
-  const int nrep = s.nrepef();
+  const int nrep = s.n_repeated_vars();
   std::vector<TextGroup> items;
   for (int r = 0; r < nrep; ++r) {
     const std::size_t at = static_cast<std::size_t>(level) * nrep + r;
@@ -192,14 +192,14 @@ std::vector<TextGroup> repeated_level_items(const MixSettings& s, const host::Da
   return items;
 }
 
-void mxc1dc(const MixSettings& settings, const host::Dataset& data, std::span<const int> effect,
+void design_column_label(const MixSettings& settings, const host::Dataset& data, std::span<const int> effect,
             std::int64_t cell, std::vector<TextGroup>& items) {
-  const int nf = settings.nfactr();
+  const int nf = settings.n_factors();
   const std::vector<int> level = cell_levels(settings, effect, cell);
   int top = 0;
   for (int f = 0; f < nf; ++f) top = std::max(top, effect[f]);
   bool nested_covariate = false;
-  for (int c = 0; c < settings.ncovar(); ++c) nested_covariate = nested_covariate || effect[nf + c] < 0;
+  for (int c = 0; c < settings.n_covariates(); ++c) nested_covariate = nested_covariate || effect[nf + c] < 0;
   const int depth = top == 0 ? 0 : nested_covariate ? top : top - 1;
 
   // The factors outside every nesting, then the covariates, " * " between all.
@@ -214,7 +214,7 @@ void mxc1dc(const MixSettings& settings, const host::Dataset& data, std::span<co
         separate();
         factor_item(settings, data, f, level[f], items);
       }
-  for (int c = 0; c < settings.ncovar(); ++c)
+  for (int c = 0; c < settings.n_covariates(); ++c)
     for (int k = 0; k < std::abs(effect[nf + c]); ++k) {
       separate();
       add(items, Text::variable(data.var(settings.covariates[c]).name));

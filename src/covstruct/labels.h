@@ -25,23 +25,23 @@ struct MixSettings;
 
 namespace mixed::covstruct {
 
-// Status of mxccvp when the level labels cannot be had.
+// Status of covariance_parameter_labels when the level labels cannot be had.
 inline constexpr int kStatusLabelMemory = 4;
 
-// mxccvp: appends one label per parameter of a block of dimension n, in stored
+// covariance_parameter_labels: appends one label per parameter of a block of dimension n, in stored
 // order, to `labels`.  With random_block the level labels come from random
 // block `block` (0-based, MixSettings::blocks) and its effects' design
 // columns; otherwise from the REPEATED levels.  Returns 0, or
 // kStatusLabelMemory with nothing appended.  Code 17 and codes outside 1..19
 // append nothing.
-int mxccvp(const driver::MixSettings& settings, const host::Dataset& data, int n,
-           bool random_block, int block, int cvtype, std::vector<host::Text>& labels);
+int covariance_parameter_labels(const driver::MixSettings& settings, const host::Dataset& data, int n,
+           bool random_block, int block, int cov_type, std::vector<host::Text>& labels);
 
-// mxc1dc: appends to `items` (the groups of a "[:^1:]1" list) the label of the
+// design_column_label: appends to `items` (the groups of a "[:^1:]1" list) the label of the
 // design column with 1-based cell index `cell` of the effect `effect` (a row of
 // an EffectTable): "[name=value]" per factor, the covariates' names, and the
 // nesting factors in parentheses, in the order of the effect's name.
-void mxc1dc(const driver::MixSettings& settings, const host::Dataset& data,
+void design_column_label(const driver::MixSettings& settings, const host::Dataset& data,
             std::span<const int> effect, std::int64_t cell, std::vector<host::TextGroup>& items);
 
 // The level (0-based) of every factor, in factor-list order, in the design

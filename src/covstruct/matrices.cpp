@@ -186,11 +186,11 @@ void unr(int n, const double* t, const LevelMap& lv, std::span<double> out) {
 
 }  // namespace
 
-void mxcmat(int n, std::span<const double> theta, std::span<const int> lvlidx, int cvtype,
+void structure_matrix(int n, std::span<const double> theta, std::span<const int> lvlidx, int cov_type,
             std::span<double> out) {
   const double* t = theta.data();
   const LevelMap lv(n, lvlidx);
-  switch (cvtype) {
+  switch (cov_type) {
     case driver::ARMA11: arma11(n, t, lv, out); break;
     case driver::AD1: ad1(n, t, lv, out); break;
     case driver::AR1: ar1(n, t, lv, out); break;

@@ -15,9 +15,9 @@
 
 namespace mixed::covstruct {
 
-// mxcmat: out = Σ(θ) for the rows of lvlidx.  Code 17 and codes outside 1..19
+// structure_matrix: out = Σ(θ) for the rows of lvlidx.  Code 17 and codes outside 1..19
 // leave out untouched.
-void mxcmat(int n, std::span<const double> theta, std::span<const int> lvlidx, int cvtype,
+void structure_matrix(int n, std::span<const double> theta, std::span<const int> lvlidx, int cov_type,
             std::span<double> out);
 
 }  // namespace mixed::covstruct

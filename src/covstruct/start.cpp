@@ -8,18 +8,18 @@
 
 namespace mixed::covstruct {
 
-void start_parameters(int n, int cvtype, double s0, std::span<double> out) {
-  const int npar = mxcnpr(n, cvtype);
+void start_parameters(int n, int cov_type, double s0, std::span<double> out) {
+  const int npar = parameter_count(n, cov_type);
   if (npar == 0) return;
   out = out.first(static_cast<std::size_t>(npar));
   const double sd = std::sqrt(s0);
   const double half = s0 / 2.0;
   // By default each parameter starts from its kind: s0, √s0, or 0.
   for (int k = 0; k < npar; ++k) {
-    const ParamKind kind = mxcpty(npar, cvtype, k);
+    const ParamKind kind = parameter_kind(npar, cov_type, k);
     out[k] = kind == Variance ? s0 : kind == StdDev ? sd : 0.0;
   }
-  switch (cvtype) {
+  switch (cov_type) {
     case driver::ARMA11:
       out[1] = out[2] = 0.5;
       break;

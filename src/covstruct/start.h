@@ -8,8 +8,8 @@
 
 namespace mixed::covstruct {
 
-// out[0 .. mxcnpr(n, cvtype)) = the starting parameters of a block of
+// out[0 .. parameter_count(n, cov_type)) = the starting parameters of a block of
 // dimension n.  Nothing is written for code 17 or codes outside 1..19.
-void start_parameters(int n, int cvtype, double s0, std::span<double> out);
+void start_parameters(int n, int cov_type, double s0, std::span<double> out);
 
 }  // namespace mixed::covstruct

@@ -195,7 +195,7 @@ void SubjectWork::reserve(int ni, int m, bool second) {
   if (second) grow(q, tri_size(um) * sz);
 }
 
-int mxcrsb(const SubjectRows& rows, std::span<const double> theta, int cvtype, SubjectWork& work,
+int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, int cov_type, SubjectWork& work,
            const TermFlags& flags, TermSums& sums) {
   int status = 0;
   try {
@@ -212,13 +212,13 @@ int mxcrsb(const SubjectRows& rows, std::span<const double> theta, int cvtype, S
 
   for (std::size_t g = 0; g + 1 < work.group_start.size(); ++g) {
     collect(rows, g, work);
-    mxcrtm(rows, work.records, work.levels, theta, cvtype, work, flags, sums);
+    add_one_subject_terms(rows, work.records, work.levels, theta, cov_type, work, flags, sums);
   }
   return 0;
 }
 
-void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
-            std::span<const double> theta, int cvtype, SubjectWork& work, const TermFlags& flags,
+void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
+            std::span<const double> theta, int cov_type, SubjectWork& work, const TermFlags& flags,
             TermSums& sums) {
   const int ni = static_cast<int>(records.size());
   const int m = static_cast<int>(theta.size());
@@ -233,30 +233,30 @@ void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<con
   // Subjects observed at the same levels share R_i and everything derived from
   // it; the matrices of the last subject are reused when they fit.
   SubjectWork::Cached& c = work.cached;
-  const bool reuse = c.valid && c.cvtype == cvtype && c.second == second && c.ckl == flags.ckl &&
+  const bool reuse = c.valid && c.cov_type == cov_type && c.second == second && c.ckl == flags.ckl &&
                      c.logdet == flags.logdet && std::equal(c.theta.begin(), c.theta.end(), theta.begin(), theta.end()) &&
                      std::equal(c.levels.begin(), c.levels.end(), lvlidx.begin(), lvlidx.end());
   if (!reuse) {
     c.valid = false;
     c.gradient.assign(static_cast<std::size_t>(m), 0.0);
     c.hessian.assign(tri_size(static_cast<std::size_t>(m)), 0.0);
-    mxcmat(ni, theta, lvlidx, cvtype, sigma);
-    c.logdet_value = mxcinv(ni, theta, sigma, lvlidx, cvtype, a, flags.logdet);
+    structure_matrix(ni, theta, lvlidx, cov_type, sigma);
+    c.logdet_value = structure_inverse(ni, theta, sigma, lvlidx, cov_type, a, flags.logdet);
     for (int k = 0; k < m; ++k) {
-      mxcdr1(ni, theta, k, lvlidx, cvtype, sigma_k);
-      mxcdi1(ni, theta, k, a, sigma_k, lvlidx, cvtype, p_block(k));
+      structure_first_derivative(ni, theta, k, lvlidx, cov_type, sigma_k);
+      inverse_first_derivative(ni, theta, k, a, sigma_k, lvlidx, cov_type, p_block(k));
       c.gradient[k] = trace_product(ni, a, sigma_k);
       if (!second) continue;
       for (int l = 0; l <= k; ++l) {
-        mxcdr2(ni, theta, k, l, lvlidx, cvtype, sigma_kl);
+        structure_second_derivative(ni, theta, k, l, lvlidx, cov_type, sigma_kl);
         if (flags.ckl)
-          mxcdi2(ni, theta, k, l, sigma, a, sigma_kl, p_block(k), p_block(l), lvlidx, cvtype,
+          inverse_second_derivative(ni, theta, k, l, sigma, a, sigma_kl, p_block(k), p_block(l), lvlidx, cov_type,
                  q_block(k, l));
         c.hessian[tri(k, l)] = trace_product(ni, a, sigma_kl) - trace_product(ni, sigma_k, p_block(l));
       }
     }
     c.valid = true;
-    c.cvtype = cvtype;
+    c.cov_type = cov_type;
     c.second = second;
     c.ckl = flags.ckl;
     c.logdet = flags.logdet;
@@ -273,7 +273,7 @@ void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<con
   accumulate_cross_products(rows, records, work, m, sz, flags, sums);
 }
 
-int mxcchk(const SubjectRows& rows, SubjectWork& work) {
+int check_repeated_levels(const SubjectRows& rows, SubjectWork& work) {
   try {
     int largest = 0;
     return group_run(rows, work, largest);
@@ -282,7 +282,7 @@ int mxcchk(const SubjectRows& rows, SubjectWork& work) {
   }
 }
 
-void mxcwtw(const SubjectRows& rows, std::span<double> out) {
+void design_cross_products(const SubjectRows& rows, std::span<double> out) {
   std::fill_n(out.begin(), tri_size(static_cast<std::size_t>(rows.p + rows.q + 1)), 0.0);
   for (int i = 0; i < rows.n; ++i)
     for_each_product(rows, i, i,

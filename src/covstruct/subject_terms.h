@@ -25,10 +25,10 @@ struct SubjectRows {
   int nfix = 0;     // fixed-effect terms per record (one entry each)
   int nran = 0;     // random-effect terms per record (one entry each)
   int p = 0;        // fixed design columns
-  int q = 0;        // random design columns of the subject (nz)
+  int q = 0;        // random design columns of the subject (n_random_design_columns)
   const double* y;                 // n
   const int* level;                // n: repeated level, 0-based position in the sorted repeated level table
-  const long* rsubject;            // n: repeated subject number (the key mxcrsb groups by)
+  const long* rsubject;            // n: repeated subject number (the key add_repeated_subject_terms groups by)
   const int* fcol; const double* fval;   // n × nfix, row-major; columns 0..p-1, increasing along a row
   const int* rcol; const double* rval;   // n × nran, row-major; columns 0..q-1, increasing along a row
 };
@@ -71,7 +71,7 @@ struct SubjectWork {
   // every subject of the same structure, parameters and levels reuses them.
   struct Cached {
     bool valid = false;
-    int cvtype = 0;
+    int cov_type = 0;
     bool second = false, ckl = false, logdet = false;
     std::vector<double> theta;
     std::vector<int> levels;
@@ -87,28 +87,28 @@ struct SubjectWork {
 inline constexpr int kStatusMemory = 3;
 inline constexpr int kStatusDuplicateLevel = 1000;
 
-// mxcrsb: for every repeated subject of the run, the terms of mxcrtm added to
+// add_repeated_subject_terms: for every repeated subject of the run, the terms of add_one_subject_terms added to
 // the sums whose flags are set, after clearing c0, ck and ckl (when flagged).
 // Returns 0, kStatusMemory when the work buffers cannot be had, or
 // kStatusDuplicateLevel when a level occurs twice in one repeated subject; on
 // either failure no subject's terms have been added.
-int mxcrsb(const SubjectRows& rows, std::span<const double> theta, int cvtype, SubjectWork& work,
+int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, int cov_type, SubjectWork& work,
            const TermFlags& flags, TermSums& sums);
 
-// mxcrtm: the terms of one repeated subject, the records `records` of `rows` at
+// add_one_subject_terms: the terms of one repeated subject, the records `records` of `rows` at
 // the levels lvlidx: log det R_i, tr(A·Σ_k), tr(A·Σ_kl) - tr(Σ_k·P_l), and
 // Wᵢᵀ·M·Wᵢ for M = A, P_k, Q_kl (formed densely on the columns the subject's
 // records touch), each added to its sum when its flag is set.
-void mxcrtm(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
-            std::span<const double> theta, int cvtype, SubjectWork& work, const TermFlags& flags,
+void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
+            std::span<const double> theta, int cov_type, SubjectWork& work, const TermFlags& flags,
             TermSums& sums);
 
-// mxcchk: the grouping of mxcrsb without any evaluation: 0, kStatusMemory, or
+// check_repeated_levels: the grouping of add_repeated_subject_terms without any evaluation: 0, kStatusMemory, or
 // kStatusDuplicateLevel when a level occurs twice in one repeated subject.
-int mxcchk(const SubjectRows& rows, SubjectWork& work);
+int check_repeated_levels(const SubjectRows& rows, SubjectWork& work);
 
-// mxcwtw: out = Σ over the records of Wᵀ·W (unweighted by R), one packed
+// design_cross_products: out = Σ over the records of Wᵀ·W (unweighted by R), one packed
 // cross-product matrix of order p + q + 1.
-void mxcwtw(const SubjectRows& rows, std::span<double> out);
+void design_cross_products(const SubjectRows& rows, std::span<double> out);
 
 }  // namespace mixed::covstruct

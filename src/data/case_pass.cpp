@@ -44,7 +44,7 @@ double case_weight(const host::Dataset& data, std::size_t row) {
   const auto wv = data.weight();
   if (!wv) return 1.0;
   if (data.is_missing(*wv, row, false)) return 0.0;
-  const double w = host::FUZZYROUND(data.number(*wv, row));
+  const double w = host::fuzzy_round(data.number(*wv, row));
   return w > 0.0 ? w : 0.0;
 }
 
@@ -52,9 +52,9 @@ double case_weight(const host::Dataset& data, std::size_t row) {
 // that "mixcas__" keeps) and returns the number of missing values among them.
 int fill_variables(const MixSettings& s, const host::Dataset& data, const RecordLayout& layout,
                    std::size_t row, std::span<double> record) {
-  const bool include = s.qinclu;
+  const bool include = s.include_user_missing;
   int missing = 0;
-  for (int i = 0; i < s.nclsvr(); ++i) {
+  for (int i = 0; i < s.n_class_vars(); ++i) {
     const std::size_t var = s.classvars[i].var;
     auto cells = record.subspan(layout.class_offset[i], layout.class_length[i]);
     if (data.var(var).numeric())
@@ -63,9 +63,9 @@ int fill_variables(const MixSettings& s, const host::Dataset& data, const Record
       pack_string(data.string(var, row), cells);
     missing += data.is_missing(var, row, include);
   }
-  record[layout.y] = data.number(s.depvar, row);
-  missing += data.is_missing(s.depvar, row, include);
-  for (int c = 0; c < s.ncovar(); ++c) {
+  record[layout.y] = data.number(s.dependent, row);
+  missing += data.is_missing(s.dependent, row, include);
+  for (int c = 0; c < s.n_covariates(); ++c) {
     record[layout.cov + c] = data.number(s.covariates[c], row);
     missing += data.is_missing(s.covariates[c], row, include);
   }
@@ -74,7 +74,7 @@ int fill_variables(const MixSettings& s, const host::Dataset& data, const Record
 
 void tally_levels(const MixSettings& s, const host::Dataset& data, std::size_t row, double w,
                   std::vector<LevelTally>& tally) {
-  for (int i = 0; i < s.nclsvr(); ++i) {
+  for (int i = 0; i < s.n_class_vars(); ++i) {
     const std::size_t var = s.classvars[i].var;
     if (data.var(var).numeric())
       tally[i].numbers[data.number(var, row)] += w;
@@ -88,47 +88,47 @@ bool read_cases(MixSettings& s, host::Engine& e, const host::CaseReader& reader,
                 std::vector<LevelTally>& tally, GroupCounts& counts) {
   const host::Dataset& data = e.data;
   std::vector<double> record(static_cast<std::size_t>(layout.length), 0.0);
-  const std::size_t saved_length = static_cast<std::size_t>(layout.cov + layout.ncovar);
-  if (s.mixcas && s.mixcas->records() == 0 && s.mixcas->record_length() != saved_length)
-    s.mixcas->reset(saved_length);
+  const std::size_t saved_length = static_cast<std::size_t>(layout.cov + layout.n_covariates);
+  if (s.case_scratch && s.case_scratch->records() == 0 && s.case_scratch->record_length() != saved_length)
+    s.case_scratch->reset(saved_length);
 
   for (std::size_t row = reader.begin(); row < reader.end(); ++row) {
-    if (driver::ATNJMP(e.out)) return false;
+    if (driver::stop_if_interrupted(e.out)) return false;
     ++counts.rows;
     const double w = case_weight(data, row);
     int missing = fill_variables(s, data, layout, row, record) + (w <= 0.0);
     if (layout.regwgt >= 0) {
-      const std::size_t rv = *s.wgtvar;
+      const std::size_t rv = *s.regression_weight;
       record[layout.regwgt] = data.number(rv, row);
-      missing += data.is_missing(rv, row, s.qinclu) || !(data.number(rv, row) > 0.0);
+      missing += data.is_missing(rv, row, s.include_user_missing) || !(data.number(rv, row) > 0.0);
     }
     if (layout.case_weight >= 0) record[layout.case_weight] = w;
 
     if (missing == 0) {
       tally_levels(s, data, row, w, tally);
-      s.tnobs += w;
+      s.n_observations += w;
       ++s.ncases;
       s.max_case_weight = std::max(s.max_case_weight, w);
-      if (w != std::floor(w)) s.qfrcwt = true;
+      if (w != std::floor(w)) s.fractional_weights = true;
       if (!s.workfile->write(record)) {
-        driver::mxmess(e.out, 2, driver::kOtherClass, host::Severity::Error);
+        driver::issue_message(e.out, 2, driver::kOtherClass, host::Severity::Error);
         return false;
       }
     } else {
       ++counts.excluded;
     }
-    if (s.mixcas && !s.mixcas->write(std::span<const double>(record).first(saved_length))) {
-      driver::mxmess(e.out, 2, driver::kOtherClass, host::Severity::Error);
+    if (s.case_scratch && !s.case_scratch->write(std::span<const double>(record).first(saved_length))) {
+      driver::issue_message(e.out, 2, driver::kOtherClass, host::Severity::Error);
       return false;
     }
   }
   return true;
 }
 
-// The sorted level lists of the group from the tallies (mxdaux).
+// The sorted level lists of the group from the tallies.
 void sort_levels(MixSettings& s, const host::Dataset& data, std::vector<LevelTally>& tally) {
-  s.levels.assign(static_cast<std::size_t>(s.nclsvr()), driver::Levels{});
-  for (int i = 0; i < s.nclsvr(); ++i) {
+  s.levels.assign(static_cast<std::size_t>(s.n_class_vars()), driver::Levels{});
+  for (int i = 0; i < s.n_class_vars(); ++i) {
     driver::Levels& lv = s.levels[i];
     lv.numeric = data.var(s.classvars[i].var).numeric();
     if (lv.numeric) {
@@ -163,17 +163,17 @@ void case_processing_summary(const MixSettings& s, host::Engine& e, const GroupC
   const int percent = t.add_category(value, Text::key("Marginal Percentage"));
 
   std::vector<std::size_t> weighted_cells;
-  for (int i = 0; i < s.nclsvr(); ++i) {
+  for (int i = 0; i < s.n_class_vars(); ++i) {
     const int group = t.add_category(props, Text::variable(data.var(s.classvars[i].var).name));
     const driver::Levels& lv = s.levels[i];
     for (std::size_t k = 0; k < lv.size(); ++k) {
       const int row = t.add_category(props, level_text(s, data, i, k), group);
       weighted_cells.push_back(t.put({row, count}, host::CellValue::num(lv.weights[k], host::Format::count())));
-      t.put({row, percent}, host::CellValue::num(100.0 * lv.weights[k] / s.tnobs, host::Format::percent()));
+      t.put({row, percent}, host::CellValue::num(100.0 * lv.weights[k] / s.n_observations, host::Format::percent()));
     }
   }
   const int valid = t.add_category(props, Text::key("Valid"));
-  weighted_cells.push_back(t.put({valid, count}, host::CellValue::num(s.tnobs, host::Format::count())));
+  weighted_cells.push_back(t.put({valid, count}, host::CellValue::num(s.n_observations, host::Format::count())));
 
   const int ncases = t.add_category(props, Text::key("N Cases"));
   const int included = t.add_category(props, Text::key("Included"), ncases);
@@ -184,7 +184,7 @@ void case_processing_summary(const MixSettings& s, host::Engine& e, const GroupC
   t.put({excluded, count}, host::CellValue::num(n_out, host::Format::count()));
   t.put({total, count}, host::CellValue::num(n_in + n_out, host::Format::count()));
 
-  if (s.qfrcwt)
+  if (s.fractional_weights)
     for (std::size_t c : weighted_cells) t.note_cell(c, Text::key("Fractional case weight ..."));
   if (const auto wv = data.weight())
     t.note(Text::key("Replication frequency ^1 ...").arg(Text::variable(data.var(*wv).name)));
@@ -193,37 +193,37 @@ void case_processing_summary(const MixSettings& s, host::Engine& e, const GroupC
 
 // Warnings and the verdict on the group once its cases are read.
 bool group_outcome(MixSettings& s, host::Engine& e, const GroupCounts& counts) {
-  if (s.qfrcwt && !s.prcps && !s.prdesc) driver::mxspwn(e.out, 1001);
+  if (s.fractional_weights && !s.print_case_summary && !s.print_descriptives) driver::issue_split_warning(e.out, 1001);
   if (s.ncases == 0) {
     if (counts.rows > 0)
-      driver::mxspwn(e.out, 1002);
+      driver::issue_split_warning(e.out, 1002);
     else
-      driver::mxmess(e.out, 66, driver::kOtherClass, host::Severity::Error);
+      driver::issue_message(e.out, 66, driver::kOtherClass, host::Severity::Error);
     return false;
   }
-  if (s.repcvt != driver::ID && s.max_case_weight > 1.0) {
-    driver::mxspwn(e.out, 1009);
+  if (s.repeated_type != driver::ID && s.max_case_weight > 1.0) {
+    driver::issue_split_warning(e.out, 1009);
     return false;
   }
   return true;
 }
 
 void set_factor_levels(MixSettings& s) {
-  s.factor_levels.assign(static_cast<std::size_t>(s.nfactr()), 0);
-  for (int i = 0; i < s.nclsvr(); ++i)
+  s.factor_levels.assign(static_cast<std::size_t>(s.n_factors()), 0);
+  for (int i = 0; i < s.n_class_vars(); ++i)
     if (s.classvars[i].factor > 0) s.factor_levels[s.classvars[i].factor - 1] = static_cast<int>(s.levels[i].size());
 }
 
 bool run_case_pass(MixSettings& s, host::Engine& e, const host::CaseReader& reader) {
   const RecordLayout layout = case_layout(s, e.data);
-  s.nrecln = layout.length;
+  s.record_length = layout.length;
   s.workfile = std::make_unique<host::WorkFile>(e.scratch, static_cast<std::size_t>(layout.length));
-  std::vector<LevelTally> tally(static_cast<std::size_t>(s.nclsvr()));
+  std::vector<LevelTally> tally(static_cast<std::size_t>(s.n_class_vars()));
   GroupCounts counts;
   if (!read_cases(s, e, reader, layout, tally, counts)) return false;
   sort_levels(s, e.data, tally);
   set_factor_levels(s);
-  if (s.prcps) case_processing_summary(s, e, counts);
+  if (s.print_case_summary) case_processing_summary(s, e, counts);
   return group_outcome(s, e, counts);
 }
 
@@ -243,7 +243,7 @@ void case_pass(MixSettings& s, host::Engine& e, host::CaseReader& reader, int& g
   try {
     analysable = run_case_pass(s, e, reader);
   } catch (const std::bad_alloc&) {
-    driver::mxmess(e.out, 2, driver::kOtherClass, host::Severity::Error);
+    driver::issue_message(e.out, 2, driver::kOtherClass, host::Severity::Error);
     analysable = false;
   }
 }

@@ -8,10 +8,10 @@
 // covariate, nor a classification variable is missing (user-missing values
 // count as missing under MISSING EXCLUDE only).  Valid cases are written to a
 // new MixSettings::workfile in the case layout of data/record.h.  The pass
-// sets nrecln, ncases, tnobs, qfrcwt, max_case_weight, levels (per
+// sets record_length, ncases, n_observations, fractional_weights, max_case_weight, levels (per
 // classification variable its sorted levels with their summed case weights:
 // numbers ascending, strings in byte order with trailing blanks removed) and
-// factor_levels.  When SAVE was given (MixSettings::mixcas open) every case,
+// factor_levels.  When SAVE was given (MixSettings::case_scratch open) every case,
 // valid or not, is appended to "mixcas__" as the classification cells, the
 // dependent variable and the covariates of its record.
 #pragma once

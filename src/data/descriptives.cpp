@@ -65,12 +65,12 @@ using CellMap = std::map<std::vector<int>, CellStats>;
 
 int accumulate_cases(MixSettings& s, host::Engine& e, CellMap& cells) {
   const RecordLayout layout = ordered_layout(s, e.data);
-  const std::size_t nvars = 1 + static_cast<std::size_t>(s.ncovar());
+  const std::size_t nvars = 1 + static_cast<std::size_t>(s.n_covariates());
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
-  std::vector<int> levels(static_cast<std::size_t>(s.nclsvr()));
+  std::vector<int> levels(static_cast<std::size_t>(s.n_class_vars()));
   s.workfile->rewind();
   for (std::size_t r = 0; r < s.ncases; ++r) {
-    if (driver::ATNJMP(e.out)) return -1;
+    if (driver::stop_if_interrupted(e.out)) return -1;
     if (!s.workfile->read(rec)) return 70;
     decode_class_key(layout, rec, levels);
     CellStats& c = cells[levels];
@@ -79,13 +79,13 @@ int accumulate_cases(MixSettings& s, host::Engine& e, CellMap& cells) {
     ++c.cases;
     c.count += w;
     c.vars[0].add(rec[layout.y], w * layout.regression_weight(rec));
-    for (int k = 0; k < s.ncovar(); ++k) c.vars[1 + k].add(rec[layout.cov + k], w);
+    for (int k = 0; k < s.n_covariates(); ++k) c.vars[1 + k].add(rec[layout.cov + k], w);
   }
   return 0;
 }
 
 bool totals_formed(const MixSettings& s) {
-  if (s.nclsvr() == 0) return false;
+  if (s.n_class_vars() == 0) return false;
   for (const driver::Levels& lv : s.levels)
     if (lv.size() < 2) return false;
   return true;
@@ -96,7 +96,7 @@ bool totals_formed(const MixSettings& s) {
 // has the total in that variable's place.  False when the table outgrows
 // kMaxCellKeys.
 bool form_totals(const MixSettings& s, CellMap& cells) {
-  for (int j = 0; j < s.nclsvr(); ++j) {
+  for (int j = 0; j < s.n_class_vars(); ++j) {
     const int total = static_cast<int>(s.levels[j].size()) + 1;
     for (auto& [key, c] : cells) {
       if (key[j] == total) continue;
@@ -115,7 +115,7 @@ bool form_totals(const MixSettings& s, CellMap& cells) {
 bool mark_redundant(const MixSettings& s, CellMap& cells) {
   bool any = false;
   for (auto& [key, c] : cells) {
-    for (int j = 0; j < s.nclsvr(); ++j) {
+    for (int j = 0; j < s.n_class_vars(); ++j) {
       const int total = static_cast<int>(s.levels[j].size()) + 1;
       if (key[j] == total) continue;
       std::vector<int> to = key;
@@ -161,11 +161,11 @@ void draw_table(const MixSettings& s, host::Engine& e, const CellMap* cells, boo
   host::PivotTable t(Text::key("Descriptive Statistics"), Text::key("Descriptive Statistics"));
   const int var_dim = t.add_dimension(Text::key("Variables"), host::Axis::Row);
   std::vector<int> var_cat;
-  var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(s.depvar).name)));
+  var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(s.dependent).name)));
   for (std::size_t c : s.covariates) var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(c).name)));
 
   std::vector<int> class_dim, first_level;
-  for (int i = 0; i < s.nclsvr(); ++i) {
+  for (int i = 0; i < s.n_class_vars(); ++i) {
     class_dim.push_back(t.add_dimension(Text::variable(data.var(s.classvars[i].var).name), host::Axis::Row));
     first_level.push_back(static_cast<int>(t.dimensions()[class_dim.back()].categories.size()));
     for (std::size_t k = 0; k < s.levels[i].size(); ++k) t.add_category(class_dim.back(), level_text(s, data, i, k));
@@ -183,7 +183,7 @@ void draw_table(const MixSettings& s, host::Engine& e, const CellMap* cells, boo
       at[var_dim] = var_cat[v];
       for (const auto& [key, c] : *cells) {
         if (c.redundant) continue;
-        for (int i = 0; i < s.nclsvr(); ++i) at[class_dim[i]] = first_level[i] + key[i] - 1;
+        for (int i = 0; i < s.n_class_vars(); ++i) at[class_dim[i]] = first_level[i] + key[i] - 1;
         put_statistics(t, at, stat_dim, first_stat, c, c.vars[v]);
       }
     }
@@ -195,11 +195,11 @@ void draw_table(const MixSettings& s, host::Engine& e, const CellMap* cells, boo
                .arg(Text::integer(static_cast<long long>(kMaxTableCells))));
   }
 
-  if (s.qfrcwt) t.note(Text::key("Fractional case weight ..."));
-  if (s.wgtvar)
+  if (s.fractional_weights) t.note(Text::key("Fractional case weight ..."));
+  if (s.regression_weight)
     t.note(Text::key("Regression weight ^1 applied to dependent ^2 ...")
-               .arg(Text::variable(data.var(*s.wgtvar).name))
-               .arg(Text::variable(data.var(s.depvar).name)));
+               .arg(Text::variable(data.var(*s.regression_weight).name))
+               .arg(Text::variable(data.var(s.dependent).name)));
   if (redundant) t.note(Text::key("Redundant totals are omitted ..."));
   e.out.add(std::move(t));
 }
@@ -217,7 +217,7 @@ int run_descriptives(MixSettings& s, host::Engine& e) {
   if (fits) {
     std::size_t shown = 0;
     for (const auto& [key, c] : cells) shown += !c.redundant;
-    fits = shown * (1 + static_cast<std::size_t>(s.ncovar())) * 4 <= kMaxTableCells;
+    fits = shown * (1 + static_cast<std::size_t>(s.n_covariates())) * 4 <= kMaxTableCells;
   }
   draw_table(s, e, fits ? &cells : nullptr, totals, redundant);
   return 0;
@@ -232,7 +232,7 @@ void descriptives(MixSettings& s, host::Engine& e) {
   } catch (const std::bad_alloc&) {
     status = 4;
   }
-  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

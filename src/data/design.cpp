@@ -78,10 +78,10 @@ struct EffectCells {
 
 EffectCells effect_cells(const driver::EffectTable& table, const MixSettings& s) {
   EffectCells c;
-  const std::size_t nfactr = static_cast<std::size_t>(s.nfactr());
+  const std::size_t n_factors = static_cast<std::size_t>(s.n_factors());
   for (std::size_t k = 0; k < table.rows(); ++k) {
     const double p = potential_cells(table.row(k), s.factor_levels);
-    c.order.push_back(cell_order(table.row(k), nfactr));
+    c.order.push_back(cell_order(table.row(k), n_factors));
     c.start.push_back(static_cast<std::uint64_t>(std::min(c.total, static_cast<double>(kMaxPotentialCells))));
     c.potential.push_back(static_cast<std::uint64_t>(std::min(p, static_cast<double>(kMaxPotentialCells))));
     c.total += p;
@@ -141,11 +141,11 @@ int fill_sets(MixSettings& s, host::Engine& e, const EffectCells& fx, const Effe
               CellSet& rn_set) {
   const RecordLayout layout = ordered_layout(s, e.data);
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
-  std::vector<int> class_levels(static_cast<std::size_t>(s.nclsvr()));
-  std::vector<int> levels(static_cast<std::size_t>(s.nfactr()));
+  std::vector<int> class_levels(static_cast<std::size_t>(s.n_class_vars()));
+  std::vector<int> levels(static_cast<std::size_t>(s.n_factors()));
   s.workfile->rewind();
   for (std::size_t r = 0; r < s.ncases; ++r) {
-    if (driver::ATNJMP(e.out)) return -1;
+    if (driver::stop_if_interrupted(e.out)) return -1;
     if (!s.workfile->read(rec)) return 70;
     decode_class_key(layout, rec, class_levels);
     factor_levels_of(layout, class_levels, levels);
@@ -162,20 +162,20 @@ int fill_sets(MixSettings& s, host::Engine& e, const EffectCells& fx, const Effe
 // The covariance blocks of the random part; a block of one column keeps VC or
 // ID and otherwise becomes ID.
 void covariance_blocks(MixSettings& s, host::Engine& e) {
-  s.blocks.assign(static_cast<std::size_t>(s.nrndef), MixSettings::CovBlock{});
-  for (int k = 0; k < s.nrneff(); ++k) {
-    MixSettings::CovBlock& b = s.blocks[s.rnd_block[k]];
+  s.blocks.assign(static_cast<std::size_t>(s.n_random_blocks), MixSettings::CovBlock{});
+  for (int k = 0; k < s.n_random_effects(); ++k) {
+    MixSettings::CovBlock& b = s.blocks[s.random_effect_block[k]];
     if (b.effects.empty()) {
-      b.cvtype = s.rnd_cvtype[k];
-      b.subjects = s.rnd_subjects[k];
+      b.cov_type = s.random_types[k];
+      b.subjects = s.random_subject_lists[k];
     }
     b.effects.push_back(k);
     b.dim += s.rn_ncol[k];
   }
   for (MixSettings::CovBlock& b : s.blocks) {
-    if (b.dim == 1 && b.cvtype != driver::VC && b.cvtype != driver::ID) {
-      b.cvtype = driver::ID;
-      driver::mxmess(e.out, 80, driver::kOtherClass, host::Severity::Warning);
+    if (b.dim == 1 && b.cov_type != driver::VC && b.cov_type != driver::ID) {
+      b.cov_type = driver::ID;
+      driver::issue_message(e.out, 80, driver::kOtherClass, host::Severity::Warning);
     }
   }
 }
@@ -192,7 +192,7 @@ int run_design(MixSettings& s, host::Engine& e) {
     return -1;
   }
 
-  if (s.nfactr() == 0) {
+  if (s.n_factors() == 0) {
     single_columns(fx.potential.size(), s.fx_ncol, s.fx_fcol, s.fx_cell);
     single_columns(rn.potential.size(), s.rn_ncol, s.rn_fcol, s.rn_cell);
   } else {
@@ -206,8 +206,8 @@ int run_design(MixSettings& s, host::Engine& e) {
     columns(fx, fx_set, s.fx_ncol, s.fx_fcol, s.fx_cell);
     columns(rn, rn_set, s.rn_ncol, s.rn_fcol, s.rn_cell);
   }
-  s.fdmncl = static_cast<int>(s.fx_cell.size());
-  s.nrncol = static_cast<int>(s.rn_cell.size());
+  s.n_fixed_columns = static_cast<int>(s.fx_cell.size());
+  s.n_random_columns = static_cast<int>(s.rn_cell.size());
   covariance_blocks(s, e);
   return 0;
 }
@@ -223,9 +223,9 @@ int column_in(const std::vector<int>& ncol, const std::vector<int>& fcol, const 
 
 }  // namespace
 
-std::vector<int> cell_order(std::span<const int> effect_row, std::size_t nfactr) {
+std::vector<int> cell_order(std::span<const int> effect_row, std::size_t n_factors) {
   std::vector<int> order;
-  for (std::size_t f = 0; f < nfactr; ++f)
+  for (std::size_t f = 0; f < n_factors; ++f)
     if (effect_row[f] >= 1) order.push_back(static_cast<int>(f));
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return effect_row[a] < effect_row[b]; });
   return order;
@@ -265,7 +265,7 @@ void design_columns(MixSettings& s, host::Engine& e) {
   } catch (const std::bad_alloc&) {
     status = 2;
   }
-  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

@@ -14,8 +14,8 @@
 // effect, by ascending cell index.
 //
 // Reads the ordered work file (data/record.h) and MixSettings::factor_levels;
-// sets fdmncl, fx_ncol, fx_fcol (0-based), fx_cell (1-based cell indices),
-// nrncol, rn_ncol, rn_fcol, rn_cell and blocks.
+// sets n_fixed_columns, fx_ncol, fx_fcol (0-based), fx_cell (1-based cell indices),
+// n_random_columns, rn_ncol, rn_fcol, rn_cell and blocks.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,7 @@ namespace mixed::data {
 inline constexpr std::int64_t kMaxPotentialCells = 3037000499LL;
 
 // The cell index (1-based) of a case in an effect: `effect_row` is the
-// effect's row (nfactr factor cells, then covariate cells), `levels` the
+// effect's row (n_factors factor cells, then covariate cells), `levels` the
 // case's 1-based level numbers of the factors in factor-list order and
 // `level_counts` the factors' numbers of levels (MixSettings::factor_levels).
 std::int64_t cell_index(std::span<const int> effect_row, std::span<const int> levels,
@@ -41,7 +41,7 @@ std::int64_t cell_index(std::span<const int> effect_row, std::span<const int> le
 // The factors of an effect (0-based places in the factor list) in cell-index
 // order, for passes that index many cases: then
 // ordered_cell_index(order, levels, level_counts) == cell_index(row, levels, level_counts).
-std::vector<int> cell_order(std::span<const int> effect_row, std::size_t nfactr);
+std::vector<int> cell_order(std::span<const int> effect_row, std::size_t n_factors);
 std::int64_t ordered_cell_index(std::span<const int> order, std::span<const int> levels,
                                 std::span<const int> level_counts);
 

@@ -89,13 +89,13 @@ namespace {
 void tail_cells(RecordLayout& l, const driver::MixSettings& s, const host::Dataset& data, int first) {
   l.y = first;
   l.cov = first + 1;
-  l.ncovar = s.ncovar();
-  int next = l.cov + l.ncovar;
-  l.regwgt = s.wgtvar ? next++ : -1;
+  l.n_covariates = s.n_covariates();
+  int next = l.cov + l.n_covariates;
+  l.regwgt = s.regression_weight ? next++ : -1;
   l.case_weight = data.weight() ? next++ : -1;
   l.length = next;
-  l.factor_classvar.assign(static_cast<std::size_t>(s.nfactr()), -1);
-  for (int i = 0; i < s.nclsvr(); ++i)
+  l.factor_classvar.assign(static_cast<std::size_t>(s.n_factors()), -1);
+  for (int i = 0; i < s.n_class_vars(); ++i)
     if (s.classvars[i].factor > 0) l.factor_classvar[s.classvars[i].factor - 1] = i;
 }
 
@@ -103,7 +103,7 @@ void tail_cells(RecordLayout& l, const driver::MixSettings& s, const host::Datas
 
 RecordLayout case_layout(const driver::MixSettings& s, const host::Dataset& data) {
   RecordLayout l;
-  l.nclsvr = s.nclsvr();
+  l.n_class_vars = s.n_class_vars();
   int next = 0;
   for (const driver::ClassVar& cv : s.classvars) {
     const int cells = class_cells(data.var(cv.var).width);
@@ -118,13 +118,13 @@ RecordLayout case_layout(const driver::MixSettings& s, const host::Dataset& data
 RecordLayout ordered_layout(const driver::MixSettings& s, const host::Dataset& data) {
   RecordLayout l;
   l.ordered = true;
-  l.nclsvr = s.nclsvr();
+  l.n_class_vars = s.n_class_vars();
   std::vector<std::int64_t> counts;
   for (const driver::Levels& lv : s.levels) counts.push_back(static_cast<std::int64_t>(lv.size()));
   l.class_radix = mixed_radix(counts);
-  l.nclkey = l.nclsvr == 0 ? 0 : l.class_radix.nkey;
-  tail_cells(l, s, data, l.nclkey);
-  if (s.nrepef() > 0 && l.nclsvr > 0) {
+  l.class_key_length = l.n_class_vars == 0 ? 0 : l.class_radix.nkey;
+  tail_cells(l, s, data, l.class_key_length);
+  if (s.n_repeated_vars() > 0 && l.n_class_vars > 0) {
     l.rep_subject = l.length;
     l.rep_level = l.length + 1;
     l.length += 2;
@@ -134,7 +134,7 @@ RecordLayout ordered_layout(const driver::MixSettings& s, const host::Dataset& d
 
 void decode_class_key(const RecordLayout& layout, std::span<const double> record,
                       std::span<int> class_levels) {
-  decode_key(layout.class_radix, record.first(static_cast<std::size_t>(layout.nclkey)), class_levels);
+  decode_key(layout.class_radix, record.first(static_cast<std::size_t>(layout.class_key_length)), class_levels);
 }
 
 void factor_levels_of(const RecordLayout& layout, std::span<const int> class_levels,

@@ -10,13 +10,13 @@
 //
 //   case layout                          ordered layout
 //   -----------                          --------------
-//   per classification variable, in      the classification key: nclkey reals
+//   per classification variable, in      the classification key: class_key_length reals
 //   table order: 1 cell (numeric) or     encoding the level numbers of all
 //   max(1, ceil(w/8)) cells holding      classification variables
 //   the bytes of a string of width w,
 //   blank-padded
 //   y                                    y
-//   the ncovar covariates, list order    the ncovar covariates
+//   the n_covariates covariates, list order    the n_covariates covariates
 //   REGWGT value      (REGWGT only)      REGWGT value             (REGWGT only)
 //   case weight  (weighted data only)    case weight         (weighted data only)
 //                                        repeated subject number  (REPEATED only)
@@ -89,21 +89,21 @@ int level_of(const driver::Levels& levels, std::span<const double> cells);
 
 struct RecordLayout {
   bool ordered = false;         // ordered layout (class key) or case layout (raw cells)
-  int nclsvr = 0;
+  int n_class_vars = 0;
   // Case layout: per classification variable its first cell and cell count.
   std::vector<int> class_offset;
   std::vector<int> class_length;
-  // Ordered layout: the classification key occupies cells [0, nclkey).
-  int nclkey = 0;
+  // Ordered layout: the classification key occupies cells [0, class_key_length).
+  int class_key_length = 0;
   Radix class_radix;            // strides of the classification key (ordered layout)
   int y = 0;                    // dependent variable
   int cov = 0;                  // first covariate; covariate c at cov + c
-  int ncovar = 0;
+  int n_covariates = 0;
   int regwgt = -1;              // REGWGT value, -1 without REGWGT
   int case_weight = -1;         // case weight, -1 for unweighted data
   int rep_subject = -1;         // repeated subject number (ordered layout with REPEATED)
   int rep_level = -1;           // repeated level number (ordered layout with REPEATED)
-  int length = 0;               // cells per record (nrecln)
+  int length = 0;               // cells per record (record_length)
   // Per factor (factor-list order): its classification variable (0-based).
   std::vector<int> factor_classvar;
 

@@ -41,7 +41,7 @@ double missing_if_nan(double v) { return std::isnan(v) ? SYSMIS : v; }
 // Satterthwaite's df of a variance v with gradient g: 2v²/(g'Wg) when g'Wg > 0.
 double satterthwaite(double v, std::span<const double> g, std::span<const double> W) {
   if (g.empty() || W.size() < host::tri_size(g.size())) return SYSMIS;
-  const double gwg = host::LTRVSV(g.size(), g, W);
+  const double gwg = host::packed_quadratic_form(g.size(), g, W);
   return gwg > 0.0 ? 2.0 * v * v / gwg : SYSMIS;
 }
 
@@ -57,10 +57,10 @@ class GroupModel {
  public:
   GroupModel(const MixSettings& s, std::span<const int> keywords)
       : s_(s), fit_(*s.fit), p_(static_cast<std::size_t>(fit_.p)), q_(static_cast<std::size_t>(fit_.q)),
-        ntheta_(static_cast<std::size_t>(s.ncovpr)) {
+        ntheta_(static_cast<std::size_t>(s.n_cov_params)) {
     const std::size_t T = host::tri_size(p_);
-    C_ = std::span<const double>(s.FixedCov).first(T);
-    beta_ = std::span<const double>(s.FixedCov).subspan(T, p_);
+    C_ = std::span<const double>(s.fixed_covariance).first(T);
+    beta_ = std::span<const double>(s.fixed_covariance).subspan(T, p_);
     for (int code : keywords) {
       fixed_var_ = fixed_var_ || code == SEFIXP || code == DFFIXP;
       pred_var_ = pred_var_ || code == SEPRED || code == DFPRED;
@@ -86,12 +86,12 @@ class GroupModel {
   Values values(const CaseDesign& d, std::optional<std::size_t> subject, double y) const {
     Values out = all_missing();
     if (!d.fixed_ok) return out;
-    const double fixpred = host::TAVO_DDOT(d.x, beta_);
+    const double fixpred = host::dot_product(d.x, beta_);
     out[FIXPRED] = fixpred;
     if (fixed_var_) {
-      const double v = host::LTRVSV(p_, d.x, C_);
+      const double v = host::packed_quadratic_form(p_, d.x, C_);
       out[SEFIXP] = v >= 0.0 ? std::sqrt(v) : SYSMIS;
-      if (fixed_df_) out[DFFIXP] = satterthwaite(v, fixed_gradient(d.x), s_.CovParCov);
+      if (fixed_df_) out[DFFIXP] = satterthwaite(v, fixed_gradient(d.x), s_.cov_param_covariance);
     }
     if (q_ == 0) {
       out[PRED] = fixpred;
@@ -99,7 +99,7 @@ class GroupModel {
       out[DFPRED] = out[DFFIXP];
     } else if (d.random_ok) {
       const std::span<const double> u = subject ? inference::subject_u(fit_, *subject) : std::span<const double>();
-      out[PRED] = fixpred + (subject ? host::TAVO_DDOT(d.z, u) : 0.0);
+      out[PRED] = fixpred + (subject ? host::dot_product(d.z, u) : 0.0);
       if (pred_var_) prediction_error(d, subject, out);
     }
     out[RESID] = std::isnan(y) ? SYSMIS : y - out[PRED];
@@ -112,14 +112,14 @@ class GroupModel {
   std::vector<double> fixed_gradient(std::span<const double> a) const {
     if (products_.empty()) return {};
     std::vector<double> w(p_);
-    host::LTRSV(p_, C_, a, w);
+    host::packed_multiply(p_, C_, a, w);
     return fixed_gradient_at(w);
   }
   std::vector<double> fixed_gradient_at(std::span<const double> w) const {
     const std::size_t T = host::tri_size(p_);
     std::vector<double> g(ntheta_);
     for (std::size_t k = 0; k < ntheta_; ++k)
-      g[k] = host::LTRVSV(p_, w, std::span<const double>(products_).subspan(k * T, T));
+      g[k] = host::packed_quadratic_form(p_, w, std::span<const double>(products_).subspan(k * T, T));
     return g;
   }
 
@@ -133,9 +133,9 @@ class GroupModel {
       inference::multiply_transposed(q_, p_, inference::subject_Y(fit_, *subject), Gz, YGz);
     }
     for (std::size_t c = 0; c < p_; ++c) a[c] -= YGz[c];
-    const double v = host::TAVO_DDOT(d.z, Gz) - host::TAVO_DDOT(Gz, SGz) + host::LTRVSV(p_, a, C_);
+    const double v = host::dot_product(d.z, Gz) - host::dot_product(Gz, SGz) + host::packed_quadratic_form(p_, a, C_);
     out[SEPRED] = v >= 0.0 ? std::sqrt(v) : SYSMIS;
-    if (pred_df_) out[DFPRED] = satterthwaite(v, prediction_gradient(a, d.z, subject), s_.CovParCov);
+    if (pred_df_) out[DFPRED] = satterthwaite(v, prediction_gradient(a, d.z, subject), s_.cov_param_covariance);
   }
 
   // The gradient of v_p.  The variance is l'M⁻¹l for l = (x, z on subject i)
@@ -148,7 +148,7 @@ class GroupModel {
                                           std::optional<std::size_t> subject) const {
     if (products_.empty()) return {};
     std::vector<double> w(p_);
-    host::LTRSV(p_, C_, a, w);
+    host::packed_multiply(p_, C_, a, w);
     std::vector<double> g = fixed_gradient_at(w);
     const std::vector<double> none(q_, 0.0);
     subject_share(w, none, subject, -1.0, g);
@@ -172,9 +172,9 @@ class GroupModel {
       std::vector<double> stacked(p_ + 1 + q_, 0.0);
       std::copy(w.begin(), w.end(), stacked.begin());
       inference::apply_G(fit_, sv, std::span<double>(stacked).subspan(p_ + 1, q_));
-      const std::size_t n2 = static_cast<std::size_t>(fit_.ncovp2), T = fit_.sub.tri;
+      const std::size_t n2 = static_cast<std::size_t>(fit_.n_residual_cov_params), T = fit_.sub.tri;
       for (std::size_t k = 0; k < n2; ++k)
-        g[k] += sign * host::LTRVSV(stacked.size(), stacked,
+        g[k] += sign * host::packed_quadratic_form(stacked.size(), stacked,
                                     std::span<const double>(fit_.sub.Ck).subspan((*subject * n2 + k) * T, T));
     }
     for (const estimate::RandomBlock& blk : fit_.blocks) {
@@ -183,7 +183,7 @@ class GroupModel {
         const auto seg = std::span<const double>(sv).subspan(static_cast<std::size_t>(blk.col + r * blk.dim), dim);
         for (int k = 0; k < blk.npar; ++k)
           g[static_cast<std::size_t>(blk.first_param + k)] +=
-              sign * host::LTRVSV(dim, seg, std::span<const double>(blk.dG).subspan(k * t, t));
+              sign * host::packed_quadratic_form(dim, seg, std::span<const double>(blk.dG).subspan(k * t, t));
       }
     }
   }
@@ -201,14 +201,14 @@ class GroupModel {
 // or covariate).
 bool enters_fit(const MixSettings& s, const host::Dataset& data, std::size_t row) {
   if (const auto wv = data.weight())
-    if (data.is_missing(*wv, row, false) || !(host::FUZZYROUND(data.number(*wv, row)) > 0.0)) return false;
-  if (s.wgtvar && (data.is_missing(*s.wgtvar, row, s.qinclu) || !(data.number(*s.wgtvar, row) > 0.0)))
+    if (data.is_missing(*wv, row, false) || !(host::fuzzy_round(data.number(*wv, row)) > 0.0)) return false;
+  if (s.regression_weight && (data.is_missing(*s.regression_weight, row, s.include_user_missing) || !(data.number(*s.regression_weight, row) > 0.0)))
     return false;
   for (const driver::ClassVar& cv : s.classvars)
-    if (data.is_missing(cv.var, row, s.qinclu)) return false;
-  if (data.is_missing(s.depvar, row, s.qinclu)) return false;
+    if (data.is_missing(cv.var, row, s.include_user_missing)) return false;
+  if (data.is_missing(s.dependent, row, s.include_user_missing)) return false;
   for (std::size_t c : s.covariates)
-    if (data.is_missing(c, row, s.qinclu)) return false;
+    if (data.is_missing(c, row, s.include_user_missing)) return false;
   return true;
 }
 
@@ -224,10 +224,10 @@ class SubjectLookup {
 
   // Reads the work file for the subjects' levels; false when it is short.
   bool build(host::Engine& e) {
-    if (s_.ncomsv == 0) return true;
+    if (s_.n_common_subjects == 0) return true;
     const RecordLayout layout = ordered_layout(s_, e.data);
     std::vector<double> record(static_cast<std::size_t>(layout.length));
-    std::vector<int> levels(static_cast<std::size_t>(s_.nclsvr()));
+    std::vector<int> levels(static_cast<std::size_t>(s_.n_class_vars()));
     const std::vector<std::size_t>& first = fit_.rows.first;
     s_.workfile->rewind();
     std::size_t subject = 0;
@@ -235,7 +235,7 @@ class SubjectLookup {
       if (!s_.workfile->read(record)) return false;
       while (r >= first[subject + 1]) ++subject;
       decode_class_key(layout, record, levels);
-      subjects_.try_emplace(std::vector<int>(levels.begin(), levels.begin() + s_.ncomsv), subject);
+      subjects_.try_emplace(std::vector<int>(levels.begin(), levels.begin() + s_.n_common_subjects), subject);
     }
     return true;
   }
@@ -246,11 +246,11 @@ class SubjectLookup {
     const std::size_t valid_record = valid_seen_;
     if (valid) ++valid_seen_;
     if (fit_.rows.subjects() == 0) return std::nullopt;
-    if (s_.ncomsv == 0) return 0;
-    key_.assign(levels.begin(), levels.begin() + s_.ncomsv);
+    if (s_.n_common_subjects == 0) return 0;
+    key_.assign(levels.begin(), levels.begin() + s_.n_common_subjects);
     const auto it = subjects_.find(key_);
     if (it == subjects_.end()) return std::nullopt;
-    if (valid && s_.qgroup) {
+    if (valid && s_.subjects_grouped) {
       const auto& first = fit_.rows.first;
       it->second = static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), valid_record) -
                                             first.begin()) - 1;
@@ -259,7 +259,7 @@ class SubjectLookup {
   }
 
   // Whether find() must be told which cases are valid.
-  bool needs_validity() const { return s_.qgroup && s_.ncomsv > 0; }
+  bool needs_validity() const { return s_.subjects_grouped && s_.n_common_subjects > 0; }
 
  private:
   const MixSettings& s_;
@@ -278,8 +278,8 @@ struct PendingRows {
 
 PendingRows pending_rows(const MixSettings& s, const host::Dataset& data) {
   PendingRows r;
-  r.first = s.mixprd->records();
-  r.end = r.first + s.mixcas->records();
+  r.first = s.saved_scratch->records();
+  r.end = r.first + s.case_scratch->records();
   r.begin = r.end;
   const host::CaseReader splits(data);
   while (r.begin > r.first && splits.same_split(r.begin - 1, r.end - 1)) --r.begin;
@@ -292,9 +292,9 @@ class CaseRows {
   CaseRows(const MixSettings& s, const host::Dataset& data, const RecordLayout& layout, std::size_t p,
            std::size_t q)
       : s_(s), data_(data), layout_(layout), builder_(s, *s.fit), q_(q),
-        class_level_(static_cast<std::size_t>(s.nclsvr())), factor_level_(static_cast<std::size_t>(s.nfactr())),
-        fcol_(static_cast<std::size_t>(s.nfxeff())), rcol_(static_cast<std::size_t>(s.nrneff())),
-        covariates_(static_cast<std::size_t>(s.ncovar())), fval_(fcol_.size()), rval_(rcol_.size()) {
+        class_level_(static_cast<std::size_t>(s.n_class_vars())), factor_level_(static_cast<std::size_t>(s.n_factors())),
+        fcol_(static_cast<std::size_t>(s.n_fixed_effects())), rcol_(static_cast<std::size_t>(s.n_random_effects())),
+        covariates_(static_cast<std::size_t>(s.n_covariates())), fval_(fcol_.size()), rval_(rcol_.size()) {
     design_.x.assign(p, 0.0);
     design_.z.assign(q, 0.0);
   }
@@ -302,14 +302,14 @@ class CaseRows {
   // Forms x and z of the record of data row `row`.  False when a
   // classification value is not among the group's levels.
   bool form(std::span<const double> record, std::size_t row) {
-    for (int cv = 0; cv < s_.nclsvr(); ++cv) {
+    for (int cv = 0; cv < s_.n_class_vars(); ++cv) {
       class_level_[cv] =
           level_of(s_.levels[cv], record.subspan(layout_.class_offset[cv], layout_.class_length[cv]));
       if (class_level_[cv] == 0) return false;
     }
     factor_levels_of(layout_, class_level_, factor_level_);
-    for (int c = 0; c < s_.ncovar(); ++c)
-      covariates_[c] = data_.is_missing(s_.covariates[c], row, s_.qinclu) ? SYSMIS : record[layout_.cov + c];
+    for (int c = 0; c < s_.n_covariates(); ++c)
+      covariates_[c] = data_.is_missing(s_.covariates[c], row, s_.include_user_missing) ? SYSMIS : record[layout_.cov + c];
     CaseDesign& d = design_;
     d.fixed_ok = builder_.fixed(factor_level_, covariates_, fcol_, fval_);
     std::fill(d.x.begin(), d.x.end(), 0.0);
@@ -340,17 +340,17 @@ class CaseRows {
 int save_group(MixSettings& s, host::Engine& e) {
   const host::Dataset& data = e.data;
   const RecordLayout layout = case_layout(s, data);
-  const std::size_t length = static_cast<std::size_t>(layout.cov + layout.ncovar);
-  if (s.mixcas->records() > 0 && s.mixcas->record_length() != length) return 70;
+  const std::size_t length = static_cast<std::size_t>(layout.cov + layout.n_covariates);
+  if (s.case_scratch->records() > 0 && s.case_scratch->record_length() != length) return 70;
   const PendingRows rows = pending_rows(s, data);
-  const std::size_t nsav = static_cast<std::size_t>(s.nsavtv());
+  const std::size_t nsav = static_cast<std::size_t>(s.n_saved());
 
   // The rows of groups that were not analysed get system-missing values.
   std::vector<double> out(nsav, SYSMIS), record(length);
-  s.mixcas->rewind();
+  s.case_scratch->rewind();
   for (std::size_t row = rows.first; row < rows.begin; ++row) {
-    if (!s.mixcas->read(record)) return 70;
-    if (!s.mixprd->write(out)) return 5;
+    if (!s.case_scratch->read(record)) return 70;
+    if (!s.saved_scratch->write(out)) return 5;
   }
 
   const GroupModel model(s, s.save_keywords);
@@ -358,25 +358,25 @@ int save_group(MixSettings& s, host::Engine& e) {
   if (model.q() > 0 && !subjects.build(e)) return 70;
   CaseRows cases(s, data, layout, model.p(), model.q());
   for (std::size_t row = rows.begin; row < rows.end; ++row) {
-    if (driver::ATNJMP(e.out)) return 0;
-    if (!s.mixcas->read(record)) return 70;
+    if (driver::stop_if_interrupted(e.out)) return 0;
+    if (!s.case_scratch->read(record)) return 70;
     Values v = all_missing();
     if (cases.form(record, row)) {
       std::optional<std::size_t> subject;
       if (model.q() > 0)
         subject = subjects.find(cases.class_levels(), subjects.needs_validity() && enters_fit(s, data, row));
-      const double y = data.is_missing(s.depvar, row, s.qinclu) ? SYSMIS : record[layout.y];
+      const double y = data.is_missing(s.dependent, row, s.include_user_missing) ? SYSMIS : record[layout.y];
       v = model.values(cases.design(), subject, y);
     }
     for (std::size_t k = 0; k < nsav; ++k) out[k] = v[s.save_keywords[k]];
-    if (!s.mixprd->write(out)) return 5;
+    if (!s.saved_scratch->write(out)) return 5;
   }
-  s.mixcas->reset(length);
+  s.case_scratch->reset(length);
   return 0;
 }
 
 // The names of the new variables in SAVE keyword order: the written name when
-// it is free, else a numbered name (SVNAME) from it or from the root name.
+// it is free, else a numbered name (unused_variable_name) from it or from the root name.
 // Nothing when a name cannot be made.
 std::optional<std::vector<std::string>> new_names(const MixSettings& s, const host::Dataset& data) {
   std::vector<std::string> names;
@@ -385,7 +385,7 @@ std::optional<std::vector<std::string>> new_names(const MixSettings& s, const ho
     const auto same = [&](const std::string& n) { return host::iequals(n, written); };
     const bool free = !written.empty() && !data.find(written) && std::none_of(names.begin(), names.end(), same);
     const std::string_view root = written.empty() ? save_root_name(s.save_keywords[k]) : std::string_view(written);
-    std::optional<std::string> name = free ? written : SVNAME(data, root, names);
+    std::optional<std::string> name = free ? written : unused_variable_name(data, root, names);
     if (!name) return std::nullopt;
     names.push_back(std::move(*name));
   }
@@ -396,13 +396,13 @@ std::optional<std::vector<std::string>> new_names(const MixSettings& s, const ho
 // (system-missing after its last record).  Nothing when it holds more than n
 // records or cannot be read.
 std::optional<std::vector<std::vector<double>>> saved_columns(MixSettings& s, std::size_t n) {
-  const std::size_t nsav = static_cast<std::size_t>(s.nsavtv());
-  if (s.mixprd->records() > n) return std::nullopt;
+  const std::size_t nsav = static_cast<std::size_t>(s.n_saved());
+  if (s.saved_scratch->records() > n) return std::nullopt;
   std::vector<std::vector<double>> columns(nsav, std::vector<double>(n, SYSMIS));
   std::vector<double> record(nsav);
-  s.mixprd->rewind();
-  for (std::size_t row = 0; row < s.mixprd->records(); ++row) {
-    if (!s.mixprd->read(record)) return std::nullopt;
+  s.saved_scratch->rewind();
+  for (std::size_t row = 0; row < s.saved_scratch->records(); ++row) {
+    if (!s.saved_scratch->read(record)) return std::nullopt;
     for (std::size_t k = 0; k < nsav; ++k) columns[k][row] = record[k];
   }
   return columns;
@@ -411,11 +411,11 @@ std::optional<std::vector<std::vector<double>>> saved_columns(MixSettings& s, st
 }  // namespace
 
 // The group is found by position (saved.h), so its number is not needed.
-void mxsavs(MixSettings& s, host::Engine& e, int) {
-  if (!driver::ASSERT(e.out, s.mixcas && s.mixprd, "mxsavs", "(iuprd .gt. 0) .and. (iucas .gt. 0)")) return;
-  if (!driver::ASSERT(e.out, s.fit != nullptr, "mxsavs", "fitted model")) return;
+void compute_saved_values(MixSettings& s, host::Engine& e, int) {
+  if (!MIXED_INVARIANT(e.out, s.case_scratch && s.saved_scratch)) return;
+  if (!MIXED_INVARIANT(e.out, s.fit != nullptr)) return;
   const int status = save_group(s, e);
-  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
 }
 
 std::string_view save_root_name(int code) {
@@ -437,7 +437,7 @@ host::PrintFormat save_format(int code, const host::PrintFormat& dependent) {
   return f;
 }
 
-std::optional<std::string> SVNAME(const host::Dataset& data, std::string_view root,
+std::optional<std::string> unused_variable_name(const host::Dataset& data, std::string_view root,
                                   std::span<const std::string> taken) {
   const auto in_use = [&](const std::string& name) {
     return data.find(name).has_value() ||
@@ -445,33 +445,33 @@ std::optional<std::string> SVNAME(const host::Dataset& data, std::string_view ro
   };
   for (long k = 1;; ++k) {
     std::string name = std::string(root) + "_" + std::to_string(k);
-    if (!host::DIVART(name)) return std::nullopt;
+    if (!host::is_valid_variable_name(name)) return std::nullopt;
     if (!in_use(name)) return name;
   }
 }
 
-void mxsave(MixSettings& s, host::Engine& e) {
+void write_saved_variables(MixSettings& s, host::Engine& e) {
   e.out.set_split({});
-  if (!driver::ASSERT(e.out, s.mixprd != nullptr, "mxsave", "iuprd .gt. 0")) return;
+  if (!MIXED_INVARIANT(e.out, s.saved_scratch != nullptr)) return;
   host::Dataset& data = e.data;
   const std::optional<std::vector<std::string>> names = new_names(s, data);
   if (!names) {
-    driver::mxmess(e.out, 83, driver::kOtherClass, host::Severity::Error);
+    driver::issue_message(e.out, 83, driver::kOtherClass, host::Severity::Error);
     return;
   }
   std::optional<std::vector<std::vector<double>>> columns = saved_columns(s, data.n_cases());
   if (!columns) {
-    driver::mxmess(e.out, 70, driver::kOtherClass, host::Severity::Error);
+    driver::issue_message(e.out, 70, driver::kOtherClass, host::Severity::Error);
     return;
   }
 
-  const host::PrintFormat dependent = data.var(s.depvar).format;
+  const host::PrintFormat dependent = data.var(s.dependent).format;
   host::Notes notes;
   notes.title = host::Text::key("Variables Created");
   for (std::size_t k = 0; k < names->size(); ++k) {
     const int code = s.save_keywords[k];
     const std::optional<std::string> label = e.catalogue.numbered(save_label_number(code));
-    driver::ASSERT(e.out, label.has_value(), "mxsave", "qfnd");
+    MIXED_INVARIANT(e.out, label.has_value());
     host::Variable v;
     v.name = (*names)[k];
     v.format = save_format(code, dependent);

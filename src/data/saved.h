@@ -1,12 +1,12 @@
-// The saved variables of SAVE: mxsavs computes, for every case of an analysed
+// The saved variables of SAVE: compute_saved_values computes, for every case of an analysed
 // split group (also the cases that did not enter the fit), the fixed and full
 // predicted values, the residual, their standard errors and Satterthwaite df,
-// and keeps them in the scratch file "mixprd__"; after the last group mxsave
+// and keeps them in the scratch file "mixprd__"; after the last group write_saved_variables
 // creates the new variables in the active data set and fills them.
 //
-// For a case with fixed row x (over the fdmncl design columns) and random row z
+// For a case with fixed row x (over the n_fixed_columns design columns) and random row z
 // (over its subject's q random columns, estimate::Fit), with β̂ and
-// C = (X'V⁻¹X)⁻ from FixedCov and, for the case's subject i, the predicted
+// C = (X'V⁻¹X)⁻ from fixed_covariance and, for the case's subject i, the predicted
 // random effects û_i, Y_i = Z_i'V_i⁻¹X_i and S_i = Z_i'V_i⁻¹Z_i:
 //
 //   FIXPRED = x'β̂,                PRED = x'β̂ + z'û_i,      RESID = y - PRED
@@ -18,7 +18,7 @@
 // subject has no valid case in the fit is a new subject: û = 0, Y = S = 0.
 // DFFIXP and DFPRED are Satterthwaite's 2v²/(g'Wg), g the gradient of the
 // variance v with respect to the covariance parameters and W their asymptotic
-// covariance matrix (CovParCov); system-missing when g'Wg ≤ 0.  Every value is
+// covariance matrix (cov_param_covariance); system-missing when g'Wg ≤ 0.  Every value is
 // system-missing for a case with a classification value that is not among the
 // group's levels or a factor combination that is not a fixed design column;
 // the values that involve z are missing when the case's random cells are not
@@ -27,11 +27,11 @@
 // that uses it missing.
 //
 // Storage.  The case pass appends every case of the data, group after group,
-// to "mixcas__" (MixSettings::mixcas).  mxsavs consumes the records there:
-// after it, "mixprd__" (MixSettings::mixprd, nsavtv values per record, SAVE
+// to "mixcas__" (MixSettings::case_scratch).  compute_saved_values consumes the records there:
+// after it, "mixprd__" (MixSettings::saved_scratch, n_saved values per record, SAVE
 // keyword order) holds one record per case of the data read so far, the
 // cases of the groups that were not analysed holding system-missing values,
-// and "mixcas__" is emptied.  mxsave reads "mixprd__" once.
+// and "mixcas__" is emptied.  write_saved_variables reads "mixprd__" once.
 #pragma once
 
 #include <optional>
@@ -52,20 +52,20 @@ enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, 
 // of "mixcas__").  `group_counter` is the number of the group; the group's
 // cases are matched to the records by position.  Errors: 5 (writing
 // "mixprd__"), 70 (reading "mixcas__").
-void mxsavs(driver::MixSettings& s, host::Engine& e, int group_counter);
+void compute_saved_values(driver::MixSettings& s, host::Engine& e, int group_counter);
 
 // Creates one variable per SAVE keyword at the end of the dictionary, fills
 // it from "mixprd__" (system-missing for the cases after the last analysed
 // group) and lists the new variables in the notes "Variables Created".
 // Errors: 83 (no new name can be made; nothing is created), 70 ("mixprd__"
 // holds more records than the data set has cases, or cannot be read).
-void mxsave(driver::MixSettings& s, host::Engine& e);
+void write_saved_variables(driver::MixSettings& s, host::Engine& e);
 
-// SVNAME: a new variable name made from `root`: root_1, root_2, ... the first
+// unused_variable_name: a new variable name made from `root`: root_1, root_2, ... the first
 // that is neither a variable of `data` nor one of `taken` (compared without
 // regard to case); nothing when the name would not be a valid variable name
 // (longer than 64 bytes).
-std::optional<std::string> SVNAME(const host::Dataset& data, std::string_view root,
+std::optional<std::string> unused_variable_name(const host::Dataset& data, std::string_view root,
                                   std::span<const std::string> taken);
 
 // The default root name of a saved variable ("FXPRED", "PRED", "RESID",

@@ -64,7 +64,7 @@ class FirstAppearance {
 // recorded in the classification variable table by `place`.
 std::vector<int> classvars_of(const MixSettings& s, int driver::ClassVar::*place, int count) {
   std::vector<int> index(static_cast<std::size_t>(count), -1);
-  for (int i = 0; i < s.nclsvr(); ++i)
+  for (int i = 0; i < s.n_class_vars(); ++i)
     if (s.classvars[i].*place > 0) index[s.classvars[i].*place - 1] = i;
   return index;
 }
@@ -92,7 +92,7 @@ class Ordering {
   void repeated_tables();
   std::size_t subject_number(const std::vector<double>& key);
   int level_number(int classvar, std::span<const double> cells);
-  bool interrupted() { return driver::ATNJMP(e_.out); }
+  bool interrupted() { return driver::stop_if_interrupted(e_.out); }
 
   MixSettings& s_;
   host::Engine& e_;
@@ -110,10 +110,10 @@ class Ordering {
 
 Ordering::Ordering(MixSettings& s, host::Engine& e)
     : s_(s), e_(e), in_(case_layout(s, e.data)), out_(ordered_layout(s, e.data)) {
-  const std::size_t nclsvr = static_cast<std::size_t>(s.nclsvr());
+  const std::size_t n_class_vars = static_cast<std::size_t>(s.n_class_vars());
   std::vector<std::int64_t> counts;
   double product = 1.0;
-  for (int i = 0; i < s.ncomsv; ++i) {
+  for (int i = 0; i < s.n_common_subjects; ++i) {
     counts.push_back(static_cast<std::int64_t>(s.levels[i].size()));
     product *= static_cast<double>(s.levels[i].size());
   }
@@ -123,17 +123,17 @@ Ordering::Ordering(MixSettings& s, host::Engine& e)
   if (!counts.empty() && subject_radix_.nkey == 1 && product <= std::max(static_cast<double>(s.ncases), 65536.0))
     subject_by_key_.assign(static_cast<std::size_t>(product), kNone);
 
-  level_tables_.resize(nclsvr);
-  for (std::size_t i = 0; i < nclsvr; ++i)
+  level_tables_.resize(n_class_vars);
+  for (std::size_t i = 0; i < n_class_vars; ++i)
     for (std::size_t k = 0; k < s.levels[i].numbers.size(); ++k)
       level_tables_[i][s.levels[i].numbers[k]] = static_cast<double>(k + 1);
-  last_cells_.resize(nclsvr);
-  last_level_.assign(nclsvr, 0);
+  last_cells_.resize(n_class_vars);
+  last_level_.assign(n_class_vars, 0);
 
-  if (s.nrepef() > 0) {
+  if (s.n_repeated_vars() > 0) {
     rep_subject_vars_ = classvars_of(s, &driver::ClassVar::repeated_subject,
                                      static_cast<int>(s.repeated_subjects.size()));
-    rep_vars_ = classvars_of(s, &driver::ClassVar::repeated, s.nrepef());
+    rep_vars_ = classvars_of(s, &driver::ClassVar::repeated, s.n_repeated_vars());
   }
 }
 
@@ -164,8 +164,8 @@ int Ordering::level_number(int classvar, std::span<const double> cells) {
 int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of) {
   std::vector<double> rec(static_cast<std::size_t>(in_.length));
   std::vector<double> out(static_cast<std::size_t>(out_.length));
-  std::vector<int> levels(static_cast<std::size_t>(s_.nclsvr()));
-  std::vector<double> subject_key(static_cast<std::size_t>(s_.ncomsv > 0 ? subject_radix_.nkey : 0));
+  std::vector<int> levels(static_cast<std::size_t>(s_.n_class_vars()));
+  std::vector<double> subject_key(static_cast<std::size_t>(s_.n_common_subjects > 0 ? subject_radix_.nkey : 0));
   std::vector<int> rep_subject(rep_subject_vars_.size()), rep_level(rep_vars_.size());
   const std::size_t tail = static_cast<std::size_t>(in_.length - in_.y);
   std::size_t previous = SIZE_MAX;
@@ -174,11 +174,11 @@ int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subjec
   for (std::size_t r = 0; r < s_.ncases; ++r) {
     if (interrupted()) return -1;
     if (!s_.workfile->read(rec)) return 70;
-    for (int i = 0; i < s_.nclsvr(); ++i) {
+    for (int i = 0; i < s_.n_class_vars(); ++i) {
       levels[i] = level_number(i, std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
       if (levels[i] == 0) return 70;
     }
-    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(s_.ncomsv)), subject_key);
+    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(s_.n_common_subjects)), subject_key);
     const std::size_t subject = subject_number(subject_key);
     if (!subject_of.empty()) subject_of[r] = subject;
     if (subject == previous)
@@ -255,8 +255,8 @@ int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> sub
 // The repeated level table (rows in ascending order of the REPEATED variables'
 // level numbers) and the map from first-appearance number to sorted row.
 void Ordering::repeated_tables() {
-  s_.nrpsbj = static_cast<int>(num_.repeated_subjects.size());
-  s_.nrplev = static_cast<int>(num_.repeated_levels.size());
+  s_.n_repeated_subjects = static_cast<int>(num_.repeated_subjects.size());
+  s_.n_repeated_levels = static_cast<int>(num_.repeated_levels.size());
   const std::vector<std::size_t> sorted = num_.repeated_levels.sorted();
   s_.repeated_level_table.clear();
   s_.repeated_level_map.assign(sorted.size(), 0);
@@ -269,7 +269,7 @@ void Ordering::repeated_tables() {
 
 int Ordering::run() {
   // The per-record subject numbers are needed only to permute the file.
-  const bool reorder = s_.ncomsv > 0 && !s_.qgroup;
+  const bool reorder = s_.n_common_subjects > 0 && !s_.subjects_grouped;
   ScratchBlock<std::size_t> subject_of(e_.scratch, 10, reorder ? s_.ncases : 0);
   if (!subject_of) return 2;
   auto ordering = std::make_unique<host::WorkFile>(e_.scratch, static_cast<std::size_t>(out_.length));
@@ -281,17 +281,17 @@ int Ordering::run() {
   const bool in_order = std::is_sorted(subject_of.span().begin(), subject_of.span().end(),
                                        [&](std::size_t a, std::size_t b) { return rank[a] < rank[b]; });
 
-  s_.nclkey = out_.nclkey;
-  s_.nrecln = out_.length;
-  s_.nsbkey = s_.ncomsv > 0 ? num_.subjects.size() : 0;
-  s_.nsubj = s_.ncomsv > 0 ? s_.nsbkey : 1;
+  s_.class_key_length = out_.class_key_length;
+  s_.record_length = out_.length;
+  s_.subject_key_length = s_.n_common_subjects > 0 ? num_.subjects.size() : 0;
+  s_.n_subjects = s_.n_common_subjects > 0 ? s_.subject_key_length : 1;
   if (reorder) {
     s_.subject_counts.assign(sorted.size(), 0);
     for (std::size_t subject : subject_of.span()) ++s_.subject_counts[rank[subject]];
   } else {
     s_.subject_counts = num_.runs;
   }
-  if (s_.nrepef() > 0) repeated_tables();
+  if (s_.n_repeated_vars() > 0) repeated_tables();
 
   if (!reorder || in_order) {
     s_.workfile = std::move(ordering);
@@ -310,7 +310,7 @@ void order_subjects(MixSettings& s, host::Engine& e) {
   } catch (const std::bad_alloc&) {
     status = 2;
   }
-  if (status > 0) driver::mxmess(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

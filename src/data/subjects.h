@@ -3,7 +3,7 @@
 // rewrites the work file so that the records of one subject are consecutive.
 //
 // A subject is a distinct combination of the levels of the common subject
-// variables (the first ncomsv classification variables), identified by its
+// variables (the first n_common_subjects classification variables), identified by its
 // mixed-radix subject key (data/record.h).  Subjects are written in ascending
 // key order, each subject's records in case order; under SUBJECTS(GROUPED)
 // the file keeps case order.  Without common subject variables the whole group
@@ -12,8 +12,8 @@
 // variables, both numbered 1, 2, ... in order of first appearance.
 //
 // Reads MixSettings::workfile in the case layout and replaces it by the
-// ordered layout (data/record.h); sets nrecln, nclkey, nsbkey, nsubj,
-// subject_counts, nrpsbj, nrplev, repeated_level_table and repeated_level_map.
+// ordered layout (data/record.h); sets record_length, class_key_length, subject_key_length, n_subjects,
+// subject_counts, n_repeated_subjects, n_repeated_levels, repeated_level_table and repeated_level_map.
 // The case data are copied once into an ordering file (which moves to disk
 // when the scratch budget is short); data already in key order, or kept in
 // file order, become the new work file as they stand, and otherwise the

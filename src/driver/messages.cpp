@@ -163,21 +163,21 @@ bool has_placeholder(std::string_view t, char digit) {
 
 }  // namespace
 
-std::string_view mxmess_text(int number) {
+std::string_view message_text(int number) {
   for (const Entry& e : kMessages)
     if (e.number == number) return e.text;
   return {};
 }
 
-std::string_view mxspwn_text(int number, bool split) {
+std::string_view split_warning_text(int number, bool split) {
   for (const SplitEntry& e : kSplitWarnings)
     if (e.number == number) return split ? e.split : e.plain;
   return {};
 }
 
-void mxmess(host::Output& out, int number, int msg_class, host::Severity severity,
+void issue_message(host::Output& out, int number, int msg_class, host::Severity severity,
             std::string_view token) {
-  std::string_view text = mxmess_text(number);
+  std::string_view text = message_text(number);
   if (text.empty()) return;
   host::Text t = host::Text::key(text);
   if (number == 117) {
@@ -188,9 +188,9 @@ void mxmess(host::Output& out, int number, int msg_class, host::Severity severit
   out.message(severity, number, std::move(t), msg_class);
 }
 
-void mxspwn(host::Output& out, int number, int msg_class, host::Severity severity) {
+void issue_split_warning(host::Output& out, int number, int msg_class, host::Severity severity) {
   const bool split = !out.split().empty();
-  std::string_view text = mxspwn_text(number, split);
+  std::string_view text = split_warning_text(number, split);
   if (text.empty()) return;
   host::Text t = host::Text::key(text);
   if (split) t.list(out.split_list());
@@ -201,7 +201,7 @@ void issue(host::Output& out, host::Severity severity, host::Text text, int msg_
   out.message(severity, std::nullopt, std::move(text), msg_class);
 }
 
-bool ATNJMP(host::Output& out) {
+bool stop_if_interrupted(host::Output& out) {
   if (!host::interrupted()) return false;
   if (!out.error_flag())
     out.message(host::Severity::Error, std::nullopt, host::Text::key("Procedure interrupted by the user ..."),
@@ -209,10 +209,10 @@ bool ATNJMP(host::Output& out) {
   return true;
 }
 
-bool ASSERT(host::Output& out, bool condition, std::string_view routine, std::string_view text) {
+bool check_invariant(host::Output& out, bool condition, std::string_view function, std::string_view text) {
   if (condition) return true;
   host::Text t = host::Text::key("Internal error in ^1: ^2 ...");
-  t.arg(host::Text::raw(routine)).arg(host::Text::raw(text));
+  t.arg(host::Text::raw(function)).arg(host::Text::raw(text));
   out.message(host::Severity::Error, std::nullopt, std::move(t), kOtherClass);
   return false;
 }

@@ -1,5 +1,5 @@
-// The message catalogues: mxmess issues the numbered messages 1 to 118,
-// mxspwn the split-aware warnings 1000 to 1009, and issue() the list-valued
+// The message catalogues: issue_message issues the numbered messages 1 to 118,
+// issue_split_warning the split-aware warnings 1000 to 1009, and issue() the list-valued
 // messages that stages build themselves.  Every message reaches the output as
 // a Text whose template is the catalogue text, exactly as written there; an
 // error-severity message sets the engine error flag.
@@ -19,37 +19,39 @@ inline constexpr int kSyntaxClass = 3;
 inline constexpr int kOtherClass = 2;
 
 // The catalogue text of message `number` (1..118), or "" when there is none.
-std::string_view mxmess_text(int number);
+std::string_view message_text(int number);
 
 // The plain (split == false) or split text of warning `number` (1000..1009),
 // or "" when there is none.
-std::string_view mxspwn_text(int number, bool split);
+std::string_view split_warning_text(int number, bool split);
 
-// mxmess: issues message `number`; `token` fills ^1 when the text has one
+// issue_message: issues message `number`; `token` fills ^1 when the text has one
 // (message 117 takes 255 as ^1 and the token as ^2).  Numbers outside the
 // catalogue issue nothing.
-void mxmess(host::Output& out, int number, int msg_class, host::Severity severity,
+void issue_message(host::Output& out, int number, int msg_class, host::Severity severity,
             std::string_view token = {});
 
-// mxspwn: issues split-aware warning `number`, with the split list when the
+// issue_split_warning: issues split-aware warning `number`, with the split list when the
 // data are split.
-void mxspwn(host::Output& out, int number, int msg_class = kOtherClass,
+void issue_split_warning(host::Output& out, int number, int msg_class = kOtherClass,
             host::Severity severity = host::Severity::Warning);
 
 // A message built outside the catalogues (list-valued texts and the like).
 void issue(host::Output& out, host::Severity severity, host::Text text, int msg_class = kOtherClass);
 
-// ATNJMP: true once the user has pressed Ctrl-C.  The first call that finds it
+// stop_if_interrupted: true once the user has pressed Ctrl-C.  The first call that finds it
 // issues the error "Procedure interrupted by the user ..." (which sets the
 // engine error flag), so that the stage in hand stops and the driver skips the
 // rest; later calls only answer true.
-bool ATNJMP(host::Output& out);
+bool stop_if_interrupted(host::Output& out);
 
-// ASSERT: an internal consistency check.  When `condition` fails, reports the
-// routine's name and the condition's text as an error (the procedure's own
-// logic is at fault, never the user's data); the caller goes on.  Returns
-// `condition`.
-bool ASSERT(host::Output& out, bool condition, std::string_view routine, std::string_view text);
+// An internal consistency check: when `condition` is false, reports the function
+// and the condition, as written in C++, as an error (the program's own logic is
+// at fault, never the user's data); the caller goes on.  Returns `condition`.
+// Use it through MIXED_INVARIANT, which supplies the function and the text.
+bool check_invariant(host::Output& out, bool condition, std::string_view function, std::string_view text);
+#define MIXED_INVARIANT(out, condition) \
+  ::mixed::driver::check_invariant((out), static_cast<bool>(condition), __func__, #condition)
 
 // A one-item list "[:^1:]1" parameter holding `items` (for effect names) or a
 // "[%1:, ^1:]1" list of variable names: each item is one group of one text.

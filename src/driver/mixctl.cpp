@@ -33,7 +33,7 @@ double run_stage(host::Engine& e, int memory_message, F&& stage) {
   try {
     stage();
   } catch (const std::bad_alloc&) {
-    mxmess(e.out, memory_message, kOtherClass, host::Severity::Error);
+    issue_message(e.out, memory_message, kOtherClass, host::Severity::Error);
   }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -49,7 +49,7 @@ void report_timing(const MixSettings& s, int group, double case_pass, double des
                static_cast<double>(usage.ru_maxrss) / 1024.0);
 }
 
-bool failed(host::Engine& e) { return e.out.error_flag() || ATNJMP(e.out); }
+bool failed(host::Engine& e) { return e.out.error_flag() || stop_if_interrupted(e.out); }
 
 // End of a split group: the group's scratch pools are released.
 void end_group(MixSettings& s, host::Engine& e) {
@@ -64,11 +64,11 @@ struct GroupTimes {
 };
 
 bool analyse_group(MixSettings& s, host::Engine& e, int group_counter, GroupTimes& times) {
-  if (s.nclsvr() > 0) {
+  if (s.n_class_vars() > 0) {
     times.design += run_stage(e, 2, [&] { data::order_subjects(s, e); });
     if (failed(e)) return false;
   }
-  if (s.prdesc) {
+  if (s.print_descriptives) {
     run_stage(e, 4, [&] { data::descriptives(s, e); });
     if (failed(e)) return false;
   }
@@ -78,27 +78,27 @@ bool analyse_group(MixSettings& s, host::Engine& e, int group_counter, GroupTime
   times.fit = run_stage(e, 3, [&] { estimate::estimate(s, e, fitted); });
   if (failed(e)) return false;
   if (!fitted) return true;
-  run_stage(e, 4, [&] { inference::mxpost(s, e); });
+  run_stage(e, 4, [&] { inference::post_estimation(s, e); });
   if (failed(e)) return false;
-  if (s.ntests() > 0) {
-    run_stage(e, 4, [&] { inference::mxcuht(s, e); });
+  if (s.n_tests() > 0) {
+    run_stage(e, 4, [&] { inference::custom_hypothesis_tests(s, e); });
     if (failed(e)) return false;
   }
-  if (s.nemmns() > 0) {
-    run_stage(e, 107, [&] { emmeans::mxemmn(s, e); });
+  if (s.n_emmeans() > 0) {
+    run_stage(e, 107, [&] { emmeans::estimated_marginal_means(s, e); });
     if (failed(e)) return false;
   }
-  if (s.nsavtv() > 0) {
-    run_stage(e, 5, [&] { data::mxsavs(s, e, group_counter); });
+  if (s.n_saved() > 0) {
+    run_stage(e, 5, [&] { data::compute_saved_values(s, e, group_counter); });
     if (failed(e)) return false;
   }
-  if (s.ioutfl != 0) run_stage(e, 4, [&] { pmml::write_pmml(s, e); });
+  if (s.outfile_kind != 0) run_stage(e, 4, [&] { pmml::write_pmml(s, e); });
   return !failed(e);
 }
 
 }  // namespace
 
-void MIXCTL(host::TokenStream& tokens, host::Engine& e) {
+void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
   const int depth = e.out.heading_depth();
   e.out.begin_heading(host::Text::key("Mixed"));
   MixSettings s;
@@ -107,9 +107,9 @@ void MIXCTL(host::TokenStream& tokens, host::Engine& e) {
   run_stage(e, 1, [&] { syntax::parse_command(tokens, s, e); });
 
   if (!failed(e)) {
-    if (s.nsavtv() > 0) {
-      s.mixcas = std::make_unique<host::WorkFile>(e.scratch, 1);
-      s.mixprd = std::make_unique<host::WorkFile>(e.scratch, static_cast<std::size_t>(s.nsavtv()));
+    if (s.n_saved() > 0) {
+      s.case_scratch = std::make_unique<host::WorkFile>(e.scratch, 1);
+      s.saved_scratch = std::make_unique<host::WorkFile>(e.scratch, static_cast<std::size_t>(s.n_saved()));
     }
     host::CaseReader reader(e.data);
     int group_counter = 0;
@@ -130,9 +130,9 @@ void MIXCTL(host::TokenStream& tokens, host::Engine& e) {
     }
   }
 
-  if (!failed(e) && s.nsavtv() > 0) run_stage(e, 5, [&] { data::mxsave(s, e); });
-  s.mixcas.reset();
-  s.mixprd.reset();
+  if (!failed(e) && s.n_saved() > 0) run_stage(e, 5, [&] { data::write_saved_variables(s, e); });
+  s.case_scratch.reset();
+  s.saved_scratch.reset();
   e.scratch.free_all();
   e.progress.reset();
   e.out.set_split({});

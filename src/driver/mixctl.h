@@ -1,4 +1,4 @@
-// MIXCTL: the procedure's one entry point, run once per MIXED command.
+// run_mixed_command: the procedure's one entry point, run once per MIXED command.
 //
 // It opens the procedure in the output, reads the command into a fresh
 // MixSettings, and analyses one split group after another: case pass, subject
@@ -14,6 +14,6 @@
 namespace mixed::driver {
 
 // Runs one MIXED command whose tokens (after the command name) are `tokens`.
-void MIXCTL(host::TokenStream& tokens, host::Engine& engine);
+void run_mixed_command(host::TokenStream& tokens, host::Engine& engine);
 
 }  // namespace mixed::driver

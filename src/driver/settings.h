@@ -34,7 +34,7 @@ struct Fit;  // estimation's per-group blocks (per-subject cross products, G blo
 
 namespace mixed::driver {
 
-// Covariance type codes (cvtype).  The COVTYPE keyword table gives 1..17;
+// Covariance type codes (cov_type).  The COVTYPE keyword table gives 1..17;
 // VC becomes 18 on RANDOM and 19 on REPEATED.
 enum CovType : int {
   ARMA11 = 1, AD1 = 2, AR1 = 3, ARH1 = 4, CS = 5, CSH = 6, CSR = 7, DIAG = 8, FA1 = 9,
@@ -42,11 +42,11 @@ enum CovType : int {
   VC = 18, VC_REPEATED = 19,
 };
 
-// A table of effect rows, nfactr factor cells then ncovar covariate cells each.
+// A table of effect rows, n_factors factor cells then n_covariates covariate cells each.
 // A model without factors and covariates has rows of width 0 (the intercept);
 // their number is counted apart, since they hold no cells.
 struct EffectTable {
-  int width = 0;            // nfactr + ncovar
+  int width = 0;            // n_factors + n_covariates
   std::vector<int> cells;   // rows one after another
   std::size_t empty_rows = 0;  // number of rows when width == 0
 
@@ -69,7 +69,7 @@ struct EffectTable {
 struct RandomSubcommand {
   EffectTable effects;
   std::vector<std::size_t> subjects;  // dictionary indices, as written, duplicates dropped
-  int cvtype = VC;
+  int cov_type = VC;
   bool covtype_written = false;
 };
 
@@ -127,7 +127,7 @@ struct EmmeansRecord {
 // The hypothesis matrix of one fixed term (Type I or Type III).
 struct TermHypothesis {
   int df = 0;                          // numerator df: rows of L
-  std::vector<double> L;               // df rows of fdmncl reals
+  std::vector<double> L;               // df rows of n_fixed_columns reals
 };
 
 struct MixSettings {
@@ -137,80 +137,80 @@ struct MixSettings {
   MixSettings& operator=(const MixSettings&) = delete;
 
   // ---- Command settings (CRITERIA, METHOD, MISSING, PRINT, REGWGT, OUTFILE) ----
-  double cinval = 95.0;
-  std::string cintxt = "95";
-  double hcnval = 0.0;
-  int hcntyp = 1;              // 1 ABSOLUTE, 2 RELATIVE
-  double lcnval = 0.0;
-  int lcntyp = 1;
-  double pcnval = 1.0e-6;
-  int pcntyp = 1;
-  int mxiter = 100;
-  int mxstep = 10;
-  int nscore = 1;
-  double sngtol = 1.0e-12;
-  bool qgroup = false;         // SUBJECTS(GROUPED)
+  double confidence_level = 95.0;
+  std::string confidence_text = "95";
+  double hessian_tolerance = 0.0;
+  int hessian_criterion = 1;              // 1 ABSOLUTE, 2 RELATIVE
+  double likelihood_tolerance = 0.0;
+  int likelihood_criterion = 1;
+  double parameter_tolerance = 1.0e-6;
+  int parameter_criterion = 1;
+  int max_iterations = 100;
+  int max_step_halvings = 10;
+  int scoring_steps = 1;
+  double singularity_tolerance = 1.0e-12;
+  bool subjects_grouped = false;         // SUBJECTS(GROUPED)
   int method = 2;              // 1 ML, 2 REML
-  bool qinclu = false;         // MISSING INCLUDE
-  std::optional<std::size_t> wgtvar;  // REGWGT variable
-  bool prcorb = false, prcovb = false, prcps = false, prdesc = false, prg = false,
-       prhist = false, prlmat = false, prr = false, prsolu = false, prtcov = false;
-  int histn = 1;
-  int ioutfl = 0;              // 0 none, 1 FXPARAMETER, 2 FXMODEL
-  std::string outfnm;          // OUTFILE file specification
+  bool include_user_missing = false;         // MISSING INCLUDE
+  std::optional<std::size_t> regression_weight;  // REGWGT variable
+  bool print_fixed_correlations = false, print_fixed_covariances = false, print_case_summary = false, print_descriptives = false, print_g = false,
+       print_history = false, print_lmatrix = false, print_r = false, print_solution = false, print_testcov = false;
+  int history_interval = 1;
+  int outfile_kind = 0;              // 0 none, 1 FXPARAMETER, 2 FXMODEL
+  std::string outfile_path;          // OUTFILE file specification
   int sstype = 3;
-  bool qintcp = true;
+  bool has_intercept = true;
 
   // SAVE: keyword codes (1 FIXPRED .. 7 DFPRED) in written order, and the
   // written names ("" when none).
   std::vector<int> save_keywords;
   std::vector<std::string> save_names;
-  int nsavtv() const { return static_cast<int>(save_keywords.size()); }
+  int n_saved() const { return static_cast<int>(save_keywords.size()); }
 
-  std::vector<TestRecord> tests;      // ntests = tests.size()
-  std::vector<EmmeansRecord> emmeans; // nemmns = emmeans.size()
-  int ntests() const { return static_cast<int>(tests.size()); }
-  int nemmns() const { return static_cast<int>(emmeans.size()); }
+  std::vector<TestRecord> tests;      // n_tests = tests.size()
+  std::vector<EmmeansRecord> emmeans; // n_emmeans = emmeans.size()
+  int n_tests() const { return static_cast<int>(tests.size()); }
+  int n_emmeans() const { return static_cast<int>(emmeans.size()); }
 
   // ---- The model as parsed ----
-  std::size_t depvar = 0;
-  std::vector<std::size_t> factors;     // ptfact: dictionary indices, nfactr = size
-  std::vector<std::size_t> covariates;  // ptcovl: ncovar = size
-  int nfactr() const { return static_cast<int>(factors.size()); }
-  int ncovar() const { return static_cast<int>(covariates.size()); }
+  std::size_t dependent = 0;
+  std::vector<std::size_t> factors;     // ptfact: dictionary indices, n_factors = size
+  std::vector<std::size_t> covariates;  // ptcovl: n_covariates = size
+  int n_factors() const { return static_cast<int>(factors.size()); }
+  int n_covariates() const { return static_cast<int>(covariates.size()); }
 
-  EffectTable fixed;                    // ptefds; nfxeff = fixed.rows()
-  int nfxeff() const { return static_cast<int>(fixed.rows()); }
-  int mdlkind = 4;                      // 1 covariates only, 2 factors only, 3 intercept only, 4 both
+  EffectTable fixed;                    // ptefds; n_fixed_effects = fixed.rows()
+  int n_fixed_effects() const { return static_cast<int>(fixed.rows()); }
+  int fixed_kind = 4;                      // 1 covariates only, 2 factors only, 3 intercept only, 4 both
 
   std::vector<RandomSubcommand> random_subcommands;  // nrndsc
-  EffectTable random;                   // ptrnef; nrneff = random.rows()
-  int nrneff() const { return static_cast<int>(random.rows()); }
-  std::vector<int> rnd_nsubj;           // ptrnsn: per random effect, its subcommand's subject count
-  std::vector<std::vector<std::size_t>> rnd_subjects;  // ptrnsl: per random effect, that list
-  std::vector<int> rnd_cvtype;          // ptrnct
-  std::vector<int> rnd_block;           // ptrnbk: 0-based covariance block of each random effect
-  std::vector<int> rnd_subcommand;      // the RANDOM subcommand (0-based) of each random effect
+  EffectTable random;                   // ptrnef; n_random_effects = random.rows()
+  int n_random_effects() const { return static_cast<int>(random.rows()); }
+  std::vector<int> random_subject_counts;           // ptrnsn: per random effect, its subcommand's subject count
+  std::vector<std::vector<std::size_t>> random_subject_lists;  // ptrnsl: per random effect, that list
+  std::vector<int> random_types;          // ptrnct
+  std::vector<int> random_effect_block;           // ptrnbk: 0-based covariance block of each random effect
+  std::vector<int> random_effect_subcommand;      // the RANDOM subcommand (0-based) of each random effect
   std::vector<int> rnd_signed_count;    // ptrnne: per subcommand, + when COVTYPE written, - otherwise
-  int nrndef = 0;                       // covariance blocks of the random part
-  int rnkind = 4;
+  int n_random_blocks = 0;                       // covariance blocks of the random part
+  int random_kind = 4;
   std::vector<std::size_t> subject_vars;   // ptsubv: union of RANDOM subjects, common ones first
-  int ncomsv = 0;                          // the first ncomsv of subject_vars are common
-  int nsubvr() const { return static_cast<int>(subject_vars.size()); }
+  int n_common_subjects = 0;                          // the first n_common_subjects of subject_vars are common
+  int n_subject_vars() const { return static_cast<int>(subject_vars.size()); }
 
   bool repeated_given = false;
-  std::vector<std::size_t> repeated_vars;  // ptrepv; nrepef = size
+  std::vector<std::size_t> repeated_vars;  // ptrepv; n_repeated_vars = size
   std::vector<std::size_t> repeated_subjects; // ptrsbv; nrsbvr = size
-  int nrepef() const { return static_cast<int>(repeated_vars.size()); }
-  int repcvt = ID;
+  int n_repeated_vars() const { return static_cast<int>(repeated_vars.size()); }
+  int repeated_type = ID;
 
-  std::vector<ClassVar> classvars;      // ptclsv; nclsvr = size
-  int nclsvr() const { return static_cast<int>(classvars.size()); }
-  int mdlcmp = 4;                       // 1 fixed only, 2 random only, 3 both, 4 neither
+  std::vector<ClassVar> classvars;      // ptclsv; n_class_vars = size
+  int n_class_vars() const { return static_cast<int>(classvars.size()); }
+  int composition = 4;                       // 1 fixed only, 2 random only, 3 both, 4 neither
 
   // Display formats and texts made after parsing.
-  host::Format llfmt = host::Format::genstat();
-  host::Format pcnfmt = host::Format::coefficient();
+  host::Format likelihood_format = host::Format::genstat();
+  host::Format parameter_format = host::Format::coefficient();
   // Effect-label texts: one per fixed effect, then one per random block (pttnam).
   std::vector<host::Text> fixed_effect_names;
   std::vector<host::Text> random_block_names;
@@ -218,38 +218,38 @@ struct MixSettings {
   // Scratch files of SAVE, open for the whole command when SAVE is given:
   // "mixcas__" holds every case's classification cells, dependent variable and
   // covariates; "mixprd__" the saved values of every analysed case.
-  std::unique_ptr<host::WorkFile> mixcas;
-  std::unique_ptr<host::WorkFile> mixprd;
+  std::unique_ptr<host::WorkFile> case_scratch;
+  std::unique_ptr<host::WorkFile> saved_scratch;
 
   // ---- Per split group (reset_group) ----
   std::unique_ptr<host::WorkFile> workfile;  // the case work file of the group
-  int nrecln = 0;
+  int record_length = 0;
   std::size_t ncases = 0;
-  double tnobs = 0.0;
-  bool qfrcwt = false;
+  double n_observations = 0.0;
+  bool fractional_weights = false;
   double max_case_weight = 0.0;
   std::vector<Levels> levels;           // per classification variable (ptclnl, ptcllv)
   std::vector<int> factor_levels;       // ptflev: per factor its number of levels
-  int nclkey = 0;
-  int nrpsbj = 0;
-  int nrplev = 0;
-  std::size_t nsbkey = 0;
-  std::size_t nsubj = 0;
+  int class_key_length = 0;
+  int n_repeated_subjects = 0;
+  int n_repeated_levels = 0;
+  std::size_t subject_key_length = 0;
+  std::size_t n_subjects = 0;
   // Record counts of the consecutive subjects of the ordered work file: the
   // subjects in ascending key order; under SUBJECTS(GROUPED) the runs of equal
-  // subject key in file order (more entries than nsubj when a subject's records
+  // subject key in file order (more entries than n_subjects when a subject's records
   // are not in fact consecutive); without common subject variables one run of
   // ncases.  Estimation walks the work file subject by subject with these.
   std::vector<std::size_t> subject_counts;
   // REPEATED levels: rows in ascending order of the REPEATED variables' level
-  // numbers (nrplev rows of nrepef 1-based level numbers) and the map from
+  // numbers (n_repeated_levels rows of n_repeated_vars 1-based level numbers) and the map from
   // first-appearance number to sorted position (both 0-based).
   std::vector<int> repeated_level_table;
   std::vector<int> repeated_level_map;
 
   // Design columns.
-  int fdmncl = 0;
-  int nrncol = 0;
+  int n_fixed_columns = 0;
+  int n_random_columns = 0;
   std::vector<int> fx_ncol, fx_fcol;    // ptncol, ptfcol: per fixed effect (fcol 0-based)
   std::vector<std::int64_t> fx_cell;    // ptfcmp: per fixed column its 1-based cell index
   std::vector<int> rn_ncol, rn_fcol;    // ptrncn, ptrnfc: per random effect
@@ -257,39 +257,39 @@ struct MixSettings {
   struct CovBlock {
     std::vector<int> effects;           // its random effects (0-based)
     int dim = 0;
-    int cvtype = VC;
+    int cov_type = VC;
     std::vector<std::size_t> subjects;  // dictionary indices
   };
   std::vector<CovBlock> blocks;         // ptbkne, ptbkef, ptbkdm, ptbkct, ptbksn, ptbksl
-  long long nz = 0;
+  long long n_random_design_columns = 0;
 
   // Estimation results.
   int iterations = 0;        // iterations of the last fit
   long evaluations = 0;      // likelihood evaluations of the last fit
-  int ncovpr = 0, ncovp1 = 0, ncovp2 = 0;
-  int nfxrnk = 0;
+  int n_cov_params = 0, n_random_cov_params = 0, n_residual_cov_params = 0;
+  int fixed_rank = 0;
   double m2ll = 0.0;
-  int itstat = 0;
+  int iteration_status = 0;
   double ldetv = 0.0, rquad = 0.0, ldetx = 0.0, lwsum = 0.0;
-  std::vector<double> CovPar, CovParRep;
-  std::vector<double> CovParCov, CovParCovRep;  // packed lower triangles of order ncovpr
-  host::BitSet CovParKept;
-  std::vector<double> FixedCov;        // packed, order fdmncl + 1
-  host::BitSet NonRedSet;
-  host::BitSet LRowSet;
-  std::vector<double> estimable_basis; // nfxrnk rows of fdmncl reals
+  std::vector<double> cov_params, cov_params_reported;
+  std::vector<double> cov_param_covariance, cov_param_covariance_reported;  // packed lower triangles of order n_cov_params
+  host::BitSet cov_params_kept;
+  std::vector<double> fixed_covariance;        // packed, order n_fixed_columns + 1
+  host::BitSet non_redundant;
+  host::BitSet l_row_columns;
+  std::vector<double> estimable_basis; // fixed_rank rows of n_fixed_columns reals
   std::vector<TermHypothesis> hypotheses;  // per fixed term
   std::vector<double> covariate_means;     // per covariate (first pass)
   std::shared_ptr<estimate::Fit> fit;      // per-subject blocks for the later stages
 
-  // Labels made before estimation (mxplab).
-  host::Text depnot;
-  host::Text wgtnot;                   // empty when no REGWGT
+  // Labels made before estimation (make_parameter_labels).
+  host::Text dependent_note;
+  host::Text weight_note;                   // empty when no REGWGT
   std::vector<host::Text> param_labels;    // ptplab: fixed columns, then random columns
   std::vector<host::Text> covpar_labels;   // ptclab
   std::vector<host::Text> block_labels;    // per random block
 
-  // Tests of fixed effects (mxpost).
+  // Tests of fixed effects (post_estimation).
   std::vector<int> term_numdf;
   std::vector<double> term_dendf;
   std::vector<double> term_f;

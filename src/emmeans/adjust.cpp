@@ -14,19 +14,19 @@ double sidak(host::Output& out, double m, double prob) {
   if (prob == 0.0) return 0.0;
   if (prob == 1.0) return 1.0;
   const double x = m * std::log1p(-prob);
-  driver::ASSERT(out, x <= 0.0, "mxmapr", "result .le. r0");
+  MIXED_INVARIANT(out, x <= 0.0);
   if (x <= kUnderflowExponent) return 1.0;
   return std::max(-std::expm1(x), 0.0);
 }
 
 }  // namespace
 
-double mxmapr(host::Output& out, int ncomp, int adjtyp, bool direction, double prob) {
-  driver::ASSERT(out, ncomp > 0, "mxmapr", " ncomp .gt. 0 ");
-  driver::ASSERT(out, adjtyp >= kLsd && adjtyp <= kSidak, "mxmapr", "( adjtyp .ge. 1 ) .and. ( adjtyp .le. 3 )");
-  driver::ASSERT(out, prob >= 0.0 && prob <= 1.0, "mxmapr", "( prob .ge. r0 ) .and. ( prob .le. r1 )");
+double adjusted_significance(host::Output& out, int ncomp, int adjustment, bool direction, double prob) {
+  MIXED_INVARIANT(out, ncomp > 0);
+  MIXED_INVARIANT(out, adjustment >= kLsd && adjustment <= kSidak);
+  MIXED_INVARIANT(out, prob >= 0.0 && prob <= 1.0);
   const double k = static_cast<double>(ncomp);
-  switch (adjtyp) {
+  switch (adjustment) {
     case kBonferroni:
       return std::min(direction ? prob * k : prob / k, 1.0);
     case kSidak:

@@ -1,4 +1,4 @@
-// mxmapr: the adjustment of pairwise comparisons for multiplicity.  For k
+// adjusted_significance: the adjustment of pairwise comparisons for multiplicity.  For k
 // comparisons a significance p becomes, and a family-wise level α becomes the
 // per-comparison level,
 //
@@ -19,9 +19,9 @@ enum Adjustment : int { kLsd = 1, kBonferroni = 2, kSidak = 3 };
 // double): the Sidak result is then exactly 1.
 inline constexpr double kUnderflowExponent = -708.39;
 
-// mxmapr(k, adjtyp, direction, p): the adjusted significance of p
+// adjusted_significance(k, adjustment, direction, p): the adjusted significance of p
 // (direction true) or the per-comparison level of the family-wise level p
 // (direction false) for k comparisons; p in [0, 1].
-double mxmapr(host::Output& out, int ncomp, int adjtyp, bool direction, double prob);
+double adjusted_significance(host::Output& out, int ncomp, int adjustment, bool direction, double prob);
 
 }  // namespace mixed::emmeans

@@ -54,28 +54,28 @@ bool next_combination(std::span<const int> factors, std::span<const int> counts,
 }
 
 Plan make_plan(const MixSettings& s, const CellTable& cells, std::span<const double> v) {
-  const int nfactr = s.nfactr();
-  std::vector<bool> in_table(static_cast<std::size_t>(nfactr), false);
+  const int n_factors = s.n_factors();
+  std::vector<bool> in_table(static_cast<std::size_t>(n_factors), false);
   for (int f : cells.factors) in_table[f] = true;
 
   Plan plan;
-  std::vector<bool> in_o(static_cast<std::size_t>(nfactr), false);
-  plan.terms.resize(static_cast<std::size_t>(s.nfxeff()));
-  for (int t = 0; t < s.nfxeff(); ++t) {
+  std::vector<bool> in_o(static_cast<std::size_t>(n_factors), false);
+  plan.terms.resize(static_cast<std::size_t>(s.n_fixed_effects()));
+  for (int t = 0; t < s.n_fixed_effects(); ++t) {
     const std::span<const int> row = s.fixed.row(t);
     TermPlan& term = plan.terms[t];
-    term.order = data::cell_order(row, static_cast<std::size_t>(nfactr));
+    term.order = data::cell_order(row, static_cast<std::size_t>(n_factors));
     term.has_missing = s.fx_ncol[t] < data::potential_cells(row, s.factor_levels);
     plan.any_missing = plan.any_missing || term.has_missing;
     if (term.has_missing)
       for (int f : term.order)
         if (!in_table[f]) in_o[f] = true;
-    for (int k = 0; k < s.ncovar(); ++k) {
-      const int power = std::abs(row[static_cast<std::size_t>(nfactr + k)]);
+    for (int k = 0; k < s.n_covariates(); ++k) {
+      const int power = std::abs(row[static_cast<std::size_t>(n_factors + k)]);
       if (power != 0) term.covariate_product *= std::pow(v[k], power);
     }
   }
-  for (int f = 0; f < nfactr; ++f) {
+  for (int f = 0; f < n_factors; ++f) {
     if (in_table[f]) continue;
     (in_o[f] ? plan.O : plan.rest).push_back(f);
   }
@@ -119,7 +119,7 @@ double fill_cell(const MixSettings& s, const Plan& plan, std::size_t cell, const
   for (std::size_t j = 0; j < cells.factors.size(); ++j) levels[cells.factors[j]] = cells.level(cell, j) + 1;
   double kept = 0.0;
   do {
-    if (driver::ATNJMP(out)) return -1.0;
+    if (driver::stop_if_interrupted(out)) return -1.0;
     if (!observed(s, plan, levels)) continue;
     kept += 1.0;
     for (std::size_t t = 0; t < plan.terms.size(); ++t)
@@ -157,7 +157,7 @@ double cell_total(const MixSettings& s, const driver::EmmeansRecord& rec) {
 
 bool allocate_cells(Blocks& blocks, const MixSettings& s, const driver::EmmeansRecord& rec, CellTable& cells) {
   const double total = cell_total(s, rec);
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   // A table whose L block could not even be indexed is refused like one the
   // arena cannot hold.
   if (!(total * static_cast<double>(std::max<std::size_t>(p, 1)) < 1e15)) return false;
@@ -183,7 +183,7 @@ bool allocate_cells(Blocks& blocks, const MixSettings& s, const driver::EmmeansR
 }
 
 std::vector<double> covariate_values(const MixSettings& s, const driver::EmmeansRecord& rec) {
-  std::vector<double> v(static_cast<std::size_t>(s.ncovar()), host::SYSMIS);
+  std::vector<double> v(static_cast<std::size_t>(s.n_covariates()), host::SYSMIS);
   for (std::size_t k = 0; k < v.size(); ++k) {
     if (k < rec.cov_mode.size() && rec.cov_mode[k] == -1)
       v[k] = rec.cov_value[k];
@@ -197,7 +197,7 @@ int fill_cells(const MixSettings& s, std::span<const double> v, host::Output& ou
   const Plan plan = make_plan(s, cells, v);
   cells.full = plan.o_combinations * plan.rest_combinations;
   if (plan.any_missing && cells.full > kMaxCombinations) return kTooManyCombinations;
-  std::vector<int> levels(static_cast<std::size_t>(s.nfactr()), 1);
+  std::vector<int> levels(static_cast<std::size_t>(s.n_factors()), 1);
   std::fill(cells.L.begin(), cells.L.end(), 0.0);
   for (std::size_t c = 0; c < cells.ncell; ++c) {
     const double kept = fill_cell(s, plan, c, cells, levels, out, cells.L.subspan(c * cells.p, cells.p));
@@ -212,7 +212,7 @@ void cell_states(const MixSettings& s, CellTable& cells) {
     cells.mean[c] = cells.se[c] = cells.df[c] = host::SYSMIS;
     if (cells.count[c] == 0.0)
       cells.state[c] = kUnobserved;
-    else if (!inference::QESTMB(s, cells.row(c)))
+    else if (!inference::is_estimable(s, cells.row(c)))
       cells.state[c] = kNotEstimable;
     else
       cells.state[c] = cells.count[c] == cells.full ? kEstimable : kModified;

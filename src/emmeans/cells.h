@@ -20,7 +20,7 @@
 // agree with the cell and the O levels.  Without missing columns every c is
 // kept (n = F), and each column of a term that agrees with the cell gets
 // 1/P_t, P_t the number of combinations of the term's factors outside the
-// table.  Missing columns themselves are dropped, leaving p = fdmncl columns.
+// table.  Missing columns themselves are dropped, leaving p = n_fixed_columns columns.
 //
 // State of a cell: 0 estimable; 1 estimable but averaged over fewer than F
 // combinations ("modified"); -1 not estimable; -2 no combination observed
@@ -50,7 +50,7 @@ struct CellTable {
   std::vector<int> factors;  // TABLES factors: 0-based places in the factor list, as written
   std::vector<int> nlevels;  // their numbers of levels
   std::size_t ncell = 1;
-  std::size_t p = 0;         // fdmncl
+  std::size_t p = 0;         // n_fixed_columns
   double full = 1.0;         // F: combinations of the factors outside the table
   std::span<double> L;       // ncell rows of p
   std::span<double> count;   // per cell: the combinations it averages (F when none dropped)

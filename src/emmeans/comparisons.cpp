@@ -17,7 +17,7 @@ using driver::MixSettings;
 // The classification variable of factor f (0-based place in the factor list),
 // or -1.
 int classvar_of_factor(const MixSettings& s, int f) {
-  for (int i = 0; i < s.nclsvr(); ++i)
+  for (int i = 0; i < s.n_class_vars(); ++i)
     if (s.classvars[i].factor == f + 1) return i;
   return -1;
 }
@@ -39,21 +39,21 @@ unsigned mean_flags(int state, unsigned absent, unsigned not_estimable, unsigned
   }
 }
 
-// Tests one comparison; returns the status of mxltst.
+// Tests one comparison; returns the status of l_matrix_test.
 int compare_pair(const MixSettings& s, host::Scratch& scratch, const CellTable& cells, std::size_t ci,
                  std::size_t cj, std::span<const double> products, Comparison& c) {
   c.flags = mean_flags(cells.state[ci], kIAbsent, kINotEstimable, kIModified) |
             mean_flags(cells.state[cj], kJAbsent, kJNotEstimable, kJModified);
   if (c.flags & (kIAbsent | kJAbsent)) return 0;
   const std::vector<double> d = difference(cells, ci, cj);
-  if (!inference::QESTMB(s, d)) {
+  if (!inference::is_estimable(s, d)) {
     c.flags |= kDifferenceNotEstimable;
     return 0;
   }
   inference::LTestOptions options;
   options.per_row = true;
   options.derivative_products = products;
-  const inference::LTestResult r = inference::mxltst(s, scratch, 1, d, options);
+  const inference::LTestResult r = inference::l_matrix_test(s, scratch, 1, d, options);
   if (r.status > 0) return r.status;
   c.estimate = r.estimate[0];
   c.se = r.se[0];
@@ -63,10 +63,10 @@ int compare_pair(const MixSettings& s, host::Scratch& scratch, const CellTable& 
 
 }  // namespace
 
-int mxemrc(const MixSettings& s, host::Output& out, const driver::EmmeansRecord& rec) {
+int reference_category_level(const MixSettings& s, host::Output& out, const driver::EmmeansRecord& rec) {
   if (rec.refcat_kind == 0 || rec.compare < 1) return 0;
   const int i = classvar_of_factor(s, rec.factors[static_cast<std::size_t>(rec.compare - 1)]);
-  if (!driver::ASSERT(out, i >= 0, "mxemrc", "qfnd")) return 0;
+  if (!MIXED_INVARIANT(out, i >= 0)) return 0;
   const driver::Levels& lv = s.levels[static_cast<std::size_t>(i)];
   const int n = static_cast<int>(lv.size());
   switch (rec.refcat_kind) {
@@ -143,29 +143,29 @@ int slice_tests(const MixSettings& s, host::Scratch& scratch, const CellTable& c
       const std::size_t cj = slices.cell(cells, sl, j);
       if (cells.count[cj] == 0.0) continue;
       const std::vector<double> d = difference(cells, slices.cell(cells, sl, first), cj);
-      if (!inference::QESTMB(s, d)) continue;
+      if (!inference::is_estimable(s, d)) continue;
       L.insert(L.end(), d.begin(), d.end());
       ++rows;
     }
     if (rows == 0) continue;
-    const inference::LTestResult r = inference::mxltst(s, scratch, rows, L, options);
+    const inference::LTestResult r = inference::l_matrix_test(s, scratch, rows, L, options);
     if (r.status > 0) return r.status;
     out[sl] = {r.rank, r.F, r.dendf};
   }
   return 0;
 }
 
-ComparisonInference infer(host::Output& out, int k, int adjtyp, double alpha, const Comparison& c) {
+ComparisonInference infer(host::Output& out, int k, int adjustment, double alpha, const Comparison& c) {
   ComparisonInference res;
   if (host::is_sysmis(c.se) || !(c.se > 0.0) || host::is_sysmis(c.df) || !(c.df > 0.0)) return res;
-  const double p = host::DSIGT(c.estimate / c.se, c.df);
+  const double p = host::t_significance(c.estimate / c.se, c.df);
   if (!host::is_sysmis(p)) {
-    res.significance = mxmapr(out, k, adjtyp, true, p);
+    res.significance = adjusted_significance(out, k, adjustment, true, p);
     res.significant = alpha > res.significance;
   }
-  const double alpha_c = mxmapr(out, k, adjtyp, false, alpha);
+  const double alpha_c = adjusted_significance(out, k, adjustment, false, alpha);
   if (!host::is_sysmis(alpha_c) && alpha_c * 0.5 > 0.0 && alpha_c * 0.5 < 1.0) {
-    const double q = host::IDFT(alpha_c * 0.5, c.df);
+    const double q = host::t_quantile(alpha_c * 0.5, c.df);
     if (!host::is_sysmis(q)) {
       res.lower = c.estimate - std::fabs(q) * c.se;
       res.upper = c.estimate + std::fabs(q) * c.se;

@@ -4,7 +4,7 @@
 // A slice is one combination of the levels of the TABLES factors other than
 // the COMPARE factor (a single slice when it is the only one).  Comparison
 // (I, J) of a slice tests d = (L_I - L_J) b, L_I and L_J the L vectors of the
-// slice's cells at levels I and J, through mxltst when both means exist and
+// slice's cells at levels I and J, through l_matrix_test when both means exist and
 // the difference is estimable.  Its significance is adjusted for the k
 // comparisons of the slice: k = n_c (n_c - 1) / 2 unordered pairs, or n_c - 1
 // comparisons with the reference level under REFCAT, in which case only the
@@ -13,7 +13,7 @@
 // The joint test of a slice takes the differences L_I0 - L_J of the first
 // level I0 whose mean exists against every later level J whose mean exists
 // and whose difference is estimable (at most n_c - 1 rows) and tests them with
-// the F-test option of mxltst: on the rank of their covariance, which is the
+// the F-test option of l_matrix_test: on the rank of their covariance, which is the
 // test that the slice's estimable means are equal.
 #pragma once
 
@@ -29,11 +29,11 @@
 
 namespace mixed::emmeans {
 
-// mxemrc: the 1-based level of the COMPARE factor that REFCAT names (FIRST,
+// reference_category_level: the 1-based level of the COMPARE factor that REFCAT names (FIRST,
 // LAST, a numeric value equal to a level's value, or a string equal to a
 // level's value without its trailing blanks); 0 when none matches or the
 // record has no REFCAT.
-int mxemrc(const driver::MixSettings& s, host::Output& out, const driver::EmmeansRecord& rec);
+int reference_category_level(const driver::MixSettings& s, host::Output& out, const driver::EmmeansRecord& rec);
 
 // What keeps a comparison from its plain form; the table turns them into notes.
 enum ComparisonFlag : unsigned {
@@ -78,24 +78,24 @@ int comparison_count(int nc, bool reference);
 
 // The comparisons of every slice, in the order slice, I, J (all J != I, or J
 // the reference level `refcat` (1-based) only).  Returns 0 or the status of
-// mxltst (4) that stopped them.
+// l_matrix_test (4) that stopped them.
 int build_comparisons(const driver::MixSettings& s, host::Scratch& scratch, const CellTable& cells,
                       const Slices& slices, int refcat, std::span<const double> products,
                       std::vector<Comparison>& out);
 
-// The joint test of every slice.  Returns 0 or the status of mxltst (4, 1003).
+// The joint test of every slice.  Returns 0 or the status of l_matrix_test (4, 1003).
 int slice_tests(const driver::MixSettings& s, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
                 std::span<const double> products, std::vector<SliceTest>& out);
 
 // The inference shown for one comparison: with t = d/se, the significance
-// mxmapr(k, adjtyp, true, DSIGT(t, df)), significant when α exceeds it, and
+// adjusted_significance(k, adjustment, true, t_significance(t, df)), significant when α exceeds it, and
 // the bounds d -/+ |t_df(α_c/2)| se at the per-comparison level
-// α_c = mxmapr(k, adjtyp, false, α); all missing unless se > 0 and df > 0.
+// α_c = adjusted_significance(k, adjustment, false, α); all missing unless se > 0 and df > 0.
 struct ComparisonInference {
   double significance = host::SYSMIS;
   double lower = host::SYSMIS, upper = host::SYSMIS;
   bool significant = false;
 };
-ComparisonInference infer(host::Output& out, int k, int adjtyp, double alpha, const Comparison& c);
+ComparisonInference infer(host::Output& out, int k, int adjustment, double alpha, const Comparison& c);
 
 }  // namespace mixed::emmeans

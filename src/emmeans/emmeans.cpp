@@ -35,7 +35,7 @@ int cell_means(const MixSettings& s, host::Engine& e, CellTable& cells, std::spa
   options.per_row = true;
   options.derivative_products = products;
   const inference::LTestResult r =
-      inference::mxltst(s, e.scratch, static_cast<int>(cells.ncell), cells.L, options);
+      inference::l_matrix_test(s, e.scratch, static_cast<int>(cells.ncell), cells.L, options);
   if (r.status != 0) return r.status;
   for (std::size_t c = 0; c < cells.ncell; ++c) {
     cells.mean[c] = r.estimate[c];
@@ -60,7 +60,7 @@ int comparisons(const MixSettings& s, host::Engine& e, const EmmeansRecord& rec,
   if (const int status = build_comparisons(s, e.scratch, cells, slices, refcat, products, pairs); status != 0)
     return status;
   const int k = comparison_count(slices.nc, refcat > 0);
-  e.out.add(mxmpcp(s, e.data, e.out, cells, slices, pairs, rec.adjust, k));
+  e.out.add(pairwise_comparisons_table(s, e.data, e.out, cells, slices, pairs, rec.adjust, k));
 
   std::vector<SliceTest> tests;
   if (const int status = slice_tests(s, e.scratch, cells, slices, products, tests); status != 0) return status;
@@ -75,7 +75,7 @@ int run_subcommand(MixSettings& s, host::Engine& e, const EmmeansRecord& rec, in
                    std::span<const double> products) {
   int refcat = 0;
   if (rec.compare > 0 && rec.refcat_kind != 0) {
-    refcat = mxemrc(s, e.out, rec);
+    refcat = reference_category_level(s, e.out, rec);
     if (refcat == 0) {
       subcommand_warning(e, "EMMEANS ^1 REFCAT invalid ...", "EMMEANS ^1 REFCAT invalid, split [%1 = %2:, ^1 = ^2:]2",
                          k);
@@ -98,9 +98,9 @@ int run_subcommand(MixSettings& s, host::Engine& e, const EmmeansRecord& rec, in
   if (filled == kInterrupted) return kSkipped;
   cell_states(s, cells);
 
-  const bool heading = rec.compare > 0 || s.prlmat;
+  const bool heading = rec.compare > 0 || s.print_lmatrix;
   if (heading) e.out.begin_heading(name);
-  if (s.prlmat) add_coefficients(s, e, cells);
+  if (s.print_lmatrix) add_coefficients(s, e, cells);
   int status = cell_means(s, e, cells, products);
   if (status == 0) {
     e.out.add(means_table(s, e.data, e.out, cells, heading ? Text::key("Estimates") : name, covnote));
@@ -112,7 +112,7 @@ int run_subcommand(MixSettings& s, host::Engine& e, const EmmeansRecord& rec, in
 
 }  // namespace
 
-void mxemmn(MixSettings& s, host::Engine& e) {
+void estimated_marginal_means(MixSettings& s, host::Engine& e) {
   e.out.begin_heading(Text::key("Estimated Marginal Means"));
   // The derivative products make the df of every mean and difference cheap;
   // without them (the arena refused the block) each df takes its own pass.
@@ -123,8 +123,8 @@ void mxemmn(MixSettings& s, host::Engine& e) {
         block && inference::derivative_products(s, *block))
       products = *block;
   }
-  for (int k = 1; k <= s.nemmns(); ++k) {
-    if (driver::ATNJMP(e.out)) break;
+  for (int k = 1; k <= s.n_emmeans(); ++k) {
+    if (driver::stop_if_interrupted(e.out)) break;
     const int status = run_subcommand(s, e, s.emmeans[static_cast<std::size_t>(k - 1)], k, products);
     inference::report_status(e.out, status, host::Severity::Warning);
     if (e.out.error_flag()) break;

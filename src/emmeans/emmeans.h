@@ -1,4 +1,4 @@
-// mxemmn: the estimated marginal means of the EMMEANS subcommands for the
+// estimated_marginal_means: the estimated marginal means of the EMMEANS subcommands for the
 // current split group: the cells of each requested table with their L vectors
 // over the fixed design columns, their means, standard errors and
 // Satterthwaite df, and with COMPARE the pairwise comparisons and univariate
@@ -10,6 +10,6 @@
 
 namespace mixed::emmeans {
 
-void mxemmn(driver::MixSettings& s, host::Engine& e);
+void estimated_marginal_means(driver::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::emmeans

@@ -53,7 +53,7 @@ std::vector<int> level_categories(host::PivotTable& t, const MixSettings& s, con
   std::vector<int> at;
   for (std::size_t k = 0; k < positions.size(); ++k) {
     const std::size_t j = positions[k];
-    at.push_back(t.category(dims[k], mxflid(s, data, out, cells.factors[j], cells.level(cell, j))));
+    at.push_back(t.category(dims[k], factor_level_text(s, data, out, cells.factors[j], cells.level(cell, j))));
   }
   return at;
 }
@@ -87,8 +87,8 @@ std::vector<const char*> comparison_notes(unsigned flags) {
   return notes;
 }
 
-const char* adjustment_note(int adjtyp) {
-  switch (adjtyp) {
+const char* adjustment_note(int adjustment) {
+  switch (adjustment) {
     case kBonferroni: return "EMMEAN Bonferroni ...";
     case kSidak: return "EMMEAN Sidak ...";
     default: return "EMMEAN LSD ...";
@@ -98,7 +98,7 @@ const char* adjustment_note(int adjtyp) {
 }  // namespace
 
 Text table_name(const MixSettings& s, const host::Dataset& data, const driver::EmmeansRecord& rec, int k) {
-  const bool numbered = s.nemmns() > 1;
+  const bool numbered = s.n_emmeans() > 1;
   if (rec.table_kind != 2)
     return numbered ? Text::key("^1. Grand Mean").arg(Text::integer(k)) : Text::key("Grand Mean");
   std::string name = numbered ? std::to_string(k) + ". " : "";
@@ -112,10 +112,10 @@ Text table_name(const MixSettings& s, const host::Dataset& data, const driver::E
 Text covariate_note(const MixSettings& s, const host::Dataset& data, const driver::EmmeansRecord& rec,
                     std::span<const double> v) {
   std::vector<host::TextGroup> items;
-  for (int k = 0; k < s.ncovar(); ++k) {
+  for (int k = 0; k < s.n_covariates(); ++k) {
     bool in_fixed = false;
     for (std::size_t t = 0; t < s.fixed.rows() && !in_fixed; ++t)
-      in_fixed = s.fixed.row(t)[static_cast<std::size_t>(s.nfactr() + k)] != 0;
+      in_fixed = s.fixed.row(t)[static_cast<std::size_t>(s.n_factors() + k)] != 0;
     if (!in_fixed) continue;
     const host::Variable& var = data.var(s.covariates[static_cast<std::size_t>(k)]);
     const bool given = static_cast<std::size_t>(k) < rec.cov_mode.size() && rec.cov_mode[k] == -1;
@@ -126,10 +126,10 @@ Text covariate_note(const MixSettings& s, const host::Dataset& data, const drive
   return Text::key("Evaluated at [%1 = %2:, ^1 = ^2:]1").list(std::move(items));
 }
 
-Text mxflid(const MixSettings& s, const host::Dataset& data, host::Output& out, int factor, int level) {
-  for (int i = 0; i < s.nclsvr(); ++i)
+Text factor_level_text(const MixSettings& s, const host::Dataset& data, host::Output& out, int factor, int level) {
+  for (int i = 0; i < s.n_class_vars(); ++i)
     if (s.classvars[i].factor == factor + 1) return data::level_text(s, data, i, static_cast<std::size_t>(level));
-  driver::ASSERT(out, false, "mxflid", "qfnd");
+  MIXED_INVARIANT(out, false);
   return Text::integer(level + 1);
 }
 
@@ -151,14 +151,14 @@ host::PivotTable means_table(const MixSettings& s, const host::Dataset& data, ho
     const bool shown = cells.shown(c);
     const auto value = [&](double x, Format f) { return shown ? CellValue::num(x, f) : CellValue::missing(f); };
     const std::size_t m = put(t, at, mean, value(cells.mean[c], Format::coefficient()));
-    t.note_cell(m, s.depnot);
+    t.note_cell(m, s.dependent_note);
     if (!covnote.empty()) t.note_cell(m, covnote);
     if (const char* note = state_note(cells.state[c])) t.note_cell(m, Text::key(note));
     put(t, at, se, value(cells.se[c], Format::genstat()));
     put(t, at, df, shown ? inference::df_value(cells.df[c]) : CellValue::missing());
     double lo = host::SYSMIS, hi = host::SYSMIS;
     if (shown && !host::is_sysmis(cells.df[c]) && cells.df[c] > 0.0) {
-      const double q = inference::interval_quantile(s.cinval, cells.df[c]);
+      const double q = inference::interval_quantile(s.confidence_level, cells.df[c]);
       if (!host::is_sysmis(q) && !host::is_sysmis(cells.se[c])) {
         lo = cells.mean[c] - q * cells.se[c];
         hi = cells.mean[c] + q * cells.se[c];
@@ -192,7 +192,7 @@ host::PivotTable coefficient_table(const MixSettings& s, const host::Dataset& da
     int column = -1;
     if (cells.factors.empty()) column = t.category(contrast, Text::key("Grand Mean"));
     for (std::size_t j = 0; j < cells.factors.size(); ++j)
-      column = t.category(contrast, mxflid(s, data, out, cells.factors[j], cells.level(c, j)), column);
+      column = t.category(contrast, factor_level_text(s, data, out, cells.factors[j], cells.level(c, j)), column);
     const std::span<const double> L = cells.row(c);
     for (std::size_t k = 0; k < cells.p; ++k) t.put({column, rows[k]}, CellValue::num(L[k], Format::n_or_coefficient()));
   }
@@ -200,13 +200,13 @@ host::PivotTable coefficient_table(const MixSettings& s, const host::Dataset& da
   return t;
 }
 
-host::PivotTable mxmpcp(const MixSettings& s, const host::Dataset& data, host::Output& out, const CellTable& cells,
-                        const Slices& slices, std::span<const Comparison> comparisons, int adjtyp, int k) {
+host::PivotTable pairwise_comparisons_table(const MixSettings& s, const host::Dataset& data, host::Output& out, const CellTable& cells,
+                        const Slices& slices, std::span<const Comparison> comparisons, int adjustment, int k) {
   host::PivotTable t(Text::key("Pairwise Comparisons"), Text::key("EMMEANS Pairwise Comparisons"));
-  driver::ASSERT(out, !s.depnot.empty(), "mxmpcp", "depvid .gt. 0");
+  MIXED_INVARIANT(out, !s.dependent_note.empty());
   inference::annotate(t, s);
   t.note(Text::key("Based on estimated marginal means"));
-  t.note(Text::key(adjustment_note(adjtyp)));
+  t.note(Text::key(adjustment_note(adjustment)));
 
   const std::vector<std::size_t> others = other_positions(cells, slices.compare);
   const std::vector<int> outer = factor_dimensions(t, s, data, cells, others);
@@ -220,28 +220,28 @@ host::PivotTable mxmpcp(const MixSettings& s, const host::Dataset& data, host::O
   const int df = t.add_category(stats, Text::key("Degrees of Freedom"));
   const int sig = t.add_category(stats, Text::key("Significance"));
   const int interval = t.add_category(
-      stats, Text::key("^1% Confidence Interval for Difference").arg(Text::number(s.cinval, Format::n_or_coefficient())));
+      stats, Text::key("^1% Confidence Interval for Difference").arg(Text::number(s.confidence_level, Format::n_or_coefficient())));
   const int lower = t.add_category(stats, Text::key("Lower Bound"), interval);
   const int upper = t.add_category(stats, Text::key("Upper Bound"), interval);
 
   // Rows in level order whatever order the comparisons come in.
   for (std::size_t k = 0; k < others.size(); ++k)
     for (int l = 0; l < cells.nlevels[others[k]]; ++l)
-      t.category(outer[k], mxflid(s, data, out, cells.factors[others[k]], l));
+      t.category(outer[k], factor_level_text(s, data, out, cells.factors[others[k]], l));
   for (int l = 0; l < slices.nc; ++l) {
-    t.category(dim_i, mxflid(s, data, out, compare_factor, l));
-    t.category(dim_j, mxflid(s, data, out, compare_factor, l));
+    t.category(dim_i, factor_level_text(s, data, out, compare_factor, l));
+    t.category(dim_j, factor_level_text(s, data, out, compare_factor, l));
   }
 
-  const double alpha = (100.0 - s.cinval) / 100.0;
+  const double alpha = (100.0 - s.confidence_level) / 100.0;
   const Text significant = Text::key("The mean difference is significant at the ^1 level.")
-                               .arg(Text::number(alpha, Format::fixed(host::LEASTSIGDIG(alpha))));
+                               .arg(Text::number(alpha, Format::fixed(host::decimals_needed(alpha))));
   bool any_shown = false;
   for (const Comparison& c : comparisons) {
     std::vector<int> at = level_categories(t, s, data, out, cells, slices.cell(cells, c.slice, 0), outer, others);
-    at.push_back(t.category(dim_i, mxflid(s, data, out, compare_factor, c.i)));
-    at.push_back(t.category(dim_j, mxflid(s, data, out, compare_factor, c.j)));
-    const ComparisonInference inf = infer(out, k, adjtyp, alpha, c);
+    at.push_back(t.category(dim_i, factor_level_text(s, data, out, compare_factor, c.i)));
+    at.push_back(t.category(dim_j, factor_level_text(s, data, out, compare_factor, c.j)));
+    const ComparisonInference inf = infer(out, k, adjustment, alpha, c);
     any_shown = any_shown || !host::is_sysmis(c.estimate);
     const std::size_t d = put(t, at, diff, CellValue::num(c.estimate, Format::coefficient()));
     if (inf.significant) t.note_cell(d, significant);
@@ -279,7 +279,7 @@ host::PivotTable univariate_table(const MixSettings& s, const host::Dataset& dat
     const std::vector<int> at = level_categories(t, s, data, out, cells, slices.cell(cells, sl, 0), dims, others);
     double p = host::SYSMIS;
     if (test.rank > 0 && !host::is_sysmis(test.dendf) && test.dendf > 0.0 && !host::is_sysmis(test.F))
-      p = host::SIGF(test.F, test.rank, test.dendf);
+      p = host::f_significance(test.F, test.rank, test.dendf);
     put(t, at, numdf, CellValue::num(test.rank, Format::count()));
     put(t, at, dendf, inference::df_value(test.dendf));
     put(t, at, fval, CellValue::num(test.F, Format::genstat()));

@@ -1,6 +1,6 @@
 // The tables of one EMMEANS subcommand: its name, the covariate note, the
 // means table, the coefficient table of the cells' L vectors (PRINT
-// LMATRIX), the "Pairwise Comparisons" table (mxmpcp) and the "Univariate
+// LMATRIX), the "Pairwise Comparisons" table (pairwise_comparisons_table) and the "Univariate
 // Tests" table of the COMPARE factor within each slice.
 //
 // The tables only read the cells, comparisons and tests computed before them
@@ -30,12 +30,12 @@ host::Text table_name(const driver::MixSettings& s, const host::Dataset& data, c
 host::Text covariate_note(const driver::MixSettings& s, const host::Dataset& data, const driver::EmmeansRecord& rec,
                           std::span<const double> v);
 
-// mxflid: the shown value (with its value label) of level `level` (0-based)
+// factor_level_text: the shown value (with its value label) of level `level` (0-based)
 // of factor `factor` (0-based place in the factor list).
-host::Text mxflid(const driver::MixSettings& s, const host::Dataset& data, host::Output& out, int factor, int level);
+host::Text factor_level_text(const driver::MixSettings& s, const host::Dataset& data, host::Output& out, int factor, int level);
 
 // The means table titled `title`: per cell the mean, standard error, df and
-// the confidence bounds mean -/+ t_df(cinval/200 + 1/2) se.
+// the confidence bounds mean -/+ t_df(confidence_level/200 + 1/2) se.
 host::PivotTable means_table(const driver::MixSettings& s, const host::Dataset& data, host::Output& out,
                              const CellTable& cells, const host::Text& title, const host::Text& covnote);
 
@@ -44,11 +44,11 @@ host::PivotTable means_table(const driver::MixSettings& s, const host::Dataset& 
 host::PivotTable coefficient_table(const driver::MixSettings& s, const host::Dataset& data, host::Output& out,
                                    const CellTable& cells);
 
-// mxmpcp: "Pairwise Comparisons" of the COMPARE factor with adjustment adjtyp
+// pairwise_comparisons_table: "Pairwise Comparisons" of the COMPARE factor with adjustment adjustment
 // over k comparisons per slice.
-host::PivotTable mxmpcp(const driver::MixSettings& s, const host::Dataset& data, host::Output& out,
+host::PivotTable pairwise_comparisons_table(const driver::MixSettings& s, const host::Dataset& data, host::Output& out,
                         const CellTable& cells, const Slices& slices, std::span<const Comparison> comparisons,
-                        int adjtyp, int k);
+                        int adjustment, int k);
 
 // "Univariate Tests": the joint test of each slice; `all_estimable` selects
 // the annotation that speaks of estimated (rather than estimable) means.

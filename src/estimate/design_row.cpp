@@ -8,11 +8,11 @@ namespace mixed::estimate {
 
 namespace {
 
-double term_value(std::span<const int> effect, int nfactr, std::span<const double> covariates) {
+double term_value(std::span<const int> effect, int n_factors, std::span<const double> covariates) {
   double v = 1.0;
-  for (std::size_t c = static_cast<std::size_t>(nfactr); c < effect.size(); ++c) {
+  for (std::size_t c = static_cast<std::size_t>(n_factors); c < effect.size(); ++c) {
     const int power = std::abs(effect[c]);
-    const double x = covariates[c - static_cast<std::size_t>(nfactr)];
+    const double x = covariates[c - static_cast<std::size_t>(n_factors)];
     for (int k = 0; k < power; ++k) v *= x;
   }
   return v;
@@ -21,11 +21,11 @@ double term_value(std::span<const int> effect, int nfactr, std::span<const doubl
 }  // namespace
 
 DesignRowBuilder::DesignRowBuilder(const driver::MixSettings& s, const Fit& fit) : s_(s), fit_(fit) {
-  const int nfactr = s.nfactr();
-  for (int t = 0; t < s.nfxeff(); ++t) fixed_order_.push_back(data::cell_order(s.fixed.row(t), nfactr));
-  for (int u = 0; u < s.nrneff(); ++u) random_order_.push_back(data::cell_order(s.random.row(u), nfactr));
-  effect_block_.assign(static_cast<std::size_t>(s.nrneff()), 0);
-  effect_offset_.assign(static_cast<std::size_t>(s.nrneff()), 0);
+  const int n_factors = s.n_factors();
+  for (int t = 0; t < s.n_fixed_effects(); ++t) fixed_order_.push_back(data::cell_order(s.fixed.row(t), n_factors));
+  for (int u = 0; u < s.n_random_effects(); ++u) random_order_.push_back(data::cell_order(s.random.row(u), n_factors));
+  effect_block_.assign(static_cast<std::size_t>(s.n_random_effects()), 0);
+  effect_offset_.assign(static_cast<std::size_t>(s.n_random_effects()), 0);
   for (std::size_t b = 0; b < s.blocks.size(); ++b) {
     const int first = s.rn_fcol[s.blocks[b].effects.front()];
     for (int eff : s.blocks[b].effects) {
@@ -37,14 +37,14 @@ DesignRowBuilder::DesignRowBuilder(const driver::MixSettings& s, const Fit& fit)
 
 bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const double> covariates,
                              std::span<int> col, std::span<double> val) const {
-  const int nfactr = s_.nfactr();
+  const int n_factors = s_.n_factors();
   bool ok = true;
-  for (int t = 0; t < s_.nfxeff(); ++t) {
+  for (int t = 0; t < s_.n_fixed_effects(); ++t) {
     int c = s_.fx_fcol[t];
-    if (nfactr > 0)
+    if (n_factors > 0)
       c = data::fixed_column(s_, t, data::ordered_cell_index(fixed_order_[t], factor_level, s_.factor_levels));
     col[t] = c;
-    val[t] = term_value(s_.fixed.row(static_cast<std::size_t>(t)), nfactr, covariates);
+    val[t] = term_value(s_.fixed.row(static_cast<std::size_t>(t)), n_factors, covariates);
     ok = ok && c >= 0;
   }
   return ok;
@@ -53,12 +53,12 @@ bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const 
 bool DesignRowBuilder::random(std::span<const int> class_level, std::span<const int> factor_level,
                               std::span<const double> covariates, std::span<int> col,
                               std::span<double> val) const {
-  const int nfactr = s_.nfactr();
+  const int n_factors = s_.n_factors();
   bool ok = true;
-  for (int u = 0; u < s_.nrneff(); ++u) {
+  for (int u = 0; u < s_.n_random_effects(); ++u) {
     const RandomBlock& blk = fit_.blocks[effect_block_[u]];
     int within = effect_offset_[u];
-    if (nfactr > 0) {
+    if (n_factors > 0) {
       const int c =
           data::random_column(s_, u, data::ordered_cell_index(random_order_[u], factor_level, s_.factor_levels));
       if (c < 0) {
@@ -72,7 +72,7 @@ bool DesignRowBuilder::random(std::span<const int> class_level, std::span<const 
     for (int cv : blk.extra_subject_classvars)
       replicate = replicate * static_cast<int>(s_.levels[cv].size()) + (class_level[cv] - 1);
     col[u] = blk.col + replicate * blk.dim + within;
-    val[u] = term_value(s_.random.row(static_cast<std::size_t>(u)), nfactr, covariates);
+    val[u] = term_value(s_.random.row(static_cast<std::size_t>(u)), n_factors, covariates);
   }
   return ok;
 }

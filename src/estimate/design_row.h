@@ -1,5 +1,5 @@
 // The design row of one case: for every fixed effect term its column among the
-// fdmncl fixed design columns and its value, and for every random effect term
+// n_fixed_columns fixed design columns and its value, and for every random effect term
 // its column among a subject's q random columns (estimate::Fit) and its value.
 //
 // A term's value is the product of the case's covariates, each raised to its

@@ -57,9 +57,9 @@ double residual_sum_of_squares(const Fit& fit, std::span<const double> beta) {
 }
 
 std::vector<double> fixed_estimates(const driver::MixSettings& s) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   std::vector<double> b(p);
-  for (std::size_t k = 0; k < p; ++k) b[k] = s.FixedCov[tri(p, k)];
+  for (std::size_t k = 0; k < p; ++k) b[k] = s.fixed_covariance[tri(p, k)];
   return b;
 }
 
@@ -91,34 +91,34 @@ bool converged_now(const driver::MixSettings& s, std::span<const double> g, std:
                    std::span<const double> covrep_new, std::span<const double> fixed_old,
                    std::span<const double> fixed_new) {
   bool pass = true;
-  if (s.hcnval > 0.0) {
+  if (s.hessian_tolerance > 0.0) {
     std::vector<double> hg(g.size());
-    host::LTRSV(g.size(), hinv, g, hg);
+    host::packed_multiply(g.size(), hinv, g, hg);
     double h = 0.0;
     for (std::size_t k = 0; k < hg.size(); ++k) h += g[k] * hg[k];
-    pass = criterion(s.hcnval, s.hcntyp, l1, h * lambda);
+    pass = criterion(s.hessian_tolerance, s.hessian_criterion, l1, h * lambda);
   }
-  if (pass && s.lcnval > 0.0) pass = criterion(s.lcnval, s.lcntyp, l0, std::fabs(l1 - l0));
-  if (pass && s.pcnval > 0.0) {
+  if (pass && s.likelihood_tolerance > 0.0) pass = criterion(s.likelihood_tolerance, s.likelihood_criterion, l0, std::fabs(l1 - l0));
+  if (pass && s.parameter_tolerance > 0.0) {
     for (std::size_t k = 0; k < covrep_old.size() && pass; ++k)
-      pass = criterion(s.pcnval, s.pcntyp, covrep_old[k], std::fabs(covrep_new[k] - covrep_old[k]));
+      pass = criterion(s.parameter_tolerance, s.parameter_criterion, covrep_old[k], std::fabs(covrep_new[k] - covrep_old[k]));
     for (std::size_t k = 0; k < fixed_old.size() && pass; ++k)
-      pass = criterion(s.pcnval, s.pcntyp, fixed_old[k], std::fabs(fixed_new[k] - fixed_old[k]));
+      pass = criterion(s.parameter_tolerance, s.parameter_criterion, fixed_old[k], std::fabs(fixed_new[k] - fixed_old[k]));
   }
-  return pass && (s.hcnval > 0.0 || s.lcnval > 0.0 || s.pcnval > 0.0);
+  return pass && (s.hessian_tolerance > 0.0 || s.likelihood_tolerance > 0.0 || s.parameter_tolerance > 0.0);
 }
 
 // Whether this iteration gets a history row: every iteration that ends the
-// loop, and otherwise every histn-th, counted down in `countdown` (-1: no rows).
-bool history_due(int status, int histn, int& countdown) {
+// loop, and otherwise every history_interval-th, counted down in `countdown` (-1: no rows).
+bool history_due(int status, int history_interval, int& countdown) {
   if (status != 0) {
-    countdown = histn;
+    countdown = history_interval;
     return true;
   }
   if (countdown < 0) return false;
   if (countdown > 0) --countdown;
   if (countdown != 0) return false;
-  countdown = histn;
+  countdown = history_interval;
   return true;
 }
 
@@ -152,22 +152,22 @@ class Estimator {
 int Estimator::least_squares() {
   Fit& fit = *fit_;
   const std::size_t p = static_cast<std::size_t>(fit.p);
-  s_.FixedCov = least_squares_products(fit);
-  std::vector<double> xtx(s_.FixedCov.begin(), s_.FixedCov.begin() + tri_size(p));
-  s_.NonRedSet.resize(p);
-  s_.LRowSet.resize(p);
-  s_.nfxrnk = 0;
+  s_.fixed_covariance = least_squares_products(fit);
+  std::vector<double> xtx(s_.fixed_covariance.begin(), s_.fixed_covariance.begin() + tri_size(p));
+  s_.non_redundant.resize(p);
+  s_.l_row_columns.resize(p);
+  s_.fixed_rank = 0;
   s_.ldetx = 0.0;
-  if (s_.nfxeff() >= 1 && p > 0) {
-    SweepResult r = sweep_fixed(p, s_.FixedCov, s_.sngtol);
-    s_.nfxrnk = r.rank;
-    s_.NonRedSet = r.accepted;
+  if (s_.n_fixed_effects() >= 1 && p > 0) {
+    SweepResult r = sweep_fixed(p, s_.fixed_covariance, s_.singularity_tolerance);
+    s_.fixed_rank = r.rank;
+    s_.non_redundant = r.accepted;
     s_.ldetx = r.logdet;
-    s_.estimable_basis = estimable_basis(p, s_.FixedCov, s_.NonRedSet);
-    clean_fixed(p, s_.FixedCov, s_.NonRedSet);
-    s_.FixedCov.back() = residual_sum_of_squares(fit, fixed_estimates(s_));
-    const bool ok = s_.sstype == 1 ? type1_hypotheses(s_, xtx, s_.hypotheses, s_.LRowSet)
-                                   : type3_hypotheses(s_, xtx, s_.hypotheses, s_.LRowSet);
+    s_.estimable_basis = estimable_basis(p, s_.fixed_covariance, s_.non_redundant);
+    clean_fixed(p, s_.fixed_covariance, s_.non_redundant);
+    s_.fixed_covariance.back() = residual_sum_of_squares(fit, fixed_estimates(s_));
+    const bool ok = s_.sstype == 1 ? type1_hypotheses(s_, xtx, s_.hypotheses, s_.l_row_columns)
+                                   : type3_hypotheses(s_, xtx, s_.hypotheses, s_.l_row_columns);
     if (!ok) return -1;
   }
   return 0;
@@ -176,53 +176,53 @@ int Estimator::least_squares() {
 double Estimator::starting_variance(double rss) const {
   if (rss <= 0.0) return 1.0;
   double sum = 1.0;
-  const int nfactr = s_.nfactr();
-  for (int j = 0; j < s_.nrneff(); ++j) {
+  const int n_factors = s_.n_factors();
+  for (int j = 0; j < s_.n_random_effects(); ++j) {
     double sj = 1.0;
     auto effect = s_.random.row(static_cast<std::size_t>(j));
-    for (int c = 0; c < s_.ncovar(); ++c)
-      for (int k = 0; k < std::abs(effect[nfactr + c]); ++k) sj *= stats_.cov_sq_mean[c];
+    for (int c = 0; c < s_.n_covariates(); ++c)
+      for (int k = 0; k < std::abs(effect[n_factors + c]); ++k) sj *= stats_.cov_sq_mean[c];
     if (sj != 0.0) sum += 1.0 / sj;
   }
-  const double k1 = s_.nrneff() + 1.0;
-  const double n = s_.method == 2 ? s_.tnobs - s_.nfxrnk : s_.tnobs;
+  const double k1 = s_.n_random_effects() + 1.0;
+  const double n = s_.method == 2 ? s_.n_observations - s_.fixed_rank : s_.n_observations;
   return sum * (rss / k1) / k1 / n;
 }
 
 void Estimator::results(std::span<const double> theta, const UpdateState& u) {
   const std::size_t n = theta.size();
-  s_.CovPar.assign(theta.begin(), theta.end());
-  s_.CovParRep = reported(theta, u.kinds);
-  s_.CovParCov.assign(tri_size(n), 0.0);
-  for (std::size_t k = 0; k < s_.CovParCov.size() && k < u.hinv.size(); ++k) s_.CovParCov[k] = 2.0 * u.hinv[k];
-  s_.CovParCovRep = s_.CovParCov;
+  s_.cov_params.assign(theta.begin(), theta.end());
+  s_.cov_params_reported = reported(theta, u.kinds);
+  s_.cov_param_covariance.assign(tri_size(n), 0.0);
+  for (std::size_t k = 0; k < s_.cov_param_covariance.size() && k < u.hinv.size(); ++k) s_.cov_param_covariance[k] = 2.0 * u.hinv[k];
+  s_.cov_param_covariance_reported = s_.cov_param_covariance;
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j <= i; ++j) {
       const double di = u.kinds[i] == covstruct::StdDev ? 2.0 * theta[i] : 1.0;
       const double dj = u.kinds[j] == covstruct::StdDev ? 2.0 * theta[j] : 1.0;
-      s_.CovParCovRep[tri(i, j)] = di * s_.CovParCov[tri(i, j)] * dj;
+      s_.cov_param_covariance_reported[tri(i, j)] = di * s_.cov_param_covariance[tri(i, j)] * dj;
     }
-  s_.CovParKept.resize(n);
-  for (std::size_t i = 0; i < n; ++i) s_.CovParKept.set(i, s_.CovParCov[tri(i, i)] > 0.0);
+  s_.cov_params_kept.resize(n);
+  for (std::size_t i = 0; i < n; ++i) s_.cov_params_kept.set(i, s_.cov_param_covariance[tri(i, i)] > 0.0);
 }
 
 int Estimator::closed_form(int status) {
   Fit& fit = *fit_;
-  const double n = s_.tnobs;
-  const double r = s_.nfxrnk;
-  const double rss = s_.FixedCov.back();
+  const double n = s_.n_observations;
+  const double r = s_.fixed_rank;
+  const double rss = s_.fixed_covariance.back();
   const std::size_t p = static_cast<std::size_t>(fit.p);
   UpdateState u;
   fill_kinds(fit, u);
   if (status == kPerfectFit) {
     s_.m2ll = host::SYSMIS;
-    for (std::size_t k = 0; k < tri_size(p); ++k) s_.FixedCov[k] = 0.0;
-    s_.CovPar.assign(1, 0.0);
-    s_.CovParRep.assign(1, 0.0);
-    s_.CovParCov.assign(1, 0.0);
-    s_.CovParCovRep.assign(1, 0.0);
-    s_.CovParKept.resize(1);
-    s_.CovParKept.set(0);
+    for (std::size_t k = 0; k < tri_size(p); ++k) s_.fixed_covariance[k] = 0.0;
+    s_.cov_params.assign(1, 0.0);
+    s_.cov_params_reported.assign(1, 0.0);
+    s_.cov_param_covariance.assign(1, 0.0);
+    s_.cov_param_covariance_reported.assign(1, 0.0);
+    s_.cov_params_kept.resize(1);
+    s_.cov_params_kept.set(0);
     std::vector<double> zero(1, 0.0);
     history_row(0, UpdateType::Initial, 0, s_.m2ll, zero, "Perfect fit");
     fit.R_matrix.assign(1, 0.0);
@@ -231,7 +231,7 @@ int Estimator::closed_form(int status) {
   double sigma2, m2ll;
   const double ldetx_ls = s_.ldetx;
   if (s_.method == 2) {
-    const double t = host::QDINT(n - r);
+    const double t = host::truncate_toward_zero(n - r);
     sigma2 = rss / t;
     m2ll = t + ldetx_ls + t * kLog2Pi + (n - r) * std::log(sigma2);
   } else {
@@ -254,7 +254,7 @@ int Estimator::closed_form(int status) {
   u.hinv.assign(1, d.H[0] > 0.0 ? 1.0 / d.H[0] : 0.0);
   results(theta, u);
   lik_->final_pass(theta);
-  history_row(0, UpdateType::Initial, 0, m2ll, s_.CovParRep, "Closed form solution");
+  history_row(0, UpdateType::Initial, 0, m2ll, s_.cov_params_reported, "Closed form solution");
   return 0;
 }
 
@@ -265,11 +265,11 @@ int Estimator::iterate() {
   fill_kinds(fit, u);
 
   // Starting values: one variance spread over every block.
-  const double s0 = starting_variance(s_.FixedCov.back());
-  std::vector<double> theta(static_cast<std::size_t>(fit.ncovpr), 0.0);
-  covstruct::start_parameters(fit.rep_dim, fit.repcvt, s0, std::span<double>(theta).first(fit.ncovp2));
+  const double s0 = starting_variance(s_.fixed_covariance.back());
+  std::vector<double> theta(static_cast<std::size_t>(fit.n_cov_params), 0.0);
+  covstruct::start_parameters(fit.rep_dim, fit.repeated_type, s0, std::span<double>(theta).first(fit.n_residual_cov_params));
   for (const RandomBlock& b : fit.blocks)
-    covstruct::start_parameters(b.dim, b.cvtype, s0, std::span<double>(theta).subspan(b.first_param, b.npar));
+    covstruct::start_parameters(b.dim, b.cov_type, s0, std::span<double>(theta).subspan(b.first_param, b.npar));
 
   Evaluation ev;
   int err = lik_->evaluate(theta, ev);
@@ -279,9 +279,9 @@ int Estimator::iterate() {
   std::vector<double> covrep = reported(theta, u.kinds);
   std::vector<double> prev_fixed = fixed_estimates(s_);
   int countdown = -1;
-  if (history_ && s_.mxiter != 0) {
+  if (history_ && s_.max_iterations != 0) {
     history_row(0, UpdateType::Initial, 0, l0, covrep, "");
-    countdown = s_.histn;
+    countdown = s_.history_interval;
   }
 
   int i = 0, status = 0, problem = 0;
@@ -291,8 +291,8 @@ int Estimator::iterate() {
   while (status == 0) {
     ++i;
     e_.progress.show("Iteration", i);
-    if (driver::ATNJMP(e_.out)) return -1;
-    const bool scoring = i <= s_.nscore && !scoring_converged_;
+    if (driver::stop_if_interrupted(e_.out)) return -1;
+    const bool scoring = i <= s_.scoring_steps && !scoring_converged_;
     if (!u.sngretry) {
       u.kept.clear();
       std::fill(u.bndflg.begin(), u.bndflg.end(), 0);
@@ -312,7 +312,7 @@ int Estimator::iterate() {
         ls.accepted && converged_now(s_, d.g, u.hinv, ls.lambda, l0, l1, covrep, covrep_star, prev_fixed, fixed_now);
 
     const char* text = "";
-    if (s_.mxiter == 0) {
+    if (s_.max_iterations == 0) {
       status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
       i = 0;
     } else if (!ls.accepted) {
@@ -324,7 +324,7 @@ int Estimator::iterate() {
         status = kMaxHalvingsSingular;
       }
     } else if (!converged) {
-      if (i >= s_.mxiter) status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
+      if (i >= s_.max_iterations) status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
     } else if (!scoring) {
       if (u.singular == 0) {
         status = kConverged;
@@ -335,17 +335,17 @@ int Estimator::iterate() {
         --i;
         if (countdown >= 0) ++countdown;
       }
-    } else if (i < s_.nscore) {
+    } else if (i < s_.scoring_steps) {
       scoring_converged_ = true;
       text = "Converge during scoring";
       countdown = 0;
-    } else if (i >= s_.mxiter) {
+    } else if (i >= s_.max_iterations) {
       status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
     }
     if (status != 0) text = status_text(status, problem);
 
-    if (history_ && history_due(status, s_.histn, countdown)) {
-      const UpdateType type = (s_.mxiter == 0) ? UpdateType::Initial
+    if (history_ && history_due(status, s_.history_interval, countdown)) {
+      const UpdateType type = (s_.max_iterations == 0) ? UpdateType::Initial
                               : scoring        ? UpdateType::Scoring
                                                : UpdateType::Newton;
       history_row(i, type, ls.halvings, l1, covrep_star, text);
@@ -357,7 +357,7 @@ int Estimator::iterate() {
       prev_fixed = fixed_now;
     }
   }
-  s_.itstat = status;
+  s_.iteration_status = status;
   s_.iterations = i;
   s_.m2ll = l1;
   s_.ldetv = ev.ldetv;
@@ -373,7 +373,7 @@ int Estimator::run(bool& analysable) {
   s_.fit = fit;
   fit_ = fit.get();
   layout_blocks(s_, *fit_);
-  if (s_.nz >= 3037000500LL) return 3;
+  if (s_.n_random_design_columns >= 3037000500LL) return 3;
   int err = build_rows(s_, e_, *fit_, stats_);
   if (err != 0) return err;
   s_.lwsum = fit_->lwsum;
@@ -385,17 +385,17 @@ int Estimator::run(bool& analysable) {
   if (err != 0) return err;
 
   int status = 0;
-  const double rss = s_.FixedCov.back();
-  if (s_.tnobs - s_.ncovpr - s_.nfxrnk <= 0.0) {
+  const double rss = s_.fixed_covariance.back();
+  if (s_.n_observations - s_.n_cov_params - s_.fixed_rank <= 0.0) {
     status = kTooFewObservations;
     analysable = false;
-  } else if (s_.nrneff() == 0 && s_.repcvt == driver::ID) {
+  } else if (s_.n_random_effects() == 0 && s_.repeated_type == driver::ID) {
     status = rss > 0.0 ? kClosedForm : kPerfectFit;
   }
-  s_.itstat = status;
-  mxplab(s_, e_);
+  s_.iteration_status = status;
+  make_parameter_labels(s_, e_);
   if (e_.out.error_flag()) return -1;
-  if (s_.prhist && status != kTooFewObservations) history_.emplace(s_, *fit_);
+  if (s_.print_history && status != kTooFewObservations) history_.emplace(s_, *fit_);
 
   if (status == kClosedForm || status == kPerfectFit)
     err = closed_form(status);
@@ -405,15 +405,15 @@ int Estimator::run(bool& analysable) {
   e_.progress.reset();
   if (err != 0) return err;
 
-  if (scoring_converged_) driver::mxspwn(e_.out, 1006);
-  switch (s_.itstat) {
+  if (scoring_converged_) driver::issue_split_warning(e_.out, 1006);
+  switch (s_.iteration_status) {
     case kMaxIterations:
     case kMaxHalvings:
     case kMaxIterationsSingular:
-    case kMaxHalvingsSingular: driver::mxspwn(e_.out, 1004); break;
-    case kConvergedSingular: driver::mxspwn(e_.out, 1005); break;
-    case kPerfectFit: driver::mxspwn(e_.out, 1008); break;
-    case kTooFewObservations: driver::mxspwn(e_.out, 1007); break;
+    case kMaxHalvingsSingular: driver::issue_split_warning(e_.out, 1004); break;
+    case kConvergedSingular: driver::issue_split_warning(e_.out, 1005); break;
+    case kPerfectFit: driver::issue_split_warning(e_.out, 1008); break;
+    case kTooFewObservations: driver::issue_split_warning(e_.out, 1007); break;
     default: break;
   }
   return 0;
@@ -426,9 +426,9 @@ void estimate(driver::MixSettings& s, host::Engine& e, bool& analysable) {
   Estimator est(s, e);
   const int err = est.run(analysable);
   if (err > 0 && err < 1000) {
-    driver::mxmess(e.out, err, driver::kOtherClass, host::Severity::Error);
+    driver::issue_message(e.out, err, driver::kOtherClass, host::Severity::Error);
   } else if (err >= 1000) {
-    driver::mxspwn(e.out, err);
+    driver::issue_split_warning(e.out, err);
   }
   if (err != 0) analysable = false;
   e.scratch.free_pool(10);

@@ -4,8 +4,8 @@
 // scoring steps to the REML or ML estimates of the covariance parameters, with
 // the fixed effects solved at every evaluation.
 //
-// Results are left in MixSettings (m2ll, CovPar, CovParRep, CovParCov,
-// CovParCovRep, CovParKept, FixedCov, NonRedSet, nfxrnk, itstat, the
+// Results are left in MixSettings (m2ll, cov_params, cov_params_reported, cov_param_covariance,
+// cov_param_covariance_reported, cov_params_kept, fixed_covariance, non_redundant, fixed_rank, iteration_status, the
 // hypotheses) and in MixSettings::fit (the per-subject blocks).
 #pragma once
 
@@ -14,7 +14,7 @@
 
 namespace mixed::estimate {
 
-// Status codes of the estimation (itstat).
+// Status codes of the estimation (iteration_status).
 enum Status : int {
   kConverged = 1,
   kMaxIterations = 2,

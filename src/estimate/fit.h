@@ -27,11 +27,11 @@ namespace mixed::estimate {
 
 // One RANDOM covariance block.
 struct RandomBlock {
-  int cvtype = 18;
+  int cov_type = 18;
   int dim = 0;          // d_j
   int replicates = 1;   // r_j
   int col = 0;          // first random column of its first replicate
-  int first_param = 0;  // position of its first parameter in CovPar
+  int first_param = 0;  // position of its first parameter in cov_params
   int npar = 0;
   std::vector<int> extra_subject_classvars;  // classvars of its subject variables beyond the common ones
   // At the current parameters: G_j, its lower Cholesky factor L_j (packed,
@@ -62,7 +62,7 @@ struct DesignRows {
 struct SubjectBlocks {
   std::size_t m = 0;         // p + 1 + q
   std::size_t tri = 0;       // m (m + 1) / 2
-  std::size_t pairs = 0;     // ncovp2 (ncovp2 + 1) / 2
+  std::size_t pairs = 0;     // n_residual_cov_params (n_residual_cov_params + 1) / 2
   std::vector<double> C;     // per subject: W' R^-1 W
   std::vector<double> Ck;    // per subject, per repeated parameter k: W' R^-1 R_k R^-1 W
   std::vector<double> Ckl;   // per subject, per pair k >= l: W' Q_kl W (minus the second derivative of R^-1)
@@ -99,12 +99,12 @@ struct Fit {
 
   int p = 0;        // fixed design columns
   int q = 0;        // random columns per subject
-  int ncovpr = 0;
-  int ncovp2 = 0;   // parameters of the repeated (residual) block, first in CovPar
+  int n_cov_params = 0;
+  int n_residual_cov_params = 0;   // parameters of the repeated (residual) block, first in cov_params
   bool has_random = false;   // random-effect terms exist
   bool repeated = false;     // a REPEATED subcommand was given
-  int repcvt = 12;
-  int rep_dim = 1;           // max(1, nrplev)
+  int repeated_type = 12;
+  int rep_dim = 1;           // max(1, n_repeated_levels)
   DesignRows rows;
   std::vector<RandomBlock> blocks;
   SubjectBlocks sub;

@@ -15,18 +15,18 @@ using host::tri;
 SweepResult sweep_fixed(std::size_t p, std::span<double> a, double tol) {
   const std::size_t m = p + 1;
   std::vector<double> d(m);
-  host::LTRSXD(m, a, d);
+  host::sweep_scale_vector(m, a, d);
   host::BitSet swept(m);
   SweepResult r;
   r.accepted.resize(p);
   double xmax = 0.0;
   double sumlog = 0.0;
   for (std::size_t k = 0; k < p; ++k) {
-    if (!host::LTRSWE(m, k, a, d, swept, tol)) continue;
+    if (!host::sweep_if_tolerant(m, k, a, d, swept, tol)) continue;
     const double x = -a[tri(k, k)];  // 1 / pivot
     if (!(x > 0.0)) continue;
     if (xmax > 0.0 && x > xmax * 1e8) {
-      host::LTRSWE(m, k, a, d, swept, tol);  // undo: k is redundant
+      host::sweep_if_tolerant(m, k, a, d, swept, tol);  // undo: k is redundant
       continue;
     }
     ++r.rank;
@@ -63,7 +63,7 @@ std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept
   for (std::size_t k = 0; k < p; ++k) {
     if (!nonred.test(k)) continue;
     hypothesis_row(p, swept, nonred, k, row);
-    host::CLNVEC(row, static_cast<double>(p) * 10000.0);
+    host::clean_negligible(row, static_cast<double>(p) * 10000.0);
     basis.insert(basis.end(), row.begin(), row.end());
   }
   return basis;
@@ -71,28 +71,28 @@ std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept
 
 bool type1_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
                       std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   std::vector<double> a(xtx.begin(), xtx.end());
   std::vector<double> d(p);
-  host::LTRSXD(p, a, d);
+  host::sweep_scale_vector(p, a, d);
   host::BitSet swept(p);
-  out.assign(static_cast<std::size_t>(s.nfxeff()), {});
+  out.assign(static_cast<std::size_t>(s.n_fixed_effects()), {});
   lrowset.resize(p);
   std::vector<double> row(p);
-  for (int t = 0; t < s.nfxeff(); ++t) {
+  for (int t = 0; t < s.n_fixed_effects(); ++t) {
     if (host::interrupted()) return false;
     const std::size_t first = static_cast<std::size_t>(s.fx_fcol[t]);
     const std::size_t last = first + static_cast<std::size_t>(s.fx_ncol[t]);
     std::vector<std::size_t> added;
     for (std::size_t k = first; k < last; ++k) {
       if (swept.test(k)) continue;
-      if (host::LTRSWE(p, k, a, d, swept, s.sngtol)) added.push_back(k);
+      if (host::sweep_if_tolerant(p, k, a, d, swept, s.singularity_tolerance)) added.push_back(k);
     }
     driver::TermHypothesis& h = out[static_cast<std::size_t>(t)];
     h.df = static_cast<int>(added.size());
     for (std::size_t k : added) {
       hypothesis_row(p, a, swept, k, row);
-      host::CLNVEC(row, static_cast<double>(p) * 10000.0);
+      host::clean_negligible(row, static_cast<double>(p) * 10000.0);
       h.L.insert(h.L.end(), row.begin(), row.end());
       lrowset.set(k);
     }

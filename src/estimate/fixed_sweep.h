@@ -1,7 +1,7 @@
 // The fixed-effect solution by sweeps, with redundancy (aliasing) detection,
 // and the hypothesis matrices of the tests of fixed effects.
 //
-// FixedCov is a packed lower triangle of order p + 1 over the columns [X y].
+// fixed_covariance is a packed lower triangle of order p + 1 over the columns [X y].
 // Before the sweep it holds X'V^-1 X, X'V^-1 y and y'V^-1 y; after sweep and
 // clean-up its first p(p+1)/2 reals hold the covariance (X'V^-1 X)^- of the
 // estimates (zero rows and columns for redundant parameters), the next p the
@@ -23,7 +23,7 @@ struct SweepResult {
   double logdet = 0.0;    // sum of log(pivot) over the accepted pivots
 };
 
-// Sweeps pivots 0..p-1 of `a` (order p + 1) with LTRSWE at tolerance `tol`
+// Sweeps pivots 0..p-1 of `a` (order p + 1) with sweep_if_tolerant at tolerance `tol`
 // relative to d_k = max(1, a_kk).  A pivot whose reciprocal exceeds 1e8 times
 // the largest reciprocal accepted so far is swept back and counted redundant:
 // it is nearly a combination of earlier columns even when it passes `tol`.
@@ -41,13 +41,13 @@ void hypothesis_row(std::size_t p, std::span<const double> a, const host::BitSet
                     std::size_t k, std::span<double> row);
 
 // The basis of all estimable functions: one row per member of `nonred`, from
-// the least-squares sweep (before its clean-up), each cleaned with CLNVEC.
+// the least-squares sweep (before its clean-up), each cleaned with clean_negligible.
 std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept,
                                     const host::BitSet& nonred);
 
 // Type I (sequential) hypothesis matrices from the copy of X'X: the terms are
 // swept in FIXED order; the columns each term adds are its numerator degrees
-// of freedom and yield its L rows.  Marks the row-yielding columns in LRowSet.
+// of freedom and yield its L rows.  Marks the row-yielding columns in l_row_columns.
 // Returns false when interrupted.
 bool type1_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
                       std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset);

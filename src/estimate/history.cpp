@@ -7,7 +7,7 @@ using host::Text;
 
 IterationHistory::IterationHistory(const driver::MixSettings& s, const Fit& fit)
     : s_(s), fit_(fit), table_(Text::key("Iteration History"), Text::key("Iteration History")) {
-  table_.note(s.depnot);
+  table_.note(s.dependent_note);
   rows_dim_ = table_.add_dimension(Text::key("Iteration"), host::Axis::Row);
   cols_dim_ = table_.add_dimension(Text::key("Statistics"), host::Axis::Column);
   type_col_ = table_.add_category(cols_dim_, Text::key("Update Type"));
@@ -15,8 +15,8 @@ IterationHistory::IterationHistory(const driver::MixSettings& s, const Fit& fit)
   ll_col_ = table_.add_category(
       cols_dim_, Text::key(s.method == 2 ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood"));
 
-  // Covariance parameters in CovPar order, grouped by block.
-  const bool grouped = s.repeated_given || s.nrneff() > 0;
+  // Covariance parameters in cov_params order, grouped by block.
+  const bool grouped = s.repeated_given || s.n_random_effects() > 0;
   const int group = grouped ? table_.add_category(cols_dim_, Text::key("Covariance Parameters")) : -1;
   auto label = [&](int k) {
     return k < static_cast<int>(s.covpar_labels.size()) ? s.covpar_labels[k] : Text::integer(k + 1);
@@ -25,7 +25,7 @@ IterationHistory::IterationHistory(const driver::MixSettings& s, const Fit& fit)
     cov_cols_.push_back(table_.add_category(cols_dim_, label(0), group));
   } else {
     const int rep = table_.add_category(cols_dim_, Text::key("Repeated Measures"), group);
-    for (int k = 0; k < fit.ncovp2; ++k) cov_cols_.push_back(table_.add_category(cols_dim_, label(k), rep));
+    for (int k = 0; k < fit.n_residual_cov_params; ++k) cov_cols_.push_back(table_.add_category(cols_dim_, label(k), rep));
   }
   for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
     const Text name = b < s.block_labels.size() ? s.block_labels[b] : Text::integer(static_cast<long long>(b + 1));
@@ -33,20 +33,20 @@ IterationHistory::IterationHistory(const driver::MixSettings& s, const Fit& fit)
     for (int k = 0; k < fit.blocks[b].npar; ++k)
       cov_cols_.push_back(table_.add_category(cols_dim_, label(fit.blocks[b].first_param + k), g));
   }
-  if (s.fdmncl > 0) {
+  if (s.n_fixed_columns > 0) {
     const int fg = table_.add_category(cols_dim_, Text::key("Fixed Effect Parameters"));
-    for (int k = 0; k < s.fdmncl; ++k) {
-      if (!s.NonRedSet.test(static_cast<std::size_t>(k))) {
+    for (int k = 0; k < s.n_fixed_columns; ++k) {
+      if (!s.non_redundant.test(static_cast<std::size_t>(k))) {
         fixed_cols_.push_back(-1);
         continue;
       }
       const Text l = k < static_cast<int>(s.param_labels.size()) ? s.param_labels[k] : Text::integer(k + 1);
       fixed_cols_.push_back(table_.add_category(cols_dim_, l, fg));
     }
-    if (static_cast<int>(s.NonRedSet.count()) < s.fdmncl)
+    if (static_cast<int>(s.non_redundant.count()) < s.n_fixed_columns)
       table_.note(Text::key("Redundant parameters not displayed ..."));
   }
-  if (!s.wgtnot.empty()) table_.note(s.wgtnot);
+  if (!s.weight_note.empty()) table_.note(s.weight_note);
 }
 
 void IterationHistory::row(int iteration, UpdateType type, int halvings, double m2ll,
@@ -57,11 +57,11 @@ void IterationHistory::row(int iteration, UpdateType type, int halvings, double 
   const std::size_t first = table_.put({r, type_col_}, CellValue::str(Text::key(type_key)));
   if (!status.empty()) table_.note_cell(first, Text::key(status));
   table_.put({r, halving_col_}, CellValue::num(halvings, host::Format::count()));
-  table_.put({r, ll_col_}, CellValue::num(m2ll, s_.llfmt));
+  table_.put({r, ll_col_}, CellValue::num(m2ll, s_.likelihood_format));
   for (std::size_t k = 0; k < cov_cols_.size() && k < covrep.size(); ++k)
-    table_.put({r, cov_cols_[k]}, CellValue::num(covrep[k], s_.pcnfmt));
+    table_.put({r, cov_cols_[k]}, CellValue::num(covrep[k], s_.parameter_format));
   for (std::size_t k = 0; k < fixed_cols_.size() && k < fixed.size(); ++k)
-    if (fixed_cols_[k] >= 0) table_.put({r, fixed_cols_[k]}, CellValue::num(fixed[k], s_.pcnfmt));
+    if (fixed_cols_[k] >= 0) table_.put({r, fixed_cols_[k]}, CellValue::num(fixed[k], s_.parameter_format));
 }
 
 void IterationHistory::finish(host::Output& out) { out.add(std::move(table_)); }

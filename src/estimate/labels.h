@@ -1,4 +1,4 @@
-// mxplab: the texts that the output tables of a split group share, made once
+// make_parameter_labels: the texts that the output tables of a split group share, made once
 // per group before iterating: the dependent-variable and regression-weight
 // footnotes, the labels of the fixed parameters and random columns, and the
 // labels of the covariance parameters and of the random blocks.
@@ -9,7 +9,7 @@
 
 namespace mixed::estimate {
 
-void mxplab(driver::MixSettings& s, host::Engine& e);
+void make_parameter_labels(driver::MixSettings& s, host::Engine& e);
 
 // The label of a design column of an effect: "Intercept" for the intercept,
 // otherwise the column label ("[A=1] * x"), followed by " | " and the subject

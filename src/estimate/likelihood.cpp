@@ -75,22 +75,22 @@ Likelihood::Likelihood(driver::MixSettings& s, host::Engine& e, Fit& fit) : s_(s
 
 int Likelihood::setup() {
   SubjectBlocks& sub = fit_.sub;
-  const std::size_t nsubj = fit_.rows.subjects();
+  const std::size_t n_subjects = fit_.rows.subjects();
   sub.m = static_cast<std::size_t>(fit_.p + 1 + fit_.q);
   sub.tri = tri_size(sub.m);
-  const std::size_t n2 = static_cast<std::size_t>(fit_.ncovp2);
+  const std::size_t n2 = static_cast<std::size_t>(fit_.n_residual_cov_params);
   sub.pairs = tri_size(n2);
-  const double reals = static_cast<double>(nsubj) * static_cast<double>(sub.tri) *
-                       (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repcvt == driver::ID ? 1.0 : 0.0));
+  const double reals = static_cast<double>(n_subjects) * static_cast<double>(sub.tri) *
+                       (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repeated_type == driver::ID ? 1.0 : 0.0));
   if (reals * 8.0 > 9.223372036854776e18) return 3;
-  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + nsubj * sizeof(double);
+  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + n_subjects * sizeof(double);
   if (!fit_.account(e_.scratch, bytes)) return 3;
   try {
-    sub.C.assign(nsubj * sub.tri, 0.0);
-    sub.Ck.assign(nsubj * sub.tri * n2, 0.0);
-    sub.Ckl.assign(nsubj * sub.tri * sub.pairs, 0.0);
-    sub.logdetM.assign(nsubj, 0.0);
-    if (fit_.repcvt == driver::ID) wtw_.assign(nsubj * sub.tri, 0.0);
+    sub.C.assign(n_subjects * sub.tri, 0.0);
+    sub.Ck.assign(n_subjects * sub.tri * n2, 0.0);
+    sub.Ckl.assign(n_subjects * sub.tri * sub.pairs, 0.0);
+    sub.logdetM.assign(n_subjects, 0.0);
+    if (fit_.repeated_type == driver::ID) wtw_.assign(n_subjects * sub.tri, 0.0);
   } catch (const std::bad_alloc&) {
     return 3;
   }
@@ -110,15 +110,15 @@ void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) 
                                                static_cast<std::size_t>(b.npar));
     b.G.assign(t, 0.0);
     b.L.assign(t, 0.0);
-    covstruct::mxcmat(d, th, {}, b.cvtype, b.G);
-    covstruct::mxcchl(d, th, b.G, b.cvtype, b.L);
+    covstruct::structure_matrix(d, th, {}, b.cov_type, b.G);
+    covstruct::structure_factor(d, th, b.G, b.cov_type, b.L);
     if (derivatives) {
       b.dG.assign(t * static_cast<std::size_t>(b.npar), 0.0);
       b.d2G.assign(t * tri_size(static_cast<std::size_t>(b.npar)), 0.0);
       for (int k = 0; k < b.npar; ++k) {
-        covstruct::mxcdr1(d, th, k, {}, b.cvtype, std::span<double>(b.dG).subspan(k * t, t));
+        covstruct::structure_first_derivative(d, th, k, {}, b.cov_type, std::span<double>(b.dG).subspan(k * t, t));
         for (int l = 0; l <= k; ++l)
-          covstruct::mxcdr2(d, th, k, l, {}, b.cvtype,
+          covstruct::structure_second_derivative(d, th, k, l, {}, b.cov_type,
                             std::span<double>(b.d2G).subspan(pair_index(k, l) * t, t));
       }
     }
@@ -135,24 +135,24 @@ void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) 
 
 int Likelihood::repeated_pass(std::span<const double> theta) {
   SubjectBlocks& sub = fit_.sub;
-  const int n2 = fit_.ncovp2;
+  const int n2 = fit_.n_residual_cov_params;
   std::span<const double> thr = theta.first(static_cast<std::size_t>(n2));
   std::fill(fit_.rep_grad.begin(), fit_.rep_grad.end(), 0.0);
   std::fill(fit_.rep_hess.begin(), fit_.rep_hess.end(), 0.0);
   fit_.ldetr = 0.0;
   const std::size_t T = sub.tri;
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
-    if (driver::ATNJMP(e_.out)) return -1;
+    if (driver::stop_if_interrupted(e_.out)) return -1;
     const covstruct::SubjectRows rows = subject_rows(fit_, i);
     std::span<double> c0(sub.C.data() + i * T, T);
     std::span<double> ck(sub.Ck.data() + i * T * n2, T * n2);
     std::span<double> ckl(sub.Ckl.data() + i * T * sub.pairs, T * sub.pairs);
-    const int cvtype = fit_.repcvt;
-    if (cvtype == driver::ID) {
+    const int cov_type = fit_.repeated_type;
+    if (cov_type == driver::ID) {
       std::span<double> wtw(wtw_.data() + i * T, T);
-      if (!wtw_ready_) covstruct::mxcwtw(rows, wtw);
+      if (!wtw_ready_) covstruct::design_cross_products(rows, wtw);
       const double v = thr[0];
-      if (!driver::ASSERT(e_.out, v > 0.0, "mxw0oc", "rpar(1) .gt. r0")) return -1;
+      if (!MIXED_INVARIANT(e_.out, v > 0.0)) return -1;
       double ni = 0.0;
       for (std::size_t r = fit_.rows.first[i]; r < fit_.rows.first[i + 1]; ++r) ni += fit_.rows.case_weight[r];
       const double a = 1.0 / v, b = a / v, c = -2.0 * b / v;
@@ -164,9 +164,9 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       fit_.ldetr += ni * std::log(v);
       fit_.rep_grad[0] += ni * a;
       fit_.rep_hess[0] -= ni * b;
-    } else if (cvtype == driver::DIAG || cvtype == driver::VC_REPEATED) {
+    } else if (cov_type == driver::DIAG || cov_type == driver::VC_REPEATED) {
       if (!wtw_ready_) {
-        const int status = covstruct::mxcchk(rows, work_);
+        const int status = covstruct::check_repeated_levels(rows, work_);
         if (status != 0) return status;
       }
       std::fill(c0.begin(), c0.end(), 0.0);
@@ -175,7 +175,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       for (int j = 0; j < rows.n; ++j) {
         const int l = rows.level[j];
         const double v = thr[l];
-        if (!driver::ASSERT(e_.out, v > 0.0, "mxw0vc", "rpar(i+1) .gt. r0")) return -1;
+        if (!MIXED_INVARIANT(e_.out, v > 0.0)) return -1;
         const double a = 1.0 / v, b = a / v, c = -2.0 * b / v;
         add_record_products(rows, j, a, c0);
         add_record_products(rows, j, b, ck.subspan(static_cast<std::size_t>(l) * T, T));
@@ -194,7 +194,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       sums.c0 = c0;
       sums.ck = ck;
       sums.ckl = ckl;
-      const int status = covstruct::mxcrsb(rows, thr, cvtype, work_, flags, sums);
+      const int status = covstruct::add_repeated_subject_terms(rows, thr, cov_type, work_, flags, sums);
       if (status != 0) return status;
       fit_.ldetr += sums.logdet;
     }
@@ -208,13 +208,13 @@ void Likelihood::combine() {
   const int p = fit_.p, q = fit_.q;
   const std::size_t T = sub.tri;
   const std::size_t F = tri_size(static_cast<std::size_t>(p + 1));
-  s_.FixedCov.assign(F, 0.0);
+  s_.fixed_covariance.assign(F, 0.0);
   fit_.sum_logdetM = 0.0;
   MatrixXd czz(q, q), cz(q, p + 1), m(q, q), e(q, p + 1);
   Eigen::LLT<MatrixXd> llt;
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
     const double* c = sub.C.data() + i * T;
-    for (std::size_t k = 0; k < F; ++k) s_.FixedCov[k] += c[k];
+    for (std::size_t k = 0; k < F; ++k) s_.fixed_covariance[k] += c[k];
     if (q == 0) continue;
     for (int u = 0; u < q; ++u) {
       for (int v = 0; v <= u; ++v) czz(u, v) = czz(v, u) = c[tri(p + 1 + u, p + 1 + v)];
@@ -231,7 +231,7 @@ void Likelihood::combine() {
     e.noalias() = Lq_.transpose() * cz;
     llt.matrixL().solveInPlace(e);
     for (int a = 0; a <= p; ++a)
-      for (int b = 0; b <= a; ++b) s_.FixedCov[tri(a, b)] -= e.col(a).dot(e.col(b));
+      for (int b = 0; b <= a; ++b) s_.fixed_covariance[tri(a, b)] -= e.col(a).dot(e.col(b));
   }
 }
 
@@ -244,20 +244,20 @@ int Likelihood::evaluate(std::span<const double> theta, Evaluation& ev) {
   combine();
   const std::size_t p = static_cast<std::size_t>(fit_.p);
   if (p > 0) {
-    SweepResult r = sweep_fixed(p, s_.FixedCov, s_.sngtol);
-    clean_fixed(p, s_.FixedCov, s_.NonRedSet);
+    SweepResult r = sweep_fixed(p, s_.fixed_covariance, s_.singularity_tolerance);
+    clean_fixed(p, s_.fixed_covariance, s_.non_redundant);
     ev.ldetx = r.logdet;
     ev.rank = r.rank;
   }
   ev.ldetv = fit_.sum_logdetM + fit_.ldetr - fit_.lwsum;
-  ev.rquad = s_.FixedCov.back();
+  ev.rquad = s_.fixed_covariance.back();
   return 0;
 }
 
 double Likelihood::m2ll(const Evaluation& ev) const {
-  const double n = s_.tnobs;
+  const double n = s_.n_observations;
   if (s_.method == 1) return ev.ldetv + ev.rquad + n * kLog2Pi;
-  return ev.ldetv + ev.rquad + ev.ldetx + (n - s_.nfxrnk) * kLog2Pi;
+  return ev.ldetv + ev.rquad + ev.ldetx + (n - s_.fixed_rank) * kLog2Pi;
 }
 
 namespace {
@@ -315,7 +315,7 @@ void expand(const RandomBlock& b, std::span<const double> packed, int q, MatrixX
 }  // namespace
 
 void Likelihood::derivatives(std::span<const double> theta, bool newton, bool reml, Derivatives& d) {
-  const int p = fit_.p, q = fit_.q, nt = fit_.ncovpr, n2 = fit_.ncovp2;
+  const int p = fit_.p, q = fit_.q, nt = fit_.n_cov_params, n2 = fit_.n_residual_cov_params;
   const int m = p + 1 + q;
   const std::size_t npairs = tri_size(static_cast<std::size_t>(nt));
   d.g.assign(nt, 0.0);
@@ -329,10 +329,10 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   if (fit_.has_random) random_blocks(theta, true);
 
   VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = s_.FixedCov[tri(p, k)];
+  for (int k = 0; k < p; ++k) beta(k) = s_.fixed_covariance[tri(p, k)];
   MatrixXd cb(p, p);
   for (int i = 0; i < p; ++i)
-    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = s_.FixedCov[tri(i, j)];
+    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = s_.fixed_covariance[tri(i, j)];
 
   // Which random block and which of its parameters each G parameter is.
   std::vector<int> block_of(nt, -1), local(nt, -1);
@@ -361,7 +361,7 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   const std::size_t T = sub.tri;
 
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
-    if (driver::ATNJMP(e_.out)) return;
+    if (driver::stop_if_interrupted(e_.out)) return;
     unpack(std::span<const double>(sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
     subject_state(Lq_, p, q, st);
@@ -471,16 +471,16 @@ void Likelihood::final_pass(std::span<const double> theta) {
   const int m = p + 1 + q;
   if (fit_.has_random) random_blocks(theta, true);
   VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = s_.FixedCov[tri(p, k)];
-  const std::size_t nsubj = fit_.rows.subjects();
+  for (int k = 0; k < p; ++k) beta(k) = s_.fixed_covariance[tri(p, k)];
+  const std::size_t n_subjects = fit_.rows.subjects();
   SubjectFinal& f = fit_.final;
-  f.Y.assign(nsubj * q * p, 0.0);
-  f.tX.assign(nsubj * q * p, 0.0);
-  f.S.assign(nsubj * q * q, 0.0);
-  f.u.assign(nsubj * q, 0.0);
+  f.Y.assign(n_subjects * q * p, 0.0);
+  f.tX.assign(n_subjects * q * p, 0.0);
+  f.S.assign(n_subjects * q * q, 0.0);
+  f.u.assign(n_subjects * q, 0.0);
   SubjectState st;
   const std::size_t T = fit_.sub.tri;
-  for (std::size_t i = 0; i < nsubj && q > 0; ++i) {
+  for (std::size_t i = 0; i < n_subjects && q > 0; ++i) {
     unpack(std::span<const double>(fit_.sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
     subject_state(Lq_, p, q, st);
@@ -496,7 +496,7 @@ void Likelihood::final_pass(std::span<const double> theta) {
   }
   const int n = fit_.rep_dim;
   fit_.R_matrix.assign(tri_size(static_cast<std::size_t>(n)), 0.0);
-  covstruct::mxcmat(n, theta.first(static_cast<std::size_t>(fit_.ncovp2)), {}, fit_.repcvt, fit_.R_matrix);
+  covstruct::structure_matrix(n, theta.first(static_cast<std::size_t>(fit_.n_residual_cov_params)), {}, fit_.repeated_type, fit_.R_matrix);
 }
 
 }  // namespace mixed::estimate

@@ -41,7 +41,7 @@ struct Evaluation {
 // First and second derivatives of -2LL with respect to the covariance
 // parameters, in parts: D from the log-determinant, N from the residual
 // quadratic form (Newton only), Q from log|X'V^-1 X| (REML only); H their sum
-// as the iteration asks.  Matrices are packed lower triangles of order ncovpr.
+// as the iteration asks.  Matrices are packed lower triangles of order n_cov_params.
 struct Derivatives {
   std::vector<double> g, gD, gN, gQ;
   std::vector<double> D, N, Q, H;
@@ -55,8 +55,8 @@ class Likelihood {
   // take them.  Called once, after the design rows are built.
   int setup();
 
-  // Evaluation at theta: the per-subject blocks, FixedCov (swept and cleaned
-  // against NonRedSet) and the parts of -2LL.  Returns 0, 3 (memory) or 1000
+  // Evaluation at theta: the per-subject blocks, fixed_covariance (swept and cleaned
+  // against non_redundant) and the parts of -2LL.  Returns 0, 3 (memory) or 1000
   // (a repeated level twice within a repeated subject); -1 when interrupted.
   int evaluate(std::span<const double> theta, Evaluation& ev);
 
@@ -64,7 +64,7 @@ class Likelihood {
   double m2ll(const Evaluation& ev) const;
 
   // The derivative pass at the theta of the last evaluation, with the fixed
-  // estimates in FixedCov.  `newton` asks for N, `reml` for the REML terms.
+  // estimates in fixed_covariance.  `newton` asks for N, `reml` for the REML terms.
   void derivatives(std::span<const double> theta, bool newton, bool reml, Derivatives& d);
 
   // The final subject pass: the per-subject quantities the post-estimation

@@ -13,27 +13,27 @@
 namespace mixed::estimate {
 
 void layout_blocks(driver::MixSettings& s, Fit& fit) {
-  fit.p = s.fdmncl;
+  fit.p = s.n_fixed_columns;
   fit.repeated = s.repeated_given;
-  fit.repcvt = s.repcvt;
-  fit.rep_dim = std::max(1, s.nrplev);
-  fit.ncovp2 = covstruct::mxcnpr(fit.rep_dim, s.repcvt);
-  fit.has_random = s.nrneff() > 0;
+  fit.repeated_type = s.repeated_type;
+  fit.rep_dim = std::max(1, s.n_repeated_levels);
+  fit.n_residual_cov_params = covstruct::parameter_count(fit.rep_dim, s.repeated_type);
+  fit.has_random = s.n_random_effects() > 0;
   fit.blocks.clear();
   int col = 0;
-  int param = fit.ncovp2;
+  int param = fit.n_residual_cov_params;
   for (const driver::MixSettings::CovBlock& b : s.blocks) {
     RandomBlock rb;
-    rb.cvtype = b.cvtype;
+    rb.cov_type = b.cov_type;
     rb.dim = b.dim;
-    rb.npar = covstruct::mxcnpr(b.dim, b.cvtype);
+    rb.npar = covstruct::parameter_count(b.dim, b.cov_type);
     rb.first_param = param;
     param += rb.npar;
     for (std::size_t v : b.subjects) {
-      const bool common = std::find(s.subject_vars.begin(), s.subject_vars.begin() + s.ncomsv, v) !=
-                          s.subject_vars.begin() + s.ncomsv;
+      const bool common = std::find(s.subject_vars.begin(), s.subject_vars.begin() + s.n_common_subjects, v) !=
+                          s.subject_vars.begin() + s.n_common_subjects;
       if (common) continue;
-      for (int cv = 0; cv < s.nclsvr(); ++cv)
+      for (int cv = 0; cv < s.n_class_vars(); ++cv)
         if (s.classvars[cv].var == v) rb.extra_subject_classvars.push_back(cv);
     }
     rb.replicates = 1;
@@ -43,22 +43,22 @@ void layout_blocks(driver::MixSettings& s, Fit& fit) {
     fit.blocks.push_back(std::move(rb));
   }
   fit.q = col;
-  fit.ncovpr = param;
-  s.nz = fit.q;
-  s.ncovp2 = fit.ncovp2;
-  s.ncovp1 = param - fit.ncovp2;
-  s.ncovpr = param;
+  fit.n_cov_params = param;
+  s.n_random_design_columns = fit.q;
+  s.n_residual_cov_params = fit.n_residual_cov_params;
+  s.n_random_cov_params = param - fit.n_residual_cov_params;
+  s.n_cov_params = param;
 }
 
 int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats) {
   const data::RecordLayout layout =
-      s.nclsvr() > 0 ? data::ordered_layout(s, e.data) : data::case_layout(s, e.data);
-  const int nfactr = s.nfactr();
-  const int ncovar = s.ncovar();
+      s.n_class_vars() > 0 ? data::ordered_layout(s, e.data) : data::case_layout(s, e.data);
+  const int n_factors = s.n_factors();
+  const int n_covariates = s.n_covariates();
   const std::size_t n = s.ncases;
   DesignRows& rows = fit.rows;
-  rows.nfix = s.nfxeff();
-  rows.nran = s.nrneff();
+  rows.nfix = s.n_fixed_effects();
+  rows.nran = s.n_random_effects();
 
   const std::size_t bytes = n * (sizeof(double) * (3 + rows.nfix + rows.nran) +
                                  sizeof(int) * (1 + rows.nfix + rows.nran) + sizeof(long));
@@ -92,12 +92,12 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
   }
   fit.sub.present.assign(rows.subjects(), host::BitSet(nrep_bits));
 
-  std::vector<int> class_level(static_cast<std::size_t>(s.nclsvr()));
-  std::vector<int> factor_level(static_cast<std::size_t>(nfactr));
+  std::vector<int> class_level(static_cast<std::size_t>(s.n_class_vars()));
+  std::vector<int> factor_level(static_cast<std::size_t>(n_factors));
   std::vector<double> record(static_cast<std::size_t>(layout.length));
-  std::vector<double> cov(static_cast<std::size_t>(ncovar)), cov_sq(static_cast<std::size_t>(ncovar));
-  stats.cov_mean.assign(static_cast<std::size_t>(ncovar), 0.0);
-  stats.cov_sq_mean.assign(static_cast<std::size_t>(ncovar), 0.0);
+  std::vector<double> cov(static_cast<std::size_t>(n_covariates)), cov_sq(static_cast<std::size_t>(n_covariates));
+  stats.cov_mean.assign(static_cast<std::size_t>(n_covariates), 0.0);
+  stats.cov_sq_mean.assign(static_cast<std::size_t>(n_covariates), 0.0);
   stats.weight_sum = 0.0;
   double sq_weight = 0.0;
   fit.lwsum = 0.0;
@@ -122,7 +122,7 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
     fit.lwsum += f * std::log(w);
 
     const auto covariates = std::span<const double>(record).subspan(static_cast<std::size_t>(layout.cov),
-                                                                     static_cast<std::size_t>(ncovar));
+                                                                     static_cast<std::size_t>(n_covariates));
     const auto fcol = std::span<int>(rows.fcol).subspan(r * rows.nfix, static_cast<std::size_t>(rows.nfix));
     const auto fval = std::span<double>(rows.fval).subspan(r * rows.nfix, static_cast<std::size_t>(rows.nfix));
     if (!design.fixed(factor_level, covariates, fcol, fval)) return 70;
@@ -141,13 +141,13 @@ int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats
       rows.level[r] = s.repeated_level_map[number - 1];
       rows.rsubject[r] = static_cast<long>(record[layout.rep_subject]);
     }
-    if (ncovar > 0 && w * f > 0.0) {
-      for (int c = 0; c < ncovar; ++c) {
+    if (n_covariates > 0 && w * f > 0.0) {
+      for (int c = 0; c < n_covariates; ++c) {
         cov[c] = record[layout.cov + c];
         cov_sq[c] = cov[c] * cov[c];
       }
-      host::PROACC(cov, w * f, stats.weight_sum, stats.cov_mean);
-      host::PROACC(cov_sq, w * f, sq_weight, stats.cov_sq_mean);
+      host::accumulate_mean(cov, w * f, stats.weight_sum, stats.cov_mean);
+      host::accumulate_mean(cov_sq, w * f, sq_weight, stats.cov_sq_mean);
     }
   }
   for (std::size_t i = 0; i < rows.subjects(); ++i)

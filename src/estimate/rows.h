@@ -27,7 +27,7 @@ struct FirstPassStats {
 };
 
 // Lays out the random blocks (dimensions, replicates, columns, parameter runs)
-// and sets fit.p, fit.q, fit.ncovpr, fit.ncovp2 from the design.
+// and sets fit.p, fit.q, fit.n_cov_params, fit.n_residual_cov_params from the design.
 void layout_blocks(driver::MixSettings& s, Fit& fit);
 
 // Reads the work file into fit.rows.  Returns 0, or 3 when memory runs out.

@@ -14,12 +14,12 @@ namespace mixed::estimate {
 
 using host::tri;
 
-int containment(std::span<const int> a, std::span<const int> b, int nfactr) {
-  for (std::size_t i = static_cast<std::size_t>(nfactr); i < a.size(); ++i)
+int containment(std::span<const int> a, std::span<const int> b, int n_factors) {
+  for (std::size_t i = static_cast<std::size_t>(n_factors); i < a.size(); ++i)
     if (std::abs(a[i]) != std::abs(b[i])) return 0;
   bool a_in_b = true, b_in_a = true;
   int na = 0, nb = 0;
-  for (int f = 0; f < nfactr; ++f) {
+  for (int f = 0; f < n_factors; ++f) {
     const bool in_a = a[f] >= 1, in_b = b[f] >= 1;
     na += in_a;
     nb += in_b;
@@ -31,13 +31,13 @@ int containment(std::span<const int> a, std::span<const int> b, int nfactr) {
   return 0;
 }
 
-std::vector<int> containment_levels(const driver::EffectTable& terms, int nfactr, int c) {
+std::vector<int> containment_levels(const driver::EffectTable& terms, int n_factors, int c) {
   const int n = static_cast<int>(terms.rows());
   std::vector<int> level(static_cast<std::size_t>(n), -1);
   level[c] = 0;
   bool any = false;
   for (int j = 0; j < n; ++j) {
-    if (j != c && containment(terms.row(c), terms.row(j), nfactr) == 1) {
+    if (j != c && containment(terms.row(c), terms.row(j), n_factors) == 1) {
       level[j] = 1;
       any = true;
     }
@@ -51,7 +51,7 @@ std::vector<int> containment_levels(const driver::EffectTable& terms, int nfactr
     for (int j = 0; j < n; ++j) {
       if (level[j] != top) continue;
       for (int k = 0; k < n; ++k)
-        if (k != j && level[k] == top && containment(terms.row(k), terms.row(j), nfactr) == 1) {
+        if (k != j && level[k] == top && containment(terms.row(k), terms.row(j), n_factors) == 1) {
           up.push_back(j);
           break;
         }
@@ -66,7 +66,7 @@ std::vector<int> containment_levels(const driver::EffectTable& terms, int nfactr
     if (level[j] <= 0 || level[j] >= top) continue;
     bool contained_by_top = false;
     for (int k = 0; k < n; ++k)
-      if (level[k] == top && containment(terms.row(j), terms.row(k), nfactr) == 1) contained_by_top = true;
+      if (level[k] == top && containment(terms.row(j), terms.row(k), n_factors) == 1) contained_by_top = true;
     if (!contained_by_top) level[j] = top;
   }
   return level;
@@ -95,7 +95,7 @@ std::vector<std::size_t> sweep_term(std::size_t p, std::vector<double>& a, std::
                                     host::BitSet& swept, const Term& t, double tol) {
   std::vector<std::size_t> now;
   for (std::size_t k = t.first; k < t.last; ++k)
-    if (!swept.test(k) && host::LTRSWE(p, k, a, d, swept, tol)) now.push_back(k);
+    if (!swept.test(k) && host::sweep_if_tolerant(p, k, a, d, swept, tol)) now.push_back(k);
   return now;
 }
 
@@ -115,8 +115,8 @@ void term_rows(std::size_t p, std::span<const double> copy, const host::BitSet& 
 
 bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
                       std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
-  const int nterms = s.nfxeff();
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  const int nterms = s.n_fixed_effects();
   out.assign(static_cast<std::size_t>(nterms), {});
   lrowset.resize(p);
   std::vector<Term> terms(static_cast<std::size_t>(nterms));
@@ -126,22 +126,22 @@ bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
   }
   std::vector<double> a(xtx.begin(), xtx.end());
   std::vector<double> d(p);
-  host::LTRSXD(p, a, d);
+  host::sweep_scale_vector(p, a, d);
   host::BitSet swept(p);
   double tau = 1e-8;
 
   for (int t = 0; t < nterms; ++t) {
     if (host::interrupted()) return false;
-    const std::vector<int> level = containment_levels(s.fixed, s.nfactr(), t);
+    const std::vector<int> level = containment_levels(s.fixed, s.n_factors(), t);
     if (t > 0) a.assign(xtx.begin(), xtx.end()), swept.clear();
 
     for (int j = 0; j < nterms; ++j)
-      if (level[j] < 0) sweep_term(p, a, d, swept, terms[j], s.sngtol);
-    const std::vector<std::size_t> own = sweep_term(p, a, d, swept, terms[t], s.sngtol);
+      if (level[j] < 0) sweep_term(p, a, d, swept, terms[j], s.singularity_tolerance);
+    const std::vector<std::size_t> own = sweep_term(p, a, d, swept, terms[t], s.singularity_tolerance);
     int df = static_cast<int>(own.size());
     if (df == 0) continue;
     for (int j = 0; j < nterms; ++j)
-      if (level[j] > 0) sweep_term(p, a, d, swept, terms[j], s.sngtol);
+      if (level[j] > 0) sweep_term(p, a, d, swept, terms[j], s.singularity_tolerance);
 
     // The swept copy with negligible elements zeroed, and the rounding tolerance.
     std::vector<double> copy = a;
@@ -162,12 +162,12 @@ bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
 
     host::BitSet alive(own.size());
     for (std::size_t r = 0; r < own.size(); ++r) alive.set(r);
-    if (m > 0) df = static_cast<int>(host::RESORP(m, own.size(), p, containing, rows, alive, s.sngtol));
+    if (m > 0) df = static_cast<int>(host::residuals_off_span(m, own.size(), p, containing, rows, alive, s.singularity_tolerance));
     if (df > 0) {
       for (int j = 0; j < nterms && df > 0; ++j) {
         if (level[j] >= 0) continue;
         for (std::size_t col = terms[j].first; col < terms[j].last && df > 0; ++col) {
-          const long used = host::ZRMXRW(own.size(), p, rows, alive, col, tau);
+          const long used = host::eliminate_column(own.size(), p, rows, alive, col, tau);
           if (used >= 0 && alive.test(static_cast<std::size_t>(used))) {
             alive.reset(static_cast<std::size_t>(used));
             --df;
@@ -182,7 +182,7 @@ bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
       lrowset.set(own[r], yields);
       if (!yields) continue;
       std::span<double> row(rows.data() + r * p, p);
-      host::CLNVEC(row, std::max<double>(static_cast<double>(p), 1000.0));
+      host::clean_negligible(row, std::max<double>(static_cast<double>(p), 1000.0));
       h.L.insert(h.L.end(), row.begin(), row.end());
     }
   }

@@ -15,12 +15,12 @@ using host::tri;
 using host::tri_size;
 
 void fill_kinds(const Fit& fit, UpdateState& u) {
-  u.kinds.assign(static_cast<std::size_t>(fit.ncovpr), 3);
-  for (int k = 0; k < fit.ncovp2; ++k) u.kinds[k] = covstruct::mxcpty(fit.ncovp2, fit.repcvt, k);
+  u.kinds.assign(static_cast<std::size_t>(fit.n_cov_params), 3);
+  for (int k = 0; k < fit.n_residual_cov_params; ++k) u.kinds[k] = covstruct::parameter_kind(fit.n_residual_cov_params, fit.repeated_type, k);
   for (const RandomBlock& b : fit.blocks)
-    for (int k = 0; k < b.npar; ++k) u.kinds[b.first_param + k] = covstruct::mxcpty(b.npar, b.cvtype, k);
-  u.bndflg.assign(static_cast<std::size_t>(fit.ncovpr), 0);
-  u.kept.resize(static_cast<std::size_t>(fit.ncovpr));
+    for (int k = 0; k < b.npar; ++k) u.kinds[b.first_param + k] = covstruct::parameter_kind(b.npar, b.cov_type, k);
+  u.bndflg.assign(static_cast<std::size_t>(fit.n_cov_params), 0);
+  u.kept.resize(static_cast<std::size_t>(fit.n_cov_params));
 }
 
 std::vector<double> reported(std::span<const double> theta, std::span<const int> kinds) {
@@ -33,7 +33,7 @@ std::vector<double> reported(std::span<const double> theta, std::span<const int>
 namespace {
 
 // Inversion with flags: the diagonal of every flagged parameter is zeroed, the
-// matrix replaced by its generalised inverse, and CovParKept rebuilt.  Returns
+// matrix replaced by its generalised inverse, and cov_params_kept rebuilt.  Returns
 // the number of singular pivots.
 int invert_flagged(std::size_t n, std::vector<double>& a, std::span<const int> flags, double tol,
                    host::BitSet& kept) {
@@ -71,22 +71,22 @@ std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool re
 
 void update_direction(const driver::MixSettings& s, const Fit& fit, std::span<const double> theta,
                       Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u) {
-  const std::size_t n = static_cast<std::size_t>(fit.ncovpr);
+  const std::size_t n = static_cast<std::size_t>(fit.n_cov_params);
   const bool reml = s.method == 2;
   if (scoring)
     for (double& h : d.H) h = -h;
   const std::vector<double> saved = d.H;
 
   u.hinv = saved;
-  u.singular = invert_flagged(n, u.hinv, u.bndflg, s.sngtol, u.kept);
+  u.singular = invert_flagged(n, u.hinv, u.bndflg, s.singularity_tolerance, u.kept);
   if (!scoring && u.singular > 0 && !scoring_converged)
-    u.a = scoring_inverse(n, d, reml, u.bndflg, s.sngtol, 0, u.kept);
+    u.a = scoring_inverse(n, d, reml, u.bndflg, s.singularity_tolerance, 0, u.kept);
   else
     u.a = u.hinv;
 
   u.step.assign(n, 0.0);
-  host::LTRSV(n, u.a, d.g, u.step);
-  const double t = std::min(host::LTRVSV(n, d.g, u.a), s.pcnval);
+  host::packed_multiply(n, u.a, d.g, u.step);
+  const double t = std::min(host::packed_quadratic_form(n, d.g, u.a), s.parameter_tolerance);
 
   int flagged = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -103,16 +103,16 @@ void update_direction(const driver::MixSettings& s, const Fit& fit, std::span<co
 
   if (flagged > 0) {
     u.hinv = saved;
-    u.singular = invert_flagged(n, u.hinv, u.bndflg, s.sngtol, u.kept);
+    u.singular = invert_flagged(n, u.hinv, u.bndflg, s.singularity_tolerance, u.kept);
     if (!scoring && u.singular > flagged && !scoring_converged)
-      u.a = scoring_inverse(n, d, reml, u.bndflg, s.sngtol, flagged, u.kept);
+      u.a = scoring_inverse(n, d, reml, u.bndflg, s.singularity_tolerance, flagged, u.kept);
     else
       u.a = u.hinv;
   }
   if (u.sngretry || flagged > 0) {
-    host::LTRSV(n, u.a, d.g, u.step);
+    host::packed_multiply(n, u.a, d.g, u.step);
     for (std::size_t i = 0; i < n; ++i) {
-      const double f = static_cast<int>(i) < fit.ncovp2 ? 0.95 : 1.0;
+      const double f = static_cast<int>(i) < fit.n_residual_cov_params ? 0.95 : 1.0;
       const double th = theta[i];
       const int kind = u.kinds[i];
       if (u.bndflg[i] == -1)
@@ -131,12 +131,12 @@ LineSearch line_search(const driver::MixSettings& s, const Fit& fit, Likelihood&
   LineSearch r;
   r.m2ll = l0;
   double tau;
-  if (s.lcnval <= 0.0)
+  if (s.likelihood_tolerance <= 0.0)
     tau = std::pow(DBL_EPSILON, 2.0 / 3.0) * std::fabs(l0);
-  else if (s.lcntyp == 1)
-    tau = s.lcnval;
+  else if (s.likelihood_criterion == 1)
+    tau = s.likelihood_tolerance;
   else
-    tau = s.lcnval * l0;
+    tau = s.likelihood_tolerance * l0;
 
   const std::size_t n = theta.size();
   std::vector<double> trial(n);
@@ -147,8 +147,8 @@ LineSearch line_search(const driver::MixSettings& s, const Fit& fit, Likelihood&
     bool admissible = true;
     r.problem = 0;
     const auto rep = covstruct::block_admissibility(
-        fit.rep_dim, fit.repcvt, std::span<const double>(trial).first(static_cast<std::size_t>(fit.ncovp2)),
-        s.sngtol);
+        fit.rep_dim, fit.repeated_type, std::span<const double>(trial).first(static_cast<std::size_t>(fit.n_residual_cov_params)),
+        s.singularity_tolerance);
     if (rep != covstruct::Admissibility::PositiveDefinite) {
       admissible = false;
       r.problem = -1;
@@ -156,10 +156,10 @@ LineSearch line_search(const driver::MixSettings& s, const Fit& fit, Likelihood&
       for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
         const RandomBlock& blk = fit.blocks[b];
         const auto res = covstruct::block_admissibility(
-            blk.dim, blk.cvtype,
+            blk.dim, blk.cov_type,
             std::span<const double>(trial).subspan(static_cast<std::size_t>(blk.first_param),
                                                    static_cast<std::size_t>(blk.npar)),
-            s.sngtol);
+            s.singularity_tolerance);
         if (res == covstruct::Admissibility::Inadmissible) {
           admissible = false;
           r.problem = static_cast<int>(b) + 1;
@@ -182,7 +182,7 @@ LineSearch line_search(const driver::MixSettings& s, const Fit& fit, Likelihood&
       lambda *= 0.5;
     }
     ++counter;
-  } while (!r.accepted && counter < s.mxstep);
+  } while (!r.accepted && counter < s.max_step_halvings);
   r.halvings = std::max(counter, 0);
   if (r.error != 0) return r;
   if (r.accepted) {

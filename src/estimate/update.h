@@ -22,7 +22,7 @@ namespace mixed::estimate {
 struct UpdateState {
   std::vector<int> kinds;      // parameter kinds (1..5)
   std::vector<int> bndflg;     // -1 at the lower bound, +1 at the upper, 0 free
-  host::BitSet kept;           // CovParKept: diagonal of the inverse > 0
+  host::BitSet kept;           // cov_params_kept: diagonal of the inverse > 0
   std::vector<double> hinv;    // generalised inverse of H of this iteration (flags applied)
   std::vector<double> a;       // the inverse in use
   std::vector<double> step;    // d

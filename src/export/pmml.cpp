@@ -165,7 +165,7 @@ void add_data_field(Node dict, const MixSettings& s, const host::Dataset& data, 
   extension(field, "format", std::string(1, v.format.type));
   extension(field, "width", std::to_string(v.format.width));
   extension(field, "decimals", std::to_string(v.format.decimals));
-  if (!s.qinclu) add_missing_range(field, v.missing);
+  if (!s.include_user_missing) add_missing_range(field, v.missing);
   if (classvar) {
     for (std::size_t lev = 0; has_level(s, *classvar, lev); ++lev) {
       Node x = field.append_child("Value");
@@ -175,13 +175,13 @@ void add_data_field(Node dict, const MixSettings& s, const host::Dataset& data, 
       set(x, "property", "valid");
     }
   }
-  if (!s.qinclu) add_missing_values(field, v);
+  if (!s.include_user_missing) add_missing_values(field, v);
 }
 
 void add_data_dictionary(Node root, const MixSettings& s, const host::Dataset& data) {
   Node dict = root.append_child("DataDictionary");
-  set(dict, "numberOfFields", std::to_string(1 + s.nfactr() + s.ncovar()));
-  add_data_field(dict, s, data, s.depvar, nullptr);
+  set(dict, "numberOfFields", std::to_string(1 + s.n_factors() + s.n_covariates()));
+  add_data_field(dict, s, data, s.dependent, nullptr);
   for (std::size_t cv = 0; cv < s.classvars.size(); ++cv)
     if (s.classvars[cv].factor > 0) add_data_field(dict, s, data, s.classvars[cv].var, &cv);
   for (std::size_t c : s.covariates) add_data_field(dict, s, data, c, nullptr);
@@ -189,7 +189,7 @@ void add_data_dictionary(Node root, const MixSettings& s, const host::Dataset& d
 
 void add_information_criteria(Node model, const MixSettings& s) {
   const inference::InformationCriteria ic =
-      inference::information_criteria(s.method, s.nfxrnk, s.ncovpr, s.tnobs, s.m2ll);
+      inference::information_criteria(s.method, s.fixed_rank, s.n_cov_params, s.n_observations, s.m2ll);
   extension(model, "-2LogLikelihood", real(ic.m2ll));
   extension(model, "AIC", real(ic.aic));
   extension(model, "AICC", real(ic.aicc));
@@ -204,16 +204,16 @@ struct Predictors {
 };
 
 Predictors predictors(const MixSettings& s) {
-  const int nf = s.nfactr();
+  const int nf = s.n_factors();
   Predictors p;
   const auto met = [&](int place) {
-    for (int t = 0; t < s.nfxeff(); ++t)
+    for (int t = 0; t < s.n_fixed_effects(); ++t)
       if (s.fx_ncol[t] > 0 && s.fixed.row(t)[place] != 0) return true;
     return false;
   };
   for (int f = 0; f < nf; ++f)
     if (met(f)) p.factors.push_back(f);
-  for (int c = 0; c < s.ncovar(); ++c)
+  for (int c = 0; c < s.n_covariates(); ++c)
     if (met(nf + c)) p.covariates.push_back(c);
   return p;
 }
@@ -226,7 +226,7 @@ void add_mining_schema(Node model, const MixSettings& s, const host::Dataset& da
     set(x, "usageType", usage);
     set(x, "missingValueTreatment", "asIs");
   };
-  field(s.depvar, "predicted");
+  field(s.dependent, "predicted");
   for (int f : p.factors) field(s.factors[f], "active");
   for (int c : p.covariates) field(s.covariates[c], "active");
 }
@@ -235,7 +235,7 @@ std::string parameter_name(int k) { return "P" + std::to_string(k + 1); }
 
 void add_parameter_list(Node model, const MixSettings& s, const host::Engine& e) {
   Node list = model.append_child("ParameterList");
-  for (int k = 0; k < s.fdmncl; ++k) {
+  for (int k = 0; k < s.n_fixed_columns; ++k) {
     Node x = list.append_child("Parameter");
     set(x, "name", parameter_name(k));
     const std::string label =
@@ -254,54 +254,54 @@ void add_predictor_lists(Node model, const MixSettings& s, const host::Dataset& 
 
 void add_pp_matrix(Node model, const MixSettings& s, const host::Dataset& data) {
   Node matrix = model.append_child("PPMatrix");
-  const int nf = s.nfactr();
+  const int nf = s.n_factors();
   const auto cell = [&](const std::string& value, std::size_t var, const std::string& parameter) {
     Node x = matrix.append_child("PPCell");
     set(x, "value", value);
     set(x, "predictorName", xml_text(data.var(var).name));
     set(x, "parameterName", parameter);
   };
-  for (int t = 0; t < s.nfxeff(); ++t) {
+  for (int t = 0; t < s.n_fixed_effects(); ++t) {
     const std::span<const int> effect = s.fixed.row(t);
     for (int c = 0; c < s.fx_ncol[t]; ++c) {
       const int k = s.fx_fcol[t] + c;
       const std::vector<int> level = covstruct::cell_levels(s, effect, s.fx_cell[k]);
       for (int f = 0; f < nf; ++f)
         if (effect[f] != 0) cell(level_value(s, factor_classvar(s, f), level[f]), s.factors[f], parameter_name(k));
-      for (int v = 0; v < s.ncovar(); ++v)
+      for (int v = 0; v < s.n_covariates(); ++v)
         if (effect[nf + v] != 0) cell(std::to_string(std::abs(effect[nf + v])), s.covariates[v], parameter_name(k));
     }
   }
 }
 
 bool non_redundant(const MixSettings& s, int k) {
-  return static_cast<std::size_t>(k) < s.NonRedSet.size() && s.NonRedSet.test(static_cast<std::size_t>(k));
+  return static_cast<std::size_t>(k) < s.non_redundant.size() && s.non_redundant.test(static_cast<std::size_t>(k));
 }
 
 // The lower triangle of Cov(b), 0 wherever a redundant parameter is involved.
 // A model without fixed columns has no cells, and the schema wants at least one.
 void add_pcov_matrix(Node model, const MixSettings& s) {
-  if (s.fdmncl == 0) return;
+  if (s.n_fixed_columns == 0) return;
   Node matrix = model.append_child("PCovMatrix");
-  for (int k = 0; k < s.fdmncl; ++k)
+  for (int k = 0; k < s.n_fixed_columns; ++k)
     for (int j = 0; j <= k; ++j) {
       Node x = matrix.append_child("PCovCell");
       set(x, "pRow", parameter_name(k));
       set(x, "pCol", parameter_name(j));
       const bool both = non_redundant(s, k) && non_redundant(s, j);
-      set(x, "value", both ? real(s.FixedCov[host::tri(k, j)]) : "0");
+      set(x, "value", both ? real(s.fixed_covariance[host::tri(k, j)]) : "0");
     }
 }
 
 // b_k with df 1 for a non-redundant column; 0 with df 0 for a redundant one.
 void add_param_matrix(Node model, const MixSettings& s) {
   Node matrix = model.append_child("ParamMatrix");
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
-  for (int k = 0; k < s.fdmncl; ++k) {
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  for (int k = 0; k < s.n_fixed_columns; ++k) {
     Node x = matrix.append_child("PCell");
     set(x, "parameterName", parameter_name(k));
     const bool kept = non_redundant(s, k);
-    set(x, "beta", kept ? real(s.FixedCov[host::tri(p, static_cast<std::size_t>(k))]) : "0");
+    set(x, "beta", kept ? real(s.fixed_covariance[host::tri(p, static_cast<std::size_t>(k))]) : "0");
     set(x, "df", kept ? "1" : "0");
   }
 }
@@ -309,7 +309,7 @@ void add_param_matrix(Node model, const MixSettings& s) {
 void add_model(Node root, const MixSettings& s, const host::Engine& e, int kind) {
   const host::Dataset& data = e.data;
   Node model = root.append_child("GeneralRegressionModel");
-  set(model, "targetVariableName", xml_text(data.var(s.depvar).name));
+  set(model, "targetVariableName", xml_text(data.var(s.dependent).name));
   set(model, "modelType", "generalLinear");
   set(model, "algorithmName", "mixedLinear");
   set(model, "functionName", "regression");
@@ -357,9 +357,9 @@ std::string pmml_document(const MixSettings& s, const host::Engine& e, int kind)
 }
 
 void write_pmml(MixSettings& s, host::Engine& e) {
-  const std::string path = trimmed(s.outfnm);
+  const std::string path = trimmed(s.outfile_path);
   std::string error;
-  if (!host::write_file_atomic(path, pmml_document(s, e, s.ioutfl), error)) {
+  if (!host::write_file_atomic(path, pmml_document(s, e, s.outfile_kind), error)) {
     driver::issue(e.out, host::Severity::Error,
                   Text::key("Cannot write the model file ^1: ^2 ...").arg(path).arg(write_reason(error, path)));
     return;
@@ -367,7 +367,7 @@ void write_pmml(MixSettings& s, host::Engine& e) {
   host::Notes notes;
   notes.title = Text::key("File Saved");
   notes.entries.push_back(
-      {Text::key(s.ioutfl == 2 ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
+      {Text::key(s.outfile_kind == 2 ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
   e.out.notes(std::move(notes));
 }
 

@@ -25,8 +25,8 @@
 // U+FFFD, so the document is always well-formed.  A model without fixed
 // columns has no PCovMatrix (the schema wants at least one cell in it).
 //
-// Reads MixSettings after estimation (levels, design columns, FixedCov,
-// NonRedSet, param_labels, m2ll, tnobs, nfxrnk, ncovpr, method, qinclu) and the
+// Reads MixSettings after estimation (levels, design columns, fixed_covariance,
+// non_redundant, param_labels, m2ll, n_observations, fixed_rank, n_cov_params, method, include_user_missing) and the
 // dictionary; changes nothing in them.
 #pragma once
 
@@ -40,11 +40,11 @@ namespace mixed::pmml {
 // The vendor name in the "extender" attribute of every Extension written.
 inline constexpr const char* kExtender = "mixed";
 
-// The PMML document of the fitted fixed part, as XML text; `kind` is ioutfl
+// The PMML document of the fitted fixed part, as XML text; `kind` is outfile_kind
 // (1 FXPARAMETER, 2 FXMODEL).
 std::string pmml_document(const driver::MixSettings& s, const host::Engine& e, int kind);
 
-// Writes pmml_document(s, e, s.ioutfl) to s.outfnm and adds the notes item
+// Writes pmml_document(s, e, s.outfile_kind) to s.outfile_path and adds the notes item
 // "File Saved"; a file that cannot be written is the error "Cannot write the
 // model file ^1: ^2 ..." (^1 the file, ^2 the reason), and no notes item.
 void write_pmml(driver::MixSettings& s, host::Engine& e);

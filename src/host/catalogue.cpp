@@ -485,7 +485,7 @@ constexpr Entry kEnglish[] = {
      "estimable marginal means."},
 };
 
-// GETTXT: the engine's numbered texts.
+// The engine's numbered texts.
 constexpr std::pair<int, const char*> kNumbered[] = {
     {15901, "Intercept"},
     {15902, "Residuals"},

@@ -4,7 +4,7 @@
 // "Dep variable is ^1"); JSON carries the keys, the text and HTML reports show
 // the catalogue's English for them, with the same placeholders.  A key the
 // catalogue does not hold is shown as it stands.  The engine's numbered texts
-// (GETTXT 15901 to 15908) live here too.
+// (15901 to 15908) live here too.
 #pragma once
 
 #include <optional>
@@ -23,7 +23,7 @@ class Catalogue {
   std::string_view lookup(std::string_view key) const;
   bool contains(std::string_view key) const;
 
-  // GETTXT: the engine's numbered text, or nothing when it has none.
+  // The engine's numbered text, or nothing when it has none.
   std::optional<std::string> numbered(int number) const;
 
   // Every key with its display template (for checks over the whole catalogue).

@@ -6,7 +6,7 @@
 
 namespace mixed::host {
 
-int LTRCHL(std::size_t n, std::span<double> a, double tol) {
+int packed_cholesky(std::size_t n, std::span<double> a, double tol) {
   int singular = 0;
   for (std::size_t i = 0; i < n; ++i) {
     double* ri = &a[tri(i, 0)];
@@ -29,7 +29,7 @@ int LTRCHL(std::size_t n, std::span<double> a, double tol) {
   return singular;
 }
 
-void LTRDGI(std::size_t n, std::span<double> l) {
+void invert_lower_triangular(std::size_t n, std::span<double> l) {
   for (std::size_t i = 0; i < n; ++i) {
     double* ri = &l[tri(i, 0)];
     if (ri[i] == 0.0) {
@@ -64,8 +64,8 @@ void LTGLTL(std::size_t n, std::span<double> m) {
 }
 
 int generalized_inverse(std::size_t n, std::span<double> a, double tol) {
-  int singular = LTRCHL(n, a, tol);
-  LTRDGI(n, a);
+  int singular = packed_cholesky(n, a, tol);
+  invert_lower_triangular(n, a);
   LTGLTL(n, a);
   return singular;
 }

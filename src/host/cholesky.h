@@ -1,7 +1,7 @@
 // Cholesky factorisation and generalised inverse of packed symmetric matrices.
 //
 // Storage: packed lower triangles, 0-based, row by row (host/packed.h).  Each
-// routine works in place.  Together, LTRCHL, LTRDGI and LTGLTL turn a positive
+// routine works in place.  Together, packed_cholesky, invert_lower_triangular and LTGLTL turn a positive
 // semi-definite A into a generalised inverse whose rows and columns at the
 // pivots found singular are zero (the inverse itself when no pivot is).
 #pragma once
@@ -11,15 +11,15 @@
 
 namespace mixed::host {
 
-// LTRCHL: A = L L' in place (A's lower triangle is replaced by L).  Pivot i is
+// packed_cholesky: A = L L' in place (A's lower triangle is replaced by L).  Pivot i is
 // singular when what remains of the diagonal, a_ii - sum_k l_ik^2, is not
 // greater than tol * |a_ii|; row i of L is then set to zero.  Returns the
 // number of singular pivots.
-int LTRCHL(std::size_t n, std::span<double> a, double tol);
+int packed_cholesky(std::size_t n, std::span<double> a, double tol);
 
-// LTRDGI: replaces a lower-triangular L by its inverse; a zero diagonal element
+// invert_lower_triangular: replaces a lower-triangular L by its inverse; a zero diagonal element
 // gives a zero row and column of the inverse.
-void LTRDGI(std::size_t n, std::span<double> l);
+void invert_lower_triangular(std::size_t n, std::span<double> l);
 
 // LTGLTL: replaces the inverted factor M = L^{-1} by M'M = (L L')^{-1}.
 void LTGLTL(std::size_t n, std::span<double> m);

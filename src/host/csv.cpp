@@ -171,7 +171,7 @@ bool check_names(const std::vector<std::string>& fields, std::size_t n,
       problem = "line 1: " + column + " has no name";
       return false;
     }
-    if (!DIVART(name)) {
+    if (!is_valid_variable_name(name)) {
       problem = "line 1: " + column + " has the name \"" + name + "\", which is not a valid variable name";
       return false;
     }

@@ -128,7 +128,7 @@ PrintFormat numeric_format(const std::vector<double>& values, int decimals);
 // Reads a CSV file (RFC 4180: header row, quoted fields with embedded commas,
 // quotes and newlines, CRLF, UTF-8 with or without BOM) into a data set.
 // - The header names the variables; each name must be a valid variable name
-//   (DIVART), unique without regard to case; blanks around it are dropped.
+//   (is_valid_variable_name), unique without regard to case; blanks around it are dropped.
 // - Records end at LF, CRLF or a lone CR outside quotes; blank lines are
 //   skipped (in a one-column file a missing value is written "" or NA).  A
 //   field is quoted when its first non-blank character is a quote; a doubled

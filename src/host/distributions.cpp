@@ -30,7 +30,7 @@ bool valid_probability(double p) { return !is_sysmis(p) && p > 0.0 && p < 1.0; }
 
 }  // namespace
 
-double SIGF(double f, double df1, double df2) {
+double f_significance(double f, double df1, double df2) {
   if (is_sysmis(f) || !valid_df(df1) || !valid_df(df2)) return SYSMIS;
   if (f <= 0.0) return 1.0;
   if (std::isinf(f)) return 0.0;
@@ -44,28 +44,28 @@ double SIGF(double f, double df1, double df2) {
   return cdf(complement(FisherF(df1, df2), f));
 }
 
-double DSIGT(double t, double df) {
+double t_significance(double t, double df) {
   if (is_sysmis(t) || !valid_df(df)) return SYSMIS;
   if (std::isinf(t)) return 0.0;
   return 2.0 * cdf(complement(StudentT(df), std::fabs(t)));
 }
 
-double SIGNRM(double z) {
+double normal_upper_tail(double z) {
   if (is_sysmis(z)) return SYSMIS;
   return cdf(complement(Normal(), z));
 }
 
-double IDFT(double p, double df) {
+double t_quantile(double p, double df) {
   if (!valid_probability(p) || !valid_df(df)) return SYSMIS;
   return quantile(StudentT(df), p);
 }
 
-double PROBIT(double p) {
+double normal_quantile(double p) {
   if (!valid_probability(p)) return SYSMIS;
   return quantile(Normal(), p);
 }
 
-double CORREL(double cov, double var1, double var2) {
+double correlation_of(double cov, double var1, double var2) {
   if (is_sysmis(cov) || is_sysmis(var1) || is_sysmis(var2)) return SYSMIS;
   if (var1 <= 0.0 || var2 <= 0.0) return SYSMIS;
   return cov / std::sqrt(var1 * var2);

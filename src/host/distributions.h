@@ -10,22 +10,22 @@
 
 namespace mixed::host {
 
-// SIGF: P(F(df1, df2) > f); 1 for f <= 0.
-double SIGF(double f, double df1, double df2);
+// f_significance: P(F(df1, df2) > f); 1 for f <= 0.
+double f_significance(double f, double df1, double df2);
 
-// DSIGT: two-sided significance P(|T(df)| > |t|).
-double DSIGT(double t, double df);
+// t_significance: two-sided significance P(|T(df)| > |t|).
+double t_significance(double t, double df);
 
-// SIGNRM: upper tail Q(z) = P(Z > z) of the standard normal.
-double SIGNRM(double z);
+// normal_upper_tail: upper tail Q(z) = P(Z > z) of the standard normal.
+double normal_upper_tail(double z);
 
-// IDFT: the t quantile t_df(p), P(T(df) <= t_df(p)) = p.
-double IDFT(double p, double df);
+// t_quantile: the t quantile t_df(p), P(T(df) <= t_df(p)) = p.
+double t_quantile(double p, double df);
 
-// PROBIT: the standard normal quantile Phi^{-1}(p).
-double PROBIT(double p);
+// normal_quantile: the standard normal quantile Phi^{-1}(p).
+double normal_quantile(double p);
 
-// CORREL: cov / sqrt(var1 var2); SYSMIS when a variance is not positive.
-double CORREL(double cov, double var1, double var2);
+// correlation_of: cov / sqrt(var1 var2); SYSMIS when a variance is not positive.
+double correlation_of(double cov, double var1, double var2);
 
 }  // namespace mixed::host

@@ -14,7 +14,7 @@
 
 namespace mixed::host {
 
-// ODOMTR and ATNJMP: a labelled counter on stderr when it is a terminal, and
+// Progress and interrupt: a labelled counter on stderr when it is a terminal, and
 // the check for Ctrl-C.
 class Progress {
  public:
@@ -29,7 +29,7 @@ class Progress {
 
 // Installs the SIGINT handler that sets the interrupt flag.
 void install_interrupt_handler();
-// ATNJMP: true once the user has pressed Ctrl-C.
+// stop_if_interrupted: true once the user has pressed Ctrl-C.
 bool interrupted();
 // For tests: sets or clears the flag.
 void set_interrupted(bool on);

@@ -12,16 +12,16 @@ constexpr int max_decimals = 16;
 
 }  // namespace
 
-bool FUZZYINTEGER(double x) {
+bool is_fuzzy_whole(double x) {
   if (!std::isfinite(x)) return false;
   return std::fabs(x - std::round(x)) <= fuzz * std::max(1.0, std::fabs(x));
 }
 
-double FUZZYROUND(double x) { return FUZZYINTEGER(x) ? std::round(x) : x; }
+double fuzzy_round(double x) { return is_fuzzy_whole(x) ? std::round(x) : x; }
 
-double QDINT(double x) { return std::trunc(x); }
+double truncate_toward_zero(double x) { return std::trunc(x); }
 
-int LEASTSIGDIG(double x) {
+int decimals_needed(double x) {
   if (!std::isfinite(x)) return 0;
   // When x is the double nearest to k / 10^d, x 10^d differs from k by at most
   // eps k (half an ulp from the literal, half from the product; 10^d is exact),

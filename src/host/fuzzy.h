@@ -10,18 +10,18 @@
 
 namespace mixed::host {
 
-// FUZZYINTEGER: |x - round(x)| <= 1e-8 max(1, |x|).
-bool FUZZYINTEGER(double x);
+// is_fuzzy_whole: |x - round(x)| <= 1e-8 max(1, |x|).
+bool is_fuzzy_whole(double x);
 
-// FUZZYROUND: round(x) when FUZZYINTEGER(x), else x.
-double FUZZYROUND(double x);
+// fuzzy_round: round(x) when is_fuzzy_whole(x), else x.
+double fuzzy_round(double x);
 
-// QDINT: x truncated toward zero.
-double QDINT(double x);
+// truncate_toward_zero: x truncated toward zero.
+double truncate_toward_zero(double x);
 
-// LEASTSIGDIG: the least d in 0..16 for which x 10^d is whole up to the
+// decimals_needed: the least d in 0..16 for which x 10^d is whole up to the
 // rounding of its decimal representation (1e-6 -> 6, 0.00015 -> 5, 1 -> 0);
 // 16 when there is none; 0 for SYSMIS and infinities.
-int LEASTSIGDIG(double x);
+int decimals_needed(double x);
 
 }  // namespace mixed::host

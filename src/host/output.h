@@ -149,7 +149,7 @@ class Output {
   void message(Severity severity, std::optional<int> number, Text text, int msg_class = 2);
   void notes(Notes notes);
 
-  // BP_SPLIT_CHANGE: the values of the split variables in the group now read.
+  // The values of the split variables in the group now read.
   void set_split(Split split) { split_ = std::move(split); }
   const Split& split() const { return split_; }
   // The current split as the groups of a "[%1=%2:,^1=^2:]" repeat list.

@@ -7,7 +7,7 @@
 
 namespace mixed::host {
 
-void LTRSV(std::size_t n, std::span<const double> a, std::span<const double> x,
+void packed_multiply(std::size_t n, std::span<const double> a, std::span<const double> x,
            std::span<double> y) {
   for (std::size_t i = 0; i < n; ++i) y[i] = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -21,7 +21,7 @@ void LTRSV(std::size_t n, std::span<const double> a, std::span<const double> x,
   }
 }
 
-double LTRVSV(std::size_t n, std::span<const double> x, std::span<const double> a) {
+double packed_quadratic_form(std::size_t n, std::span<const double> x, std::span<const double> a) {
   double diagonal = 0.0;
   double below = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -34,7 +34,7 @@ double LTRVSV(std::size_t n, std::span<const double> x, std::span<const double> 
   return diagonal + 2.0 * below;
 }
 
-double LTRVSW(std::size_t n, std::span<const double> x, std::span<const double> a,
+double packed_bilinear_form(std::size_t n, std::span<const double> x, std::span<const double> a,
               std::span<const double> y) {
   double s = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -50,12 +50,12 @@ double LTRVSW(std::size_t n, std::span<const double> x, std::span<const double> 
   return s;
 }
 
-void LTRXSX(std::size_t q, std::size_t p, std::span<const double> l,
+void packed_sandwich(std::size_t q, std::size_t p, std::span<const double> l,
             std::span<const double> c, std::span<double> s) {
   // Row i of L C L' is (C l_i)' L', so one product with C per row of L.
   std::vector<double> cl(p);
   for (std::size_t i = 0; i < q; ++i) {
-    LTRSV(p, c, l.subspan(i * p, p), cl);
+    packed_multiply(p, c, l.subspan(i * p, p), cl);
     for (std::size_t j = 0; j <= i; ++j) {
       const double* lj = &l[j * p];
       double v = 0.0;
@@ -65,7 +65,7 @@ void LTRXSX(std::size_t q, std::size_t p, std::span<const double> l,
   }
 }
 
-void LTROTP(std::span<double> a, double s, std::span<const double> x) {
+void packed_rank_one_update(std::span<double> a, double s, std::span<const double> x) {
   for (std::size_t i = 0; i < x.size(); ++i) {
     if (x[i] == 0.0) continue;
     double* ri = &a[tri(i, 0)];
@@ -74,7 +74,7 @@ void LTROTP(std::span<double> a, double s, std::span<const double> x) {
   }
 }
 
-PackedPlace LTRGRC(std::size_t k) {
+PackedPlace packed_place_of(std::size_t k) {
   // Row i starts at i(i+1)/2; the root of i(i+1)/2 = k, then corrected for
   // rounding of the square root.
   auto row = static_cast<std::size_t>((std::sqrt(8.0 * static_cast<double>(k) + 1.0) - 1.0) / 2.0);
@@ -83,12 +83,12 @@ PackedPlace LTRGRC(std::size_t k) {
   return {row, k - tri(row, 0)};
 }
 
-void DIAGMX(std::size_t n, std::span<double> m, double v) {
+void set_scaled_identity(std::size_t n, std::span<double> m, double v) {
   for (std::size_t i = 0; i < n * n; ++i) m[i] = 0.0;
   for (std::size_t i = 0; i < n; ++i) m[i * n + i] = v;
 }
 
-void YMULT1(std::size_t rows, std::size_t cols, std::span<const double> m,
+void dense_multiply(std::size_t rows, std::size_t cols, std::span<const double> m,
             std::span<const double> x, std::span<double> y) {
   for (std::size_t i = 0; i < rows; ++i) {
     const double* mi = &m[i * cols];

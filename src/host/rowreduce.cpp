@@ -20,13 +20,13 @@ class Basis {
     for (int pass = 0; pass < 2; ++pass)
       for (std::size_t j = 0; j < size(); ++j) {
         const std::span<const double> q = row(j);
-        TAVO_DAXPY(-TAVO_DDOT(q, x), q, x);
+        axpy(-dot_product(q, x), q, x);
       }
   }
 
   // Adds x / ||x||; x must already be orthogonal to the basis.
   void append(std::span<const double> x) {
-    const double norm = TAVO_DNRM2(x);
+    const double norm = euclidean_norm(x);
     for (double v : x) q_.push_back(v / norm);
   }
 
@@ -42,14 +42,14 @@ class Basis {
 // Projects x off the basis and reports whether a part of norm above
 // tol * ||x_original|| is left; x holds the remainder.
 bool independent_part(const Basis& basis, std::span<double> x, double tol) {
-  const double original = TAVO_DNRM2(x);
+  const double original = euclidean_norm(x);
   basis.project_out(x);
-  return TAVO_DNRM2(x) > tol * original;
+  return euclidean_norm(x) > tol * original;
 }
 
 }  // namespace
 
-std::size_t RESORP(std::size_t m, std::size_t k, std::size_t p, std::span<const double> c,
+std::size_t residuals_off_span(std::size_t m, std::size_t k, std::size_t p, std::span<const double> c,
                    std::span<double> t, BitSet& rows, double tol) {
   const double tol_eff = std::max(tol, 100.0 * static_cast<double>(p) * DBL_EPSILON);
   std::vector<double> work(p);
@@ -67,11 +67,11 @@ std::size_t RESORP(std::size_t m, std::size_t k, std::size_t p, std::span<const 
   for (std::size_t i = 0; i < k; ++i) {
     if (!rows.test(i)) continue;
     const std::span<double> ti = t.subspan(i * p, p);
-    const double original = TAVO_DNRM2(ti);
+    const double original = euclidean_norm(ti);
     containing.project_out(ti);
     std::copy(ti.begin(), ti.end(), work.begin());
     survivors.project_out(work);
-    if (TAVO_DNRM2(work) > tol_eff * original)
+    if (euclidean_norm(work) > tol_eff * original)
       survivors.append(work);
     else
       rows.reset(i);
@@ -79,7 +79,7 @@ std::size_t RESORP(std::size_t m, std::size_t k, std::size_t p, std::span<const 
   return rows.count(0, k);
 }
 
-long ZRMXRW(std::size_t k, std::size_t p, std::span<double> r, const BitSet& active,
+long eliminate_column(std::size_t k, std::size_t p, std::span<double> r, const BitSet& active,
             std::size_t col, double tol) {
   long pivot = -1;
   double largest = tol;
@@ -96,7 +96,7 @@ long ZRMXRW(std::size_t k, std::size_t p, std::span<double> r, const BitSet& act
   for (std::size_t i = 0; i < k; ++i) {
     if (!active.test(i) || static_cast<long>(i) == pivot) continue;
     const std::span<double> ri = r.subspan(i * p, p);
-    TAVO_DAXPY(-ri[col] / rp[col], rp, ri);
+    axpy(-ri[col] / rp[col], rp, ri);
     ri[col] = 0.0;
   }
   return pivot;

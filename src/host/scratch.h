@@ -29,7 +29,7 @@ class Scratch {
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 
-  // GET_SP_BLOCK: n zeroed elements from `pool`, or nothing when refused.
+  // n zeroed elements from `pool`, or nothing when refused.
   template <class T>
   std::optional<std::span<T>> get(int pool, std::size_t n) {
     static_assert(std::is_trivially_copyable_v<T>);

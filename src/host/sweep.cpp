@@ -38,7 +38,7 @@ bool reverse_if_swept(std::size_t m, std::span<double> a, std::size_t k, BitSet&
 
 }  // namespace
 
-bool LTRSWP(std::size_t m, std::span<double> a, std::size_t k, BitSet& swept) {
+bool sweep_or_reverse(std::size_t m, std::span<double> a, std::size_t k, BitSet& swept) {
   if (reverse_if_swept(m, a, k, swept)) return true;
   if (a[tri(k, k)] == 0.0) return false;
   sweep_pivot(m, a, k, 1.0);
@@ -46,7 +46,7 @@ bool LTRSWP(std::size_t m, std::span<double> a, std::size_t k, BitSet& swept) {
   return true;
 }
 
-bool LTRSWE(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d,
+bool sweep_if_tolerant(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d,
             BitSet& swept, double tol) {
   if (reverse_if_swept(m, a, k, swept)) return true;
   if (!(a[tri(k, k)] / d[k] > tol)) return false;
@@ -55,7 +55,7 @@ bool LTRSWE(std::size_t m, std::size_t k, std::span<double> a, std::span<const d
   return true;
 }
 
-void LTRSXD(std::size_t m, std::span<const double> a, std::span<double> d) {
+void sweep_scale_vector(std::size_t m, std::span<const double> a, std::span<double> d) {
   for (std::size_t k = 0; k < m; ++k) d[k] = std::max(1.0, a[tri(k, k)]);
 }
 

@@ -11,7 +11,7 @@
 // pivot was swept.
 //
 // The set (a host::BitSet of size at least m) records the swept pivots: both
-// LTRSWP and LTRSWE make the reverse sweep when k is already in the set and
+// sweep_or_reverse and sweep_if_tolerant make the reverse sweep when k is already in the set and
 // then clear its bit, so undoing a sweep is calling the routine again with the
 // set unchanged.
 #pragma once
@@ -23,20 +23,20 @@
 
 namespace mixed::host {
 
-// LTRSWP: sweeps pivot k of A (or reverses the sweep when k is in the set),
+// sweep_or_reverse: sweeps pivot k of A (or reverses the sweep when k is in the set),
 // unconditionally except that a pivot exactly 0 is left alone.  Returns
 // whether A was changed.
-bool LTRSWP(std::size_t m, std::span<double> a, std::size_t k, BitSet& swept);
+bool sweep_or_reverse(std::size_t m, std::span<double> a, std::size_t k, BitSet& swept);
 
-// LTRSWE: sweeps pivot k of A only when a_kk / d_k > tol, d the scale vector
-// (LTRSXD); when k is already in the set, reverses its sweep instead.
+// sweep_if_tolerant: sweeps pivot k of A only when a_kk / d_k > tol, d the scale vector
+// (sweep_scale_vector); when k is already in the set, reverses its sweep instead.
 // Returns whether A was changed.
-bool LTRSWE(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d,
+bool sweep_if_tolerant(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d,
             BitSet& swept, double tol);
 
-// LTRSXD: the scale vector of the sweeps, d_k = max(1, a_kk), k < m, taken
+// sweep_scale_vector: the scale vector of the sweeps, d_k = max(1, a_kk), k < m, taken
 // before any pivot is swept.  Scaling by d keeps the tolerance relative for
 // large diagonals and absolute for diagonals below 1.
-void LTRSXD(std::size_t m, std::span<const double> a, std::span<double> d);
+void sweep_scale_vector(std::size_t m, std::span<const double> a, std::span<double> d);
 
 }  // namespace mixed::host

@@ -85,21 +85,21 @@ class Text {
 
   Text() = default;
 
-  // A translatable template (BP_CSTRING); parameters are added with arg()/list().
+  // A translatable template; parameters are added with arg()/list().
   static Text key(std::string_view templ);
-  // A text shown as it is, never translated (BP_CSTRING_NO_TRANSLATE).
+  // A text shown as it is, never translated.
   static Text raw(std::string_view s);
-  // A number with its display format (BP_LRVALUE, BP_IVALUE).
+  // A number with its display format.
   static Text number(double value, Format format);
   static Text integer(long long value) { return number(static_cast<double>(value), Format::count()); }
-  // A variable of the dictionary, shown by its name (BP_VARIABLE).
+  // A variable of the dictionary, shown by its name.
   static Text variable(std::string_view name);
   // A data value: `value` as the dictionary formats it, `label` its value label
   // ("" when it has none).  The machine form is the value, the display form the
-  // label when there is one (BP_DATAVALUE).
+  // label when there is one.
   static Text data_value(std::string_view value, std::string_view label = {});
 
-  // Adds the next scalar parameter (BP_ADD_PARAMETER).
+  // Adds the next scalar parameter.
   Text& arg(Text param);
   Text& arg(std::string_view raw_text) { return arg(raw(raw_text)); }
   // Adds the next parameter as a repeat list of groups.

@@ -374,7 +374,7 @@ void TokenStream::skip_subcommand() {
   while (!at_subcommand_end()) next();
 }
 
-bool QABMCH(std::string_view word, std::string_view keyword) {
+bool keyword_matches(std::string_view word, std::string_view keyword) {
   if (word.size() > 8) word = word.substr(0, 8);
   while (!keyword.empty() && keyword.back() == ' ') keyword.remove_suffix(1);
   if (keyword.size() > 8) keyword = keyword.substr(0, 8);
@@ -382,27 +382,27 @@ bool QABMCH(std::string_view word, std::string_view keyword) {
   return word.size() >= 3 && word.size() < keyword.size() && iequals(word, keyword.substr(0, word.size()));
 }
 
-bool QABEQL(std::string_view word, std::string_view keyword) {
+bool keyword_equals(std::string_view word, std::string_view keyword) {
   if (word.size() > 8) word = word.substr(0, 8);
   while (!keyword.empty() && keyword.back() == ' ') keyword.remove_suffix(1);
   return iequals(word, keyword);
 }
 
-int IABNDX(std::string_view word, std::span<const std::string_view> table) {
+int keyword_index(std::string_view word, std::span<const std::string_view> table) {
   for (std::size_t i = 0; i < table.size(); ++i)
-    if (QABMCH(word, table[i])) return static_cast<int>(i) + 1;
+    if (keyword_matches(word, table[i])) return static_cast<int>(i) + 1;
   return 0;
 }
 
-int IABNDX(std::string_view word, std::initializer_list<std::string_view> table) {
-  return IABNDX(word, std::span<const std::string_view>(table.begin(), table.size()));
+int keyword_index(std::string_view word, std::initializer_list<std::string_view> table) {
+  return keyword_index(word, std::span<const std::string_view>(table.begin(), table.size()));
 }
 
 bool is_keyword(const Token& t, std::string_view keyword) {
-  return t.type == TokenType::Name && !t.quoted && QABMCH(t.text, keyword);
+  return t.type == TokenType::Name && !t.quoted && keyword_matches(t.text, keyword);
 }
 
-bool DIVART(std::string_view name) {
+bool is_valid_variable_name(std::string_view name) {
   if (name.empty() || name.size() > 64) return false;
   const unsigned char first = name.front();
   if (!(is_alpha(first) || first == '@' || first == '#' || first == '$' || first >= 0x80)) return false;

@@ -97,23 +97,23 @@ class TokenStream {
   std::size_t pos_ = 0;
 };
 
-// QABMCH: `word` matches the eight-character table entry `keyword` exactly or
+// keyword_matches: `word` matches the eight-character table entry `keyword` exactly or
 // as an abbreviation of at least three letters.
-bool QABMCH(std::string_view word, std::string_view keyword);
-// QABEQL: `word`, cut to eight characters, equals `keyword` (case-insensitive).
-bool QABEQL(std::string_view word, std::string_view keyword);
-// IABNDX: the 1-based position of the first entry of `table` that `word`
-// matches by QABMCH, 0 when none does.
-int IABNDX(std::string_view word, std::span<const std::string_view> table);
-int IABNDX(std::string_view word, std::initializer_list<std::string_view> table);
+bool keyword_matches(std::string_view word, std::string_view keyword);
+// keyword_equals: `word`, cut to eight characters, equals `keyword` (case-insensitive).
+bool keyword_equals(std::string_view word, std::string_view keyword);
+// keyword_index: the 1-based position of the first entry of `table` that `word`
+// matches by keyword_matches, 0 when none does.
+int keyword_index(std::string_view word, std::span<const std::string_view> table);
+int keyword_index(std::string_view word, std::initializer_list<std::string_view> table);
 
-// The token is a name (not a quoted string) matched by QABMCH.
+// The token is a name (not a quoted string) matched by keyword_matches.
 bool is_keyword(const Token& t, std::string_view keyword);
 
-// DIVART: `name` is a valid variable name (a letter or @ # $ first, then
+// is_valid_variable_name: `name` is a valid variable name (a letter or @ # $ first, then
 // letters, digits and . _ @ # $, not ending in a period, at most 64 bytes, and
 // not a reserved word).
-bool DIVART(std::string_view name);
+bool is_valid_variable_name(std::string_view name);
 
 // Upper-case copy (ASCII letters only).
 std::string upper(std::string_view s);

@@ -6,26 +6,26 @@
 
 namespace mixed::host {
 
-double TAVO_DDOT(std::span<const double> x, std::span<const double> y) {
+double dot_product(std::span<const double> x, std::span<const double> y) {
   double s = 0.0;
   for (std::size_t i = 0; i < x.size(); ++i) s += x[i] * y[i];
   return s;
 }
 
-void TAVO_DAXPY(double a, std::span<const double> x, std::span<double> y) {
+void axpy(double a, std::span<const double> x, std::span<double> y) {
   if (a == 0.0) return;
   for (std::size_t i = 0; i < x.size(); ++i) y[i] += a * x[i];
 }
 
-void TAVO_DCOPY(std::span<const double> x, std::span<double> y) {
+void copy_vector(std::span<const double> x, std::span<double> y) {
   std::copy(x.begin(), x.end(), y.begin());
 }
 
-void TAVO_DSCAL(double a, std::span<double> x) {
+void scale_vector(double a, std::span<double> x) {
   for (double& v : x) v *= a;
 }
 
-double TAVO_DNRM2(std::span<const double> x) {
+double euclidean_norm(std::span<const double> x) {
   // ||x|| = scale * sqrt(ssq), scale the largest |x_i| seen so far.
   double scale = 0.0;
   double ssq = 1.0;
@@ -42,17 +42,17 @@ double TAVO_DNRM2(std::span<const double> x) {
   return scale * std::sqrt(ssq);
 }
 
-void DAX(double a, std::span<const double> x, std::span<double> y) {
+void scaled_copy(double a, std::span<const double> x, std::span<double> y) {
   for (std::size_t i = 0; i < x.size(); ++i) y[i] = a * x[i];
 }
 
-double DSUM(std::span<const double> x) {
+double vector_sum(std::span<const double> x) {
   double s = 0.0;
   for (double v : x) s += v;
   return s;
 }
 
-void CLNVEC(std::span<double> x, double factor) {
+void clean_negligible(std::span<double> x, double factor) {
   double largest = 0.0;
   for (double v : x) largest = std::max(largest, std::fabs(v));
   const double negligible = factor * DBL_EPSILON * largest;
@@ -60,14 +60,14 @@ void CLNVEC(std::span<double> x, double factor) {
     if (std::fabs(v) <= negligible) v = 0.0;
 }
 
-void PROACC(std::span<const double> x, double w, double& wsum, std::span<double> mean) {
+void accumulate_mean(std::span<const double> x, double w, double& wsum, std::span<double> mean) {
   if (w == 0.0) return;
   wsum += w;
   const double f = w / wsum;
   for (std::size_t i = 0; i < x.size(); ++i) mean[i] += f * (x[i] - mean[i]);
 }
 
-void PROACS(std::span<const double> x, double w, double& wsum, std::span<double> mean,
+void accumulate_mean_and_squares(std::span<const double> x, double w, double& wsum, std::span<double> mean,
             std::span<double> ssq) {
   if (w == 0.0) return;
   wsum += w;
@@ -79,7 +79,7 @@ void PROACS(std::span<const double> x, double w, double& wsum, std::span<double>
   }
 }
 
-std::size_t VCTXTR(std::span<const double> x, const BitSet& set, std::span<double> out,
+std::size_t extract_members(std::span<const double> x, const BitSet& set, std::span<double> out,
                    std::size_t stride) {
   std::size_t count = 0;
   for (std::size_t i = 0; i < set.size(); ++i)

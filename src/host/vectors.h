@@ -13,45 +13,45 @@
 
 namespace mixed::host {
 
-// TAVO_DDOT: x'y.
-double TAVO_DDOT(std::span<const double> x, std::span<const double> y);
+// dot_product: x'y.
+double dot_product(std::span<const double> x, std::span<const double> y);
 
-// TAVO_DAXPY: y += a x.
-void TAVO_DAXPY(double a, std::span<const double> x, std::span<double> y);
+// axpy: y += a x.
+void axpy(double a, std::span<const double> x, std::span<double> y);
 
-// TAVO_DCOPY: y = x.
-void TAVO_DCOPY(std::span<const double> x, std::span<double> y);
+// copy_vector: y = x.
+void copy_vector(std::span<const double> x, std::span<double> y);
 
-// TAVO_DSCAL: x = a x.
-void TAVO_DSCAL(double a, std::span<double> x);
+// scale_vector: x = a x.
+void scale_vector(double a, std::span<double> x);
 
-// TAVO_DNRM2: ||x||_2, accumulated with scaling so that it neither
+// euclidean_norm: ||x||_2, accumulated with scaling so that it neither
 // overflows nor underflows where the result itself does not.
-double TAVO_DNRM2(std::span<const double> x);
+double euclidean_norm(std::span<const double> x);
 
-// DAX: y = a x.
-void DAX(double a, std::span<const double> x, std::span<double> y);
+// scaled_copy: y = a x.
+void scaled_copy(double a, std::span<const double> x, std::span<double> y);
 
-// DSUM: sum_i x_i.
-double DSUM(std::span<const double> x);
+// vector_sum: sum_i x_i.
+double vector_sum(std::span<const double> x);
 
-// CLNVEC: x_i = 0 wherever |x_i| <= factor * eps * max_j |x_j|, eps the
+// clean_negligible: x_i = 0 wherever |x_i| <= factor * eps * max_j |x_j|, eps the
 // precision of double arithmetic (DBL_EPSILON).
-void CLNVEC(std::span<double> x, double factor);
+void clean_negligible(std::span<double> x, double factor);
 
-// PROACC: adds x with weight w to the running weighted means: W += w, then
+// accumulate_mean: adds x with weight w to the running weighted means: W += w, then
 // mean += (w / W)(x - mean).  The weight total W belongs to the caller and is
 // updated here; a zero weight changes nothing.
-void PROACC(std::span<const double> x, double w, double& wsum, std::span<double> mean);
+void accumulate_mean(std::span<const double> x, double w, double& wsum, std::span<double> mean);
 
-// PROACS: PROACC that also updates the weighted sums of squared deviations,
+// accumulate_mean_and_squares: accumulate_mean that also updates the weighted sums of squared deviations,
 // ssq += w (x - mean_old)(x - mean_new).
-void PROACS(std::span<const double> x, double w, double& wsum, std::span<double> mean,
+void accumulate_mean_and_squares(std::span<const double> x, double w, double& wsum, std::span<double> mean,
             std::span<double> ssq);
 
-// VCTXTR: out = (x[i * stride] for i in the set, ascending), for the members
+// extract_members: out = (x[i * stride] for i in the set, ascending), for the members
 // i < set.size(); returns their number.
-std::size_t VCTXTR(std::span<const double> x, const BitSet& set, std::span<double> out,
+std::size_t extract_members(std::span<const double> x, const BitSet& set, std::span<double> out,
                    std::size_t stride = 1);
 
 }  // namespace mixed::host

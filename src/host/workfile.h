@@ -53,7 +53,7 @@ class WorkFile {
   bool writing_ = true;
 };
 
-// Split groups of the active data set (OBSERV): a new group starts whenever
+// Split groups of the active data set: a new group starts whenever
 // the values of the split variables change from one case to the next.
 class CaseReader {
  public:

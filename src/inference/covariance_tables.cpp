@@ -43,34 +43,34 @@ bool out_of_range(int kind, double e) {
 
 double W(const driver::MixSettings& s, std::size_t k, std::size_t l) {
   const std::size_t at = host::sym(k, l);
-  return at < s.CovParCovRep.size() ? s.CovParCovRep[at] : 0.0;
+  return at < s.cov_param_covariance_reported.size() ? s.cov_param_covariance_reported[at] : 0.0;
 }
 
 double estimate(const driver::MixSettings& s, std::size_t k) {
-  return k < s.CovParRep.size() ? s.CovParRep[k] : host::SYSMIS;
+  return k < s.cov_params_reported.size() ? s.cov_params_reported[k] : host::SYSMIS;
 }
 
-bool kept(const driver::MixSettings& s, std::size_t k) { return k < s.CovParKept.size() && s.CovParKept.test(k); }
+bool kept(const driver::MixSettings& s, std::size_t k) { return k < s.cov_params_kept.size() && s.cov_params_kept.test(k); }
 
 // The kind of every covariance parameter, in stored order.
 std::vector<int> parameter_kinds(const driver::MixSettings& s) {
   std::vector<int> kinds;
   for (const ParameterGroup& g : parameter_groups(s))
-    for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::mxcpty(g.count, g.cvtype, k));
+    for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::parameter_kind(g.count, g.cov_type, k));
   return kinds;
 }
 
 // Codes 8, 12, 18 and 19 are diagonal: their off-diagonal cells are shown as
 // the integer 0.
-bool diagonal_structure(int cvtype) {
-  return cvtype == driver::DIAG || cvtype == driver::ID || cvtype == driver::VC || cvtype == driver::VC_REPEATED;
+bool diagonal_structure(int cov_type) {
+  return cov_type == driver::DIAG || cov_type == driver::ID || cov_type == driver::VC || cov_type == driver::VC_REPEATED;
 }
 
 // The full symmetric matrix of a packed triangle of order n, row by row.
 void put_matrix(host::PivotTable& t, const std::vector<int>& rows, const std::vector<int>& cols,
-                std::span<const double> a, int cvtype) {
+                std::span<const double> a, int cov_type) {
   const std::size_t n = rows.size();
-  const bool diagonal = diagonal_structure(cvtype);
+  const bool diagonal = diagonal_structure(cov_type);
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j < n; ++j) {
       const std::size_t at = host::sym(i, j);
@@ -101,7 +101,7 @@ host::PivotTable parameter_matrix(const driver::MixSettings& s, const char* titl
         t.put({r[k], c[l]}, CellValue::num(W(s, k, l), estimate_format()));
         continue;
       }
-      const double v = host::CORREL(W(s, k, l), W(s, k, k), W(s, l, l));
+      const double v = host::correlation_of(W(s, k, l), W(s, k, k), W(s, l, l));
       const std::size_t cell =
           t.put({r[k], c[l]}, CellValue::num(v, k == l ? Format::count() : Format::correlation()));
       if (k == l && host::is_sysmis(v)) t.note_cell(cell, Text::key("Covpar 0 variance no correlation ..."));
@@ -148,7 +148,7 @@ host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov
     c_lo = t.add_category(cols, Text::key("Lower Bound"), ci);
     c_hi = t.add_category(cols, Text::key("Upper Bound"), ci);
   }
-  const double z = -host::PROBIT(0.5 - s.cinval / 200.0);
+  const double z = -host::normal_quantile(0.5 - s.confidence_level / 200.0);
   const std::vector<int> params = parameter_categories(t, rows, s);
   const std::vector<int> kinds = parameter_kinds(s);
   const Format est = estimate_format();
@@ -165,7 +165,7 @@ host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov
     t.put({r, c_se}, CellValue::num(se, est));
     if (!testcov) continue;
     const double wald = se > 0.0 ? e / se : host::SYSMIS;
-    const double sig = se > 0.0 ? 2.0 * host::SIGNRM(std::fabs(wald)) : host::SYSMIS;
+    const double sig = se > 0.0 ? 2.0 * host::normal_upper_tail(std::fabs(wald)) : host::SYSMIS;
     const Bounds b = kept(s, k) ? covariance_bounds(kinds[k], e, se, z) : Bounds{host::SYSMIS, host::SYSMIS};
     t.put({r, c_wald}, CellValue::num(wald, Format::genstat()));
     t.put({r, c_sig}, CellValue::num(sig, Format::significance()));
@@ -189,26 +189,26 @@ host::PivotTable g_matrix(const driver::MixSettings& s, std::size_t b) {
                      : b < s.block_labels.size() ? s.block_labels[b]
                                                  : Text::integer(static_cast<long long>(b + 1));
   host::PivotTable t(title, Text::key("G Matrix"));
-  t.note(covstruct::mxcvid(blk.cvtype));
+  t.note(covstruct::structure_name(blk.cov_type));
   annotate(t, s);
   const int cols = t.add_dimension(Text::key("Column"), host::Axis::Column);
   const int rows = t.add_dimension(Text::key("Row"), host::Axis::Row);
   std::vector<int> c, r;
   for (int eff : blk.effects)
     for (int k = 0; k < s.rn_ncol[eff]; ++k) {
-      const Text label = param_label(s, s.fdmncl + s.rn_fcol[eff] + k);
+      const Text label = param_label(s, s.n_fixed_columns + s.rn_fcol[eff] + k);
       c.push_back(t.add_category(cols, label));
       r.push_back(t.add_category(rows, label));
     }
   std::span<const double> G;
   if (s.fit && b < s.fit->blocks.size()) G = s.fit->blocks[b].G;
-  put_matrix(t, r, c, G, blk.cvtype);
+  put_matrix(t, r, c, G, blk.cov_type);
   return t;
 }
 
 host::PivotTable r_matrix(const driver::MixSettings& s, const host::Engine& e) {
   host::PivotTable t = new_table("R Matrix", "R Matrix");
-  if (s.repeated_given) t.note(covstruct::mxcvid(s.repcvt));
+  if (s.repeated_given) t.note(covstruct::structure_name(s.repeated_type));
   annotate(t, s);
   const int cols = t.add_dimension(Text::key("Column"), host::Axis::Column);
   const int rows = t.add_dimension(Text::key("Row"), host::Axis::Row);
@@ -218,14 +218,14 @@ host::PivotTable r_matrix(const driver::MixSettings& s, const host::Engine& e) {
     return t;
   }
   std::vector<int> c, r;
-  for (int i = 0; i < s.nrplev; ++i) {
+  for (int i = 0; i < s.n_repeated_levels; ++i) {
     const Text label = repeated_level(s, e.data, i);
     c.push_back(t.add_category(cols, label));
     r.push_back(t.add_category(rows, label));
   }
   std::span<const double> R;
   if (s.fit) R = s.fit->R_matrix;
-  put_matrix(t, r, c, R, s.repcvt);
+  put_matrix(t, r, c, R, s.repeated_type);
   return t;
 }
 

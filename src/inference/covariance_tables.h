@@ -3,9 +3,9 @@
 // TESTCOV), the correlations and covariances of those estimates, the G matrix
 // of each RANDOM block and the R matrix of the residual.
 //
-// Estimates are read on the reported scale (CovParRep, standard deviations
-// squared) with their asymptotic covariance matrix CovParCovRep (packed) and
-// the non-redundancy set CovParKept; the G and R matrices from
+// Estimates are read on the reported scale (cov_params_reported, standard deviations
+// squared) with their asymptotic covariance matrix cov_param_covariance_reported (packed) and
+// the non-redundancy set cov_params_kept; the G and R matrices from
 // MixSettings::fit.  The tables are returned for the caller to add.
 #pragma once
 

@@ -25,7 +25,7 @@ namespace {
 
 // The width of a row of L: the p fixed columns, then every random column.
 std::size_t row_width(const driver::MixSettings& s) {
-  return static_cast<std::size_t>(s.fdmncl) + static_cast<std::size_t>(std::max(0, s.nrncol));
+  return static_cast<std::size_t>(s.n_fixed_columns) + static_cast<std::size_t>(std::max(0, s.n_random_columns));
 }
 
 // The test as messages and headings name it: its number (when wanted), then
@@ -58,12 +58,12 @@ void warn(host::Engine& e, std::string_view plain, std::string_view split, const
 // group: per named effect (effect form) or over all columns (ALL form).
 bool counts_match(const driver::MixSettings& s, host::Engine& e, const TestRecord& rec, int number) {
   if (rec.all_form) {
-    if (rec.nfix > 0 && rec.nfix != s.fdmncl) {
+    if (rec.nfix > 0 && rec.nfix != s.n_fixed_columns) {
       warn(e, "Test [:^1:]1 ALL fixed N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL fixed N wrong ...",
            rec, number);
       return false;
     }
-    if (rec.nran > 0 && rec.nran != s.nrncol) {
+    if (rec.nran > 0 && rec.nran != s.n_random_columns) {
       warn(e, "Test [:^1:]1 ALL random N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL random N wrong ...",
            rec, number);
       return false;
@@ -88,7 +88,7 @@ bool counts_match(const driver::MixSettings& s, host::Engine& e, const TestRecor
 // L (cleared by the caller): each row's values at the design columns they
 // belong to; random columns follow the p fixed ones.
 void build_L(const driver::MixSettings& s, const TestRecord& rec, std::span<double> L) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl), width = row_width(s);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), width = row_width(s);
   const std::size_t q = std::min(rec.values.size(), L.size() / std::max<std::size_t>(width, 1));
   for (std::size_t i = 0; i < q; ++i) {
     const std::vector<double>& v = rec.values[i];
@@ -114,11 +114,11 @@ void build_L(const driver::MixSettings& s, const TestRecord& rec, std::span<doub
 // L-matrix test a random coefficient weights the average predicted effect.
 // False when a block has no subject.
 bool average_random(const driver::MixSettings& s, host::Engine& e, int q, std::span<double> L) {
-  if (s.nrncol <= 0 || !s.fit) return true;
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl), width = row_width(s);
+  if (s.n_random_columns <= 0 || !s.fit) return true;
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), width = row_width(s);
   for (std::size_t b = 0; b < s.blocks.size() && b < s.fit->blocks.size(); ++b) {
     const double n = s.fit->blocks[b].present_subjects;
-    if (!driver::ASSERT(e.out, n > 0.0, "mxcuht", "inwork(ptnrsj+k) .gt. 0")) return false;
+    if (!MIXED_INVARIANT(e.out, n > 0.0)) return false;
     for (int eff : s.blocks[b].effects)
       for (int c = 0; c < s.rn_ncol[eff]; ++c)
         for (int i = 0; i < q; ++i) L[i * width + p + static_cast<std::size_t>(s.rn_fcol[eff] + c)] /= n;
@@ -128,14 +128,14 @@ bool average_random(const driver::MixSettings& s, host::Engine& e, int q, std::s
 
 // The test is estimable when the fixed part of every row is.
 bool estimable(const driver::MixSettings& s, int q, std::span<const double> L) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl), width = row_width(s);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), width = row_width(s);
   for (int i = 0; i < q; ++i)
-    if (!QESTMB(s, L.subspan(static_cast<std::size_t>(i) * width, p))) return false;
+    if (!is_estimable(s, L.subspan(static_cast<std::size_t>(i) * width, p))) return false;
   return true;
 }
 
 Text heading(const driver::MixSettings& s, const TestRecord& rec, int number) {
-  const bool several = s.ntests() > 1;
+  const bool several = s.n_tests() > 1;
   if (!several && rec.label.empty()) return Text::key("Custom Hypothesis Test");
   return Text::key("Custom Hypothesis Test [:^1:]1").list(test_name(rec, number, several));
 }
@@ -164,7 +164,7 @@ host::PivotTable contrast_estimates(const driver::MixSettings& s, const TestReco
     const double h = hypothesised && i < rec.hypothesised.size() ? rec.hypothesised[i] : 0.0;
     const double b = r.estimate[i], se = r.se[i], df = r.df[i];
     const double d = b - h;
-    TTest test = t_test(d, se, df, s.cinval);
+    TTest test = t_test(d, se, df, s.confidence_level);
     // Without a standard error (zero or missing) the interval shrinks to d.
     if (!host::is_sysmis(df) && df > 0.0 && !(se > 0.0)) test.lower = test.upper = d;
     t.put({row, c_b}, CellValue::num(b, est));
@@ -196,10 +196,10 @@ int draw_test(const driver::MixSettings& s, host::Engine& e, const TestRecord& r
     warn(e, "Test [:^1:]1 Not estimable ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 Not estimable...", rec,
          number);
   e.out.begin_heading(heading(s, rec, number));
-  if (s.prlmat) {
+  if (s.print_lmatrix) {
     host::BitSet all(static_cast<std::size_t>(q));
     for (int i = 0; i < q; ++i) all.set(static_cast<std::size_t>(i));
-    e.out.add(mxtlmt(s, q, std::max(0, s.nrncol), L, 1, all, Text::key("Contrast Coefficients"), label_note(rec),
+    e.out.add(contrast_coefficients_table(s, q, std::max(0, s.n_random_columns), L, 1, all, Text::key("Contrast Coefficients"), label_note(rec),
                      ok));
   }
   int status = 0;
@@ -208,7 +208,7 @@ int draw_test(const driver::MixSettings& s, host::Engine& e, const TestRecord& r
     options.f_test = options.per_row = options.random_columns = true;
     options.hypothesised = !rec.hypothesised.empty();
     options.derivative_products = products;
-    const LTestResult r = mxltst(s, e.scratch, q, L, options, rec.hypothesised);
+    const LTestResult r = l_matrix_test(s, e.scratch, q, L, options, rec.hypothesised);
     status = r.status;
     if (status == 0) {
       e.out.add(contrast_estimates(s, rec, r));
@@ -236,11 +236,11 @@ int run_test(const driver::MixSettings& s, host::Engine& e, int number, std::spa
 
 }  // namespace
 
-void mxcuht(driver::MixSettings& s, host::Engine& e) {
+void custom_hypothesis_tests(driver::MixSettings& s, host::Engine& e) {
   const std::span<double> products = derivative_products_block(s, e.scratch);
   int status = 0;
-  for (int k = 1; k <= s.ntests() && status <= 0; ++k) {
-    if (driver::ATNJMP(e.out) || e.out.error_flag()) break;
+  for (int k = 1; k <= s.n_tests() && status <= 0; ++k) {
+    if (driver::stop_if_interrupted(e.out) || e.out.error_flag()) break;
     status = run_test(s, e, k, products);
     if (status < 0) status = 0;
   }

@@ -1,15 +1,15 @@
-// mxcuht: the custom hypothesis tests of the TEST subcommands, evaluated for
+// custom_hypothesis_tests: the custom hypothesis tests of the TEST subcommands, evaluated for
 // the current split group: each stored TEST record becomes an L matrix over
 // the fixed design columns and the random-effect columns, is checked for
-// estimability, tested with mxltst, and drawn as "Contrast Coefficients"
+// estimability, tested with l_matrix_test, and drawn as "Contrast Coefficients"
 // (PRINT LMATRIX), "Contrast Estimates" and, for several rows, "Test of
 // Contrasts", under a heading of its own.
 //
 // A random coefficient applies to its column in every replicate and subject
 // and is divided by the number of subject-replicates of its block here
 // (estimate::RandomBlock::present_subjects), so that it weighs the average
-// predicted effect.  Reads MixSettings (tests, the design columns, FixedCov,
-// NonRedSet, estimable_basis and the fit) and writes only to the output; the
+// predicted effect.  Reads MixSettings (tests, the design columns, fixed_covariance,
+// non_redundant, estimable_basis and the fit) and writes only to the output; the
 // work blocks come from scratch pool kPool and are released per test.
 #pragma once
 
@@ -18,10 +18,10 @@
 
 namespace mixed::inference {
 
-// For every TEST record k = 1 .. ntests: the count warnings, L, the
+// For every TEST record k = 1 .. n_tests: the count warnings, L, the
 // estimability warning, and the tables of the test of L·(β, Σ_i u_i) = h.  A
 // status of 4 (memory) or 1003 (eigen decomposition) ends the loop and is
 // reported after it.
-void mxcuht(driver::MixSettings& s, host::Engine& e);
+void custom_hypothesis_tests(driver::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::inference

@@ -7,14 +7,14 @@
 
 namespace mixed::inference {
 
-bool QESTMB(const driver::MixSettings& s, std::span<const double> l) {
+bool is_estimable(const driver::MixSettings& s, std::span<const double> l) {
   const std::size_t p = l.size();
-  const double norm = host::TAVO_DNRM2(l);
+  const double norm = host::euclidean_norm(l);
   if (norm == 0.0) return true;
   const std::size_t nbasis = s.estimable_basis.size() / p;
-  if (s.NonRedSet.size() != p) return false;
+  if (s.non_redundant.size() != p) return false;
   std::vector<double> t(p);
-  const std::size_t nout = host::VCTXTR(l, s.NonRedSet, t);
+  const std::size_t nout = host::extract_members(l, s.non_redundant, t);
   if (nout != nbasis) return false;
   double residual = 0.0;
   for (std::size_t j = 0; j < p; ++j) {

@@ -1,11 +1,11 @@
 // Estimability of linear combinations of the fixed-effect parameters.
 //
 // The fit keeps the basis of the estimable functions (MixSettings::
-// estimable_basis): one row h_m of p = fdmncl reals per member of NonRedSet,
+// estimable_basis): one row h_m of p = n_fixed_columns reals per member of non_redundant,
 // h_m having 1 at its own pivot column and 0 at the other pivot columns.  A
 // row l over the p fixed columns is estimable when it lies in their span; since
 // the pivot entries of a combination are its weights, that is when
-//     l = Σ_m l_{k_m} h_m,    k_m the m-th member of NonRedSet.
+//     l = Σ_m l_{k_m} h_m,    k_m the m-th member of non_redundant.
 // Nothing is written.
 #pragma once
 
@@ -21,9 +21,9 @@ namespace mixed::inference {
 // coefficient.
 inline constexpr double kEstimableTolerance = 1e-8;
 
-// QESTMB: true when the fixed-part row l (p values) is estimable, i.e. with
+// is_estimable: true when the fixed-part row l (p values) is estimable, i.e. with
 // t_m = l_{k_m}/‖l‖, √(Σ_j (l_j/‖l‖ − Σ_m t_m h_{m,j})²) ≤ 1e-8; a zero row is.
-// A basis that does not match NonRedSet (nfxrnk rows) estimates nothing.
-bool QESTMB(const driver::MixSettings& s, std::span<const double> l);
+// A basis that does not match non_redundant (fixed_rank rows) estimates nothing.
+bool is_estimable(const driver::MixSettings& s, std::span<const double> l);
 
 }  // namespace mixed::inference

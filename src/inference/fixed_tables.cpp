@@ -15,17 +15,17 @@ using host::Text;
 
 namespace {
 
-double C(const driver::MixSettings& s, std::size_t i, std::size_t j) { return s.FixedCov[host::sym(i, j)]; }
+double C(const driver::MixSettings& s, std::size_t i, std::size_t j) { return s.fixed_covariance[host::sym(i, j)]; }
 double beta(const driver::MixSettings& s, std::size_t k) {
-  return s.FixedCov[host::tri(static_cast<std::size_t>(s.fdmncl), k)];
+  return s.fixed_covariance[host::tri(static_cast<std::size_t>(s.n_fixed_columns), k)];
 }
 bool redundant(const driver::MixSettings& s, std::size_t k) {
-  return k >= s.NonRedSet.size() || !s.NonRedSet.test(k);
+  return k >= s.non_redundant.size() || !s.non_redundant.test(k);
 }
 
 std::vector<int> parameter_rows(host::PivotTable& t, int dim, const driver::MixSettings& s) {
   std::vector<int> rows;
-  for (int k = 0; k < s.fdmncl; ++k) rows.push_back(t.add_category(dim, param_label(s, k)));
+  for (int k = 0; k < s.n_fixed_columns; ++k) rows.push_back(t.add_category(dim, param_label(s, k)));
   return rows;
 }
 
@@ -62,13 +62,13 @@ host::PivotTable parameter_matrix(const driver::MixSettings& s, std::string_view
 
 }  // namespace
 
-host::PivotTable mxtfxt(const driver::MixSettings& s) {
+host::PivotTable fixed_tests_table(const driver::MixSettings& s) {
   host::PivotTable t =
       new_table(s.sstype == 1 ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
                 "Tests of Fixed Effects");
   annotate(t, s);
   const FTestLayout layout = add_f_test_layout(t);
-  for (int term = 0; term < s.nfxeff(); ++term) {
+  for (int term = 0; term < s.n_fixed_effects(); ++term) {
     const int r = t.add_category(layout.rows, s.fixed_effect_names[term]);
     const double num = term < static_cast<int>(s.term_numdf.size()) ? s.term_numdf[term] : 0.0;
     const double den = term < static_cast<int>(s.term_dendf.size()) ? s.term_dendf[term] : host::SYSMIS;
@@ -78,14 +78,14 @@ host::PivotTable mxtfxt(const driver::MixSettings& s) {
   return t;
 }
 
-double interval_quantile(double cinval, double df) { return host::IDFT(cinval / 200.0 + 0.5, df); }
+double interval_quantile(double confidence_level, double df) { return host::t_quantile(confidence_level / 200.0 + 0.5, df); }
 
-TTest t_test(double d, double se, double df, double cinval) {
+TTest t_test(double d, double se, double df, double confidence_level) {
   TTest r;
   if (se > 0.0) r.t = d / se;
   if (host::is_sysmis(df) || !(df > 0.0)) return r;
-  if (se > 0.0) r.sig = host::DSIGT(r.t, df);
-  const double q = interval_quantile(cinval, df);
+  if (se > 0.0) r.sig = host::t_significance(r.t, df);
+  const double q = interval_quantile(confidence_level, df);
   if (!host::is_sysmis(q)) {
     r.lower = d - q * se;
     r.upper = d + q * se;
@@ -122,14 +122,14 @@ FTestLayout add_f_test_layout(host::PivotTable& table) {
 }
 
 void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, double num, double den, double f) {
-  const double sig = num > 0.0 && den > 0.0 && !host::is_sysmis(f) ? host::SIGF(f, num, den) : host::SYSMIS;
+  const double sig = num > 0.0 && den > 0.0 && !host::is_sysmis(f) ? host::f_significance(f, num, den) : host::SYSMIS;
   table.put({layout.num, row}, CellValue::num(num, Format::count()));
   table.put({layout.den, row}, df_value(den));
   table.put({layout.f, row}, CellValue::num(f, Format::genstat()));
   table.put({layout.sig, row}, CellValue::num(sig, Format::significance()));
 }
 
-host::PivotTable mxtfpe(const driver::MixSettings& s, std::span<const double> df) {
+host::PivotTable fixed_estimates_table(const driver::MixSettings& s, std::span<const double> df) {
   host::PivotTable t = new_table("Fixed Parameter Estimates", "Parameter Estimates");
   annotate(t, s);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
@@ -159,22 +159,22 @@ host::PivotTable mxtfpe(const driver::MixSettings& s, std::span<const double> df
     t.put({r, c_b}, CellValue::num(b, est));
     t.put({r, c_se}, CellValue::num(se, est));
     t.put({r, c_df}, df_value(d));
-    put_t_test(t, r, c_test, t_test(b, se, d, s.cinval));
+    put_t_test(t, r, c_test, t_test(b, se, d, s.confidence_level));
   }
   return t;
 }
 
-host::PivotTable mxtcrb(const driver::MixSettings& s) {
+host::PivotTable fixed_correlation_table(const driver::MixSettings& s) {
   return parameter_matrix(s, "Fixed Correlation Matrix", "Correlation Matrix",
                           {missing(Format::correlation()), "Redundant correlation ..."},
                           [](const driver::MixSettings& s, std::size_t i, std::size_t j) {
                             if (i == j) return CellValue::num(1.0, Format::count());
-                            return CellValue::num(host::CORREL(C(s, i, j), C(s, i, i), C(s, j, j)),
+                            return CellValue::num(host::correlation_of(C(s, i, j), C(s, i, i), C(s, j, j)),
                                                   Format::correlation());
                           });
 }
 
-host::PivotTable mxtcvb(const driver::MixSettings& s) {
+host::PivotTable fixed_covariance_table(const driver::MixSettings& s) {
   return parameter_matrix(s, "Fixed Covariance Matrix", "Covariance Matrix",
                           {CellValue::num(0.0, Format::count()), "Redundant covariance ..."},
                           [](const driver::MixSettings& s, std::size_t i, std::size_t j) {
@@ -182,14 +182,14 @@ host::PivotTable mxtcvb(const driver::MixSettings& s) {
                           });
 }
 
-host::PivotTable mxtlmt(const driver::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,
+host::PivotTable contrast_coefficients_table(const driver::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,
                         const host::BitSet& rows, const Text& title, const Text& footnote, bool estimable) {
   host::PivotTable t(title, Text::key("Contrast Coefficient"));
   annotate(t, s);
   if (!footnote.empty()) t.note(footnote);
   const int cols = t.add_dimension(Text::key("Contrast"), host::Axis::Column);
   const int dim = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   const std::size_t width = p + static_cast<std::size_t>(std::max(0, nrandom));
   std::vector<int> params;
   const int fixed = t.add_category(dim, Text::key("Fixed Effects"));

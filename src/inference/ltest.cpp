@@ -48,12 +48,12 @@ std::span<const double> row(std::span<const double> L, std::size_t width, std::s
 // out = H_i e = G e - G S_i G e, the prediction-error variance of subject i's
 // random effects applied to e.
 void apply_H(const estimate::Fit& fit, std::size_t i, std::span<const double> e, std::span<double> out) {
-  const std::size_t nz = static_cast<std::size_t>(fit.q);
-  std::vector<double> Ge(nz), SGe(nz);
+  const std::size_t n_random_design_columns = static_cast<std::size_t>(fit.q);
+  std::vector<double> Ge(n_random_design_columns), SGe(n_random_design_columns);
   apply_G(fit, e, Ge);
-  multiply(nz, nz, subject_S(fit, i), Ge, SGe);
+  multiply(n_random_design_columns, n_random_design_columns, subject_S(fit, i), Ge, SGe);
   apply_G(fit, SGe, out);
-  for (std::size_t u = 0; u < nz; ++u) out[u] = Ge[u] - out[u];
+  for (std::size_t u = 0; u < n_random_design_columns; ++u) out[u] = Ge[u] - out[u];
 }
 
 // The random share of L C L': A += Σ_i E_i H_i E_i', and V -= Σ_i E_i tX_i
@@ -61,59 +61,59 @@ void apply_H(const estimate::Fit& fit, std::size_t i, std::span<const double> e,
 // over subject i.
 void add_random_variance(const driver::MixSettings& s, const estimate::Fit& fit, std::size_t q,
                          std::span<const double> L, std::span<double> V, std::span<double> A) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl), nz = static_cast<std::size_t>(fit.q);
-  const std::size_t width = p + static_cast<std::size_t>(s.nrncol);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), n_random_design_columns = static_cast<std::size_t>(fit.q);
+  const std::size_t width = p + static_cast<std::size_t>(s.n_random_columns);
   const std::vector<RandomColumn> places = random_column_places(s);
-  std::vector<double> E(q * nz), HE(q * nz), x(p);
+  std::vector<double> E(q * n_random_design_columns), HE(q * n_random_design_columns), x(p);
   for (std::size_t i = 0; i < fit.rows.subjects(); ++i) {
     for (std::size_t j = 0; j < q; ++j) {
-      std::span<double> ej(E.data() + j * nz, nz);
+      std::span<double> ej(E.data() + j * n_random_design_columns, n_random_design_columns);
       spread_random(fit, places, row(L, width, j).subspan(p), i, ej);
-      apply_H(fit, i, ej, std::span<double>(HE.data() + j * nz, nz));
-      multiply_transposed(nz, p, subject_tX(fit, i), ej, x);
+      apply_H(fit, i, ej, std::span<double>(HE.data() + j * n_random_design_columns, n_random_design_columns));
+      multiply_transposed(n_random_design_columns, p, subject_tX(fit, i), ej, x);
       for (std::size_t c = 0; c < p; ++c) V[j * p + c] -= x[c];
     }
     for (std::size_t j = 0; j < q; ++j)
       for (std::size_t k = 0; k <= j; ++k)
-        for (std::size_t u = 0; u < nz; ++u) A[host::tri(j, k)] += E[j * nz + u] * HE[k * nz + u];
+        for (std::size_t u = 0; u < n_random_design_columns; ++u) A[host::tri(j, k)] += E[j * n_random_design_columns + u] * HE[k * n_random_design_columns + u];
   }
 }
 
 // A = V C V' + Σ_i E_i H_i E_i' for L with random coefficients, V = L_f - Σ_i E_i tX_i.
 void prediction_variance(const driver::MixSettings& s, std::size_t q, std::span<const double> L,
                          std::span<double> A) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
-  const std::size_t width = p + static_cast<std::size_t>(s.nrncol);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  const std::size_t width = p + static_cast<std::size_t>(s.n_random_columns);
   std::vector<double> V(q * p);
   for (std::size_t j = 0; j < q; ++j)
     for (std::size_t c = 0; c < p; ++c) V[j * p + c] = L[j * width + c];
   std::fill(A.begin(), A.end(), 0.0);
   if (s.fit && s.fit->q > 0) add_random_variance(s, *s.fit, q, L, V, A);
   std::vector<double> fixed(host::tri_size(q));
-  host::LTRXSX(q, p, V, s.FixedCov, fixed);
+  host::packed_sandwich(q, p, V, s.fixed_covariance, fixed);
   for (std::size_t k = 0; k < fixed.size(); ++k) A[k] += fixed[k];
 }
 
 // e_j = L_f,j β̂ (+ L_r,j Σ_i û_i with random coefficients).
 void estimates(const driver::MixSettings& s, std::size_t q, std::span<const double> L, bool random_columns,
                std::span<double> e) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
-  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.nrncol) : 0);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.n_random_columns) : 0);
   for (std::size_t j = 0; j < q; ++j) {
     double sum = 0.0;
-    for (std::size_t c = 0; c < p; ++c) sum += L[j * width + c] * s.FixedCov[host::tri(p, c)];
+    for (std::size_t c = 0; c < p; ++c) sum += L[j * width + c] * s.fixed_covariance[host::tri(p, c)];
     e[j] = sum;
   }
   if (!random_columns || !s.fit || s.fit->q == 0) return;
   const estimate::Fit& fit = *s.fit;
-  const std::size_t nz = static_cast<std::size_t>(fit.q);
+  const std::size_t n_random_design_columns = static_cast<std::size_t>(fit.q);
   const std::vector<RandomColumn> places = random_column_places(s);
-  std::vector<double> ej(nz);
+  std::vector<double> ej(n_random_design_columns);
   for (std::size_t i = 0; i < fit.rows.subjects(); ++i) {
     std::span<const double> u = subject_u(fit, i);
     for (std::size_t j = 0; j < q; ++j) {
       spread_random(fit, places, row(L, width, j).subspan(p), i, ej);
-      for (std::size_t c = 0; c < nz; ++c) e[j] += ej[c] * u[c];
+      for (std::size_t c = 0; c < n_random_design_columns; ++c) e[j] += ej[c] * u[c];
     }
   }
 }
@@ -131,15 +131,15 @@ int rank_of(std::span<double> d) {
   return r;
 }
 
-// mxlgnv: A⁺ = Σ z_m z_m' / d_m over d_m ≠ 0, the Moore–Penrose inverse of
+// moore_penrose_inverse: A⁺ = Σ z_m z_m' / d_m over d_m ≠ 0, the Moore–Penrose inverse of
 // Z diag(d) Z' (packed).
-void mxlgnv(std::size_t q, std::span<const double> d, std::span<const double> Z, std::span<double> Ainv) {
+void moore_penrose_inverse(std::size_t q, std::span<const double> d, std::span<const double> Z, std::span<double> Ainv) {
   std::fill(Ainv.begin(), Ainv.end(), 0.0);
   std::vector<double> z(q);
   for (std::size_t m = 0; m < q; ++m) {
     if (d[m] == 0.0) continue;
     for (std::size_t i = 0; i < q; ++i) z[i] = Z[i * q + m];
-    host::LTROTP(Ainv, 1.0 / d[m], z);
+    host::packed_rank_one_update(Ainv, 1.0 / d[m], z);
   }
 }
 
@@ -152,14 +152,14 @@ void per_row_statistics(const driver::MixSettings& s, std::size_t q, std::span<c
     const double a = A[host::tri(i, i)];
     if (!(a > 0.0)) continue;
     res.se[i] = std::sqrt(a);
-    res.df[i] = mxddf2(s, 1, 1, options.random_columns, row(L, width, i), {&a, 1}, {&one, 1},
+    res.df[i] = satterthwaite_df(s, 1, 1, options.random_columns, row(L, width, i), {&a, 1}, {&one, 1},
                        options.derivative_products);
   }
 }
 
 }  // namespace
 
-LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int qrows, std::span<const double> L,
+LTestResult l_matrix_test(const driver::MixSettings& s, host::Scratch& scratch, int qrows, std::span<const double> L,
                    const LTestOptions& options, std::span<const double> h) {
   LTestResult res;
   if (options.per_row && qrows > 0) {
@@ -172,9 +172,9 @@ LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int qro
     return res;
   }
   const std::size_t q = static_cast<std::size_t>(qrows);
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   const bool random = options.random_columns;
-  const std::size_t width = p + (random ? static_cast<std::size_t>(s.nrncol) : 0);
+  const std::size_t width = p + (random ? static_cast<std::size_t>(s.n_random_columns) : 0);
 
   WorkBlocks work(scratch);
   auto A = work.get(host::tri_size(q));
@@ -192,7 +192,7 @@ LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int qro
   if (random)
     prediction_variance(s, q, L, *A);
   else
-    host::LTRXSX(q, p, L, s.FixedCov, *A);
+    host::packed_sandwich(q, p, L, s.fixed_covariance, *A);
 
   if (options.per_row) per_row_statistics(s, q, L.first(q * width), *A, options, res);
 
@@ -214,11 +214,11 @@ LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int qro
   res.rank = r;
   if (r == 0) return res;
   std::span<double> Ainv = *A;
-  mxlgnv(q, *d, *Z, Ainv);
+  moore_penrose_inverse(q, *d, *Z, Ainv);
   if (options.hypothesised)
     for (std::size_t i = 0; i < q && i < h.size(); ++i) (*e)[i] -= h[i];
-  res.F = host::LTRVSV(q, *e, Ainv) / r;
-  res.dendf = mxddf2(s, qrows, r, random, L, *d, *Z, options.derivative_products);
+  res.F = host::packed_quadratic_form(q, *e, Ainv) / r;
+  res.dendf = satterthwaite_df(s, qrows, r, random, L, *d, *Z, options.derivative_products);
   return res;
 }
 
@@ -233,9 +233,9 @@ std::span<double> derivative_products_block(const driver::MixSettings& s, host::
 
 void report_status(host::Output& out, int status, host::Severity severity) {
   if (status >= 1000)
-    driver::mxspwn(out, status);
+    driver::issue_split_warning(out, status);
   else if (status > 0)
-    driver::mxmess(out, status, driver::kOtherClass, severity);
+    driver::issue_message(out, status, driver::kOtherClass, severity);
 }
 
 }  // namespace mixed::inference

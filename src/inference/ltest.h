@@ -1,14 +1,14 @@
-// mxltst: inference on linear combinations L·β of the fixed effects, and
+// l_matrix_test: inference on linear combinations L·β of the fixed effects, and
 // optionally of the predicted random effects summed over the subjects.
 //
-// L has q rows of p = fdmncl fixed coefficients, followed, with the
-// random-column option, by one coefficient per random design column (nrncol),
+// L has q rows of p = n_fixed_columns fixed coefficients, followed, with the
+// random-column option, by one coefficient per random design column (n_random_columns),
 // which applies to that column in every replicate and every subject
 // (random_part.h).  With L = [L_f, L_r] the routine forms
 //     A  = L C L'  = (L_f - L_r T) C (L_f - L_r T)' + Σ_i L_r H_i L_r'
 //     Lb = L_f β̂ + L_r Σ_i û_i
 // (T = Σ_i tX_i, H_i = G - G S_i G, the prediction-error variance), C and β̂
-// from FixedCov.  The F test of L·b = h is taken on the rank r of A: with
+// from fixed_covariance.  The F test of L·b = h is taken on the rank r of A: with
 // A = Z diag(d) Z', eigenvalues d_m ≤ 1e-12 count as zero, A⁺ = Σ z_m z_m'/d_m
 // over the others (the Moore–Penrose inverse) and F = (Lb - h)' A⁺ (Lb - h)/r,
 // with the Satterthwaite denominator df of satterthwaite.h.
@@ -59,9 +59,9 @@ struct LTestResult {
   std::vector<double> estimate, se, df;  // q values each with the per-row option
 };
 
-// mxltst for the q rows of L (row-major) and, with the hypothesised-value
+// l_matrix_test for the q rows of L (row-major) and, with the hypothesised-value
 // option, the q values h.
-LTestResult mxltst(const driver::MixSettings& s, host::Scratch& scratch, int q, std::span<const double> L,
+LTestResult l_matrix_test(const driver::MixSettings& s, host::Scratch& scratch, int q, std::span<const double> L,
                    const LTestOptions& options, std::span<const double> h = {});
 
 // The P_k of derivative_products() in a block of pool kPool, for

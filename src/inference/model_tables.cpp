@@ -35,11 +35,11 @@ Text block_name(const driver::MixSettings& s, const host::Engine& e, std::size_t
 // flag carried from the previous block.
 bool random_rule_note(const driver::MixSettings& s, std::size_t b, bool flag) {
   const driver::MixSettings::CovBlock& blk = s.blocks[b];
-  switch (blk.cvtype) {
+  switch (blk.cov_type) {
     case driver::AR1: case driver::CS: case driver::HF: case driver::ID: case driver::UN:
       return flag || blk.effects.size() > 1;
     case driver::VC: {
-      const int sub = s.rnd_subcommand[blk.effects.front()];
+      const int sub = s.random_effect_subcommand[blk.effects.front()];
       return s.rnd_signed_count[sub] > 0;
     }
     default:
@@ -49,16 +49,16 @@ bool random_rule_note(const driver::MixSettings& s, std::size_t b, bool flag) {
 
 }  // namespace
 
-host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e) {
+host::PivotTable model_dimension_table(const driver::MixSettings& s, const host::Engine& e) {
   host::PivotTable t = new_table("Model Dimension", "Model Dimension");
   annotate(t, s);
   const int rows = t.add_dimension(Text::key("Name"), host::Axis::Row);
   const int cols = t.add_dimension(Text::key("Specification"), host::Axis::Column);
-  const bool random = s.nrndef > 0, repeated = s.repeated_given;
+  const bool random = s.n_random_blocks > 0, repeated = s.repeated_given;
   bool random_subjects = false;
   for (const auto& b : s.blocks) random_subjects = random_subjects || !b.subjects.empty();
   const bool repeated_subjects = repeated && !s.repeated_subjects.empty();
-  const int c_levels = s.nfxeff() > 0 || random || repeated ? t.add_category(cols, Text::key("N Levels")) : -1;
+  const int c_levels = s.n_fixed_effects() > 0 || random || repeated ? t.add_category(cols, Text::key("N Levels")) : -1;
   const int c_struct = random || repeated ? t.add_category(cols, Text::key("Covariance Structure")) : -1;
   const int c_params = t.add_category(cols, Text::key("N Parameters"));
   const int c_subvars =
@@ -68,12 +68,12 @@ host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e) {
   long long total_levels = 0, total_params = 0;
   auto count = [](long long v) { return CellValue::num(static_cast<double>(v), Format::count()); };
 
-  if (s.nfxeff() > 0) {
+  if (s.n_fixed_effects() > 0) {
     const int g = t.add_category(rows, Text::key("Fixed Effects"));
-    for (int term = 0; term < s.nfxeff(); ++term) {
+    for (int term = 0; term < s.n_fixed_effects(); ++term) {
       const int r = t.add_category(rows, s.fixed_effect_names[term], g);
       const int ncol = s.fx_ncol[term];
-      const long long npar = static_cast<long long>(s.NonRedSet.count(s.fx_fcol[term], s.fx_fcol[term] + ncol));
+      const long long npar = static_cast<long long>(s.non_redundant.count(s.fx_fcol[term], s.fx_fcol[term] + ncol));
       t.put({r, c_levels}, count(ncol));
       t.put({r, c_params}, count(npar));
       total_levels += ncol;
@@ -87,12 +87,12 @@ host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e) {
     for (std::size_t b = 0; b < s.blocks.size(); ++b) {
       const auto& blk = s.blocks[b];
       const int r = t.add_category(rows, block_name(s, e, b), g);
-      const long long npar = blk.cvtype == driver::VC ? static_cast<long long>(blk.effects.size())
-                                                       : covstruct::mxcnpr(blk.dim, blk.cvtype);
+      const long long npar = blk.cov_type == driver::VC ? static_cast<long long>(blk.effects.size())
+                                                       : covstruct::parameter_count(blk.dim, blk.cov_type);
       flag = random_rule_note(s, b, flag);
       const std::size_t first = t.put({r, c_levels}, count(blk.dim));
       if (flag) t.note_cell(first, Text::key("RANDOM syntax changed in TAVO 11.5 ..."));
-      t.put({r, c_struct}, CellValue::str(covstruct::mxcvid(blk.cvtype)));
+      t.put({r, c_struct}, CellValue::str(covstruct::structure_name(blk.cov_type)));
       t.put({r, c_params}, count(npar));
       if (!blk.subjects.empty())
         t.put({r, c_subvars}, CellValue::str(Text::key("[%1: * ^1:]1").list(variable_names(e.data, blk.subjects))));
@@ -108,17 +108,17 @@ host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e) {
   } else {
     const int g = t.add_category(rows, Text::key("Repeated Effects"));
     const int r = t.add_category(rows, Text::key("[%1: * ^1:]1").list(variable_names(e.data, s.repeated_vars)), g);
-    const long long npar = covstruct::mxcnpr(s.nrplev, s.repcvt);
-    t.put({r, c_levels}, count(s.nrplev));
-    const std::size_t cs = t.put({r, c_struct}, CellValue::str(covstruct::mxcvid(s.repcvt)));
-    if (s.repcvt == driver::VC_REPEATED) t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
+    const long long npar = covstruct::parameter_count(s.n_repeated_levels, s.repeated_type);
+    t.put({r, c_levels}, count(s.n_repeated_levels));
+    const std::size_t cs = t.put({r, c_struct}, CellValue::str(covstruct::structure_name(s.repeated_type)));
+    if (s.repeated_type == driver::VC_REPEATED) t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
     t.put({r, c_params}, count(npar));
     if (repeated_subjects) {
       t.put({r, c_subvars},
             CellValue::str(Text::key("[%1: * ^1:]1").list(variable_names(e.data, s.repeated_subjects))));
-      t.put({r, c_nsubj}, count(s.nrpsbj));
+      t.put({r, c_nsubj}, count(s.n_repeated_subjects));
     }
-    total_levels += s.nrplev;
+    total_levels += s.n_repeated_levels;
     total_params += npar;
   }
 
@@ -128,13 +128,13 @@ host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e) {
   return t;
 }
 
-InformationCriteria information_criteria(int method, int nfxrnk, int ncovpr, double tnobs, double m2ll) {
-  double n = tnobs;
-  double d = ncovpr;
+InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_params, double n_observations, double m2ll) {
+  double n = n_observations;
+  double d = n_cov_params;
   if (method == 2)
-    n -= nfxrnk;
+    n -= fixed_rank;
   else
-    d += nfxrnk;
+    d += fixed_rank;
   InformationCriteria ic{m2ll, m2ll + 2.0 * d, host::SYSMIS, host::SYSMIS, host::SYSMIS};
   if (n - 1.0 - d > 0.0) ic.aicc = m2ll + 2.0 * (d + d * (d + 1.0) / (n - d - 1.0));
   if (n > 0.0) {
@@ -144,12 +144,12 @@ InformationCriteria information_criteria(int method, int nfxrnk, int ncovpr, dou
   return ic;
 }
 
-host::PivotTable mxtinf(const driver::MixSettings& s) {
+host::PivotTable information_criteria_table(const driver::MixSettings& s) {
   host::PivotTable t = new_table("Information Criteria", "Information Criteria");
   annotate(t, s);
   t.note(Text::key("Smaller is better ..."));
   const int dim = t.add_dimension(Text::key("Statistics"), host::Axis::Row);
-  const InformationCriteria ic = information_criteria(s.method, s.nfxrnk, s.ncovpr, s.tnobs, s.m2ll);
+  const InformationCriteria ic = information_criteria(s.method, s.fixed_rank, s.n_cov_params, s.n_observations, s.m2ll);
   const std::pair<const char*, double> rows[] = {
       {s.method == 2 ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood", ic.m2ll},
       {"Akaike IC", ic.aic},
@@ -157,7 +157,7 @@ host::PivotTable mxtinf(const driver::MixSettings& s) {
       {"Bozdogan IC", ic.caic},
       {"Bayesian IC", ic.bic},
   };
-  for (const auto& [label, value] : rows) t.put({t.add_category(dim, Text::key(label))}, CellValue::num(value, s.llfmt));
+  for (const auto& [label, value] : rows) t.put({t.add_category(dim, Text::key(label))}, CellValue::num(value, s.likelihood_format));
   return t;
 }
 

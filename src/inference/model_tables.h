@@ -11,20 +11,20 @@
 
 namespace mixed::inference {
 
-// mxtmdm: the Model Dimension table.
-host::PivotTable mxtmdm(const driver::MixSettings& s, const host::Engine& e);
+// model_dimension_table: the Model Dimension table.
+host::PivotTable model_dimension_table(const driver::MixSettings& s, const host::Engine& e);
 
 // The information criteria of a fit, with d the number of parameters counted
-// and n the sample size: REML d = ncovpr, n = N - rank X; ML d = rank X +
-// ncovpr, n = N.  AIC = -2ℓ + 2d, AICC = -2ℓ + 2(d + d(d+1)/(n-d-1)) when
+// and n the sample size: REML d = n_cov_params, n = N - rank X; ML d = rank X +
+// n_cov_params, n = N.  AIC = -2ℓ + 2d, AICC = -2ℓ + 2(d + d(d+1)/(n-d-1)) when
 // n - d - 1 > 0, CAIC = -2ℓ + d(ln n + 1), BIC = -2ℓ + d ln n when n > 0;
 // SYSMIS otherwise.
 struct InformationCriteria {
   double m2ll, aic, aicc, caic, bic;
 };
-InformationCriteria information_criteria(int method, int nfxrnk, int ncovpr, double tnobs, double m2ll);
+InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_params, double n_observations, double m2ll);
 
-// mxtinf: the Information Criteria table.
-host::PivotTable mxtinf(const driver::MixSettings& s);
+// information_criteria_table: the Information Criteria table.
+host::PivotTable information_criteria_table(const driver::MixSettings& s);
 
 }  // namespace mixed::inference

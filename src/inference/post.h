@@ -1,9 +1,9 @@
-// mxpost: the post-estimation output of one split group.  Runs after
+// post_estimation: the post-estimation output of one split group.  Runs after
 // estimation has left its results in MixSettings and MixSettings::fit, and
 // before the custom tests and the marginal means.
 //
 // It draws Model Dimension and Information Criteria; tests every fixed term on
-// its Type I or Type III L matrix (mxltst with Satterthwaite df), keeping the
+// its Type I or Type III L matrix (l_matrix_test with Satterthwaite df), keeping the
 // results in MixSettings::term_numdf, term_dendf and term_f for the later
 // stages; under PRINT SOLUTION computes the Satterthwaite df of every
 // non-redundant parameter (MixSettings::param_df); and draws, under the
@@ -21,6 +21,6 @@
 
 namespace mixed::inference {
 
-void mxpost(driver::MixSettings& s, host::Engine& e);
+void post_estimation(driver::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::inference

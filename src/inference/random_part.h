@@ -1,7 +1,7 @@
 // The random-effect side of a fitted model as the fixed-effect tests see it.
 //
 // A hypothesis may carry one coefficient per random design column (the
-// columns of the RANDOM effects, numbered 0 .. nrncol-1 across the effects).
+// columns of the RANDOM effects, numbered 0 .. n_random_columns-1 across the effects).
 // Such a coefficient applies to that column in every replicate of its
 // covariance block and in every subject: for subject i it becomes the vector
 // e_i over the subject's q random columns (estimate::Fit), holding the

@@ -56,9 +56,9 @@ void subject_direction(const estimate::Fit& fit, std::size_t i, std::span<const 
 // holds (w, 0, t) over the columns [X y Z].
 void add_repeated_share(const estimate::Fit& fit, std::size_t i, std::span<const double> stacked,
                         std::span<double> g) {
-  const std::size_t n2 = static_cast<std::size_t>(fit.ncovp2), T = fit.sub.tri;
+  const std::size_t n2 = static_cast<std::size_t>(fit.n_residual_cov_params), T = fit.sub.tri;
   for (std::size_t k = 0; k < n2; ++k)
-    g[k] += host::LTRVSV(stacked.size(), stacked, std::span<const double>(fit.sub.Ck).subspan((i * n2 + k) * T, T));
+    g[k] += host::packed_quadratic_form(stacked.size(), stacked, std::span<const double>(fit.sub.Ck).subspan((i * n2 + k) * T, T));
 }
 
 // g_k += s_r' dG_k s_r over the replicates r of every RANDOM block.
@@ -70,7 +70,7 @@ void add_random_share(const estimate::Fit& fit, std::span<const double> sv, std:
       if (std::all_of(seg.begin(), seg.end(), [](double x) { return x == 0.0; })) continue;
       for (int k = 0; k < blk.npar; ++k)
         g[static_cast<std::size_t>(blk.first_param + k)] +=
-            host::LTRVSV(d, seg, std::span<const double>(blk.dG).subspan(k * t, t));
+            host::packed_quadratic_form(d, seg, std::span<const double>(blk.dG).subspan(k * t, t));
     }
   }
 }
@@ -86,23 +86,23 @@ using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::Ro
 // g_k = w' P_k w with w = C l_f.
 std::vector<double> fixed_gradient(const driver::MixSettings& s, std::span<const double> products,
                                    std::span<const double> lf) {
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl), T = host::tri_size(p);
-  std::vector<double> w(p), g(static_cast<std::size_t>(s.ncovpr));
-  host::LTRSV(p, s.FixedCov, lf, w);
-  for (std::size_t k = 0; k < g.size(); ++k) g[k] = host::LTRVSV(p, w, products.subspan(k * T, T));
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), T = host::tri_size(p);
+  std::vector<double> w(p), g(static_cast<std::size_t>(s.n_cov_params));
+  host::packed_multiply(p, s.fixed_covariance, lf, w);
+  for (std::size_t k = 0; k < g.size(); ++k) g[k] = host::packed_quadratic_form(p, w, products.subspan(k * T, T));
   return g;
 }
 
 }  // namespace
 
 std::size_t derivative_products_size(const driver::MixSettings& s) {
-  return static_cast<std::size_t>(std::max(0, s.ncovpr)) * host::tri_size(static_cast<std::size_t>(s.fdmncl));
+  return static_cast<std::size_t>(std::max(0, s.n_cov_params)) * host::tri_size(static_cast<std::size_t>(s.n_fixed_columns));
 }
 
 bool derivative_products(const driver::MixSettings& s, std::span<double> out) {
   if (!s.fit || out.size() < derivative_products_size(s)) return false;
   const estimate::Fit& fit = *s.fit;
-  const int p = fit.p, q = fit.q, m = p + 1 + q, n2 = fit.ncovp2;
+  const int p = fit.p, q = fit.q, m = p + 1 + q, n2 = fit.n_residual_cov_params;
   const std::size_t T = host::tri_size(static_cast<std::size_t>(p)), Tm = fit.sub.tri;
   std::fill(out.begin(), out.end(), 0.0);
   Eigen::MatrixXd K(m, m), dG;
@@ -141,11 +141,11 @@ std::vector<double> variance_gradient(const driver::MixSettings& s, std::span<co
   if (!s.fit) return {};
   const estimate::Fit& fit = *s.fit;
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
-  std::vector<double> g(static_cast<std::size_t>(fit.ncovpr), 0.0);
+  std::vector<double> g(static_cast<std::size_t>(fit.n_cov_params), 0.0);
   const std::vector<double> v = fixed_image(s, fit, lf, lr);
   std::vector<double> stacked(p + 1 + q, 0.0);
   std::span<double> w(stacked.data(), p), t(stacked.data() + p + 1, q);
-  if (p > 0) host::LTRSV(p, s.FixedCov, v, w);
+  if (p > 0) host::packed_multiply(p, s.fixed_covariance, v, w);
 
   const bool random = !lr.empty() && q > 0;
   const std::vector<RandomColumn> places = random ? random_column_places(s) : std::vector<RandomColumn>{};
@@ -174,12 +174,12 @@ double combine_directions(std::span<const double> nu, int rank) {
   return host::SYSMIS;
 }
 
-double mxddf2(const driver::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
+double satterthwaite_df(const driver::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
               std::span<const double> d, std::span<const double> Z, std::span<const double> products) {
-  const std::size_t ntheta = static_cast<std::size_t>(s.ncovpr);
-  if (!s.fit || ntheta == 0 || s.CovParCov.size() < host::tri_size(ntheta)) return host::SYSMIS;
-  const std::size_t p = static_cast<std::size_t>(s.fdmncl);
-  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.nrncol) : 0);
+  const std::size_t ntheta = static_cast<std::size_t>(s.n_cov_params);
+  if (!s.fit || ntheta == 0 || s.cov_param_covariance.size() < host::tri_size(ntheta)) return host::SYSMIS;
+  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.n_random_columns) : 0);
   const std::size_t n = static_cast<std::size_t>(q);
   std::vector<double> nu;
   std::vector<double> l(width);
@@ -198,7 +198,7 @@ double mxddf2(const driver::MixSettings& s, int q, int r, bool random_columns, s
                                 : variance_gradient(s, lspan.first(p), lspan.subspan(p));
     if (g.size() != ntheta) return host::SYSMIS;
     for (double& x : g) x /= d[m];
-    const double gwg = host::LTRVSV(ntheta, g, s.CovParCov);
+    const double gwg = host::packed_quadratic_form(ntheta, g, s.cov_param_covariance);
     if (!(gwg > 0.0)) return host::SYSMIS;
     const double v = 2.0 / gwg;
     if (r == 1) return v;

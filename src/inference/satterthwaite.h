@@ -1,4 +1,4 @@
-// Satterthwaite denominator degrees of freedom of a test of L·β (mxddf2),
+// Satterthwaite denominator degrees of freedom of a test of L·β (satterthwaite_df),
 // generalised to several rows through the eigen decomposition of L C L'
 // (Fai and Cornelius 1996).
 //
@@ -13,13 +13,13 @@
 // t_i = -tX_i w + H_i e_i = G s_i and s_i = -Y_i w + e_i - S_i G e_i (e_i the
 // random coefficients spread over the subject's replicates, random_part.h),
 // G_k the block's derivative dG_k on each replicate.  Then, with W the
-// asymptotic covariance matrix of the covariance parameters (CovParCov),
+// asymptotic covariance matrix of the covariance parameters (cov_param_covariance),
 //     ν_m = 2 d_m² / (g'W g),   d_m = z_m' L C L' z_m,
 // and for rank r ≥ 2, E = Σ ν_m/(ν_m - 2) over the ν_m > 2 gives
 // df = 2E/(E - r).
 //
-// Everything is read from MixSettings (FixedCov, CovParCov, ncovpr, fdmncl,
-// nrncol, blocks) and MixSettings::fit (the per-subject blocks of the final
+// Everything is read from MixSettings (fixed_covariance, cov_param_covariance, n_cov_params, n_fixed_columns,
+// n_random_columns, blocks) and MixSettings::fit (the per-subject blocks of the final
 // fit); nothing is written.
 #pragma once
 
@@ -30,7 +30,7 @@
 
 namespace mixed::inference {
 
-// g_k = ∂/∂θ_k Var(l_f'β̂ + l_r'Σ_i û_i - l_r'Σ_i u_i), k = 0 .. ncovpr-1, for
+// g_k = ∂/∂θ_k Var(l_f'β̂ + l_r'Σ_i û_i - l_r'Σ_i u_i), k = 0 .. n_cov_params-1, for
 // l_f over the p fixed columns and l_r over the random design columns (empty
 // for a purely fixed direction).  Empty when the model has no fit.
 std::vector<double> variance_gradient(const driver::MixSettings& s, std::span<const double> lf,
@@ -40,7 +40,7 @@ std::vector<double> variance_gradient(const driver::MixSettings& s, std::span<co
 // g_k = w' P_k w with P_k = -∂(X'V^-1 X)/∂θ_k = Σ_i X_i'V_i^-1 V_k V_i^-1 X_i,
 // which one pass over the subjects gives for every direction at once.
 // derivative_products() fills `out` (derivative_products_size() reals: one
-// packed p x p matrix per covariance parameter, in CovPar order); false when
+// packed p x p matrix per covariance parameter, in cov_params order); false when
 // the model has no fit.
 std::size_t derivative_products_size(const driver::MixSettings& s);
 bool derivative_products(const driver::MixSettings& s, std::span<double> out);
@@ -50,14 +50,14 @@ bool derivative_products(const driver::MixSettings& s, std::span<double> out);
 // the last ν_m lies within 1e-12 of 2, else 2E/(E - r) when E > r, else SYSMIS.
 double combine_directions(std::span<const double> nu, int rank);
 
-// mxddf2: the Satterthwaite df of L·β for L (q rows of p values, or of
-// p + nrncol values with random_columns), rank r of L C L', its eigenvalues d
+// satterthwaite_df: the Satterthwaite df of L·β for L (q rows of p values, or of
+// p + n_random_columns values with random_columns), rank r of L C L', its eigenvalues d
 // (those ≤ 1e-12 already 0) and eigenvectors Z (q x q row-major, column m
 // belonging to d_m).  SYSMIS when g'Wg ≤ 0 for a direction, when E ≤ r, or
 // when the model has no covariance parameters.  `products` (optional) holds
 // the P_k of derivative_products(); with them a direction without random
 // coefficients costs O(p²) per parameter instead of a pass over the subjects.
-double mxddf2(const driver::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
+double satterthwaite_df(const driver::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
               std::span<const double> d, std::span<const double> Z, std::span<const double> products = {});
 
 }  // namespace mixed::inference

@@ -15,19 +15,19 @@ host::PivotTable new_table(std::string_view title, std::string_view name) {
 }
 
 void annotate(host::PivotTable& table, const driver::MixSettings& s) {
-  table.note(s.depnot);
-  if (!s.wgtnot.empty()) table.note(s.wgtnot);
+  table.note(s.dependent_note);
+  if (!s.weight_note.empty()) table.note(s.weight_note);
 }
 
 host::CellValue df_value(double df) {
-  if (!host::is_sysmis(df) && df >= 1.0 && host::FUZZYINTEGER(df))
+  if (!host::is_sysmis(df) && df >= 1.0 && host::is_fuzzy_whole(df))
     return host::CellValue::num(df, host::Format::count());
   return host::CellValue::num(df, host::Format::genstat());
 }
 
 Text interval_label(const driver::MixSettings& s, std::string_view key) {
   constexpr std::size_t kMaxCinText = 40;
-  std::string text = s.cintxt.substr(0, kMaxCinText);
+  std::string text = s.confidence_text.substr(0, kMaxCinText);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return Text::key(key).arg(Text::raw(text));
 }
@@ -35,14 +35,14 @@ Text interval_label(const driver::MixSettings& s, std::string_view key) {
 std::vector<ParameterGroup> parameter_groups(const driver::MixSettings& s) {
   std::vector<ParameterGroup> groups;
   if (!s.repeated_given)
-    groups.push_back({0, 1, s.repcvt, Text()});
+    groups.push_back({0, 1, s.repeated_type, Text()});
   else
-    groups.push_back({0, s.ncovp2, s.repcvt, Text::key("Repeated Measures")});
+    groups.push_back({0, s.n_residual_cov_params, s.repeated_type, Text::key("Repeated Measures")});
   int first = groups.front().count;
   for (std::size_t b = 0; b < s.blocks.size(); ++b) {
-    const int n = covstruct::mxcnpr(s.blocks[b].dim, s.blocks[b].cvtype);
+    const int n = covstruct::parameter_count(s.blocks[b].dim, s.blocks[b].cov_type);
     const Text label = b < s.block_labels.size() ? s.block_labels[b] : Text::integer(static_cast<long long>(b + 1));
-    groups.push_back({first, n, s.blocks[b].cvtype, label});
+    groups.push_back({first, n, s.blocks[b].cov_type, label});
     first += n;
   }
   return groups;

@@ -21,7 +21,7 @@ host::PivotTable new_table(std::string_view title, std::string_view name);
 void annotate(host::PivotTable& table, const driver::MixSettings& s);
 
 // A degrees-of-freedom cell: an integer when it is at least 1 and whole by
-// FUZZYINTEGER, otherwise the statistics format; system-missing stays missing.
+// is_fuzzy_whole, otherwise the statistics format; system-missing stays missing.
 host::CellValue df_value(double df);
 
 // The interval group label `key` ("^1 Confidence Interval", or "^1
@@ -30,12 +30,12 @@ host::CellValue df_value(double df);
 host::Text interval_label(const driver::MixSettings& s, std::string_view key = "^1 Confidence Interval");
 
 // One covariance block as the covariance tables show it: its parameters
-// [first, first + count) of CovPar, its type code and its group label (empty
+// [first, first + count) of cov_params, its type code and its group label (empty
 // for the plain residual, which stands as a single row).
 struct ParameterGroup {
   int first = 0;
   int count = 0;
-  int cvtype = 0;
+  int cov_type = 0;
   host::Text label;
 };
 

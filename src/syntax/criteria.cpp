@@ -16,19 +16,19 @@ enum Keyword { kCin = 1, kHconverge, kLconverge, kMxiter, kMxstep, kPconverge, k
 
 void reset_criteria(driver::MixSettings& s) {
   const driver::MixSettings defaults;
-  s.cinval = defaults.cinval;
-  s.cintxt = defaults.cintxt;
-  s.hcnval = defaults.hcnval;
-  s.hcntyp = defaults.hcntyp;
-  s.lcnval = defaults.lcnval;
-  s.lcntyp = defaults.lcntyp;
-  s.pcnval = defaults.pcnval;
-  s.pcntyp = defaults.pcntyp;
-  s.mxiter = defaults.mxiter;
-  s.mxstep = defaults.mxstep;
-  s.nscore = defaults.nscore;
-  s.sngtol = defaults.sngtol;
-  s.qgroup = defaults.qgroup;
+  s.confidence_level = defaults.confidence_level;
+  s.confidence_text = defaults.confidence_text;
+  s.hessian_tolerance = defaults.hessian_tolerance;
+  s.hessian_criterion = defaults.hessian_criterion;
+  s.likelihood_tolerance = defaults.likelihood_tolerance;
+  s.likelihood_criterion = defaults.likelihood_criterion;
+  s.parameter_tolerance = defaults.parameter_tolerance;
+  s.parameter_criterion = defaults.parameter_criterion;
+  s.max_iterations = defaults.max_iterations;
+  s.max_step_halvings = defaults.max_step_halvings;
+  s.scoring_steps = defaults.scoring_steps;
+  s.singularity_tolerance = defaults.singularity_tolerance;
+  s.subjects_grouped = defaults.subjects_grouped;
 }
 
 // The value list of a convergence criterion, up to its right parenthesis: at
@@ -63,24 +63,24 @@ bool read_value(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e, 
   switch (keyword) {
     case kCin:
       if (!(v >= 0 && v < 100)) return fail_here(ts, e, 19);
-      s.cinval = v;
-      s.cintxt = t.text.substr(0, 40);
+      s.confidence_level = v;
+      s.confidence_text = t.text.substr(0, 40);
       break;
     case kMxiter:
-      if (!host::FUZZYINTEGER(v) || v < 0) return fail_here(ts, e, 21);
-      s.mxiter = to_count(v);
+      if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, 21);
+      s.max_iterations = to_count(v);
       break;
     case kMxstep:
-      if (!host::FUZZYINTEGER(v) || v < 1) return fail_here(ts, e, 22);
-      s.mxstep = to_count(v);
+      if (!host::is_fuzzy_whole(v) || v < 1) return fail_here(ts, e, 22);
+      s.max_step_halvings = to_count(v);
       break;
     case kScoring:
-      if (!host::FUZZYINTEGER(v) || v < 0) return fail_here(ts, e, 24);
-      s.nscore = to_count(v);
+      if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, 24);
+      s.scoring_steps = to_count(v);
       break;
     default:
       if (!std::isfinite(v) || v <= 0) return fail_here(ts, e, 25);
-      s.sngtol = v;
+      s.singularity_tolerance = v;
       break;
   }
   ts.next();
@@ -94,7 +94,7 @@ bool parse_criteria(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == TokenType::Name && !t.quoted
-                            ? host::IABNDX(t.text, {"CIN", "HCONVERG", "LCONVERG", "MXITER", "MXSTEP", "PCONVERG",
+                            ? host::keyword_index(t.text, {"CIN", "HCONVERG", "LCONVERG", "MXITER", "MXSTEP", "PCONVERG",
                                                     "SCORING", "SINGULAR", "SUBJECTS"})
                             : 0;
     if (keyword == 0) return fail_here(ts, e, 17);
@@ -103,16 +103,16 @@ bool parse_criteria(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
     bool failed = false;
     switch (keyword) {
       case kHconverge:
-        failed = read_convergence(ts, e, 0.0, s.hcnval, s.hcntyp, 78, 79);
+        failed = read_convergence(ts, e, 0.0, s.hessian_tolerance, s.hessian_criterion, 78, 79);
         break;
       case kLconverge:
-        failed = read_convergence(ts, e, 0.0, s.lcnval, s.lcntyp, 20, 26);
+        failed = read_convergence(ts, e, 0.0, s.likelihood_tolerance, s.likelihood_criterion, 20, 26);
         break;
       case kPconverge:
-        failed = read_convergence(ts, e, 1.0e-6, s.pcnval, s.pcntyp, 23, 27);
+        failed = read_convergence(ts, e, 1.0e-6, s.parameter_tolerance, s.parameter_criterion, 23, 27);
         break;
       case kSubjects:
-        s.qgroup = is_keyword(ts.cur(), "GROUPED");
+        s.subjects_grouped = is_keyword(ts.cur(), "GROUPED");
         ts.next();
         break;
       default:

@@ -37,9 +37,9 @@ void call_parser(int index, host::TokenStream& ts, driver::MixSettings& s, host:
     case kPrint: parse_print(ts, s, e); break;
     case kRegwgt: parse_regwgt(ts, s, e); break;
     case kRepeated: parse_repeated(ts, s, e); break;
-    case kSave: mxpsav(ts, s, e); break;
-    case kTest: mxptes(ts, s, e); break;
-    case kEmmeans: mxpemm(ts, s, e); break;
+    case kSave: parse_save(ts, s, e); break;
+    case kTest: parse_test(ts, s, e); break;
+    case kEmmeans: parse_emmeans(ts, s, e); break;
     case kOutfile: parse_outfile(ts, s, e); break;
     default: break;
   }
@@ -53,10 +53,10 @@ void read_command(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e
   std::array<bool, kOutfile + 1> seen{};
 
   if (read_variable_list(ts, s, e) || failed()) return;
-  const int fixed = mxpffx(ts, s, e);
+  const int fixed = parse_fixed(ts, s, e);
   if (fixed == 1 || failed()) return;
   seen[kFixed] = fixed == 0;
-  if (mxpfrn(ts, s, e) == 1 || failed()) return;
+  if (parse_random(ts, s, e) == 1 || failed()) return;
 
   if (ts.cur().sym == Sym::Slash) ts.next();
   while (!ts.at_end()) {
@@ -99,9 +99,9 @@ void parse_command(host::TokenStream& ts, driver::MixSettings& s, host::Engine& 
   try {
     read_command(ts, s, e);
   } catch (const std::bad_alloc&) {
-    driver::mxmess(e.out, 1, driver::kOtherClass, host::Severity::Error);
+    driver::issue_message(e.out, 1, driver::kOtherClass, host::Severity::Error);
   } catch (const std::length_error&) {
-    driver::mxmess(e.out, 1, driver::kOtherClass, host::Severity::Error);
+    driver::issue_message(e.out, 1, driver::kOtherClass, host::Severity::Error);
   }
 }
 

@@ -61,8 +61,8 @@ Class classify(const Token& t, const driver::MixSettings& s, const host::Dataset
   }
   if (t.sym != Sym::None) return kOther;  // = ; and the like
   place = row_place(t.text, s, data);
-  if (place >= 0) return place < s.nfactr() ? kFactor : kCovariate;
-  if (!host::DIVART(t.text) || data.find(t.text)) message = 36;
+  if (place >= 0) return place < s.n_factors() ? kFactor : kCovariate;
+  if (!host::is_valid_variable_name(t.text) || data.find(t.text)) message = 36;
   return kOther;
 }
 
@@ -75,7 +75,7 @@ bool read_effect_term(host::TokenStream& ts, const driver::MixSettings& s, host:
     ts.next();
     return false;
   }
-  const int nfactr = s.nfactr();
+  const int n_factors = s.n_factors();
   int state = kStart;
   int nesting = 0;  // nesting operators of the term
   int open = 0;     // left parentheses of the term
@@ -104,8 +104,8 @@ bool read_effect_term(host::TokenStream& ts, const driver::MixSettings& s, host:
       case 'N':
         if (ts.cur().sym == Sym::LParen) ++open;
         if (nesting++ == 0)
-          for (std::size_t j = nfactr; j < row.size(); ++j) row[j] = -row[j];
-        for (int i = 0; i < nfactr; ++i)
+          for (std::size_t j = n_factors; j < row.size(); ++j) row[j] = -row[j];
+        for (int i = 0; i < n_factors; ++i)
           if (row[i] > 0) ++row[i];
         state = kAfterNesting;
         break;
@@ -133,11 +133,11 @@ bool read_effect_term(host::TokenStream& ts, const driver::MixSettings& s, host:
   }
 }
 
-int compare_effects(std::span<const int> a, std::span<const int> b, int nfactr) {
+int compare_effects(std::span<const int> a, std::span<const int> b, int n_factors) {
   if (a.size() != b.size()) return 0;
   bool nested_differently = false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (static_cast<int>(i) < nfactr) {
+    if (static_cast<int>(i) < n_factors) {
       if ((a[i] == 0) != (b[i] == 0)) return 0;
       if (a[i] != b[i]) nested_differently = true;
     } else if (std::abs(a[i]) != std::abs(b[i])) {
@@ -147,10 +147,10 @@ int compare_effects(std::span<const int> a, std::span<const int> b, int nfactr) 
   return nested_differently ? 2 : 1;
 }
 
-EffectCounts effect_counts(std::span<const int> row, int nfactr) {
+EffectCounts effect_counts(std::span<const int> row, int n_factors) {
   EffectCounts c;
   for (std::size_t i = 0; i < row.size(); ++i) {
-    if (static_cast<int>(i) < nfactr) {
+    if (static_cast<int>(i) < n_factors) {
       if (row[i] >= 1) ++c.factors;
     } else if (row[i] != 0) {
       ++c.covariates;
@@ -159,10 +159,10 @@ EffectCounts effect_counts(std::span<const int> row, int nfactr) {
   return c;
 }
 
-int model_kind(const driver::EffectTable& table, int nfactr) {
+int model_kind(const driver::EffectTable& table, int n_factors) {
   bool factors = false, covariates = false;
   for (std::size_t r = 0; r < table.rows(); ++r) {
-    const EffectCounts c = effect_counts(table.row(r), nfactr);
+    const EffectCounts c = effect_counts(table.row(r), n_factors);
     factors = factors || c.factors > 0;
     covariates = covariates || c.covariates > 0;
   }
@@ -174,10 +174,10 @@ int model_kind(const driver::EffectTable& table, int nfactr) {
 
 host::Text effect_name(std::span<const int> row, const driver::MixSettings& s, const host::Dataset& data,
                        const host::Catalogue& catalogue) {
-  const int nfactr = s.nfactr();
+  const int n_factors = s.n_factors();
   std::vector<host::TextGroup> items;
   const auto variable = [&](std::size_t cell) {
-    const std::size_t var = static_cast<int>(cell) < nfactr ? s.factors[cell] : s.covariates[cell - nfactr];
+    const std::size_t var = static_cast<int>(cell) < n_factors ? s.factors[cell] : s.covariates[cell - n_factors];
     items.push_back({host::Text::variable(data.var(var).name)});
   };
   const auto symbol = [&](std::string_view text) { items.push_back({host::Text::raw(text)}); };
@@ -192,19 +192,19 @@ host::Text effect_name(std::span<const int> row, const driver::MixSettings& s, c
   int d = 0;
   bool nested_covariate = false;
   for (std::size_t i = 0; i < row.size(); ++i) {
-    if (static_cast<int>(i) < nfactr) d = std::max(d, row[i]);
+    if (static_cast<int>(i) < n_factors) d = std::max(d, row[i]);
     else if (row[i] < 0) nested_covariate = true;
   }
   const int depth = nested_covariate ? d : std::max(d - 1, 0);
 
   if (!nested_covariate) {
-    for (int i = 0; i < nfactr && d > 0; ++i) {
+    for (int i = 0; i < n_factors && d > 0; ++i) {
       if (row[i] != d) continue;
       if (!items.empty()) symbol(" * ");
       variable(i);
     }
   }
-  for (std::size_t j = nfactr; j < row.size(); ++j) {
+  for (std::size_t j = n_factors; j < row.size(); ++j) {
     for (int m = 0; m < std::abs(row[j]); ++m) {
       if (!items.empty()) symbol(" * ");
       variable(j);
@@ -213,7 +213,7 @@ host::Text effect_name(std::span<const int> row, const driver::MixSettings& s, c
   for (int k = depth; k >= 1; --k) {
     symbol("(");
     bool first = true;
-    for (int i = 0; i < nfactr; ++i) {
+    for (int i = 0; i < n_factors; ++i) {
       if (row[i] != k) continue;
       if (!first) symbol(" * ");
       variable(i);

@@ -2,7 +2,7 @@
 // stored as an EffectTerm row, how two effects compare, and how an effect is
 // named in the output.
 //
-// An EffectTerm row has nfactr factor cells then ncovar covariate cells, in the
+// An EffectTerm row has n_factors factor cells then n_covariates covariate cells, in the
 // order of the factor and covariate lists.  A factor cell is 0 (absent), 1, or
 // k > 1 when the factor was written before k - 1 nesting operators (WITHIN or a
 // left parenthesis) of the term; a covariate cell is 0, its power m, or -m when
@@ -26,7 +26,7 @@
 
 namespace mixed::syntax {
 
-// Reads one effect term at the current token into `row` (nfactr + ncovar
+// Reads one effect term at the current token into `row` (n_factors + n_covariates
 // cells, overwritten) and leaves the stream at the first token after it.  The
 // word INTERCEPT is the all-zero row.  On a malformed term issues message 36,
 // 37, 38 or 39 (class 3, severity 3) at the offending token, skips to the end
@@ -37,23 +37,23 @@ namespace mixed::syntax {
 bool read_effect_term(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& e,
                       std::span<int> row);
 
-// Comparison of two effects whose first `nfactr` cells are factor cells:
+// Comparison of two effects whose first `n_factors` cells are factor cells:
 // 0 different (a covariate's power differs, or a factor is in one and not the
 // other), 1 identical (equal factor cells, covariate cells equal in absolute
 // value), 2 functionally the same (the same variables, some factor nested
 // differently).
-int compare_effects(std::span<const int> a, std::span<const int> b, int nfactr);
+int compare_effects(std::span<const int> a, std::span<const int> b, int n_factors);
 
 // Number of factors (cells >= 1) and of covariates (cells != 0) of one effect.
 struct EffectCounts {
   int factors = 0;
   int covariates = 0;
 };
-EffectCounts effect_counts(std::span<const int> row, int nfactr);
+EffectCounts effect_counts(std::span<const int> row, int n_factors);
 
-// mdlkind and rnkind over the rows of a table: 4 when some effect has a factor
+// fixed_kind and random_kind over the rows of a table: 4 when some effect has a factor
 // and some effect a covariate, 2 factors only, 1 covariates only, 3 neither.
-int model_kind(const driver::EffectTable& table, int nfactr);
+int model_kind(const driver::EffectTable& table, int n_factors);
 
 // The name of an effect, as every message, table row and label shows it: a
 // Text::key("[:^1:]1") whose list holds one group per item.  The intercept is
@@ -72,7 +72,7 @@ host::Text effect_name(std::span<const int> row, const driver::MixSettings& s, c
 // search costs the length of a row rather than the size of the table.
 class EffectIndex {
  public:
-  explicit EffectIndex(int nfactr) : nfactr_(nfactr) {}
+  explicit EffectIndex(int n_factors) : nfactr_(n_factors) {}
   // The indices of the rows added so far that are identical to `row` or
   // functionally the same, in the order they were added (nullptr when none).
   const std::vector<std::size_t>* matches(std::span<const int> row) const;

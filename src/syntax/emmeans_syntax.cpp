@@ -97,7 +97,7 @@ int read_tables(host::TokenStream& ts, const driver::MixSettings& s, const host:
     rec.factors.clear();
     return 0;
   }
-  if (s.nfactr() < 1) return 90;
+  if (s.n_factors() < 1) return 90;
   if (int st = check_factor_list(ts)) return st;
 
   std::vector<int> factors;
@@ -122,7 +122,7 @@ int read_tables(host::TokenStream& ts, const driver::MixSettings& s, const host:
 // WITH(covariate [=] value|MEAN ...): the values at which covariates are held.
 int read_with(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
               driver::EmmeansRecord& rec) {
-  if (s.ncovar() < 1) return 96;
+  if (s.n_covariates() < 1) return 96;
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
   while (ts.cur().sym != Sym::RParen) {
@@ -169,7 +169,7 @@ int read_compare(host::TokenStream& ts, const driver::MixSettings& s, const host
 int read_adjust(host::TokenStream& ts, driver::EmmeansRecord& rec) {
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
-  const int k = is_word(ts.cur()) ? host::IABNDX(ts.cur().text, {"NONE", "LSD", "BONFERRO", "SIDAK"}) : 0;
+  const int k = is_word(ts.cur()) ? host::keyword_index(ts.cur().text, {"NONE", "LSD", "BONFERRO", "SIDAK"}) : 0;
   if (k == 0) return 101;
   rec.adjust = k == 1 ? 1 : k - 1;
   ts.next();
@@ -190,7 +190,7 @@ int read_refcat(host::TokenStream& ts, driver::EmmeansRecord& rec) {
     rec.refcat_kind = 2;
     rec.refcat_string = t.text;
   } else if (is_word(t)) {
-    const int k = host::IABNDX(t.text, {"FIRST", "LAST"});
+    const int k = host::keyword_index(t.text, {"FIRST", "LAST"});
     if (k == 0) return 87;
     rec.refcat_kind = k + 2;
   } else {
@@ -213,9 +213,9 @@ int reconcile(const CompareRequest& compare, const driver::MixSettings& s, host:
               driver::EmmeansRecord& rec) {
   if (!compare.given) {
     if (rec.adjust != 0)
-      driver::mxmess(eng.out, 105, driver::kSyntaxClass, host::Severity::Warning);
+      driver::issue_message(eng.out, 105, driver::kSyntaxClass, host::Severity::Warning);
     if (rec.refcat_kind != 0) {
-      driver::mxmess(eng.out, 109, driver::kSyntaxClass, host::Severity::Warning);
+      driver::issue_message(eng.out, 109, driver::kSyntaxClass, host::Severity::Warning);
       rec.refcat_kind = 0;
       rec.refcat_value = 0.0;
       rec.refcat_string.clear();
@@ -259,12 +259,12 @@ bool same_request(const driver::EmmeansRecord& a, const driver::EmmeansRecord& b
 
 int read_emmeans(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& eng,
                  driver::EmmeansRecord& rec) {
-  rec.cov_mode.assign(static_cast<std::size_t>(s.ncovar()), 0);
-  rec.cov_value.assign(static_cast<std::size_t>(s.ncovar()), host::SYSMIS);
+  rec.cov_mode.assign(static_cast<std::size_t>(s.n_covariates()), 0);
+  rec.cov_value.assign(static_cast<std::size_t>(s.n_covariates()), host::SYSMIS);
   CompareRequest compare;
   while (!ts.at_subcommand_end()) {
     const int k = is_word(ts.cur())
-                      ? host::IABNDX(ts.cur().text, {"TABLES", "WITH", "COMPARE", "ADJ", "REFCAT"})
+                      ? host::keyword_index(ts.cur().text, {"TABLES", "WITH", "COMPARE", "ADJ", "REFCAT"})
                       : 0;
     if (k == 0) return 87;
     ts.next();
@@ -286,14 +286,14 @@ int read_emmeans(host::TokenStream& ts, const driver::MixSettings& s, host::Engi
 
 }  // namespace
 
-void mxpemm(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+void parse_emmeans(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
   driver::EmmeansRecord rec;
   const int status = read_emmeans(ts, s, eng, rec);
   if (status == 0) {
     s.emmeans.push_back(std::move(rec));
     return;
   }
-  driver::mxmess(eng.out, status, driver::kSyntaxClass, host::Severity::Error, ts.cur().text);
+  driver::issue_message(eng.out, status, driver::kSyntaxClass, host::Severity::Error, ts.cur().text);
   ts.skip_subcommand();
 }
 

@@ -21,13 +21,13 @@ bool read_fixed_options(host::TokenStream& ts, driver::MixSettings& s, host::Eng
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     if (is_keyword(t, "NOINT")) {
-      s.qintcp = false;
+      s.has_intercept = false;
       ts.next();
     } else if (is_keyword(t, "SSTYPE")) {
       s.sstype = 3;
       if (ts.next().sym != Sym::LParen) continue;
       const host::Token& v = ts.next();
-      const bool whole = v.type == host::TokenType::Number && host::FUZZYINTEGER(v.value);
+      const bool whole = v.type == host::TokenType::Number && host::is_fuzzy_whole(v.value);
       if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, 40);
       s.sstype = to_count(v.value);
       if (ts.next().sym != Sym::RParen) return fail_here(ts, e, 40);
@@ -42,8 +42,8 @@ bool read_fixed_options(host::TokenStream& ts, driver::MixSettings& s, host::Eng
 // Adds the written effects to the table after the intercept row, refusing an
 // effect identical or functionally the same as an earlier one.
 bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& s, host::Engine& e) {
-  const int nfactr = s.nfactr();
-  EffectIndex index(nfactr);
+  const int n_factors = s.n_factors();
+  EffectIndex index(n_factors);
   for (std::size_t r = 0; r < s.fixed.rows(); ++r) index.add(s.fixed.row(r), r);
   const auto name = [&](std::span<const int> row) {
     return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
@@ -52,7 +52,7 @@ bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& 
     const std::span<const int> row = written.row(r);
     if (const auto* earlier = index.matches(row)) {
       const std::span<const int> first = s.fixed.row(earlier->front());
-      if (compare_effects(first, row, nfactr) == 1) {
+      if (compare_effects(first, row, n_factors) == 1) {
         driver::issue(e.out, Severity::Error, Text::key("Duplicated FIXED effect [:^1:]1 ...").list({name(row)}));
       } else {
         driver::issue(e.out, Severity::Error,
@@ -69,10 +69,10 @@ bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& 
 // The content of one FIXED subcommand, from the first token after its name and
 // equals sign.
 bool parse_fixed_content(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
-  const int width = s.nfactr() + s.ncovar();
+  const int width = s.n_factors() + s.n_covariates();
   s.fixed = driver::EffectTable{width, {}};
   s.sstype = 3;
-  s.qintcp = true;
+  s.has_intercept = true;
   const bool intercept_written = is_word(ts.cur(), "INTERCEPT");
   if (intercept_written) ts.next();
 
@@ -86,15 +86,15 @@ bool parse_fixed_content(host::TokenStream& ts, driver::MixSettings& s, host::En
     ts.next();
     if (read_fixed_options(ts, s, e)) return true;
   }
-  if (intercept_written && !s.qintcp) driver::mxmess(e.out, 42, driver::kOtherClass, Severity::Warning);
+  if (intercept_written && !s.has_intercept) driver::issue_message(e.out, 42, driver::kOtherClass, Severity::Warning);
 
-  if (s.qintcp) s.fixed.add_row(std::vector<int>(width, 0));
+  if (s.has_intercept) s.fixed.add_row(std::vector<int>(width, 0));
   return add_fixed_effects(written, s, e);
 }
 
 }  // namespace
 
-int mxpffx(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+int parse_fixed(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
   const std::size_t start = ts.pos();
   std::optional<std::size_t> chosen;
   while (!ts.at_end()) {
@@ -117,12 +117,12 @@ int mxpffx(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
     ts.skip_subcommand();
   }
 
-  const int width = s.nfactr() + s.ncovar();
+  const int width = s.n_factors() + s.n_covariates();
   int result = -1;
   if (!chosen) {
     s.fixed = driver::EffectTable{width, {}};
     s.fixed.add_row(std::vector<int>(width, 0));
-    s.qintcp = true;
+    s.has_intercept = true;
     s.sstype = 3;
   } else {
     ts.seek(*chosen);
@@ -130,7 +130,7 @@ int mxpffx(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
     if (ts.cur().sym == Sym::Equals) ts.next();
     result = parse_fixed_content(ts, s, e) ? 1 : 0;
   }
-  if (result != 1) s.mdlkind = model_kind(s.fixed, s.nfactr());
+  if (result != 1) s.fixed_kind = model_kind(s.fixed, s.n_factors());
   ts.seek(start);
   return result;
 }

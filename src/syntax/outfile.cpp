@@ -23,9 +23,9 @@ bool read_file_spec(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
   if (!t.quoted && t.sym == Sym::Asterisk) return fail_here(ts, e, 118);
   if (t.text.size() > kMaxSpec) return fail_here(ts, e, 117);
   bool valid = false;
-  s.outfnm = expand_file_spec(t.text, valid);
+  s.outfile_path = expand_file_name(t.text, valid);
   if (!valid) {
-    std::string shown = s.outfnm;
+    std::string shown = s.outfile_path;
     while (!shown.empty() && shown.back() == ' ') shown.pop_back();
     driver::issue(e.out, host::Severity::Error,
                   host::Text::key("Invalid file specification ^1 ...").arg(host::Text::raw(shown)));
@@ -38,8 +38,8 @@ bool read_file_spec(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
 
 }  // namespace
 
-std::string expand_file_spec(std::string_view spec, bool& valid) {
-  std::string path(spec);
+std::string expand_file_name(std::string_view name, bool& valid) {
+  std::string path(name);
   if (path.rfind("~/", 0) == 0) {
     if (const char* home = std::getenv("HOME")) path = std::string(home) + path.substr(1);
   }
@@ -55,12 +55,12 @@ std::string expand_file_spec(std::string_view spec, bool& valid) {
 }
 
 bool parse_outfile(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
-  s.ioutfl = 0;
-  s.outfnm.clear();
+  s.outfile_kind = 0;
+  s.outfile_path.clear();
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == host::TokenType::Name && !t.quoted
-                            ? host::IABNDX(t.text, {"FXMODEL", "FXPARAME"})
+                            ? host::keyword_index(t.text, {"FXMODEL", "FXPARAME"})
                             : 0;
     if (keyword == 0) return fail_here(ts, e, 114);
     if (ts.next().sym != Sym::LParen) return fail_here(ts, e, 115);
@@ -68,7 +68,7 @@ bool parse_outfile(host::TokenStream& ts, driver::MixSettings& s, host::Engine& 
     if (read_file_spec(ts, s, e)) return true;
     if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, 115);
     ts.next();
-    s.ioutfl = keyword == 1 ? 2 : 1;
+    s.outfile_kind = keyword == 1 ? 2 : 1;
   }
   return false;
 }

@@ -1,6 +1,6 @@
 // OUTFILE: the file that receives the fixed part of the model as a PMML
-// document, FXMODEL (ioutfl 2) or FXPARAMETER (ioutfl 1), with its file
-// specification in outfnm.
+// document, FXMODEL (outfile_kind 2) or FXPARAMETER (outfile_kind 1), with its file
+// specification in outfile_path.
 #pragma once
 
 #include <string>
@@ -18,9 +18,9 @@ namespace mixed::syntax {
 // Each OUTFILE replaces the file of an earlier one.
 bool parse_outfile(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
 
-// FSPEXP: the file specification `spec` expanded (a leading "~/" becomes the
+// The file name `name` expanded (a leading "~/" becomes the
 // home directory).  `valid` tells whether it names a file that can be created:
 // not empty, not a directory, in a directory that exists.
-std::string expand_file_spec(std::string_view spec, bool& valid);
+std::string expand_file_name(std::string_view name, bool& valid);
 
 }  // namespace mixed::syntax

@@ -9,16 +9,16 @@ namespace mixed::syntax {
 
 int subcommand_index(const host::Token& t) {
   if (t.type != host::TokenType::Name || t.quoted) return 0;
-  return host::IABNDX(t.text, {"CRITERIA", "FIXED", "METHOD", "MISSING", "PRINT", "RANDOM", "REGWGT",
+  return host::keyword_index(t.text, {"CRITERIA", "FIXED", "METHOD", "MISSING", "PRINT", "RANDOM", "REGWGT",
                                "REPEATED", "SAVE", "TEST", "EMMEANS", "OUTFILE"});
 }
 
 void syntax_error(host::Engine& e, int number, const host::Token& at) {
-  driver::mxmess(e.out, number, driver::kSyntaxClass, host::Severity::Error, at.text);
+  driver::issue_message(e.out, number, driver::kSyntaxClass, host::Severity::Error, at.text);
 }
 
 void syntax_warning(host::Engine& e, int number, const host::Token& at) {
-  driver::mxmess(e.out, number, driver::kSyntaxClass, host::Severity::Warning, at.text);
+  driver::issue_message(e.out, number, driver::kSyntaxClass, host::Severity::Warning, at.text);
 }
 
 bool fail_here(host::TokenStream& ts, host::Engine& e, int number) {

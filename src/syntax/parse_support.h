@@ -39,7 +39,7 @@ host::Text variable_text(const host::Dataset& data, std::size_t var);
 // A "[%1:, ^1:]1" list: one group per variable.
 std::vector<host::TextGroup> variable_groups(const host::Dataset& data, std::span<const std::size_t> vars);
 
-// A whole number (FUZZYINTEGER) as an int, larger values held at the largest int.
+// A whole number (is_fuzzy_whole) as an int, larger values held at the largest int.
 int to_count(double v);
 
 // The token is a name as the user wrote it (not a quoted string) equal to

@@ -28,17 +28,17 @@ void add_notes(const driver::MixSettings& s, host::Engine& e) {
   host::Notes notes;
   notes.title = Text::key("Missing Value Handling");
   notes.entries.push_back({Text::key("Definition of Missing"),
-                           Text::key(s.qinclu ? "MISSING is INCLUDE ..." : "MISSING is EXCLUDE ...")});
+                           Text::key(s.include_user_missing ? "MISSING is INCLUDE ..." : "MISSING is EXCLUDE ...")});
   notes.entries.push_back({Text::key("Cases Used"), Text::key("Cases used ...")});
   e.out.notes(std::move(notes));
 }
 
 void set_formats(driver::MixSettings& s) {
-  const double h = s.hcnval, l = s.lcnval;
-  if (h > 0 && l > 0) s.llfmt = host::Format::fixed(host::LEASTSIGDIG(std::min(h, l)));
-  else if (h > 0 || l > 0) s.llfmt = host::Format::fixed(host::LEASTSIGDIG(std::max(h, l)));
-  else s.llfmt = host::Format::genstat();
-  s.pcnfmt = s.pcnval > 0 ? host::Format::fixed(host::LEASTSIGDIG(s.pcnval)) : host::Format::coefficient();
+  const double h = s.hessian_tolerance, l = s.likelihood_tolerance;
+  if (h > 0 && l > 0) s.likelihood_format = host::Format::fixed(host::decimals_needed(std::min(h, l)));
+  else if (h > 0 || l > 0) s.likelihood_format = host::Format::fixed(host::decimals_needed(std::max(h, l)));
+  else s.likelihood_format = host::Format::genstat();
+  s.parameter_format = s.parameter_tolerance > 0 ? host::Format::fixed(host::decimals_needed(s.parameter_tolerance)) : host::Format::coefficient();
 }
 
 void collect_classvars(driver::MixSettings& s, const host::Dataset& data) {
@@ -67,15 +67,15 @@ void collect_classvars(driver::MixSettings& s, const host::Dataset& data) {
 bool has_user_missing(const host::Dataset& data, std::size_t v) { return !data.var(v).missing.empty(); }
 
 void derive_qinclu(driver::MixSettings& s, const host::Dataset& data) {
-  if (s.qinclu) return;
-  bool any = has_user_missing(data, s.depvar) || (s.wgtvar && has_user_missing(data, *s.wgtvar));
+  if (s.include_user_missing) return;
+  bool any = has_user_missing(data, s.dependent) || (s.regression_weight && has_user_missing(data, *s.regression_weight));
   for (const driver::ClassVar& c : s.classvars) any = any || has_user_missing(data, c.var);
   for (std::size_t v : s.covariates) any = any || has_user_missing(data, v);
-  if (!any) s.qinclu = true;
+  if (!any) s.include_user_missing = true;
 }
 
 void check_descriptives(driver::MixSettings& s, host::Engine& e) {
-  if (!s.prdesc) return;
+  if (!s.print_descriptives) return;
   const std::vector<std::size_t>& split = e.data.split();
   std::vector<std::size_t> shared;  // split variables that are classification variables
   for (std::size_t v : split) {
@@ -83,10 +83,10 @@ void check_descriptives(driver::MixSettings& s, host::Engine& e) {
                                       [&](const driver::ClassVar& c) { return c.var == v; });
     if (classvar) shared.push_back(v);
   }
-  const int dims = s.nclsvr() + 2 + static_cast<int>(split.size() - shared.size());
+  const int dims = s.n_class_vars() + 2 + static_cast<int>(split.size() - shared.size());
   if (dims > kMaxDescriptiveDims) {
-    s.prdesc = false;
-    driver::mxmess(e.out, split.empty() ? 68 : 69, driver::kOtherClass, Severity::Warning);
+    s.print_descriptives = false;
+    driver::issue_message(e.out, split.empty() ? 68 : 69, driver::kOtherClass, Severity::Warning);
   } else if (!shared.empty()) {
     driver::issue(e.out, Severity::Warning,
                   Text::key("Cat var same as split var [%1:, ^1:]1 ...").list(variable_groups(e.data, shared)));
@@ -98,16 +98,16 @@ void make_labels(driver::MixSettings& s, const host::Engine& e) {
   for (std::size_t r = 0; r < s.fixed.rows(); ++r)
     s.fixed_effect_names.push_back(effect_name(s.fixed.row(r), s, e.data, e.catalogue));
   // The effects of each block, joined by " + ", and the block's subjects.
-  std::vector<std::vector<host::TextGroup>> block_effects(s.nrndef);
-  std::vector<const std::vector<std::size_t>*> block_subjects(s.nrndef, nullptr);
+  std::vector<std::vector<host::TextGroup>> block_effects(s.n_random_blocks);
+  std::vector<const std::vector<std::size_t>*> block_subjects(s.n_random_blocks, nullptr);
   for (std::size_t r = 0; r < s.random.rows(); ++r) {
-    std::vector<host::TextGroup>& effects = block_effects[s.rnd_block[r]];
+    std::vector<host::TextGroup>& effects = block_effects[s.random_effect_block[r]];
     if (!effects.empty()) effects.push_back({Text::raw(" + ")});
     effects.push_back({effect_name(s.random.row(r), s, e.data, e.catalogue)});
-    block_subjects[s.rnd_block[r]] = &s.rnd_subjects[r];
+    block_subjects[s.random_effect_block[r]] = &s.random_subject_lists[r];
   }
   s.random_block_names.clear();
-  for (int b = 0; b < s.nrndef; ++b) {
+  for (int b = 0; b < s.n_random_blocks; ++b) {
     std::vector<host::TextGroup>& effects = block_effects[b];
     const std::vector<std::size_t>* subjects = block_subjects[b];
     if (subjects == nullptr || subjects->empty()) {
@@ -121,9 +121,9 @@ void make_labels(driver::MixSettings& s, const host::Engine& e) {
 }
 
 void set_composition(driver::MixSettings& s, host::Engine& e) {
-  const bool fixed = s.nfxeff() > 0, random = s.nrneff() > 0;
-  s.mdlcmp = fixed ? (random ? 3 : 1) : (random ? 2 : 4);
-  if (s.mdlcmp == 4 && s.nrepef() == 0) driver::mxmess(e.out, 67, driver::kOtherClass, Severity::Warning);
+  const bool fixed = s.n_fixed_effects() > 0, random = s.n_random_effects() > 0;
+  s.composition = fixed ? (random ? 3 : 1) : (random ? 2 : 4);
+  if (s.composition == 4 && s.n_repeated_vars() == 0) driver::issue_message(e.out, 67, driver::kOtherClass, Severity::Warning);
 }
 
 }  // namespace
@@ -131,7 +131,7 @@ void set_composition(driver::MixSettings& s, host::Engine& e) {
 void postprocess_syntax(driver::MixSettings& s, host::Engine& e) {
   add_notes(s, e);
   set_formats(s);
-  if (s.nrneff() == 0 && s.repcvt == driver::ID) s.nscore = 0;
+  if (s.n_random_effects() == 0 && s.repeated_type == driver::ID) s.scoring_steps = 0;
   collect_classvars(s, e.data);
   derive_qinclu(s, e.data);
   check_descriptives(s, e);

@@ -46,7 +46,7 @@ int read_subject_list(host::TokenStream& ts, const host::Dataset& data, std::vec
   for (; !ts.at_subcommand_end() && ts.cur().sym != Sym::RParen && ts.cur().sym != Sym::Bar; ts.next()) {
     const host::Token& t = ts.cur();
     if (t.sym == Sym::Asterisk) continue;
-    if (t.type != host::TokenType::Name || t.quoted || !host::DIVART(t.text)) return 1;
+    if (t.type != host::TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return 1;
     const auto var = data.find(t.text);
     if (!var) return 2;
     if (!contains(list, *var)) list.push_back(*var);
@@ -76,7 +76,7 @@ bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& 
     } else if (is_keyword(t, "COVTYPE")) {
       if (ts.next().sym != Sym::LParen) return fail_here(ts, e, m.covtype);
       const host::Token& k = ts.next();
-      const int code = k.type == host::TokenType::Name && !k.quoted ? host::IABNDX(k.text, kCovTypes) : 0;
+      const int code = k.type == host::TokenType::Name && !k.quoted ? host::keyword_index(k.text, kCovTypes) : 0;
       if (code == 0) return fail_here(ts, e, m.covtype);
       if (ts.next().sym != Sym::RParen) return fail_here(ts, e, m.covtype);
       o.covtype = code;
@@ -92,10 +92,10 @@ bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& 
 // bar, then the options.
 bool read_random(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& e,
                  driver::RandomSubcommand& r) {
-  const int width = s.nfactr() + s.ncovar();
+  const int width = s.n_factors() + s.n_covariates();
   r = driver::RandomSubcommand{};
   r.effects.width = width;
-  r.cvtype = driver::VC;
+  r.cov_type = driver::VC;
   std::vector<int> row(width);
   while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
     if (read_effect_term(ts, s, e, row)) return true;
@@ -106,7 +106,7 @@ bool read_random(host::TokenStream& ts, const driver::MixSettings& s, host::Engi
   Options o;
   if (read_options(ts, e, kRandomMessages, o)) return true;
   if (o.covtype != 0) {
-    r.cvtype = o.covtype == driver::VC_PARSE ? driver::VC : o.covtype;
+    r.cov_type = o.covtype == driver::VC_PARSE ? driver::VC : o.covtype;
     r.covtype_written = true;
   }
   r.subjects = std::move(o.subjects);
@@ -115,24 +115,24 @@ bool read_random(host::TokenStream& ts, const driver::MixSettings& s, host::Engi
 
 void reset_random(driver::MixSettings& s) {
   s.random_subcommands.clear();
-  s.random = driver::EffectTable{s.nfactr() + s.ncovar(), {}};
-  s.rnd_nsubj.clear();
-  s.rnd_subjects.clear();
-  s.rnd_cvtype.clear();
-  s.rnd_block.clear();
-  s.rnd_subcommand.clear();
+  s.random = driver::EffectTable{s.n_factors() + s.n_covariates(), {}};
+  s.random_subject_counts.clear();
+  s.random_subject_lists.clear();
+  s.random_types.clear();
+  s.random_effect_block.clear();
+  s.random_effect_subcommand.clear();
   s.rnd_signed_count.clear();
-  s.nrndef = 0;
-  s.rnkind = 4;
+  s.n_random_blocks = 0;
+  s.random_kind = 4;
   s.subject_vars.clear();
-  s.ncomsv = 0;
+  s.n_common_subjects = 0;
 }
 
 // Lays the subcommands out per random effect, refusing an effect identical or
 // functionally the same as an earlier one with the same set of subjects.
 bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
-  const int nfactr = s.nfactr();
-  EffectIndex index(nfactr);
+  const int n_factors = s.n_factors();
+  EffectIndex index(n_factors);
   std::vector<std::vector<std::size_t>> subject_sets;
   const auto name = [&](std::span<const int> row) {
     return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
@@ -146,9 +146,9 @@ bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
       const std::span<const int> row = sub.effects.row(i);
       if (const auto* earlier = index.matches(row)) {
         for (std::size_t j : *earlier) {
-          if (subject_sets[s.rnd_subcommand[j]] != subject_sets[k]) continue;
+          if (subject_sets[s.random_effect_subcommand[j]] != subject_sets[k]) continue;
           const std::span<const int> first = s.random.row(j);
-          if (compare_effects(first, row, nfactr) == 1)
+          if (compare_effects(first, row, n_factors) == 1)
             driver::issue(e.out, Severity::Error, Text::key("Duplicated RANDOM effect [:^1:]1 ...").list({name(row)}));
           else
             driver::issue(e.out, Severity::Error,
@@ -158,14 +158,14 @@ bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
       }
       index.add(row, s.random.rows());
       s.random.add_row(row);
-      s.rnd_nsubj.push_back(static_cast<int>(sub.subjects.size()));
-      s.rnd_subjects.push_back(sub.subjects);
-      s.rnd_cvtype.push_back(sub.cvtype);
-      s.rnd_block.push_back(sub.cvtype == driver::VC ? s.nrndef + static_cast<int>(i) : s.nrndef);
-      s.rnd_subcommand.push_back(static_cast<int>(k));
+      s.random_subject_counts.push_back(static_cast<int>(sub.subjects.size()));
+      s.random_subject_lists.push_back(sub.subjects);
+      s.random_types.push_back(sub.cov_type);
+      s.random_effect_block.push_back(sub.cov_type == driver::VC ? s.n_random_blocks + static_cast<int>(i) : s.n_random_blocks);
+      s.random_effect_subcommand.push_back(static_cast<int>(k));
     }
     s.rnd_signed_count.push_back(sub.covtype_written ? static_cast<int>(n) : -static_cast<int>(n));
-    s.nrndef += sub.cvtype == driver::VC ? static_cast<int>(n) : 1;
+    s.n_random_blocks += sub.cov_type == driver::VC ? static_cast<int>(n) : 1;
   }
   return false;
 }
@@ -185,7 +185,7 @@ void collect_subjects(driver::MixSettings& s) {
       if (everywhere) shared.push_back(v);
     }
   }
-  s.ncomsv = static_cast<int>(shared.size());
+  s.n_common_subjects = static_cast<int>(shared.size());
   s.subject_vars = shared;
   for (std::size_t v : all)
     if (!contains(shared, v)) s.subject_vars.push_back(v);
@@ -193,7 +193,7 @@ void collect_subjects(driver::MixSettings& s) {
 
 }  // namespace
 
-int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+int parse_random(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
   const std::size_t start = ts.pos();
   reset_random(s);
   std::vector<std::size_t> contents;  // first token of each non-empty RANDOM
@@ -215,7 +215,7 @@ int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
   }
 
   int result = -1;
-  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.depvar)}};
+  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.dependent)}};
   for (std::size_t pos : contents) {
     ts.seek(pos);
     if (ts.cur().sym == Sym::Bar) {
@@ -228,7 +228,7 @@ int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
       result = 1;
       break;
     }
-    if (contains(r.subjects, s.depvar)) {
+    if (contains(r.subjects, s.dependent)) {
       driver::issue(e.out, Severity::Error, Text::key("Same ran sub and dependent [:^1:]1 ...").list(dependent));
       result = 1;
       break;
@@ -237,7 +237,7 @@ int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
   }
   if (result == -1) {
     if (lay_out_effects(s, e)) result = 1;
-    if (s.nrneff() > 0) s.rnkind = model_kind(s.random, s.nfactr());
+    if (s.n_random_effects() > 0) s.random_kind = model_kind(s.random, s.n_factors());
     collect_subjects(s);
   }
   ts.seek(start);
@@ -246,16 +246,16 @@ int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
 
 bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
   s.repeated_given = true;
-  s.repcvt = driver::DIAG;
+  s.repeated_type = driver::DIAG;
   s.repeated_vars.clear();
   s.repeated_subjects.clear();
 
   if (read_subject_list(ts, e.data, s.repeated_vars) != 0) return fail_here(ts, e, 50);
   if (s.repeated_vars.empty()) return fail_here(ts, e, 49);
   if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, 50);
-  if (contains(s.repeated_vars, s.depvar)) {
+  if (contains(s.repeated_vars, s.dependent)) {
     driver::issue(e.out, Severity::Error,
-                  Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, s.depvar)}}));
+                  Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, s.dependent)}}));
     ts.skip_subcommand();
     return true;
   }
@@ -265,7 +265,7 @@ bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
     ts.next();
     if (read_options(ts, e, kRepeatedMessages, o)) return true;
   }
-  if (o.covtype != 0) s.repcvt = o.covtype == driver::VC_PARSE ? driver::VC_REPEATED : o.covtype;
+  if (o.covtype != 0) s.repeated_type = o.covtype == driver::VC_PARSE ? driver::VC_REPEATED : o.covtype;
   if (!o.subject_given) return fail_here(ts, e, 74);
   s.repeated_subjects = std::move(o.subjects);
 
@@ -276,7 +276,7 @@ bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
     failed = true;
   };
   report("Same rep sub and rep var [%1:, ^1:]1 ...", common(s.repeated_subjects, s.repeated_vars));
-  report("Same rep sub and dependent [:^1:]1 ...", common({s.depvar}, s.repeated_subjects));
+  report("Same rep sub and dependent [:^1:]1 ...", common({s.dependent}, s.repeated_subjects));
   report("Same ran sub and rep var [%1:, ^1:]1 ...", common(s.subject_vars, s.repeated_vars));
   if (failed) return true;
 

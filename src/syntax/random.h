@@ -1,15 +1,15 @@
 // RANDOM and REPEATED: the random-effect blocks and the residual structure.
 //
 // Each non-empty RANDOM subcommand is kept as written in
-// MixSettings::random_subcommands (its effects, subject variables and cvtype).
+// MixSettings::random_subcommands (its effects, subject variables and cov_type).
 // Its effects are then laid out per random effect, in subcommand order: the
-// random EffectTable (random), each effect's subject count and list, cvtype,
-// 0-based covariance block and subcommand.  A RANDOM with cvtype VC (18, also
+// random EffectTable (random), each effect's subject count and list, cov_type,
+// 0-based covariance block and subcommand.  A RANDOM with cov_type VC (18, also
 // the default) gives each of its effects a block of its own; any other type
 // one block for all of them.  subject_vars is the union of the subject
-// variables with the ncomsv common to every random effect first.
+// variables with the n_common_subjects common to every random effect first.
 //
-// cvtype codes: the place of the COVTYPE keyword in ARMA11 AD1 AR1 ARH1 CS CSH
+// cov_type codes: the place of the COVTYPE keyword in ARMA11 AD1 AR1 ARH1 CS CSH
 // CSR DIAG FA1 FAH1 HF ID TP TPH UN UNR VC (1..17); VC is 18 on RANDOM and 19
 // on REPEATED, whose default is DIAG (8).  Without REPEATED the residual is ID
 // (12).
@@ -21,18 +21,18 @@
 
 namespace mixed::syntax {
 
-// mxpfrn: the RANDOM pre-scan over the whole command from the current token.
+// parse_random: the RANDOM pre-scan over the whole command from the current token.
 // Empty RANDOM subcommands warn 7 and are ignored.  Sets random_subcommands,
-// random, rnd_*, nrndef, rnkind (4 without random effects), subject_vars and
-// ncomsv.  Returns 1 after an
+// random, rnd_*, n_random_blocks, random_kind (4 without random effects), subject_vars and
+// n_common_subjects.  Returns 1 after an
 // error (51, 43, 45, 47, an effect-term message, a dependent variable among the
 // subjects, or a random effect repeated with the same subjects), -1 otherwise;
 // leaves the stream where it found it.
-int mxpfrn(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+int parse_random(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
 
 // REPEATED, from the first token after its name and equals sign: the repeated
 // variables, then after the vertical bar SUBJECT (required, 74) and COVTYPE.
-// Sets repeated_given, repeated_vars, repeated_subjects and repcvt; every
+// Sets repeated_given, repeated_vars, repeated_subjects and repeated_type; every
 // RANDOM subject variable must be a REPEATED subject (9).  Returns true after
 // an error, with the stream at the end of the subcommand.
 bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);

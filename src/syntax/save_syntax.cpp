@@ -19,7 +19,7 @@ constexpr int nkwd = 7;
 // Codes 1..7 in table order.
 int save_code(const Token& t) {
   if (t.type != TokenType::Name || t.quoted) return 0;
-  return host::IABNDX(t.text, {"FIXPRED", "PRED", "RESID", "SEFIXP", "SEPRED", "DFFIXP", "DFPRED"});
+  return host::keyword_index(t.text, {"FIXPRED", "PRED", "RESID", "SEFIXP", "SEPRED", "DFFIXP", "DFPRED"});
 }
 
 // "(name)" after a keyword: a valid name of a new variable that no earlier
@@ -29,7 +29,7 @@ int read_name(host::TokenStream& ts, const driver::MixSettings& s, const host::D
   ts.next();
   const Token& t = ts.cur();
   if (t.sym == Sym::RParen || ts.at_subcommand_end()) return 31;
-  if (t.type != TokenType::Name || t.quoted || !host::DIVART(t.text)) return 33;
+  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return 33;
   if (data.find(t.text)) return 32;
   auto taken = [&t](const std::string& earlier) { return host::iequals(earlier, t.text); };
   if (std::any_of(s.save_names.begin(), s.save_names.end(), taken)) return 35;
@@ -43,8 +43,8 @@ int read_name(host::TokenStream& ts, const driver::MixSettings& s, const host::D
 // The warning that drops a keyword whose value the model cannot give: FIXPRED
 // without fixed effects, PRED and RESID without any effects.
 int unavailable_warning(int code, const driver::MixSettings& s) {
-  const bool fixed = s.nfxeff() > 0;
-  const bool any = fixed || s.nrneff() > 0;
+  const bool fixed = s.n_fixed_effects() > 0;
+  const bool any = fixed || s.n_random_effects() > 0;
   if (code == 1 && !fixed) return 84;
   if (code == 2 && !any) return 85;
   if (code == 3 && !any) return 86;
@@ -67,7 +67,7 @@ int read_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng, 
       return 34;
     }
     if (int w = unavailable_warning(code, s)) {
-      driver::mxmess(eng.out, w, driver::kOtherClass, host::Severity::Warning);
+      driver::issue_message(eng.out, w, driver::kOtherClass, host::Severity::Warning);
       continue;
     }
     s.save_keywords.push_back(code);
@@ -78,19 +78,19 @@ int read_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng, 
 
 }  // namespace
 
-void mxpsav(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+void parse_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
   s.save_keywords.clear();
   s.save_names.clear();
   std::string shown;
   const int status = read_save(ts, s, eng, shown);
   if (status != 0) {
-    driver::mxmess(eng.out, status, driver::kSyntaxClass, host::Severity::Error,
+    driver::issue_message(eng.out, status, driver::kSyntaxClass, host::Severity::Error,
                    shown.empty() ? ts.cur().text : shown);
     s.save_keywords.clear();
     s.save_names.clear();
     ts.skip_subcommand();
   }
-  driver::ASSERT(eng.out, s.nsavtv() <= nkwd, "mxpsav", "nsavtv .le. nkwd");
+  MIXED_INVARIANT(eng.out, s.n_saved() <= nkwd);
 }
 
 }  // namespace mixed::syntax

@@ -15,7 +15,7 @@ namespace mixed::syntax {
 // written again, anything else gives 14.
 bool parse_method(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
 
-// MISSING = EXCLUDE | INCLUDE (qinclu false or true), with the rule of METHOD
+// MISSING = EXCLUDE | INCLUDE (include_user_missing false or true), with the rule of METHOD
 // and message 13.
 bool parse_missing(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
 

@@ -95,20 +95,20 @@ bool all_zero(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return v == 0.0; });
 }
 
-bool has_factor(std::span<const int> row, int nfactr) {
-  return std::any_of(row.begin(), row.begin() + nfactr, [](int c) { return c >= 1; });
+bool has_factor(std::span<const int> row, int n_factors) {
+  return std::any_of(row.begin(), row.begin() + n_factors, [](int c) { return c >= 1; });
 }
 
-bool any_factor(const driver::EffectTable& table, int nfactr) {
+bool any_factor(const driver::EffectTable& table, int n_factors) {
   for (std::size_t r = 0; r < table.rows(); ++r)
-    if (has_factor(table.row(r), nfactr)) return true;
+    if (has_factor(table.row(r), n_factors)) return true;
   return false;
 }
 
 // The first row of `table` that is the same effect as `row`, or -1.
-int find_effect(const driver::EffectTable& table, std::span<const int> row, int nfactr) {
+int find_effect(const driver::EffectTable& table, std::span<const int> row, int n_factors) {
   for (std::size_t r = 0; r < table.rows(); ++r)
-    if (compare_effects(table.row(r), row, nfactr) == 1) return static_cast<int>(r);
+    if (compare_effects(table.row(r), row, n_factors) == 1) return static_cast<int>(r);
   return -1;
 }
 
@@ -131,9 +131,9 @@ int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, driver::T
   const int not_in_model = random_mode ? 71 : 60;
   if (table.rows() == 0) return not_in_model;
 
-  std::vector<int> term(static_cast<std::size_t>(p.s.nfactr() + p.s.ncovar()), 0);
+  std::vector<int> term(static_cast<std::size_t>(p.s.n_factors() + p.s.n_covariates()), 0);
   if (read_effect_term(p.ts, p.s, p.eng, term)) return kReported;
-  const int k = find_effect(table, term, p.s.nfactr());
+  const int k = find_effect(table, term, p.s.n_factors());
   if (k < 0) {
     p.shown = effect_name(term, p.s, p.eng.data, p.eng.catalogue).json();
     return not_in_model;
@@ -153,18 +153,18 @@ int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, driver::T
   int& count = (random_mode ? rec.random_counts : rec.fixed_counts)[k];
   if (count != 0 && count != static_cast<int>(values.size())) return 57;
   count = static_cast<int>(values.size());
-  if (values.size() > 1 && !has_factor(term, p.s.nfactr())) return 63;
+  if (values.size() > 1 && !has_factor(term, p.s.n_factors())) return 63;
   slot = std::move(values);
   row.named_any = true;
   return 0;
 }
 
-// mxptme: rows of effects with their values; "|" turns to the random
+// parse_effect_rows: rows of effects with their values; "|" turns to the random
 // effects, ";" starts the next row.
-int mxptme(TestParse& p, driver::TestRecord& rec) {
+int parse_effect_rows(TestParse& p, driver::TestRecord& rec) {
   host::TokenStream& ts = p.ts;
-  rec.fixed_counts.assign(static_cast<std::size_t>(p.s.nfxeff()), 0);
-  rec.random_counts.assign(static_cast<std::size_t>(p.s.nrneff()), 0);
+  rec.fixed_counts.assign(static_cast<std::size_t>(p.s.n_fixed_effects()), 0);
+  rec.random_counts.assign(static_cast<std::size_t>(p.s.n_random_effects()), 0);
   auto new_row = [&] {
     EffectRow r;
     r.fixed.resize(rec.fixed_counts.size());
@@ -231,17 +231,17 @@ int read_all_part(host::TokenStream& ts, std::vector<double>& values, bool first
 // The number of values per row of an ALL part: exactly one per effect when
 // no effect has a factor, otherwise at least one per effect (a factor effect
 // has a column per level).
-int check_all_count(int count, const driver::EffectTable& table, int nfactr, int exact_status,
+int check_all_count(int count, const driver::EffectTable& table, int n_factors, int exact_status,
                     int at_least_status) {
   if (count <= 0) return 0;
   const int neff = static_cast<int>(table.rows());
-  if (!any_factor(table, nfactr)) return count == neff ? 0 : exact_status;
+  if (!any_factor(table, n_factors)) return count == neff ? 0 : exact_status;
   return count >= neff ? 0 : at_least_status;
 }
 
-// mxptma: rows "ALL fixed values | random values", either part optional but
+// parse_all_rows: rows "ALL fixed values | random values", either part optional but
 // in that order.
-int mxptma(TestParse& p, driver::TestRecord& rec) {
+int parse_all_rows(TestParse& p, driver::TestRecord& rec) {
   host::TokenStream& ts = p.ts;
   std::vector<std::vector<double>> fixed_rows, random_rows;
   std::vector<double> divisors;
@@ -281,8 +281,8 @@ int mxptma(TestParse& p, driver::TestRecord& rec) {
 
   const std::size_t q = fixed_rows.size();
   if (!rec.hypothesised.empty() && rec.hypothesised.size() != q) return 62;
-  if (int st = check_all_count(rec.nfix, p.s.fixed, p.s.nfactr(), 64, 75)) return st;
-  if (int st = check_all_count(rec.nran, p.s.random, p.s.nfactr(), 65, 76)) return st;
+  if (int st = check_all_count(rec.nfix, p.s.fixed, p.s.n_factors(), 64, 75)) return st;
+  if (int st = check_all_count(rec.nran, p.s.random, p.s.n_factors(), 65, 76)) return st;
 
   rec.all_form = true;
   rec.rows = static_cast<int>(q);
@@ -311,7 +311,7 @@ int read_prologue(host::TokenStream& ts, host::Output& out, driver::TestRecord& 
   if (ts.cur().type == TokenType::Name && ts.cur().quoted) {
     rec.label = ts.cur().text;
     if (rec.label.empty())
-      driver::mxmess(out, 55, driver::kSyntaxClass, host::Severity::Warning);
+      driver::issue_message(out, 55, driver::kSyntaxClass, host::Severity::Warning);
     ts.next();
   }
   return 0;
@@ -324,15 +324,15 @@ int read_test(TestParse& p, driver::TestRecord& rec) {
   if (int st = read_prologue(ts, p.eng.out, rec)) return st;
   while (ts.cur().sym == Sym::Semicolon) ts.next();
   if (ts.at_subcommand_end()) {
-    if (p.s.nfxeff() > 0 || p.s.nrneff() > 0) return 77;
+    if (p.s.n_fixed_effects() > 0 || p.s.n_random_effects() > 0) return 77;
     return rec.hypothesised.empty() ? kNothingToTest : 62;
   }
-  return ts.cur().sym == Sym::All ? mxptma(p, rec) : mxptme(p, rec);
+  return ts.cur().sym == Sym::All ? parse_all_rows(p, rec) : parse_effect_rows(p, rec);
 }
 
 }  // namespace
 
-void mxptes(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+void parse_test(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
   TestParse p{ts, s, eng, {}};
   driver::TestRecord rec;
   const int status = read_test(p, rec);
@@ -342,7 +342,7 @@ void mxptes(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
   }
   if (status > 0) {
     const std::string token = p.shown.empty() ? ts.cur().text : p.shown;
-    driver::mxmess(eng.out, status, driver::kSyntaxClass, host::Severity::Error, token);
+    driver::issue_message(eng.out, status, driver::kSyntaxClass, host::Severity::Error, token);
   }
   ts.skip_subcommand();
 }

@@ -7,10 +7,10 @@
 
 namespace mixed::syntax {
 
-// mxptes: entered at the first token after the word TEST (and after an equals sign
+// parse_test: entered at the first token after the word TEST (and after an equals sign
 // when one follows it); leaves the stream at the slash that ends the
 // subcommand or at the end of the command.  Errors are issued through the
 // message catalogue, after which the rest of the subcommand is skipped.
-void mxptes(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+void parse_test(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

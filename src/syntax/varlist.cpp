@@ -52,7 +52,7 @@ bool expand_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names,
   }
   for (; !ends_list(ts.cur()); ts.next()) {
     const host::Token& t = ts.cur();
-    if (t.type != host::TokenType::Name || t.quoted || !host::DIVART(t.text)) {
+    if (t.type != host::TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) {
       syntax_error(e, 16, t);
       return true;
     }
@@ -123,12 +123,12 @@ bool contains(const std::vector<std::size_t>& list, std::size_t v) {
 // The three role checks; returns true when one failed.
 bool check_roles(const driver::MixSettings& s, host::Engine& e) {
   bool failed = false;
-  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.depvar)}};
-  if (contains(s.factors, s.depvar)) {
+  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.dependent)}};
+  if (contains(s.factors, s.dependent)) {
     driver::issue(e.out, Severity::Error, Text::key("Same dependent and factor [:^1:]1 ...").list(dependent));
     failed = true;
   }
-  if (contains(s.covariates, s.depvar)) {
+  if (contains(s.covariates, s.dependent)) {
     driver::issue(e.out, Severity::Error, Text::key("Same dependent and covariate [:^1:]1 ...").list(dependent));
     failed = true;
   }
@@ -147,7 +147,7 @@ bool read_lists(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) 
   const NameIndex names(e.data);
   std::vector<std::size_t> dependent;
   if (read_list(ts, e, names, kDependent, dependent)) return true;
-  s.depvar = dependent[0];
+  s.dependent = dependent[0];
   s.factors.clear();
   s.covariates.clear();
   bool by = false, with = false;

@@ -1,6 +1,6 @@
 // The variable list that opens the MIXED command: the dependent variable, then
 // optionally BY and the factors and WITH and the covariates, in either order.
-// It fills depvar, factors and covariates of MixSettings (dictionary indices,
+// It fills dependent, factors and covariates of MixSettings (dictionary indices,
 // duplicates dropped, in the order written); effect rows name their variables
 // by place in the factor and covariate lists.
 #pragma once

@@ -16,11 +16,11 @@ const std::vector<int>& all_types() {
   return types;
 }
 
-std::string type_name(int cvtype) {
+std::string type_name(int cov_type) {
   static const char* names[] = {"?",    "ARMA11", "AD1", "AR1", "ARH1", "CS", "CSH",
                                 "CSR",  "DIAG",   "FA1", "FAH1", "HF",  "ID", "TP",
                                 "TPH",  "UN",     "UNR", "VC17", "VC",  "VC(REPEATED)"};
-  return cvtype >= 0 && cvtype <= 19 ? names[cvtype] : "?";
+  return cov_type >= 0 && cov_type <= 19 ? names[cov_type] : "?";
 }
 
 Eigen::MatrixXd unpack(int n, std::span<const double> packed) {
@@ -46,16 +46,16 @@ double rel_diff(std::span<const double> got, std::span<const double> want) {
   return diff / scale;
 }
 
-Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, int cvtype) {
+Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type) {
   Vec out(host::tri_size(n));
-  mxcmat(n, theta, lvlidx, cvtype, out);
+  structure_matrix(n, theta, lvlidx, cov_type, out);
   return out;
 }
 
-Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, int cvtype, double* logdet) {
-  const Vec s = sigma(n, theta, lvlidx, cvtype);
+Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type, double* logdet) {
+  const Vec s = sigma(n, theta, lvlidx, cov_type);
   Vec a(s.size());
-  const double ld = mxcinv(n, theta, s, lvlidx, cvtype, a, logdet != nullptr);
+  const double ld = structure_inverse(n, theta, s, lvlidx, cov_type, a, logdet != nullptr);
   if (logdet != nullptr) *logdet = ld;
   return a;
 }
@@ -71,14 +71,14 @@ Vec central_difference(const Vec& theta, int k, const std::function<Vec(const Ve
   return d;
 }
 
-Vec random_theta(int cvtype, int levels, std::mt19937& rng) {
-  const int npar = mxcnpr(levels, cvtype);
+Vec random_theta(int cov_type, int levels, std::mt19937& rng) {
+  const int npar = parameter_count(levels, cov_type);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   auto draw = [&](double lo, double hi) { return lo + (hi - lo) * u(rng); };
   for (int attempt = 0; attempt < 100000; ++attempt) {
     Vec theta(npar);
     for (int k = 0; k < npar; ++k) {
-      switch (mxcpty(npar, cvtype, k)) {
+      switch (parameter_kind(npar, cov_type, k)) {
         case Variance: theta[k] = draw(0.5, 2.0); break;
         case StdDev: theta[k] = draw(0.6, 1.5); break;
         case Correlation: theta[k] = draw(-0.6, 0.6); break;
@@ -86,13 +86,13 @@ Vec random_theta(int cvtype, int levels, std::mt19937& rng) {
         case Unrestricted: theta[k] = draw(-1.0, 1.0); break;
       }
     }
-    const Eigen::MatrixXd s = unpack(levels, sigma(levels, theta, {}, cvtype));
+    const Eigen::MatrixXd s = unpack(levels, sigma(levels, theta, {}, cov_type));
     if (Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(s).eigenvalues().minCoeff() >= 0.05) return theta;
   }
-  throw std::runtime_error("no admissible parameters for " + type_name(cvtype));
+  throw std::runtime_error("no admissible parameters for " + type_name(cov_type));
 }
 
-Eigen::MatrixXd reference_sigma(int cvtype, const Vec& theta, const std::vector<int>& levels) {
+Eigen::MatrixXd reference_sigma(int cov_type, const Vec& theta, const std::vector<int>& levels) {
   const int n = static_cast<int>(levels.size());
   auto th = [&](int i) { return theta.at(i - 1); };               // θ_i, 1-based
   auto U = [&](int r, int c) { return th(r * (r - 1) / 2 + c); };  // r >= c
@@ -103,7 +103,7 @@ Eigen::MatrixXd reference_sigma(int cvtype, const Vec& theta, const std::vector<
       const int d = std::abs(li - lj), a = std::min(li, lj), b = std::max(li, lj);
       const bool diag = i == j;
       double v = 0.0;
-      switch (cvtype) {
+      switch (cov_type) {
         case 1: v = diag ? th(1) : th(1) * th(3) * std::pow(th(2), d - 1); break;
         case 2: {
           v = th(2 * li - 1) * th(2 * lj - 1);

@@ -18,7 +18,7 @@ using Vec = std::vector<double>;
 
 // The type codes a block can carry: 1..16, 18, 19.
 const std::vector<int>& all_types();
-std::string type_name(int cvtype);
+std::string type_name(int cov_type);
 
 Eigen::MatrixXd unpack(int n, std::span<const double> packed);
 Vec pack(const Eigen::MatrixXd& m);
@@ -27,8 +27,8 @@ Vec pack(const Eigen::MatrixXd& m);
 double rel_diff(std::span<const double> got, std::span<const double> want);
 
 // Packed results of the functions under test, as fresh vectors.
-Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, int cvtype);
-Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, int cvtype, double* logdet = nullptr);
+Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type);
+Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type, double* logdet = nullptr);
 
 // The central difference (f(θ + h·e_k) - f(θ - h·e_k)) / 2h with
 // h = 1e-5·max(1, |θ_k|): truncation and rounding errors both near 1e-10.
@@ -36,11 +36,11 @@ Vec central_difference(const Vec& theta, int k, const std::function<Vec(const Ve
 
 // A random parameter vector for L levels whose matrix is positive definite
 // with its smallest eigenvalue at least 0.05.
-Vec random_theta(int cvtype, int levels, std::mt19937& rng);
+Vec random_theta(int cov_type, int levels, std::mt19937& rng);
 
 // Σ(θ) over the rows at `levels` (0-based), straight from the defining
 // formulas in dense form.
-Eigen::MatrixXd reference_sigma(int cvtype, const Vec& theta, const std::vector<int>& levels);
+Eigen::MatrixXd reference_sigma(int cov_type, const Vec& theta, const std::vector<int>& levels);
 
 // Level maps of the tests: the identity over L = 4 levels (empty map), rows at
 // levels 1, 3, 4 of 4 (0-based 0, 2, 3), and rows at 5, 2, 3 of 5 out of order.

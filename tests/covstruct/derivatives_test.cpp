@@ -15,15 +15,15 @@ using namespace covtest;
 using host::tri;
 using host::tri_size;
 
-Vec dr1(int n, const Vec& theta, int k, std::span<const int> map, int cvtype) {
+Vec dr1(int n, const Vec& theta, int k, std::span<const int> map, int cov_type) {
   Vec out(tri_size(n), -99.0);
-  mxcdr1(n, theta, k, map, cvtype, out);
+  structure_first_derivative(n, theta, k, map, cov_type, out);
   return out;
 }
 
-Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, int cvtype) {
+Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, int cov_type) {
   Vec out(tri_size(n), -99.0);
-  mxcdr2(n, theta, k, l, map, cvtype, out);
+  structure_second_derivative(n, theta, k, l, map, cov_type, out);
   return out;
 }
 
@@ -32,21 +32,21 @@ Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, int cvt
 // central differences of ∂Σ/∂θ_k, and the second derivative symmetric in k, l.
 TEST(StructureDerivatives, MatchCentralDifferencesForEveryStructure) {
   std::mt19937 rng(5);
-  for (int cvtype : all_types())
+  for (int cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 3; ++draw) {
-        const Vec theta = random_theta(cvtype, lc.levels, rng);
+        const Vec theta = random_theta(cov_type, lc.levels, rng);
         const int n = lc.rows(), m = static_cast<int>(theta.size());
         for (int k = 0; k < m; ++k) {
-          SCOPED_TRACE(type_name(cvtype) + ", " + lc.name + ", k = " + std::to_string(k));
-          const Vec fd1 = central_difference(theta, k, [&](const Vec& t) { return sigma(n, t, lc.map, cvtype); });
-          EXPECT_LT(rel_diff(dr1(n, theta, k, lc.map, cvtype), fd1), 1e-6);
+          SCOPED_TRACE(type_name(cov_type) + ", " + lc.name + ", k = " + std::to_string(k));
+          const Vec fd1 = central_difference(theta, k, [&](const Vec& t) { return sigma(n, t, lc.map, cov_type); });
+          EXPECT_LT(rel_diff(dr1(n, theta, k, lc.map, cov_type), fd1), 1e-6);
           for (int l = 0; l < m; ++l) {
             SCOPED_TRACE("l = " + std::to_string(l));
-            const Vec fd2 = central_difference(theta, l, [&](const Vec& t) { return dr1(n, t, k, lc.map, cvtype); });
-            const Vec kl = dr2(n, theta, k, l, lc.map, cvtype);
+            const Vec fd2 = central_difference(theta, l, [&](const Vec& t) { return dr1(n, t, k, lc.map, cov_type); });
+            const Vec kl = dr2(n, theta, k, l, lc.map, cov_type);
             EXPECT_LT(rel_diff(kl, fd2), 1e-6);
-            EXPECT_EQ(kl, dr2(n, theta, l, k, lc.map, cvtype));
+            EXPECT_EQ(kl, dr2(n, theta, l, k, lc.map, cov_type));
           }
         }
       }
@@ -59,12 +59,12 @@ TEST(StructureDerivatives, LevelMapRestrictsTheFullDerivatives) {
   const LevelCase& lc = level_cases()[2];
   const std::vector<int> rows = lc.row_levels();
   const int n = lc.rows();
-  for (int cvtype : all_types()) {
-    const Vec theta = random_theta(cvtype, lc.levels, rng);
+  for (int cov_type : all_types()) {
+    const Vec theta = random_theta(cov_type, lc.levels, rng);
     for (int k = 0; k < static_cast<int>(theta.size()); ++k) {
-      SCOPED_TRACE(type_name(cvtype) + ", k = " + std::to_string(k));
-      const Eigen::MatrixXd full = unpack(lc.levels, dr1(lc.levels, theta, k, {}, cvtype));
-      const Vec sub = dr1(n, theta, k, lc.map, cvtype);
+      SCOPED_TRACE(type_name(cov_type) + ", k = " + std::to_string(k));
+      const Eigen::MatrixXd full = unpack(lc.levels, dr1(lc.levels, theta, k, {}, cov_type));
+      const Vec sub = dr1(n, theta, k, lc.map, cov_type);
       for (int i = 0; i < n; ++i)
         for (int j = 0; j <= i; ++j) EXPECT_NEAR(sub[tri(i, j)], full(rows[i], rows[j]), 1e-14);
     }
@@ -75,18 +75,18 @@ TEST(StructureDerivatives, LevelMapRestrictsTheFullDerivatives) {
 // second derivative is zero.
 TEST(StructureDerivatives, LinearStructuresAreTheSumOfTheirDerivatives) {
   std::mt19937 rng(3);
-  for (int cvtype : {5, 8, 11, 12, 15, 18, 19})
+  for (int cov_type : {5, 8, 11, 12, 15, 18, 19})
     for (const LevelCase& lc : level_cases()) {
-      SCOPED_TRACE(type_name(cvtype) + ", " + lc.name);
-      const Vec theta = random_theta(cvtype, lc.levels, rng);
+      SCOPED_TRACE(type_name(cov_type) + ", " + lc.name);
+      const Vec theta = random_theta(cov_type, lc.levels, rng);
       const int n = lc.rows(), m = static_cast<int>(theta.size());
       Vec sum(tri_size(n), 0.0);
       for (int k = 0; k < m; ++k) {
-        const Vec d = dr1(n, theta, k, lc.map, cvtype);
+        const Vec d = dr1(n, theta, k, lc.map, cov_type);
         for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += theta[k] * d[i];
-        for (int l = 0; l < m; ++l) EXPECT_EQ(dr2(n, theta, k, l, lc.map, cvtype), Vec(tri_size(n), 0.0));
+        for (int l = 0; l < m; ++l) EXPECT_EQ(dr2(n, theta, k, l, lc.map, cov_type), Vec(tri_size(n), 0.0));
       }
-      EXPECT_LT(rel_diff(sum, sigma(n, theta, lc.map, cvtype)), 1e-14);
+      EXPECT_LT(rel_diff(sum, sigma(n, theta, lc.map, cov_type)), 1e-14);
     }
 }
 
@@ -123,9 +123,9 @@ TEST(StructureDerivatives, SecondDerivativeWorkedExamples) {
 
 TEST(StructureDerivatives, UnknownCodes) {
   Vec out(3, -7.0);
-  mxcdr1(2, Vec{1, 1, 1}, 0, {}, 17, out);
+  structure_first_derivative(2, Vec{1, 1, 1}, 0, {}, 17, out);
   EXPECT_EQ(out, Vec(3, -7.0));
-  mxcdr2(2, Vec{1, 1, 1}, 0, 0, {}, 17, out);
+  structure_second_derivative(2, Vec{1, 1, 1}, 0, 0, {}, 17, out);
   EXPECT_EQ(out, Vec(3, 0.0));
 }
 

@@ -18,21 +18,21 @@ using namespace covtest;
 using host::tri;
 using host::tri_size;
 
-Vec p_matrix(int n, const Vec& theta, int k, std::span<const int> map, int cvtype) {
-  const Vec a = inverse(n, theta, map, cvtype);
+Vec p_matrix(int n, const Vec& theta, int k, std::span<const int> map, int cov_type) {
+  const Vec a = inverse(n, theta, map, cov_type);
   Vec sk(tri_size(n)), p(tri_size(n), -99.0);
-  mxcdr1(n, theta, k, map, cvtype, sk);
-  mxcdi1(n, theta, k, a, sk, map, cvtype, p);
+  structure_first_derivative(n, theta, k, map, cov_type, sk);
+  inverse_first_derivative(n, theta, k, a, sk, map, cov_type, p);
   return p;
 }
 
-Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, int cvtype) {
-  const Vec s = sigma(n, theta, map, cvtype);
-  const Vec a = inverse(n, theta, map, cvtype);
+Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, int cov_type) {
+  const Vec s = sigma(n, theta, map, cov_type);
+  const Vec a = inverse(n, theta, map, cov_type);
   Vec skl(tri_size(n)), q(tri_size(n), -99.0);
-  mxcdr2(n, theta, k, l, map, cvtype, skl);
-  mxcdi2(n, theta, k, l, s, a, skl, p_matrix(n, theta, k, map, cvtype),
-         p_matrix(n, theta, l, map, cvtype), map, cvtype, q);
+  structure_second_derivative(n, theta, k, l, map, cov_type, skl);
+  inverse_second_derivative(n, theta, k, l, s, a, skl, p_matrix(n, theta, k, map, cov_type),
+         p_matrix(n, theta, l, map, cov_type), map, cov_type, q);
   return q;
 }
 
@@ -40,15 +40,15 @@ Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, in
 // factor reproduces Σ, for every structure and level map.
 TEST(StructureInverse, InverseLogDeterminantAndFactorForEveryStructure) {
   std::mt19937 rng(21);
-  for (int cvtype : all_types())
+  for (int cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 3; ++draw) {
-        SCOPED_TRACE(type_name(cvtype) + ", " + lc.name);
-        const Vec theta = random_theta(cvtype, lc.levels, rng);
+        SCOPED_TRACE(type_name(cov_type) + ", " + lc.name);
+        const Vec theta = random_theta(cov_type, lc.levels, rng);
         const int n = lc.rows();
-        const Vec s = sigma(n, theta, lc.map, cvtype);
+        const Vec s = sigma(n, theta, lc.map, cov_type);
         double logdet = 0.0;
-        const Eigen::MatrixXd a = unpack(n, inverse(n, theta, lc.map, cvtype, &logdet));
+        const Eigen::MatrixXd a = unpack(n, inverse(n, theta, lc.map, cov_type, &logdet));
         const Eigen::MatrixXd dense = unpack(n, s);
         EXPECT_LT((a * dense - Eigen::MatrixXd::Identity(n, n)).cwiseAbs().maxCoeff(), 1e-12);
         const Eigen::LLT<Eigen::MatrixXd> llt(dense);
@@ -56,7 +56,7 @@ TEST(StructureInverse, InverseLogDeterminantAndFactorForEveryStructure) {
         EXPECT_NEAR(logdet, want, 1e-12 * std::max(1.0, std::fabs(want)));
         if (lc.map.empty()) {
           Vec l(tri_size(n));
-          mxcchl(n, theta, s, cvtype, l);
+          structure_factor(n, theta, s, cov_type, l);
           Eigen::MatrixXd lower = unpack(n, l).triangularView<Eigen::Lower>();
           EXPECT_LT((lower * lower.transpose() - dense).cwiseAbs().maxCoeff(), 1e-12);
         }
@@ -67,20 +67,20 @@ TEST(StructureInverse, InverseLogDeterminantAndFactorForEveryStructure) {
 // differences, for every structure and level map.
 TEST(StructureInverse, InverseDerivativesMatchCentralDifferences) {
   std::mt19937 rng(34);
-  for (int cvtype : all_types())
+  for (int cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 2; ++draw) {
-        const Vec theta = random_theta(cvtype, lc.levels, rng);
+        const Vec theta = random_theta(cov_type, lc.levels, rng);
         const int n = lc.rows(), m = static_cast<int>(theta.size());
         for (int k = 0; k < m; ++k) {
-          SCOPED_TRACE(type_name(cvtype) + ", " + lc.name + ", k = " + std::to_string(k));
-          Vec fd = central_difference(theta, k, [&](const Vec& t) { return inverse(n, t, lc.map, cvtype); });
+          SCOPED_TRACE(type_name(cov_type) + ", " + lc.name + ", k = " + std::to_string(k));
+          Vec fd = central_difference(theta, k, [&](const Vec& t) { return inverse(n, t, lc.map, cov_type); });
           for (double& v : fd) v = -v;
-          EXPECT_LT(rel_diff(p_matrix(n, theta, k, lc.map, cvtype), fd), 1e-6);
+          EXPECT_LT(rel_diff(p_matrix(n, theta, k, lc.map, cov_type), fd), 1e-6);
           for (int l = 0; l <= k; ++l) {
             SCOPED_TRACE("l = " + std::to_string(l));
-            const Vec fd2 = central_difference(theta, k, [&](const Vec& t) { return p_matrix(n, t, l, lc.map, cvtype); });
-            EXPECT_LT(rel_diff(q_matrix(n, theta, k, l, lc.map, cvtype), fd2), 1e-6);
+            const Vec fd2 = central_difference(theta, k, [&](const Vec& t) { return p_matrix(n, t, l, lc.map, cov_type); });
+            EXPECT_LT(rel_diff(q_matrix(n, theta, k, l, lc.map, cov_type), fd2), 1e-6);
           }
         }
       }
@@ -97,7 +97,7 @@ TEST(StructureInverse, ZeroVariancesAreLeftOut) {
   EXPECT_DOUBLE_EQ(logdet, std::log(8.0));
   // The factor of a DIAG block takes the parameters in order.
   Vec l(6);
-  mxcchl(3, Vec{4.0, 0.0, 9.0}, Vec(6, 0.0), 8, l);
+  structure_factor(3, Vec{4.0, 0.0, 9.0}, Vec(6, 0.0), 8, l);
   EXPECT_EQ(l, (Vec{2, 0, 0, 0, 0, 3}));
 }
 

@@ -59,7 +59,7 @@ struct Model {
     s.levels[3].strings = {"a", "b"};
     s.factor_levels = {3, 2};
     s.repeated_vars = {4, 5};
-    s.nrplev = 3;
+    s.n_repeated_levels = 3;
     s.repeated_level_table = {1, 1, 1, 2, 2, 1};
     s.rn_ncol = {1, 3, 2, 1, 2};
     s.rn_fcol = {0, 1, 4, 6, 7};
@@ -71,9 +71,9 @@ struct Model {
     s.blocks[1].dim = 3;
   }
 
-  std::vector<Text> labels(int n, bool random, int block, int cvtype, int* status = nullptr) const {
+  std::vector<Text> labels(int n, bool random, int block, int cov_type, int* status = nullptr) const {
     std::vector<Text> out;
-    const int st = mxccvp(s, data, n, random, block, cvtype, out);
+    const int st = covariance_parameter_labels(s, data, n, random, block, cov_type, out);
     if (status != nullptr) *status = st;
     return out;
   }
@@ -131,13 +131,13 @@ TEST(CovarianceLabels, FixedLabels) {
 
 TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {
   const Model m;
-  for (int cvtype = 0; cvtype <= 20; ++cvtype)
+  for (int cov_type = 0; cov_type <= 20; ++cov_type)
     for (int n = 1; n <= 3; ++n) {
       std::vector<Text> labels = {Text::raw("before")};
-      EXPECT_EQ(mxccvp(m.s, m.data, n, false, 0, cvtype, labels), 0);
-      ASSERT_EQ(static_cast<int>(labels.size()), 1 + mxcnpr(n, cvtype)) << cvtype << ", n = " << n;
+      EXPECT_EQ(covariance_parameter_labels(m.s, m.data, n, false, 0, cov_type, labels), 0);
+      ASSERT_EQ(static_cast<int>(labels.size()), 1 + parameter_count(n, cov_type)) << cov_type << ", n = " << n;
       EXPECT_EQ(labels[0].json(), "before");
-      for (const Text& t : labels) EXPECT_FALSE(t.empty()) << cvtype;
+      for (const Text& t : labels) EXPECT_FALSE(t.empty()) << cov_type;
     }
 }
 

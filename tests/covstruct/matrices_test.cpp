@@ -19,13 +19,13 @@ using host::tri;
 // its defining formula.
 TEST(StructureMatrix, MatchesDefiningFormulaForEveryStructureAndLevelMap) {
   std::mt19937 rng(11);
-  for (int cvtype : all_types())
+  for (int cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 3; ++draw) {
-        SCOPED_TRACE(type_name(cvtype) + ", " + lc.name);
-        const Vec theta = random_theta(cvtype, lc.levels, rng);
-        const Vec got = sigma(lc.rows(), theta, lc.map, cvtype);
-        const Vec want = pack(reference_sigma(cvtype, theta, lc.row_levels()));
+        SCOPED_TRACE(type_name(cov_type) + ", " + lc.name);
+        const Vec theta = random_theta(cov_type, lc.levels, rng);
+        const Vec got = sigma(lc.rows(), theta, lc.map, cov_type);
+        const Vec want = pack(reference_sigma(cov_type, theta, lc.row_levels()));
         EXPECT_LT(rel_diff(got, want), 1e-14);
       }
 }
@@ -88,10 +88,10 @@ TEST(StructureMatrix, UnstructuredAndUnstructuredCorrelations) {
 }
 
 TEST(StructureMatrix, ParseOnlyAndUnknownCodesLeaveResultUntouched) {
-  for (int cvtype : {0, 17, 20}) {
+  for (int cov_type : {0, 17, 20}) {
     Vec out(3, -7.0);
-    mxcmat(2, Vec{1.0, 1.0, 1.0}, {}, cvtype, out);
-    EXPECT_EQ(out, Vec(3, -7.0)) << cvtype;
+    structure_matrix(2, Vec{1.0, 1.0, 1.0}, {}, cov_type, out);
+    EXPECT_EQ(out, Vec(3, -7.0)) << cov_type;
   }
 }
 

@@ -16,19 +16,19 @@ using covtest::Vec;
 TEST(StartParameters, StartFromTheResidualVariance) {
   const double s0 = 4.0;
   // All but ARMA11 and the factor-analytic structures start at s0·I.
-  for (int cvtype : covtest::all_types())
+  for (int cov_type : covtest::all_types())
     for (int n = 1; n <= 4; ++n) {
-      SCOPED_TRACE(covtest::type_name(cvtype) + ", n = " + std::to_string(n));
-      Vec theta(mxcnpr(n, cvtype), -1.0);
-      start_parameters(n, cvtype, s0, theta);
-      EXPECT_NE(block_admissibility(n, cvtype, theta, 1e-12), Admissibility::Inadmissible);
-      if (cvtype == 1 || cvtype == 9 || cvtype == 10) continue;
-      const Vec s = covtest::sigma(n, theta, {}, cvtype);
+      SCOPED_TRACE(covtest::type_name(cov_type) + ", n = " + std::to_string(n));
+      Vec theta(parameter_count(n, cov_type), -1.0);
+      start_parameters(n, cov_type, s0, theta);
+      EXPECT_NE(block_admissibility(n, cov_type, theta, 1e-12), Admissibility::Inadmissible);
+      if (cov_type == 1 || cov_type == 9 || cov_type == 10) continue;
+      const Vec s = covtest::sigma(n, theta, {}, cov_type);
       EXPECT_EQ(s, covtest::pack(s0 * Eigen::MatrixXd::Identity(n, n)));
     }
-  auto start = [&](int n, int cvtype) {
-    Vec theta(mxcnpr(n, cvtype), -1.0);
-    start_parameters(n, cvtype, s0, theta);
+  auto start = [&](int n, int cov_type) {
+    Vec theta(parameter_count(n, cov_type), -1.0);
+    start_parameters(n, cov_type, s0, theta);
     return theta;
   };
   EXPECT_EQ(start(3, 1), (Vec{4.0, 0.5, 0.5}));

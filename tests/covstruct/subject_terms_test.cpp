@@ -67,7 +67,7 @@ struct Dense {
   Vec c0;
   double logdet = 0.0;
 };
-Dense dense_terms(const RepeatedRun& run, int cvtype, const Vec& theta) {
+Dense dense_terms(const RepeatedRun& run, int cov_type, const Vec& theta) {
   Eigen::MatrixXd c = Eigen::MatrixXd::Zero(run.order(), run.order());
   double logdet = 0.0;
   for (const auto& [key, recs] : run.subjects()) {
@@ -77,20 +77,20 @@ Dense dense_terms(const RepeatedRun& run, int cvtype, const Vec& theta) {
       levels.push_back(run.level[recs[i]]);
       w.row(i) = run.w(recs[i]).transpose();
     }
-    const Eigen::MatrixXd r = reference_sigma(cvtype, theta, levels);
+    const Eigen::MatrixXd r = reference_sigma(cov_type, theta, levels);
     c += w.transpose() * r.inverse() * w;
     logdet += std::log(r.determinant());
   }
   return {pack(c), logdet};
 }
 
-// The sums of mxcrsb with every flag set.
+// The sums of add_repeated_subject_terms with every flag set.
 struct Sums {
   int status = -1;
   double logdet = 0.0;
   Vec gradient, hessian, c0, ck, ckl;
 };
-Sums run_terms(const RepeatedRun& run, int cvtype, const Vec& theta, bool second = true) {
+Sums run_terms(const RepeatedRun& run, int cov_type, const Vec& theta, bool second = true) {
   const std::size_t m = theta.size(), stride = tri_size(run.order());
   Sums s;
   s.gradient.assign(m, 0.0);
@@ -101,7 +101,7 @@ Sums run_terms(const RepeatedRun& run, int cvtype, const Vec& theta, bool second
   TermFlags flags{true, true, second, true, true, second};
   TermSums sums{0.0, s.gradient, s.hessian, s.c0, s.ck, s.ckl};
   SubjectWork work;
-  s.status = mxcrsb(run.rows, theta, cvtype, work, flags, sums);
+  s.status = add_repeated_subject_terms(run.rows, theta, cov_type, work, flags, sums);
   s.logdet = sums.logdet;
   return s;
 }
@@ -117,24 +117,24 @@ TEST(RepeatedSubjectTerms, MatchDenseComputationAndItsDerivatives) {
   const RepeatedRun run;
   std::mt19937 rng(29);
   const std::size_t stride = tri_size(run.order());
-  for (int cvtype : all_types()) {
-    SCOPED_TRACE(type_name(cvtype));
-    const Vec theta = random_theta(cvtype, kLevels, rng);
+  for (int cov_type : all_types()) {
+    SCOPED_TRACE(type_name(cov_type));
+    const Vec theta = random_theta(cov_type, kLevels, rng);
     const int m = static_cast<int>(theta.size());
-    const Sums got = run_terms(run, cvtype, theta);
+    const Sums got = run_terms(run, cov_type, theta);
     ASSERT_EQ(got.status, 0);
-    const Dense want = dense_terms(run, cvtype, theta);
+    const Dense want = dense_terms(run, cov_type, theta);
     EXPECT_LT(rel_diff(got.c0, want.c0), 1e-10);
     EXPECT_NEAR(got.logdet, want.logdet, 1e-10);
     for (int k = 0; k < m; ++k) {
       SCOPED_TRACE("k = " + std::to_string(k));
-      Vec dc0 = central_difference(theta, k, [&](const Vec& t) { return dense_terms(run, cvtype, t).c0; });
+      Vec dc0 = central_difference(theta, k, [&](const Vec& t) { return dense_terms(run, cov_type, t).c0; });
       for (double& v : dc0) v = -v;
       EXPECT_LT(rel_diff(block(got.ck, k, stride), dc0), 1e-6);
-      const Vec dld = central_difference(theta, k, [&](const Vec& t) { return Vec{dense_terms(run, cvtype, t).logdet}; });
+      const Vec dld = central_difference(theta, k, [&](const Vec& t) { return Vec{dense_terms(run, cov_type, t).logdet}; });
       EXPECT_NEAR(got.gradient[k], dld[0], 1e-6 * std::max(1.0, std::fabs(dld[0])));
-      const Vec dgrad = central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cvtype, t, false).gradient; });
-      const Vec dck = central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cvtype, t, false).ck; });
+      const Vec dgrad = central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cov_type, t, false).gradient; });
+      const Vec dck = central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cov_type, t, false).ck; });
       for (int l = 0; l <= k; ++l) {
         SCOPED_TRACE("l = " + std::to_string(l));
         EXPECT_NEAR(got.hessian[tri(k, l)], dgrad[l], 1e-6 * std::max(1.0, std::fabs(dgrad[l])));
@@ -147,13 +147,13 @@ TEST(RepeatedSubjectTerms, MatchDenseComputationAndItsDerivatives) {
 TEST(RepeatedSubjectTerms, RepeatedLevelWithinSubjectStopsThePass) {
   RepeatedRun run;
   SubjectWork work;
-  EXPECT_EQ(mxcchk(run.rows, work), 0);
+  EXPECT_EQ(check_repeated_levels(run.rows, work), 0);
   run.level[7] = 1;  // subject 11 now has level 2 twice (records 1 and 7)
-  EXPECT_EQ(mxcchk(run.rows, work), kStatusDuplicateLevel);
+  EXPECT_EQ(check_repeated_levels(run.rows, work), kStatusDuplicateLevel);
   EXPECT_EQ(run_terms(run, 3, {1.0, 0.5}).status, kStatusDuplicateLevel);
   // The same level in different subjects is no duplicate.
   run.level[7] = 3;  // subject 10 has level 4 too
-  EXPECT_EQ(mxcchk(run.rows, work), 0);
+  EXPECT_EQ(check_repeated_levels(run.rows, work), 0);
   EXPECT_EQ(run.rsubject, (std::vector<long>{10, 11, 10, 11, 11, 10, 12, 11}));
 }
 
@@ -164,7 +164,7 @@ TEST(RepeatedSubjectTerms, FlagsOffChangeNothing) {
   Vec gradient(2, 7.0), hessian(3, 7.0), c0(stride, 7.0), ck(2 * stride, 7.0), ckl(3 * stride, 7.0);
   TermSums sums{7.0, gradient, hessian, c0, ck, ckl};
   SubjectWork work;
-  EXPECT_EQ(mxcrsb(run.rows, theta, 3, work, TermFlags{}, sums), 0);
+  EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, 3, work, TermFlags{}, sums), 0);
   EXPECT_EQ(sums.logdet, 7.0);
   for (const Vec* v : {&gradient, &hessian, &c0, &ck, &ckl})
     for (double x : *v) EXPECT_EQ(x, 7.0);
@@ -179,7 +179,7 @@ TEST(RepeatedSubjectTerms, OneRowSubjectReducesToScalars) {
   Vec gradient(2, 0.0), hessian(3, 0.0), c0(stride), ck(2 * stride), ckl(3 * stride);
   TermSums sums{0.0, gradient, hessian, c0, ck, ckl};
   SubjectWork work;
-  ASSERT_EQ(mxcrsb(one, Vec{s2, 0.4}, 3, work, TermFlags{true, true, true, true, true, true}, sums), 0);
+  ASSERT_EQ(add_repeated_subject_terms(one, Vec{s2, 0.4}, 3, work, TermFlags{true, true, true, true, true, true}, sums), 0);
   const Eigen::VectorXd w = full.w(0);
   EXPECT_DOUBLE_EQ(sums.logdet, std::log(s2));
   EXPECT_DOUBLE_EQ(gradient[0], 1.0 / s2);
@@ -193,7 +193,7 @@ TEST(RepeatedSubjectTerms, OneRowSubjectReducesToScalars) {
 TEST(RecordWiseTerms, CrossProductsOfTheRun) {
   const RepeatedRun run;
   Vec got(tri_size(run.order()), 5.0);
-  mxcwtw(run.rows, got);
+  design_cross_products(run.rows, got);
   Eigen::MatrixXd want = Eigen::MatrixXd::Zero(run.order(), run.order());
   for (int r = 0; r < run.rows.n; ++r) want += run.w(r) * run.w(r).transpose();
   EXPECT_LT(rel_diff(got, pack(want)), 1e-15);

@@ -45,13 +45,13 @@ TEST(CasePass, DecidesWhichCasesEnterAndCollectsTheirLevels) {
   ASSERT_EQ(g.size(), 1u);
   EXPECT_TRUE(g[0].analysable);
   EXPECT_EQ(g[0].ncases, 3u) << "cases 1, 2 and 8";
-  EXPECT_DOUBLE_EQ(g[0].tnobs, 1 + 2.5 + 3);
-  EXPECT_TRUE(g[0].qfrcwt) << "weight 2.5";
+  EXPECT_DOUBLE_EQ(g[0].n_observations, 1 + 2.5 + 3);
+  EXPECT_TRUE(g[0].fractional_weights) << "weight 2.5";
   EXPECT_DOUBLE_EQ(g[0].max_case_weight, 3);
 
   // Classification variables in table order: the factors a, s.
   const driver::MixSettings& s = session.s();
-  ASSERT_EQ(s.nclsvr(), 2);
+  ASSERT_EQ(s.n_class_vars(), 2);
   ASSERT_EQ(g[0].levels.size(), 2u);
   EXPECT_EQ(g[0].levels[0].numbers, (std::vector<double>{1, 2}));
   EXPECT_EQ(g[0].levels[0].weights, (std::vector<double>{3.5, 3}));
@@ -63,7 +63,7 @@ TEST(CasePass, DecidesWhichCasesEnterAndCollectsTheirLevels) {
   // The record: a (1 cell), s of width 20 (3 cells), y, x, REGWGT, weight.
   const RecordLayout layout = case_layout(s, session.data);
   EXPECT_EQ(layout.class_length, (std::vector<int>{1, 3}));
-  EXPECT_EQ(g[0].nrecln, 8);
+  EXPECT_EQ(g[0].record_length, 8);
   EXPECT_EQ(layout.y, 4);
   EXPECT_EQ(layout.regwgt, 6);
   EXPECT_EQ(layout.case_weight, 7);
@@ -138,24 +138,24 @@ TEST(CasePass, GroupsWithoutValidCases) {
   Session split(testing::csv("g,y,x\n1,,1\n1,2,\n2,3,1\n2,4,2\n"));
   split.data.set_split({0});
   ASSERT_TRUE(split.parse("y WITH x /FIXED=x"));
-  split.s().mixcas = std::make_unique<host::WorkFile>(split.scratch, 1);
+  split.s().case_scratch = std::make_unique<host::WorkFile>(split.scratch, 1);
   std::vector<GroupResult> g = testing::run_groups(split);
   ASSERT_EQ(g.size(), 2u);
   EXPECT_FALSE(g[0].analysable);
   EXPECT_TRUE(g[1].analysable);
   EXPECT_EQ(g[1].ncases, 2u);
-  EXPECT_EQ(g[1].fdmncl, 2) << "intercept and x";
+  EXPECT_EQ(g[1].n_fixed_columns, 2) << "intercept and x";
   EXPECT_EQ(testing::message_numbers(split.out), (std::vector<int>{1002}));
   EXPECT_EQ(testing::messages(split.out)[0]->text.json(), "No valid cases in split g=1 ...");
   EXPECT_FALSE(split.out.error_flag());
 
   // "mixcas__" keeps every case, valid or not: y and x.
-  host::WorkFile& mixcas = *split.s().mixcas;
-  ASSERT_EQ(mixcas.records(), 4u);
-  ASSERT_EQ(mixcas.record_length(), 2u);
+  host::WorkFile& case_scratch = *split.s().case_scratch;
+  ASSERT_EQ(case_scratch.records(), 4u);
+  ASSERT_EQ(case_scratch.record_length(), 2u);
   std::vector<double> rec(2);
-  mixcas.rewind();
-  ASSERT_TRUE(mixcas.read(rec));
+  case_scratch.rewind();
+  ASSERT_TRUE(case_scratch.read(rec));
   EXPECT_TRUE(host::is_sysmis(rec[0]));
   EXPECT_EQ(rec[1], 1);
 
@@ -177,8 +177,8 @@ TEST(CasePass, AHugeCaseWeightIsCarriedThrough) {
   std::vector<GroupResult> g = testing::run_groups(session);
   ASSERT_EQ(g.size(), 1u);
   EXPECT_TRUE(g[0].analysable);
-  EXPECT_DOUBLE_EQ(g[0].tnobs, 2e300);
-  EXPECT_EQ(g[0].fdmncl, 4);
+  EXPECT_DOUBLE_EQ(g[0].n_observations, 2e300);
+  EXPECT_EQ(g[0].n_fixed_columns, 4);
   auto cps = testing::tables(session.out, "Case Processing Summary");
   ASSERT_EQ(cps.size(), 1u);
   EXPECT_DOUBLE_EQ(testing::value_at(*cps[0], {{"a", "1"}, {"Marginal Percentage"}}), 50);
@@ -211,7 +211,7 @@ void check_summary(const std::string& file, const char* command, const std::vect
   EXPECT_EQ(included, n_records);
   EXPECT_DOUBLE_EQ(total, n_used);
   EXPECT_EQ(g[0].ncases, included);
-  EXPECT_DOUBLE_EQ(g[0].tnobs, total);
+  EXPECT_DOUBLE_EQ(g[0].n_observations, total);
 
   auto cps = testing::tables(session.out, "Case Processing Summary");
   ASSERT_EQ(cps.size(), 1u);

@@ -77,28 +77,28 @@ GroupResult snapshot(const driver::MixSettings& s, bool analysable) {
   GroupResult g;
   g.analysable = analysable;
   g.ncases = s.ncases;
-  g.tnobs = s.tnobs;
-  g.qfrcwt = s.qfrcwt;
+  g.n_observations = s.n_observations;
+  g.fractional_weights = s.fractional_weights;
   g.max_case_weight = s.max_case_weight;
-  g.nrecln = s.nrecln;
-  g.nclkey = s.nclkey;
+  g.record_length = s.record_length;
+  g.class_key_length = s.class_key_length;
   g.levels = s.levels;
   g.factor_levels = s.factor_levels;
   if (s.workfile) {
     std::vector<double> rec(s.workfile->record_length());
     s.workfile->rewind();
     while (s.workfile->read(rec)) g.records.insert(g.records.end(), rec.begin(), rec.end());
-    EXPECT_EQ(static_cast<int>(s.workfile->record_length()), s.nrecln);
+    EXPECT_EQ(static_cast<int>(s.workfile->record_length()), s.record_length);
   }
-  g.nsbkey = s.nsbkey;
-  g.nsubj = s.nsubj;
+  g.subject_key_length = s.subject_key_length;
+  g.n_subjects = s.n_subjects;
   g.subject_counts = s.subject_counts;
-  g.nrplev = s.nrplev;
-  g.nrpsbj = s.nrpsbj;
+  g.n_repeated_levels = s.n_repeated_levels;
+  g.n_repeated_subjects = s.n_repeated_subjects;
   g.repeated_level_table = s.repeated_level_table;
   g.repeated_level_map = s.repeated_level_map;
-  g.fdmncl = s.fdmncl;
-  g.nrncol = s.nrncol;
+  g.n_fixed_columns = s.n_fixed_columns;
+  g.n_random_columns = s.n_random_columns;
   g.fx_ncol = s.fx_ncol;
   g.fx_fcol = s.fx_fcol;
   g.fx_cell = s.fx_cell;
@@ -144,8 +144,8 @@ std::vector<GroupResult> run_groups(Session& session, Through through) {
       break;
     }
     if (analysable && through != Through::CasePass) {
-      if (s.nclsvr() > 0) order_subjects(s, e);
-      if (!e.out.error_flag() && s.prdesc) descriptives(s, e);
+      if (s.n_class_vars() > 0) order_subjects(s, e);
+      if (!e.out.error_flag() && s.print_descriptives) descriptives(s, e);
       if (!e.out.error_flag() && through == Through::Design) design_columns(s, e);
     }
     results.push_back(snapshot(s, analysable));

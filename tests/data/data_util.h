@@ -39,27 +39,27 @@ struct Session : test_support::Session {
 struct GroupResult {
   bool analysable = false;
   std::size_t ncases = 0;
-  double tnobs = 0.0;
-  bool qfrcwt = false;
+  double n_observations = 0.0;
+  bool fractional_weights = false;
   double max_case_weight = 0.0;
-  int nrecln = 0;
-  int nclkey = 0;
+  int record_length = 0;
+  int class_key_length = 0;
   std::vector<driver::Levels> levels;
   std::vector<int> factor_levels;
   std::vector<double> records;  // the work file after the last stage run
-  std::size_t nsbkey = 0, nsubj = 0;
+  std::size_t subject_key_length = 0, n_subjects = 0;
   std::vector<std::size_t> subject_counts;
-  int nrplev = 0, nrpsbj = 0;
+  int n_repeated_levels = 0, n_repeated_subjects = 0;
   std::vector<int> repeated_level_table, repeated_level_map;
-  int fdmncl = 0, nrncol = 0;
+  int n_fixed_columns = 0, n_random_columns = 0;
   std::vector<int> fx_ncol, fx_fcol, rn_ncol, rn_fcol;
   std::vector<std::int64_t> fx_cell, rn_cell;
   std::vector<driver::MixSettings::CovBlock> blocks;
 
   // Record r of the work file.
   std::vector<double> record(std::size_t r) const {
-    return {records.begin() + static_cast<std::ptrdiff_t>(r * nrecln),
-            records.begin() + static_cast<std::ptrdiff_t>((r + 1) * nrecln)};
+    return {records.begin() + static_cast<std::ptrdiff_t>(r * record_length),
+            records.begin() + static_cast<std::ptrdiff_t>((r + 1) * record_length)};
   }
 };
 

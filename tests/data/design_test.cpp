@@ -46,7 +46,7 @@ TEST(DesignColumns, OnlyObservedCombinationsBecomeColumns) {
   ASSERT_EQ(g.size(), 1u);
   EXPECT_EQ(g[0].fx_ncol, (std::vector<int>{1, 11, 1, 3}));
   EXPECT_EQ(g[0].fx_fcol, (std::vector<int>{0, 1, 12, 13}));
-  EXPECT_EQ(g[0].fdmncl, 16);
+  EXPECT_EQ(g[0].n_fixed_columns, 16);
 
   // a*b: cell (a-1) 4 + b, B fastest; the empty (2, 3) is cell 7.
   std::vector<std::int64_t> crossed, nested;
@@ -86,12 +86,12 @@ TEST(DesignColumns, ModelsWithoutFactorsHaveOneColumnPerEffect) {
   ASSERT_TRUE(session.parse("y WITH x z /FIXED=x z x*z /RANDOM=x | COVTYPE(UN)"));
   std::vector<GroupResult> g = testing::run_groups(session);
   ASSERT_EQ(g.size(), 1u);
-  EXPECT_EQ(g[0].fdmncl, 4);
+  EXPECT_EQ(g[0].n_fixed_columns, 4);
   EXPECT_EQ(g[0].fx_cell, (std::vector<std::int64_t>{1, 1, 1, 1}));
   EXPECT_EQ(g[0].fx_fcol, (std::vector<int>{0, 1, 2, 3}));
-  EXPECT_EQ(g[0].nrncol, 1);
+  EXPECT_EQ(g[0].n_random_columns, 1);
   ASSERT_EQ(g[0].blocks.size(), 1u);
-  EXPECT_EQ(g[0].blocks[0].cvtype, driver::ID) << "a one-column UN block";
+  EXPECT_EQ(g[0].blocks[0].cov_type, driver::ID) << "a one-column UN block";
   EXPECT_EQ(testing::message_numbers(session.out), (std::vector<int>{80}));
 }
 
@@ -102,22 +102,22 @@ TEST(DesignColumns, OneColumnBlocksBecomeIdentityUnlessVarianceComponents) {
   std::vector<GroupResult> g = testing::run_groups(un);
   ASSERT_EQ(g.size(), 1u);
   ASSERT_EQ(g[0].blocks.size(), 2u);
-  EXPECT_EQ(g[0].blocks[0].cvtype, driver::ID);
+  EXPECT_EQ(g[0].blocks[0].cov_type, driver::ID);
   EXPECT_EQ(g[0].blocks[0].dim, 1);
   EXPECT_EQ(g[0].blocks[0].effects, (std::vector<int>{0}));
   EXPECT_EQ(g[0].blocks[0].subjects, (std::vector<std::size_t>{0}));
-  EXPECT_EQ(g[0].blocks[1].cvtype, driver::CS);
+  EXPECT_EQ(g[0].blocks[1].cov_type, driver::CS);
   EXPECT_EQ(g[0].blocks[1].dim, 3) << "intercept and the two levels of d";
   EXPECT_EQ(g[0].blocks[1].effects, (std::vector<int>{1, 2}));
   EXPECT_EQ(g[0].rn_fcol, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(g[0].nrncol, 4);
+  EXPECT_EQ(g[0].n_random_columns, 4);
   EXPECT_EQ(testing::message_numbers(un.out), (std::vector<int>{80}));
 
   Session vc(testing::csv(data));
   ASSERT_TRUE(vc.parse("y BY c d /FIXED=d /RANDOM=c d | SUBJECT(id)"));
   g = testing::run_groups(vc);
   ASSERT_EQ(g[0].blocks.size(), 2u) << "VC: one block per effect";
-  EXPECT_EQ(g[0].blocks[0].cvtype, driver::VC);
+  EXPECT_EQ(g[0].blocks[0].cov_type, driver::VC);
   EXPECT_EQ(g[0].blocks[1].dim, 2);
   EXPECT_TRUE(testing::message_numbers(vc.out).empty());
 }
@@ -140,8 +140,8 @@ TEST(DesignColumns, HugePotentialCellsCostOnlyWhatIsObserved) {
   ASSERT_TRUE(session.parse("y BY a b c /FIXED=a*b*c | NOINT /RANDOM=a*b*c"));
   std::vector<GroupResult> g = testing::run_groups(session);
   ASSERT_EQ(g.size(), 1u);
-  ASSERT_EQ(g[0].fdmncl, n);
-  ASSERT_EQ(g[0].nrncol, n);
+  ASSERT_EQ(g[0].n_fixed_columns, n);
+  ASSERT_EQ(g[0].n_random_columns, n);
   for (int k = 0; k < n; ++k) {
     const std::int64_t cell = std::int64_t{k} * 1000000 + std::int64_t{k} * 1000 + k + 1;
     ASSERT_EQ(g[0].fx_cell[k], cell);

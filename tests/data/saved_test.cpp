@@ -38,8 +38,8 @@ bool run_stages(Session& session, std::string_view command) {
   if (!session.parse(command)) return false;
   driver::MixSettings& s = session.s();
   host::Engine& e = session.engine;
-  s.mixcas = std::make_unique<host::WorkFile>(session.scratch, 1);
-  s.mixprd = std::make_unique<host::WorkFile>(session.scratch, static_cast<std::size_t>(s.nsavtv()));
+  s.case_scratch = std::make_unique<host::WorkFile>(session.scratch, 1);
+  s.saved_scratch = std::make_unique<host::WorkFile>(session.scratch, static_cast<std::size_t>(s.n_saved()));
   host::CaseReader reader(session.data);
   int group = 0;
   while (reader.next_group()) {
@@ -48,21 +48,21 @@ bool run_stages(Session& session, std::string_view command) {
     case_pass(s, e, reader, group, analysable);
     if (session.out.error_flag()) return false;
     if (!analysable) continue;
-    if (s.nclsvr() > 0) order_subjects(s, e);
+    if (s.n_class_vars() > 0) order_subjects(s, e);
     design_columns(s, e);
     estimate::estimate(s, e, analysable);
     if (session.out.error_flag()) return false;
-    if (analysable) mxsavs(s, e, group);
+    if (analysable) compute_saved_values(s, e, group);
     if (session.out.error_flag()) return false;
   }
-  mxsave(s, e);
+  write_saved_variables(s, e);
   return !session.out.error_flag();
 }
 
 void run_driver(Session& session, std::string_view command) {
   std::vector<host::LexProblem> problems;
   host::TokenStream tokens(host::tokenize(command, problems));
-  driver::MIXCTL(tokens, session.engine);
+  driver::run_mixed_command(tokens, session.engine);
 }
 
 std::vector<double> column(const host::Dataset& d, std::string_view name) {
@@ -96,12 +96,12 @@ void expect_near_rel(double got, double want, double tol, const std::string& wha
 TEST(SavedNames, NumberedRootsSkipTakenNamesAndFailBeyondTheLongestName) {
   host::Dataset d = testing::csv("y,PRED_1,pred_2,x\n1,2,3,4\n");
   const std::vector<std::string> none;
-  EXPECT_EQ(SVNAME(d, "RESID", none), "RESID_1");
-  EXPECT_EQ(SVNAME(d, "PRED", none), "PRED_3") << "PRED_1 and pred_2 exist (case ignored)";
+  EXPECT_EQ(unused_variable_name(d, "RESID", none), "RESID_1");
+  EXPECT_EQ(unused_variable_name(d, "PRED", none), "PRED_3") << "PRED_1 and pred_2 exist (case ignored)";
   const std::vector<std::string> taken = {"resid_1", "RESID_2"};
-  EXPECT_EQ(SVNAME(d, "RESID", taken), "RESID_3") << "names made earlier in the same SAVE";
-  EXPECT_EQ(SVNAME(d, std::string(62, 'a'), none), std::string(62, 'a') + "_1") << "64 bytes";
-  EXPECT_FALSE(SVNAME(d, std::string(63, 'a'), none).has_value()) << "65 bytes is no name";
+  EXPECT_EQ(unused_variable_name(d, "RESID", taken), "RESID_3") << "names made earlier in the same SAVE";
+  EXPECT_EQ(unused_variable_name(d, std::string(62, 'a'), none), std::string(62, 'a') + "_1") << "64 bytes";
+  EXPECT_FALSE(unused_variable_name(d, std::string(63, 'a'), none).has_value()) << "65 bytes is no name";
 
   host::PrintFormat dep{'F', 8, 3};
   EXPECT_EQ(save_format(PRED, dep).str(), "F11.5");
@@ -175,14 +175,14 @@ struct FittedParameters {
 };
 
 FittedParameters fitted_parameters(const driver::MixSettings& s) {
-  EXPECT_EQ(s.CovPar, s.CovParRep) << "variances and covariances only";
+  EXPECT_EQ(s.cov_params, s.cov_params_reported) << "variances and covariances only";
   FittedParameters f;
-  const Eigen::Index n = s.ncovpr;
-  f.theta = Eigen::Map<const VectorXd>(s.CovPar.data(), n);
+  const Eigen::Index n = s.n_cov_params;
+  f.theta = Eigen::Map<const VectorXd>(s.cov_params.data(), n);
   f.W.resize(n, n);
   for (Eigen::Index i = 0; i < n; ++i)
     for (Eigen::Index j = 0; j < n; ++j)
-      f.W(i, j) = s.CovParCov[host::sym(static_cast<std::size_t>(i), static_cast<std::size_t>(j))];
+      f.W(i, j) = s.cov_param_covariance[host::sym(static_cast<std::size_t>(i), static_cast<std::size_t>(j))];
   return f;
 }
 

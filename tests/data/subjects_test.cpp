@@ -67,10 +67,10 @@ TEST(SubjectOrdering, InterleavedSubjectsBecomeConsecutive) {
   ASSERT_EQ(g.size(), 1u);
   EXPECT_EQ(y_column(sorted, g[0]), (std::vector<double>{2, 4, 1, 3, 5})) << "A, A, B, B, C in case order";
   EXPECT_EQ(g[0].subject_counts, (std::vector<std::size_t>{2, 2, 1}));
-  EXPECT_EQ(g[0].nsbkey, 3u);
-  EXPECT_EQ(g[0].nsubj, 3u);
-  EXPECT_EQ(g[0].nclkey, 1);
-  EXPECT_EQ(g[0].nrecln, 2) << "key and y";
+  EXPECT_EQ(g[0].subject_key_length, 3u);
+  EXPECT_EQ(g[0].n_subjects, 3u);
+  EXPECT_EQ(g[0].class_key_length, 1);
+  EXPECT_EQ(g[0].record_length, 2) << "key and y";
   // The key of the first record decodes to id = A (1), t = 1 (1).
   const RecordLayout layout = ordered_layout(sorted.s(), sorted.data);
   std::vector<int> levels(2);
@@ -83,7 +83,7 @@ TEST(SubjectOrdering, InterleavedSubjectsBecomeConsecutive) {
   g = testing::run_groups(grouped);
   EXPECT_EQ(y_column(grouped, g[0]), (std::vector<double>{1, 2, 3, 4, 5}));
   EXPECT_EQ(g[0].subject_counts, (std::vector<std::size_t>{1, 1, 1, 1, 1}));
-  EXPECT_EQ(g[0].nsbkey, 3u);
+  EXPECT_EQ(g[0].subject_key_length, 3u);
 
   // Without subject variables the group is one subject in case order.
   Session single(testing::csv(data));
@@ -91,8 +91,8 @@ TEST(SubjectOrdering, InterleavedSubjectsBecomeConsecutive) {
   g = testing::run_groups(single);
   EXPECT_EQ(y_column(single, g[0]), (std::vector<double>{1, 2, 3, 4, 5}));
   EXPECT_EQ(g[0].subject_counts, (std::vector<std::size_t>{5}));
-  EXPECT_EQ(g[0].nsbkey, 0u);
-  EXPECT_EQ(g[0].nsubj, 1u);
+  EXPECT_EQ(g[0].subject_key_length, 0u);
+  EXPECT_EQ(g[0].n_subjects, 1u);
 }
 
 TEST(SubjectOrdering, SubjectKeysOfTwoRealsOrderCorrectly) {
@@ -115,8 +115,8 @@ TEST(SubjectOrdering, SubjectKeysOfTwoRealsOrderCorrectly) {
   ASSERT_TRUE(session.parse("y /RANDOM=INTERCEPT | SUBJECT(v1*v2*v3*v4*v5)"));
   std::vector<GroupResult> g = testing::run_groups(session);
   ASSERT_EQ(g.size(), 1u);
-  EXPECT_EQ(g[0].nclkey, 2);
-  EXPECT_EQ(g[0].nsbkey, static_cast<std::size_t>(n));
+  EXPECT_EQ(g[0].class_key_length, 2);
+  EXPECT_EQ(g[0].subject_key_length, static_cast<std::size_t>(n));
 
   std::vector<int> expected(n);
   std::iota(expected.begin(), expected.end(), 0);
@@ -132,8 +132,8 @@ TEST(SubjectOrdering, RepeatedLevelsAreNumberedByFirstAppearanceAndMapped) {
   ASSERT_TRUE(one.parse("y BY t /FIXED=t /REPEATED=t | SUBJECT(id) COVTYPE(UN)"));
   std::vector<GroupResult> g = testing::run_groups(one);
   ASSERT_EQ(g.size(), 1u);
-  EXPECT_EQ(g[0].nrplev, 4);
-  EXPECT_EQ(g[0].nrpsbj, 2);
+  EXPECT_EQ(g[0].n_repeated_levels, 4);
+  EXPECT_EQ(g[0].n_repeated_subjects, 2);
   EXPECT_EQ(g[0].repeated_level_table, (std::vector<int>{1, 2, 3, 4}));
   EXPECT_EQ(g[0].repeated_level_map, (std::vector<int>{2, 0, 3, 1}));
   const RecordLayout layout = ordered_layout(one.s(), one.data);
@@ -150,7 +150,7 @@ TEST(SubjectOrdering, RepeatedLevelsAreNumberedByFirstAppearanceAndMapped) {
   Session two(testing::csv("id,t,u,y\n1,2,1,1\n1,1,2,2\n1,1,1,3\n"));
   ASSERT_TRUE(two.parse("y /REPEATED=t u | SUBJECT(id) COVTYPE(DIAG)"));
   g = testing::run_groups(two);
-  EXPECT_EQ(g[0].nrplev, 3);
+  EXPECT_EQ(g[0].n_repeated_levels, 3);
   EXPECT_EQ(g[0].repeated_level_table, (std::vector<int>{1, 1, 1, 2, 2, 1}));
   EXPECT_EQ(g[0].repeated_level_map, (std::vector<int>{2, 1, 0}));
 }

@@ -15,14 +15,14 @@
 namespace mixed::emmeans {
 namespace {
 
-// A model of factors with the given numbers of levels and `ncovar`
+// A model of factors with the given numbers of levels and `n_covariates`
 // covariates; `terms` are effect rows (factor cells, then covariate powers)
 // and `observed` the observed cell indices of each term, ascending.
-void set_model(driver::MixSettings& s, std::vector<int> levels, int ncovar, std::vector<std::vector<int>> terms,
+void set_model(driver::MixSettings& s, std::vector<int> levels, int n_covariates, std::vector<std::vector<int>> terms,
                std::vector<std::vector<std::int64_t>> observed) {
   s.factors.resize(levels.size());
-  s.covariates.resize(static_cast<std::size_t>(ncovar));
-  s.fixed.width = static_cast<int>(levels.size()) + ncovar;
+  s.covariates.resize(static_cast<std::size_t>(n_covariates));
+  s.fixed.width = static_cast<int>(levels.size()) + n_covariates;
   for (const auto& row : terms) s.fixed.add_row(row);
   s.factor_levels = std::move(levels);
   for (const auto& cells : observed) {
@@ -30,16 +30,16 @@ void set_model(driver::MixSettings& s, std::vector<int> levels, int ncovar, std:
     s.fx_ncol.push_back(static_cast<int>(cells.size()));
     s.fx_cell.insert(s.fx_cell.end(), cells.begin(), cells.end());
   }
-  s.fdmncl = static_cast<int>(s.fx_cell.size());
-  s.covariate_means.assign(static_cast<std::size_t>(ncovar), 0.0);
+  s.n_fixed_columns = static_cast<int>(s.fx_cell.size());
+  s.covariate_means.assign(static_cast<std::size_t>(n_covariates), 0.0);
 }
 
-driver::EmmeansRecord tables(std::vector<int> factors, int ncovar = 0) {
+driver::EmmeansRecord tables(std::vector<int> factors, int n_covariates = 0) {
   driver::EmmeansRecord rec;
   rec.table_kind = factors.empty() ? 1 : 2;
   rec.factors = std::move(factors);
-  rec.cov_mode.assign(static_cast<std::size_t>(ncovar), 0);
-  rec.cov_value.assign(static_cast<std::size_t>(ncovar), host::SYSMIS);
+  rec.cov_mode.assign(static_cast<std::size_t>(n_covariates), 0);
+  rec.cov_value.assign(static_cast<std::size_t>(n_covariates), host::SYSMIS);
   return rec;
 }
 
@@ -212,7 +212,7 @@ TEST(Cells, RefusesWhatCannotBeVisitedOrHeld) {
   CellTable cells;
   driver::MixSettings wide;
   set_model(wide, {400}, 0, {{0}, {1}}, {{1}, {}});
-  wide.fdmncl = 401;
+  wide.n_fixed_columns = 401;
   EXPECT_FALSE(allocate_cells(blocks, wide, tables({0}), cells)) << "400 cells x 401 columns in 1 KB";
 }
 

@@ -35,25 +35,25 @@ driver::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::str
   return rec;
 }
 
-TEST(Mxemrc, ResolvesTheReferenceLevel) {
+TEST(ReferenceCategory, ResolvesTheReferenceLevel) {
   driver::MixSettings s;
   two_factors(s);
   host::Output out;
-  EXPECT_EQ(mxemrc(s, out, compare(0, 3)), 1) << "FIRST";
-  EXPECT_EQ(mxemrc(s, out, compare(0, 4)), 3) << "LAST";
-  EXPECT_EQ(mxemrc(s, out, compare(0, 1, 2.5)), 2) << "a value equal to a level";
-  EXPECT_EQ(mxemrc(s, out, compare(0, 1, 2.5000001)), 0) << "values must agree exactly";
-  EXPECT_EQ(mxemrc(s, out, compare(0, 1, 3.0)), 0) << "no such level";
-  EXPECT_EQ(mxemrc(s, out, compare(1, 2, 0, "M")), 2) << "a string level";
-  EXPECT_EQ(mxemrc(s, out, compare(1, 2, 0, "M ")), 0) << "same characters and the same length";
-  EXPECT_EQ(mxemrc(s, out, compare(1, 2, 0, "m")), 0) << "strings are compared exactly";
-  EXPECT_EQ(mxemrc(s, out, compare(1, 4)), 2) << "LAST of a string factor";
-  EXPECT_EQ(mxemrc(s, out, compare(0, 0)), 0) << "no REFCAT";
+  EXPECT_EQ(reference_category_level(s, out, compare(0, 3)), 1) << "FIRST";
+  EXPECT_EQ(reference_category_level(s, out, compare(0, 4)), 3) << "LAST";
+  EXPECT_EQ(reference_category_level(s, out, compare(0, 1, 2.5)), 2) << "a value equal to a level";
+  EXPECT_EQ(reference_category_level(s, out, compare(0, 1, 2.5000001)), 0) << "values must agree exactly";
+  EXPECT_EQ(reference_category_level(s, out, compare(0, 1, 3.0)), 0) << "no such level";
+  EXPECT_EQ(reference_category_level(s, out, compare(1, 2, 0, "M")), 2) << "a string level";
+  EXPECT_EQ(reference_category_level(s, out, compare(1, 2, 0, "M ")), 0) << "same characters and the same length";
+  EXPECT_EQ(reference_category_level(s, out, compare(1, 2, 0, "m")), 0) << "strings are compared exactly";
+  EXPECT_EQ(reference_category_level(s, out, compare(1, 4)), 2) << "LAST of a string factor";
+  EXPECT_EQ(reference_category_level(s, out, compare(0, 0)), 0) << "no REFCAT";
   EXPECT_EQ(out.error_count(), 0);
 
   driver::MixSettings unknown;
   unknown.factors = {10};
-  EXPECT_EQ(mxemrc(unknown, out, compare(0, 3)), 0);
+  EXPECT_EQ(reference_category_level(unknown, out, compare(0, 3)), 0);
   EXPECT_EQ(out.error_count(), 1) << "a factor without its classification variable is an internal error";
 }
 

@@ -38,7 +38,7 @@ struct Model {
     s.levels.resize(2);
     s.levels[0].numbers = {1, 2, 3, 4};
     s.levels[1].numbers = {1, 2};
-    s.depnot = host::Text::key("Dep variable is ^1").arg(host::Text::variable("y"));
+    s.dependent_note = host::Text::key("Dep variable is ^1").arg(host::Text::variable("y"));
   }
 };
 

@@ -32,7 +32,7 @@ TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b."));
   const driver::MixSettings& s = f.s();
-  ASSERT_EQ(s.fdmncl, 9);
+  ASSERT_EQ(s.n_fixed_columns, 9);
   ASSERT_EQ(s.hypotheses.size(), 4u);
   // Columns: intercept, a1, a2, b1, b2, a1b1, a1b2, a2b1, a2b2.
   EXPECT_EQ(s.hypotheses[1].df, 1);
@@ -42,9 +42,9 @@ TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
       << "b: its levels' difference averaged over a";
   EXPECT_EQ(row(s.hypotheses[3], 0, 9), (std::vector<double>{0, 0, 0, 0, 0, 1, -1, -1, 1})) << "a*b: the interaction contrast";
   EXPECT_EQ(s.hypotheses[0].df, 1) << "intercept";
-  EXPECT_EQ(s.nfxrnk, 4) << "rank of the over-parameterised design";
+  EXPECT_EQ(s.fixed_rank, 4) << "rank of the over-parameterised design";
   // The redundant columns yield no rows.
-  for (int c : {2, 4, 6, 7, 8}) EXPECT_FALSE(s.LRowSet.test(c)) << "column " << c;
+  for (int c : {2, 4, 6, 7, 8}) EXPECT_FALSE(s.l_row_columns.test(c)) << "column " << c;
 }
 
 TEST(Hypotheses, TypeOneRowsAreSequential) {
@@ -65,15 +65,15 @@ TEST(Hypotheses, AFullSetOfIndicatorsWithAnInterceptDropsTheLastLevel) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a."));
   const driver::MixSettings& s = f.s();
-  EXPECT_EQ(s.fdmncl, 3);
-  EXPECT_EQ(s.nfxrnk, 2) << "rank p - 1";
-  EXPECT_FALSE(s.NonRedSet.test(2)) << "the last level is redundant";
+  EXPECT_EQ(s.n_fixed_columns, 3);
+  EXPECT_EQ(s.fixed_rank, 2) << "rank p - 1";
+  EXPECT_FALSE(s.non_redundant.test(2)) << "the last level is redundant";
   const std::size_t p = 3;
-  EXPECT_EQ(s.FixedCov[tri(p, 2)], 0.0) << "its estimate is 0";
-  for (std::size_t j = 0; j < p; ++j) EXPECT_EQ(s.FixedCov[host::sym(2, j)], 0.0) << "its covariance row";
+  EXPECT_EQ(s.fixed_covariance[tri(p, 2)], 0.0) << "its estimate is 0";
+  for (std::size_t j = 0; j < p; ++j) EXPECT_EQ(s.fixed_covariance[host::sym(2, j)], 0.0) << "its covariance row";
   // The intercept estimates the mean of the last level, a1 the difference.
-  EXPECT_NEAR(s.FixedCov[tri(p, 0)], 6.125, 1e-12);
-  EXPECT_NEAR(s.FixedCov[tri(p, 1)], 2.375 - 6.125, 1e-12);
+  EXPECT_NEAR(s.fixed_covariance[tri(p, 0)], 6.125, 1e-12);
+  EXPECT_NEAR(s.fixed_covariance[tri(p, 1)], 2.375 - 6.125, 1e-12);
 }
 
 TEST(Hypotheses, ASingleTermGivesTheEstimableFunctionsOfThatTerm) {

@@ -42,7 +42,7 @@ const host::PivotTable* table(const host::Output& out, const std::string& name) 
 TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
   Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=MXITER(0) /PRINT=HISTORY."));
-  EXPECT_EQ(f.s().itstat, kMaxIterations);
+  EXPECT_EQ(f.s().iteration_status, kMaxIterations);
   EXPECT_EQ(f.s().iterations, 0);
   EXPECT_TRUE(has_message(f.out, 1004)) << "Model validity is uncertain";
   const host::PivotTable* h = table(f.out, "Iteration History");
@@ -51,13 +51,13 @@ TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
   EXPECT_EQ(h->dimensions()[0].categories[0].label.json(), "0");
   // The one step moved the parameters from their start: the scoring step of a
   // balanced random-intercept model lands on the optimum.
-  EXPECT_NEAR(f.s().CovPar[0], 960.456578928759, 1e-6);
+  EXPECT_NEAR(f.s().cov_params[0], 960.456578928759, 1e-6);
 }
 
 TEST(Iteration, AllCriteriaOffRunsToTheIterationLimit) {
   Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=PCONVERGE(0) LCONVERGE(0) HCONVERGE(0) MXITER(4)."));
-  EXPECT_EQ(f.s().itstat, kMaxIterations);
+  EXPECT_EQ(f.s().iteration_status, kMaxIterations);
   EXPECT_EQ(f.s().iterations, 4);
   EXPECT_NEAR(f.s().m2ll, 1786.46508539492, 1e-8);
 }
@@ -67,7 +67,7 @@ TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
   ASSERT_TRUE(f.run(
       "MIXED distance BY Sex WITH age /FIXED=Sex age /REPEATED=age | SUBJECT(Subject) COVTYPE(AR1) "
       "/CRITERIA=SCORING(0)."));
-  EXPECT_EQ(f.s().itstat, kConverged);
+  EXPECT_EQ(f.s().iteration_status, kConverged);
   EXPECT_NEAR(f.s().m2ll, 445.448295098812, 1e-7) << "the reference optimum";
 }
 
@@ -75,7 +75,7 @@ TEST(Iteration, TooFewObservationsForTheParameters) {
   // Three records, an intercept and two covariance parameters: N - 2 - 1 = 0.
   Fitted f(csv("y,s\n1,1\n2,1\n4,2\n"));
   f.run("MIXED y /RANDOM=INTERCEPT | SUBJECT(s).");
-  EXPECT_EQ(f.s().itstat, kTooFewObservations);
+  EXPECT_EQ(f.s().iteration_status, kTooFewObservations);
   EXPECT_FALSE(f.analysable);
   EXPECT_TRUE(has_message(f.out, 1007)) << "N less than no. of parameter";
 }
@@ -84,9 +84,9 @@ TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
   Fitted f(reference_csv("Orthodont.csv"));
   ASSERT_TRUE(f.run("MIXED distance WITH age /FIXED=age /METHOD=ML /PRINT=HISTORY."));
   const driver::MixSettings& s = f.s();
-  EXPECT_EQ(s.itstat, kClosedForm);
+  EXPECT_EQ(s.iteration_status, kClosedForm);
   const double n = 108;
-  const double rss = s.CovPar[0] * n;
+  const double rss = s.cov_params[0] * n;
   EXPECT_NEAR(s.m2ll, n * std::log(rss / n) + n * (1.0 + kLog2Pi), 1e-9 * s.m2ll);
   const host::PivotTable* h = table(f.out, "Iteration History");
   ASSERT_NE(h, nullptr);
@@ -98,11 +98,11 @@ TEST(ClosedForm, PerfectFitHasNoLikelihood) {
   Fitted f(csv("y,x\n3,1\n5,2\n7,3\n9,4\n"));
   ASSERT_TRUE(f.run("MIXED y WITH x /FIXED=x."));
   const driver::MixSettings& s = f.s();
-  EXPECT_EQ(s.itstat, kPerfectFit);
+  EXPECT_EQ(s.iteration_status, kPerfectFit);
   EXPECT_TRUE(std::isnan(s.m2ll));
-  EXPECT_EQ(s.CovPar[0], 0.0);
-  EXPECT_EQ(s.FixedCov[host::tri(0, 0)], 0.0) << "zero covariance of the estimates";
-  EXPECT_NEAR(s.FixedCov[host::tri(2, 1)], 2.0, 1e-12) << "the slope is still estimated";
+  EXPECT_EQ(s.cov_params[0], 0.0);
+  EXPECT_EQ(s.fixed_covariance[host::tri(0, 0)], 0.0) << "zero covariance of the estimates";
+  EXPECT_NEAR(s.fixed_covariance[host::tri(2, 1)], 2.0, 1e-12) << "the slope is still estimated";
   EXPECT_TRUE(has_message(f.out, 1008));
 }
 
@@ -138,8 +138,8 @@ TEST(Weights, RegressionWeightsOfOneChangeNothing) {
       "MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject) /REGWGT=one."));
   EXPECT_EQ(weighted.s().lwsum, 0.0);
   EXPECT_NEAR(weighted.s().m2ll, plain.s().m2ll, 1e-10 * plain.s().m2ll);
-  for (std::size_t k = 0; k < plain.s().CovPar.size(); ++k)
-    EXPECT_NEAR(weighted.s().CovPar[k], plain.s().CovPar[k], 1e-9 * plain.s().CovPar[k]);
+  for (std::size_t k = 0; k < plain.s().cov_params.size(); ++k)
+    EXPECT_NEAR(weighted.s().cov_params[k], plain.s().cov_params[k], 1e-9 * plain.s().cov_params[k]);
 }
 
 TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
@@ -156,8 +156,8 @@ TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
   Fitted doubled(csv("y,s,x\n" + rows + "2.1,2,0.3\n"));
   ASSERT_TRUE(doubled.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
   EXPECT_NEAR(weighted.s().m2ll, doubled.s().m2ll, 1e-9 * std::fabs(doubled.s().m2ll));
-  for (std::size_t k = 0; k < doubled.s().CovPar.size(); ++k)
-    EXPECT_NEAR(weighted.s().CovPar[k], doubled.s().CovPar[k], 1e-7 * doubled.s().CovPar[k]);
+  for (std::size_t k = 0; k < doubled.s().cov_params.size(); ++k)
+    EXPECT_NEAR(weighted.s().cov_params[k], doubled.s().cov_params[k], 1e-7 * doubled.s().cov_params[k]);
 }
 
 }  // namespace

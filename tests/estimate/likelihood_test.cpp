@@ -26,7 +26,7 @@ struct Model {
 
 // Parameters away from the optimum: variances scaled, correlations pulled in.
 std::vector<double> away_from_optimum(const driver::MixSettings& s) {
-  std::vector<double> theta = s.CovPar;
+  std::vector<double> theta = s.cov_params;
   for (std::size_t k = 0; k < theta.size(); ++k) {
     const double f = 1.0 + 0.25 * static_cast<double>(k % 3) - 0.2;
     theta[k] = std::fabs(theta[k]) < 1.0 && k > 0 ? theta[k] * 0.7 + 0.05 : theta[k] * f;

@@ -59,19 +59,19 @@ struct Model : test_support::Session {
   bool fit(std::string_view command) {
     bool analysable = true;
     if (!test_support::fit(*this, command, analysable) || !analysable) return false;
-    inference::mxpost(s(), engine);
+    inference::post_estimation(s(), engine);
     return !out.error_flag();
   }
 
   // Writes the model file to `path` as OUTFILE kind `kind`.
   void write(const std::string& path, int kind) {
-    s().outfnm = path;
-    s().ioutfl = kind;
+    s().outfile_path = path;
+    s().outfile_kind = kind;
     write_pmml(s(), engine);
   }
 
-  double beta(int k) const { return s().FixedCov[host::tri(s().fdmncl, k)]; }
-  double cov(int k, int j) const { return s().FixedCov[host::sym(k, j)]; }
+  double beta(int k) const { return s().fixed_covariance[host::tri(s().n_fixed_columns, k)]; }
+  double cov(int k, int j) const { return s().fixed_covariance[host::sym(k, j)]; }
 };
 
 // The items of the output, depth first.
@@ -167,10 +167,10 @@ TEST(Pmml, FixedModelOfARandomInterceptFit) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit(kRandomIntercept));
   const driver::MixSettings& s = m.s();
-  ASSERT_EQ(s.fdmncl, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
-  ASSERT_EQ(s.nfxrnk, 4);
-  ASSERT_EQ(s.ncovpr, 2);
-  ASSERT_EQ(s.tnobs, 108.0);
+  ASSERT_EQ(s.n_fixed_columns, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
+  ASSERT_EQ(s.fixed_rank, 4);
+  ASSERT_EQ(s.n_cov_params, 2);
+  ASSERT_EQ(s.n_observations, 108.0);
   TempDir dir;
   const std::string path = dir.file("model.xml");
   m.write(path, 2);
@@ -279,8 +279,8 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age Sex*age /METHOD = ML "
                     "/RANDOM = INTERCEPT | SUBJECT(Subject) /OUTFILE = FXPARAMETER('/tmp/unused.xml')."));
-  ASSERT_EQ(m.s().nfxrnk, 4);
-  ASSERT_EQ(m.s().ncovpr, 2);
+  ASSERT_EQ(m.s().fixed_rank, 4);
+  ASSERT_EQ(m.s().n_cov_params, 2);
   TempDir dir;
   m.write(dir.file("ml.xml"), 1);
   Document d(dir.file("ml.xml"));
@@ -298,7 +298,7 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
 TEST(Pmml, LeastSquaresEstimatesAndCovarianceMatchADenseSolution) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(m.s().fdmncl, 4) << "Intercept, Female, Male, age";
+  ASSERT_EQ(m.s().n_fixed_columns, 4) << "Intercept, Female, Male, age";
   TempDir dir;
   m.write(dir.file("ols.xml"), 2);
   Document d(dir.file("ols.xml"));
@@ -372,7 +372,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
   TempDir dir;
   Model exclude(labelled_data());
   ASSERT_TRUE(exclude.fit(std::string(kLabelledModel) + " /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(exclude.s().tnobs, 36.0) << "the four cases with user-missing values are left out";
+  ASSERT_EQ(exclude.s().n_observations, 36.0) << "the four cases with user-missing values are left out";
   exclude.write(dir.file("exclude.xml"), 2);
   Document d(dir.file("exclude.xml"));
 
@@ -395,7 +395,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
   // The nested term names both factors in each column; x*x is x to the power 2.
   // Columns: Intercept, g 1..3, h(g) over the 9 observed (g, h) cells, x*x.
   const driver::MixSettings& s = exclude.s();
-  ASSERT_EQ(s.fdmncl, 1 + 3 + 9 + 1);
+  ASSERT_EQ(s.n_fixed_columns, 1 + 3 + 9 + 1);
   EXPECT_EQ(d.pp_cells("P5"), (std::vector<std::string>{"g=1", "h=a"}));
   EXPECT_EQ(d.pp_cells("P13"), (std::vector<std::string>{"g=3", "h=caf\xEF\xBF\xBD"}));
   EXPECT_EQ(d.pp_cells("P14"), (std::vector<std::string>{"x=2"}));
@@ -410,7 +410,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
 
   Model include(labelled_data());
   ASSERT_TRUE(include.fit(std::string(kLabelledModel) + " /MISSING = INCLUDE /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(include.s().tnobs, 40.0) << "user-missing values are valid under INCLUDE";
+  ASSERT_EQ(include.s().n_observations, 40.0) << "user-missing values are valid under INCLUDE";
   include.write(dir.file("include.xml"), 2);
   Document i(dir.file("include.xml"));
   for (const char* field : {"y", "g", "h", "x"}) {
@@ -465,7 +465,7 @@ TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   Model empty(orthodont());
   ASSERT_TRUE(empty.fit("distance /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(Subject) "
                         "/OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(empty.s().fdmncl, 0);
+  ASSERT_EQ(empty.s().n_fixed_columns, 0);
   empty.write(dir.file("empty.xml"), 2);
   EXPECT_TRUE(Document(dir.file("empty.xml")).model().child("PCovMatrix").empty());
   EXPECT_TRUE(validates(dir.file("empty.xml")));

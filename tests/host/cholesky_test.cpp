@@ -15,13 +15,13 @@ TEST(Cholesky, FactorInverseAndProductOfPositiveDefiniteMatrices) {
     const auto un = static_cast<std::size_t>(n);
 
     std::vector<double> l = pack(a);
-    EXPECT_EQ(LTRCHL(un, l, 1e-12), 0) << "no singular pivot, n=" << n;
+    EXPECT_EQ(packed_cholesky(un, l, 1e-12), 0) << "no singular pivot, n=" << n;
     const Eigen::MatrixXd lower = unpack_lower(n, l);
     EXPECT_LT(relative_error(lower * lower.transpose(), a), 16 * DBL_EPSILON) << "A = L L', n=" << n;
     EXPECT_GT(lower.diagonal().minCoeff(), 0.0) << "positive diagonal of L, n=" << n;
 
     std::vector<double> m = l;
-    LTRDGI(un, m);
+    invert_lower_triangular(un, m);
     EXPECT_LT(relative_error(unpack_lower(n, m) * lower, Eigen::MatrixXd::Identity(n, n)),
               64 * DBL_EPSILON)
         << "L^-1 L = I, n=" << n;
@@ -67,19 +67,19 @@ TEST(Cholesky, SingularityIsJudgedRelativeToTheDiagonal) {
   // The pivot left for row 1 is 1e-14 against a diagonal of about 1.
   const std::vector<double> nearly{1.0, 1.0, 1.0 + 1e-14};
   std::vector<double> a = nearly;
-  EXPECT_EQ(LTRCHL(2, a, 1e-12), 1) << "1e-14 relative is singular at tol 1e-12";
+  EXPECT_EQ(packed_cholesky(2, a, 1e-12), 1) << "1e-14 relative is singular at tol 1e-12";
   EXPECT_EQ(a[1], 0.0) << "row of a singular pivot zeroed";
   EXPECT_EQ(a[2], 0.0);
   a = nearly;
-  EXPECT_EQ(LTRCHL(2, a, 1e-15), 0) << "but not at tol 1e-15";
+  EXPECT_EQ(packed_cholesky(2, a, 1e-15), 0) << "but not at tol 1e-15";
 
   // The same shape scaled by 1e-20: still singular, as the test is relative.
   a = {1e-20, 1e-20, 1e-20 * (1.0 + 1e-14)};
-  EXPECT_EQ(LTRCHL(2, a, 1e-12), 1);
+  EXPECT_EQ(packed_cholesky(2, a, 1e-12), 1);
 
   // An indefinite matrix has a negative pivot: singular.
   a = {1.0, 2.0, 1.0};
-  EXPECT_EQ(LTRCHL(2, a, 1e-12), 1);
+  EXPECT_EQ(packed_cholesky(2, a, 1e-12), 1);
 
   // The zero matrix: every pivot singular, the inverse is zero.
   a.assign(6, 0.0);

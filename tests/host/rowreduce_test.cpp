@@ -33,7 +33,7 @@ TEST(Resorp, HandWorkedReduction) {
   Rows t{1, 0, 0, 0, 1, 0, 2, 2, 0, 0, 0, 3, 1, 2, 3};
   BitSet rows = all(5);
   rows.reset(4);
-  EXPECT_EQ(RESORP(1, 5, 3, c, t, rows, 1e-12), 2u);
+  EXPECT_EQ(residuals_off_span(1, 5, 3, c, t, rows, 1e-12), 2u);
   EXPECT_TRUE(rows.test(0));
   EXPECT_FALSE(rows.test(1)) << "dependent on the earlier survivor";
   EXPECT_FALSE(rows.test(2)) << "in span(C)";
@@ -47,14 +47,14 @@ TEST(Resorp, HandWorkedReduction) {
   const Rows c_redundant{1, 1, 0, 2, 2, 0, 0, 0, 0};
   Rows t2{1, 0, 0, 0, 1, 0, 2, 2, 0, 0, 0, 3};
   BitSet rows2 = all(4);
-  EXPECT_EQ(RESORP(3, 4, 3, c_redundant, t2, rows2, 1e-12), 2u);
+  EXPECT_EQ(residuals_off_span(3, 4, 3, c_redundant, t2, rows2, 1e-12), 2u);
   EXPECT_TRUE(rows2.test(0) && rows2.test(3));
   expect_row(t2, 0, {0.5, -0.5, 0}, "residual against redundant C");
 
   // Without containing rows only the mutual dependence of the targets counts.
   Rows t3{1, 2, 3, 2, 4, 6, 0, 1, 0, 0, 0, 0};
   BitSet rows3 = all(4);
-  EXPECT_EQ(RESORP(0, 4, 3, {}, t3, rows3, 1e-12), 2u);
+  EXPECT_EQ(residuals_off_span(0, 4, 3, {}, t3, rows3, 1e-12), 2u);
   EXPECT_TRUE(rows3.test(0) && !rows3.test(1) && rows3.test(2) && !rows3.test(3));
   expect_row(t3, 2, {0, 1, 0}, "survivors are not orthogonalised to each other");
 }
@@ -65,12 +65,12 @@ TEST(Resorp, ToleranceIsRelativeToTheRowNorm) {
   for (double tol : {1e-8, 1e-12}) {
     Rows t{1, 0, 1e-9};
     BitSet rows = all(1);
-    EXPECT_EQ(RESORP(1, 1, 3, c, t, rows, tol), tol < 1e-9 ? 1u : 0u) << "tol " << tol;
+    EXPECT_EQ(residuals_off_span(1, 1, 3, c, t, rows, tol), tol < 1e-9 ? 1u : 0u) << "tol " << tol;
   }
   // Scaling a row does not change whether it vanishes.
   Rows big{1e6, 0, 1e-3};
   BitSet rows = all(1);
-  EXPECT_EQ(RESORP(1, 1, 3, c, big, rows, 1e-8), 0u);
+  EXPECT_EQ(residuals_off_span(1, 1, 3, c, big, rows, 1e-8), 0u);
 }
 
 TEST(Resorp, RandomRowsAgainstADenseProjection) {
@@ -88,7 +88,7 @@ TEST(Resorp, RandomRowsAgainstADenseProjection) {
   Eigen::Map<Eigen::Matrix<double, 3, 8, Eigen::RowMajor>>(c.data()) = cm;
   Eigen::Map<Eigen::Matrix<double, 4, 8, Eigen::RowMajor>>(t.data()) = tm;
   BitSet rows = all(4);
-  EXPECT_EQ(RESORP(3, 4, 8, c, t, rows, 1e-12), 2u);
+  EXPECT_EQ(residuals_off_span(3, 4, 8, c, t, rows, 1e-12), 2u);
   EXPECT_TRUE(rows.test(0) && !rows.test(1) && rows.test(2) && !rows.test(3));
 
   // A survivor is t - C'(C C')^-1 C t.
@@ -106,7 +106,7 @@ TEST(Zrmxrw, EliminatesAColumnWithTheLargestActivePivot) {
   BitSet active(3);
   active.set(0);
   active.set(1);
-  EXPECT_EQ(ZRMXRW(3, 3, r, active, 0, 1e-8), 1);
+  EXPECT_EQ(eliminate_column(3, 3, r, active, 0, 1e-8), 1);
   EXPECT_EQ(r[0], 0.0) << "column entry exactly zero";
   EXPECT_NEAR(r[1], 5.0 / 3.0, 1e-15);
   EXPECT_NEAR(r[2], -1.0 / 3.0, 1e-15);
@@ -116,7 +116,7 @@ TEST(Zrmxrw, EliminatesAColumnWithTheLargestActivePivot) {
 
   // Negative entries compete by absolute value.
   Rows neg{1, 1, -2, 1, 0.5, 1};
-  EXPECT_EQ(ZRMXRW(3, 2, neg, all(3), 0, 1e-8), 1);
+  EXPECT_EQ(eliminate_column(3, 2, neg, all(3), 0, 1e-8), 1);
   EXPECT_EQ(neg[0], 0.0);
   EXPECT_NEAR(neg[1], 1.5, 1e-15);
   EXPECT_EQ(neg[4], 0.0);
@@ -125,9 +125,9 @@ TEST(Zrmxrw, EliminatesAColumnWithTheLargestActivePivot) {
   // No active entry above tol: nothing happens.
   Rows small{1e-10, 1, -1e-10, 2};
   const Rows before = small;
-  EXPECT_EQ(ZRMXRW(2, 2, small, all(2), 0, 1e-8), -1);
+  EXPECT_EQ(eliminate_column(2, 2, small, all(2), 0, 1e-8), -1);
   EXPECT_EQ(small, before);
-  EXPECT_EQ(ZRMXRW(2, 2, small, BitSet(2), 1, 1e-8), -1) << "no active row";
+  EXPECT_EQ(eliminate_column(2, 2, small, BitSet(2), 1, 1e-8), -1) << "no active row";
 }
 
 }  // namespace

@@ -190,21 +190,21 @@ TEST(Tokens, StreamStaysOnItsEnd) {
 }
 
 TEST(Tokens, KeywordMatching) {
-  EXPECT_TRUE(QABMCH("crit", "CRITERIA"));
-  EXPECT_TRUE(QABMCH("CRI", "CRITERIA"));
-  EXPECT_FALSE(QABMCH("CR", "CRITERIA")) << "abbreviations need three letters";
-  EXPECT_TRUE(QABMCH("PCONVERGE", "PCONVERG")) << "long words compare on eight letters";
-  EXPECT_TRUE(QABMCH("DESCRIPTIVES", "DESCRIPT"));
-  EXPECT_TRUE(QABMCH("CRITERIAX", "CRITERIA")) << "a ninth letter is not compared";
-  EXPECT_TRUE(QABMCH("g", "G"));
-  EXPECT_FALSE(QABMCH("ge", "G"));
-  EXPECT_FALSE(QABMCH("CRITERIAS", "CIN"));
-  EXPECT_TRUE(QABEQL("reml", "REML"));
-  EXPECT_FALSE(QABEQL("REM", "REML")) << "QABEQL takes no abbreviation";
-  EXPECT_EQ(IABNDX("CS", {"CS", "CSH"}), 1);
-  EXPECT_EQ(IABNDX("csh", {"CS", "CSH"}), 2);
-  EXPECT_EQ(IABNDX("COV", {"CORB", "COVB", "CPS"}), 2);
-  EXPECT_EQ(IABNDX("XYZ", {"CORB", "COVB"}), 0);
+  EXPECT_TRUE(keyword_matches("crit", "CRITERIA"));
+  EXPECT_TRUE(keyword_matches("CRI", "CRITERIA"));
+  EXPECT_FALSE(keyword_matches("CR", "CRITERIA")) << "abbreviations need three letters";
+  EXPECT_TRUE(keyword_matches("PCONVERGE", "PCONVERG")) << "long words compare on eight letters";
+  EXPECT_TRUE(keyword_matches("DESCRIPTIVES", "DESCRIPT"));
+  EXPECT_TRUE(keyword_matches("CRITERIAX", "CRITERIA")) << "a ninth letter is not compared";
+  EXPECT_TRUE(keyword_matches("g", "G"));
+  EXPECT_FALSE(keyword_matches("ge", "G"));
+  EXPECT_FALSE(keyword_matches("CRITERIAS", "CIN"));
+  EXPECT_TRUE(keyword_equals("reml", "REML"));
+  EXPECT_FALSE(keyword_equals("REM", "REML")) << "keyword_equals takes no abbreviation";
+  EXPECT_EQ(keyword_index("CS", {"CS", "CSH"}), 1);
+  EXPECT_EQ(keyword_index("csh", {"CS", "CSH"}), 2);
+  EXPECT_EQ(keyword_index("COV", {"CORB", "COVB", "CPS"}), 2);
+  EXPECT_EQ(keyword_index("XYZ", {"CORB", "COVB"}), 0);
   Token quoted;
   quoted.type = TokenType::Name;
   quoted.quoted = true;
@@ -215,11 +215,11 @@ TEST(Tokens, KeywordMatching) {
 }
 
 TEST(Tokens, VariableNames) {
-  for (const char* ok : {"a", "A1", "@x", "#t", "$s", "a.b", "a_b", "Größe", "WITHIN"}) EXPECT_TRUE(DIVART(ok)) << ok;
+  for (const char* ok : {"a", "A1", "@x", "#t", "$s", "a.b", "a_b", "Größe", "WITHIN"}) EXPECT_TRUE(is_valid_variable_name(ok)) << ok;
   for (const char* bad : {"", "1a", "_a", ".a", "a.", "a-b", "BY", "with", "ALL", "to", "and"})
-    EXPECT_FALSE(DIVART(bad)) << bad;
-  EXPECT_TRUE(DIVART(std::string(64, 'v')));
-  EXPECT_FALSE(DIVART(std::string(65, 'v')));
+    EXPECT_FALSE(is_valid_variable_name(bad)) << bad;
+  EXPECT_TRUE(is_valid_variable_name(std::string(64, 'v')));
+  EXPECT_FALSE(is_valid_variable_name(std::string(65, 'v')));
 }
 
 TEST(Tokens, NeverHangsOnArbitraryBytes) {

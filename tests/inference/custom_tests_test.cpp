@@ -48,12 +48,12 @@ void one_way(driver::MixSettings& s) {
   s.fixed.width = 0;
   for (int t = 0; t < 3; ++t) s.fixed.add_row({});
   s.fixed_effect_names = {Text::key("Intercept"), Text::raw("a"), Text::raw("x")};
-  s.fdmncl = kP;
+  s.n_fixed_columns = kP;
   s.fx_ncol = {1, 3, 1};
   s.fx_fcol = {0, 1, 4};
-  s.NonRedSet.resize(kP);
-  for (int k : {0, 1, 2, 4}) s.NonRedSet.set(k);
-  s.nfxrnk = 4;
+  s.non_redundant.resize(kP);
+  for (int k : {0, 1, 2, 4}) s.non_redundant.set(k);
+  s.fixed_rank = 4;
   s.estimable_basis = {1, 0, 0, 1, 0,  //
                        0, 1, 0, -1, 0,  //
                        0, 0, 1, -1, 0,  //
@@ -65,24 +65,24 @@ void one_way(driver::MixSettings& s) {
       0, 0, 0, 0, 0,                  //
       -0.03, -0.002, -0.006, 0, 0.007;
   const double b[kP] = {15.5, -2.7, -1.35, 0.0, 0.27};
-  s.FixedCov.assign(host::tri_size(kP + 1), 0.0);
+  s.fixed_covariance.assign(host::tri_size(kP + 1), 0.0);
   for (int i = 0; i < kP; ++i) {
-    for (int j = 0; j <= i; ++j) s.FixedCov[host::tri(i, j)] = C(i, j);
-    s.FixedCov[host::tri(kP, i)] = b[i];
+    for (int j = 0; j <= i; ++j) s.fixed_covariance[host::tri(i, j)] = C(i, j);
+    s.fixed_covariance[host::tri(kP, i)] = b[i];
   }
-  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
 }
 
 MatrixXd one_way_C(const driver::MixSettings& s) {
   MatrixXd C(kP, kP);
   for (int i = 0; i < kP; ++i)
-    for (int j = 0; j < kP; ++j) C(i, j) = s.FixedCov[host::sym(i, j)];
+    for (int j = 0; j < kP; ++j) C(i, j) = s.fixed_covariance[host::sym(i, j)];
   return C;
 }
 
 VectorXd one_way_b(const driver::MixSettings& s) {
   VectorXd b(kP);
-  for (int i = 0; i < kP; ++i) b(i) = s.FixedCov[host::tri(kP, i)];
+  for (int i = 0; i < kP; ++i) b(i) = s.fixed_covariance[host::tri(kP, i)];
   return b;
 }
 
@@ -156,7 +156,7 @@ std::vector<std::string> notes(const host::PivotTable& t) {
 TEST(Estimability, RowsInTheSpanOfTheBasis) {
   driver::MixSettings s;
   one_way(s);
-  auto estimable = [&](const VectorXd& l) { return QESTMB(s, std::span<const double>(l.data(), kP)); };
+  auto estimable = [&](const VectorXd& l) { return is_estimable(s, std::span<const double>(l.data(), kP)); };
   VectorXd l(kP);
   l << 0, 1, -1, 0, 0;
   EXPECT_TRUE(estimable(l)) << "a difference of two levels";
@@ -187,21 +187,21 @@ TEST(Estimability, RowsInTheSpanOfTheBasis) {
   one_way(bad);
   bad.estimable_basis.resize(3 * kP);
   l << 0, 1, -1, 0, 0;
-  EXPECT_FALSE(QESTMB(bad, std::span<const double>(l.data(), kP)))
-      << "a basis that does not match NonRedSet estimates nothing";
+  EXPECT_FALSE(is_estimable(bad, std::span<const double>(l.data(), kP)))
+      << "a basis that does not match non_redundant estimates nothing";
 }
 
 TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
   Harness h;
   driver::MixSettings s;
   one_way(s);
-  s.prlmat = true;
+  s.print_lmatrix = true;
   // 1: a one-row difference; 2: two rows with hypothesised values; 3: one
   // level alone, not estimable.
   s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}}));
   s.tests.push_back(effect_test({1, 3, 1}, {}, {{0, 1, -1, 0, 0}, {1, 0.5, 0.5, 0, 2}}, "", {1.0, 20.0}));
   s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, 0, 0}}));
-  mxcuht(s, h.e);
+  custom_hypothesis_tests(s, h.e);
 
   const std::vector<std::string> want = {
       "H Custom Hypothesis Test 1",  "  T Contrast Coefficient", "  T Contrast Estimates",
@@ -259,7 +259,7 @@ TEST(CustomTests, LabelledAndSingleHeadings) {
     driver::MixSettings s;
     one_way(s);
     s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}, {0, 1, -1}}, "a contrasts"));
-    mxcuht(s, h.e);
+    custom_hypothesis_tests(s, h.e);
     const std::vector<std::string> want = {"H Custom Hypothesis Test  (a contrasts)", "  T Contrast Estimates",
                                            "  T Tests of Fixed Effects"};
     EXPECT_EQ(outline(h.out.items()), want) << "one labelled test: the label, no number; no LMATRIX";
@@ -275,7 +275,7 @@ TEST(CustomTests, LabelledAndSingleHeadings) {
     driver::MixSettings s;
     one_way(s);
     s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
-    mxcuht(s, h.e);
+    custom_hypothesis_tests(s, h.e);
     const std::vector<std::string> want = {"H Custom Hypothesis Test", "  T Contrast Estimates"};
     EXPECT_EQ(outline(h.out.items()), want) << "one unlabelled test: the plain heading";
   }
@@ -287,7 +287,7 @@ TEST(CustomTests, OutOfMemoryEndsTheLoop) {
   one_way(s);
   s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
   s.tests.push_back(effect_test({0, 0, 1}, {}, {{2}}));
-  mxcuht(s, h.e);
+  custom_hypothesis_tests(s, h.e);
   ASSERT_EQ(outline(h.out.items()), std::vector<std::string>{"M Insufficient output memory ..."})
       << "reported once, after the loop, and no later test runs";
   EXPECT_TRUE(h.out.error_flag());
@@ -307,9 +307,9 @@ void dense_settings(const test::DenseModel& model, driver::MixSettings& s, const
   s.random.width = 0;
   s.random.add_row({});
   s.random.add_row({});
-  s.nfxrnk = 2;
+  s.fixed_rank = 2;
   s.estimable_basis = {1, 0, 0, 1};
-  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
   double present = 0;
   for (const auto& subject : model.present)
     for (bool on : subject) present += on;
@@ -322,10 +322,10 @@ TEST(CustomTests, RandomCoefficientWeighsTheAveragePredictedEffect) {
   driver::MixSettings s;
   const VectorXd theta = test::test_theta();
   dense_settings(model, s, theta);
-  s.prlmat = true;
+  s.print_lmatrix = true;
   // Intercept 1 | Intercept 1: β_0 plus the average predicted random intercept.
   s.tests.push_back(effect_test({1, 0}, {1, 0}, {{1, 1}}));
-  mxcuht(s, h.e);
+  custom_hypothesis_tests(s, h.e);
   ASSERT_FALSE(h.out.error_flag());
 
   // The average over the five subject-replicates of the predicted intercepts.

@@ -129,31 +129,31 @@ double DenseModel::predicted(const VectorXd& theta, const VectorXd& lf, const Ve
 }
 
 void DenseModel::fill(driver::MixSettings& s, const VectorXd& theta, const MatrixXd& W) const {
-  s.fdmncl = p;
-  s.nrncol = dim;
+  s.n_fixed_columns = p;
+  s.n_random_columns = dim;
   s.rn_fcol = {0, 1};
   s.rn_ncol = {1, 1};
   s.blocks.assign(1, {});
   s.blocks[0].effects = {0, 1};
   s.blocks[0].dim = dim;
-  s.blocks[0].cvtype = driver::UN;
-  s.ncovpr = ntheta;
-  s.ncovp2 = 2;
-  s.CovParCov = pack(W);
+  s.blocks[0].cov_type = driver::UN;
+  s.n_cov_params = ntheta;
+  s.n_residual_cov_params = 2;
+  s.cov_param_covariance = pack(W);
   MatrixXd fc = MatrixXd::Zero(p + 1, p + 1);
   fc.topLeftCorner(p, p) = C(theta);
   fc.row(p).head(p) = beta(theta).transpose();
-  s.FixedCov = pack(fc);
-  s.NonRedSet.resize(p);
-  for (int k = 0; k < p; ++k) s.NonRedSet.set(k);
+  s.fixed_covariance = pack(fc);
+  s.non_redundant.resize(p);
+  for (int k = 0; k < p; ++k) s.non_redundant.set(k);
 
   auto fit = std::make_shared<estimate::Fit>();
   fit->p = p;
   fit->q = q;
-  fit->ncovpr = ntheta;
-  fit->ncovp2 = 2;
+  fit->n_cov_params = ntheta;
+  fit->n_residual_cov_params = 2;
   estimate::RandomBlock blk;
-  blk.cvtype = driver::UN;
+  blk.cov_type = driver::UN;
   blk.dim = dim;
   blk.replicates = replicates;
   blk.col = 0;

@@ -22,25 +22,25 @@ struct OneTermModel {
     s.fixed.width = 0;
     s.fixed.add_row({});
     s.fixed_effect_names = {Text::key("Intercept")};
-    s.fdmncl = 1;
+    s.n_fixed_columns = 1;
     s.fx_ncol = {1};
     s.fx_fcol = {0};
-    s.FixedCov = {0.25, 3.0, 1.0};
-    s.NonRedSet.resize(1);
-    s.NonRedSet.set(0);
-    s.LRowSet = s.NonRedSet;
-    s.nfxrnk = 1;
+    s.fixed_covariance = {0.25, 3.0, 1.0};
+    s.non_redundant.resize(1);
+    s.non_redundant.set(0);
+    s.l_row_columns = s.non_redundant;
+    s.fixed_rank = 1;
     s.hypotheses = {driver::TermHypothesis{1, {1.0}}};
-    s.ncovpr = 1;
-    s.CovParRep = {2.0};
-    s.CovParCovRep = {0.5};
-    s.CovParCov = {0.5};
-    s.CovParKept.resize(1);
-    s.CovParKept.set(0);
+    s.n_cov_params = 1;
+    s.cov_params_reported = {2.0};
+    s.cov_param_covariance_reported = {0.5};
+    s.cov_param_covariance = {0.5};
+    s.cov_params_kept.resize(1);
+    s.cov_params_kept.set(0);
     s.covpar_labels = {Text::key("Residual")};
-    s.tnobs = 10;
+    s.n_observations = 10;
     s.m2ll = 30.0;
-    s.prsolu = s.prcorb = true;
+    s.print_solution = s.print_fixed_correlations = true;
   }
 };
 
@@ -65,7 +65,7 @@ TEST(Post, KeepsTheTermTests) {
   host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
   driver::MixSettings s;
   m.settings(s);
-  mxpost(s, e);
+  post_estimation(s, e);
   ASSERT_EQ(s.term_numdf.size(), 1u);
   EXPECT_EQ(s.term_numdf[0], 1) << "numerator df: the rank of L C L'";
   EXPECT_DOUBLE_EQ(s.term_f[0], 36.0) << "F = b^2 / C";
@@ -85,7 +85,7 @@ TEST(Post, MemoryShortageLeavesOutTheTestsAndEstimates) {
   host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
   driver::MixSettings s;
   m.settings(s);
-  mxpost(s, e);
+  post_estimation(s, e);
   const std::vector<std::string> want = {
       "T Model Dimension", "T Information Criteria", "M Insufficient output memory ...", "H Fixed Effects",
       "  T Correlation Matrix", "H Covariance Parameters", "  T Covariance Parameter Estimates",

@@ -65,16 +65,16 @@ TEST(Satterthwaite, OneRowDfIsTwiceSquaredVarianceOverGWG) {
   const VectorXd g = test::gradient(theta, [&](const VectorXd& t) { return model.C(t)(1, 1); });
   const double want = 2.0 * var * var / g.dot(W * g);
   const double one = 1.0;
-  EXPECT_NEAR(mxddf2(s, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1}), want, 1e-6 * want)
+  EXPECT_NEAR(satterthwaite_df(s, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1}), want, 1e-6 * want)
       << "df of a single parameter = 2 C_kk^2 / g'Wg";
   // A zero eigenvalue is skipped; one row then has no df.
   const double zero = 0.0;
-  EXPECT_TRUE(host::is_sysmis(mxddf2(s, 1, 1, false, as_vector(l), {&zero, 1}, {&one, 1})))
+  EXPECT_TRUE(host::is_sysmis(satterthwaite_df(s, 1, 1, false, as_vector(l), {&zero, 1}, {&one, 1})))
       << "a direction without variance gives no df";
   // A W that is not positive in the direction of g gives no df.
   driver::MixSettings flat;
   model.fill(flat, theta, MatrixXd::Zero(DenseModel::ntheta, DenseModel::ntheta));
-  EXPECT_TRUE(host::is_sysmis(mxddf2(flat, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1})))
+  EXPECT_TRUE(host::is_sysmis(satterthwaite_df(flat, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1})))
       << "g'Wg = 0 gives a system-missing df";
 }
 
@@ -101,7 +101,7 @@ TEST(Satterthwaite, SeveralRowsCombineTheEigenDirections) {
   std::vector<double> d = {eig.eigenvalues()(0), eig.eigenvalues()(1)};
   std::vector<double> Z = {eig.eigenvectors()(0, 0), eig.eigenvectors()(0, 1), eig.eigenvectors()(1, 0),
                            eig.eigenvectors()(1, 1)};
-  EXPECT_NEAR(mxddf2(s, 2, 2, false, Lrows, d, Z), want, 1e-6 * want) << "Fai-Cornelius df of a two-row L";
+  EXPECT_NEAR(satterthwaite_df(s, 2, 2, false, Lrows, d, Z), want, 1e-6 * want) << "Fai-Cornelius df of a two-row L";
 }
 
 TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
@@ -122,8 +122,8 @@ TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
   const double var = L[0] * L[0] * model.C(theta)(0, 0) + 2 * L[0] * L[1] * model.C(theta)(0, 1) +
                      L[1] * L[1] * model.C(theta)(1, 1);
   const double one = 1.0;
-  EXPECT_NEAR(mxddf2(s, 1, 1, false, L, {&var, 1}, {&one, 1}, products),
-              mxddf2(s, 1, 1, false, L, {&var, 1}, {&one, 1}), 1e-10)
+  EXPECT_NEAR(satterthwaite_df(s, 1, 1, false, L, {&var, 1}, {&one, 1}, products),
+              satterthwaite_df(s, 1, 1, false, L, {&var, 1}, {&one, 1}), 1e-10)
       << "the df from the products equals the df from the pass over the subjects";
 }
 

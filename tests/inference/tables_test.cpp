@@ -49,12 +49,12 @@ bool has_note(const host::Cell* c, const std::string& note) {
 }
 
 void with_fixed(driver::MixSettings& s, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
-  s.fdmncl = p;
-  s.FixedCov = packed_c;
-  s.FixedCov.resize(host::tri_size(p + 1), 0.0);
-  for (int k = 0; k < p; ++k) s.FixedCov[host::tri(p, k)] = b[k];
-  s.NonRedSet.resize(p);
-  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  s.n_fixed_columns = p;
+  s.fixed_covariance = packed_c;
+  s.fixed_covariance.resize(host::tri_size(p + 1), 0.0);
+  for (int k = 0; k < p; ++k) s.fixed_covariance[host::tri(p, k)] = b[k];
+  s.non_redundant.resize(p);
+  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
   for (int k = 0; k < p; ++k) s.param_labels.push_back(Text::raw("b" + std::to_string(k)));
 }
 
@@ -72,11 +72,11 @@ TEST(ModelTables, InformationCriteriaCountParametersByMethod) {
 
   driver::MixSettings s;
   s.method = 2;
-  s.nfxrnk = 3;
-  s.ncovpr = 6;
-  s.tnobs = 10.0;
+  s.fixed_rank = 3;
+  s.n_cov_params = 6;
+  s.n_observations = 10.0;
   s.m2ll = 100.0;
-  const host::PivotTable t = mxtinf(s);
+  const host::PivotTable t = information_criteria_table(s);
   EXPECT_DOUBLE_EQ(value(t, {"-2 Restricted Log Likelihood"}), 100.0);
   EXPECT_DOUBLE_EQ(value(t, {"Akaike IC"}), 112.0) << "AIC is shown when AICC is not";
   const host::Cell* aicc = cell(t, {"Hurvich Tsai IC"});
@@ -96,16 +96,16 @@ TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
   driver::MixSettings s;
   // Parameter 1 is redundant (zero row and column); parameter 2 has C_kk = 0.
   with_fixed(s, 3, {4.0, 0.0, 0.0, 0.0, 0.0, 0.0}, {2.0, 0.0, 7.5});
-  s.NonRedSet.set(0);
-  s.NonRedSet.set(2);
+  s.non_redundant.set(0);
+  s.non_redundant.set(2);
   const std::vector<double> df = {12.0, 10.0};
-  host::PivotTable t = mxtfpe(s, df);
+  host::PivotTable t = fixed_estimates_table(s, df);
   const char* ci = "95 Confidence Interval";
   EXPECT_DOUBLE_EQ(value(t, {"b0", "B0"}), 2.0);
   EXPECT_DOUBLE_EQ(value(t, {"b0", "Standard Error"}), 2.0);
   EXPECT_DOUBLE_EQ(value(t, {"b0", "t Statistic"}), 1.0);
-  EXPECT_NEAR(value(t, {"b0", "Significance"}), host::DSIGT(1.0, 12.0), 1e-15);
-  const double q = host::IDFT(0.975, 12.0);
+  EXPECT_NEAR(value(t, {"b0", "Significance"}), host::t_significance(1.0, 12.0), 1e-15);
+  const double q = host::t_quantile(0.975, 12.0);
   EXPECT_NEAR(value(t, {"b0", "Lower Bound"}), 2.0 - 2.0 * q, 1e-12) << "b - t(0.975, df) se";
   EXPECT_NEAR(value(t, {"b0", "Upper Bound"}), 2.0 + 2.0 * q, 1e-12);
   ASSERT_NE(cell(t, {"b0", "Upper Bound"}), nullptr);
@@ -128,18 +128,18 @@ TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
   EXPECT_DOUBLE_EQ(value(t, {"b2", "Lower Bound"}), 7.5) << "C_kk = 0: bounds equal the estimate";
   EXPECT_DOUBLE_EQ(value(t, {"b2", "Upper Bound"}), 7.5);
 
-  s.cinval = 90.0;
-  s.cintxt = "90";
-  host::PivotTable t90 = mxtfpe(s, df);
-  EXPECT_NEAR(value(t90, {"b0", "Upper Bound"}), 2.0 + 2.0 * host::IDFT(0.95, 12.0), 1e-12) << "CIN 90: t(0.95)";
+  s.confidence_level = 90.0;
+  s.confidence_text = "90";
+  host::PivotTable t90 = fixed_estimates_table(s, df);
+  EXPECT_NEAR(value(t90, {"b0", "Upper Bound"}), 2.0 + 2.0 * host::t_quantile(0.95, 12.0), 1e-12) << "CIN 90: t(0.95)";
 }
 
 TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
   driver::MixSettings s;
   with_fixed(s, 3, {4.0, 0.0, 0.0, 1.0, 0.0, 9.0}, {1.0, 0.0, 1.0});
-  s.NonRedSet.set(0);
-  s.NonRedSet.set(2);
-  const host::PivotTable corr = mxtcrb(s);
+  s.non_redundant.set(0);
+  s.non_redundant.set(2);
+  const host::PivotTable corr = fixed_correlation_table(s);
   EXPECT_DOUBLE_EQ(value(corr, {"b0", "b0"}), 1.0);
   EXPECT_EQ(cell(corr, {"b0", "b0"})->value.format.kind, Format::Kind::Count) << "diagonal 1 as an integer";
   EXPECT_NEAR(value(corr, {"b2", "b0"}), 1.0 / 6.0, 1e-15) << "C_ij / sqrt(C_ii C_jj)";
@@ -149,7 +149,7 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
     EXPECT_TRUE(has_note(c, "Redundant correlation ..."));
     EXPECT_TRUE(has_note(cell(corr, {other, "b1"}), "Redundant correlation ...")) << "redundant column";
   }
-  const host::PivotTable cov = mxtcvb(s);
+  const host::PivotTable cov = fixed_covariance_table(s);
   EXPECT_DOUBLE_EQ(value(cov, {"b2", "b0"}), 1.0);
   EXPECT_DOUBLE_EQ(value(cov, {"b2", "b2"}), 9.0);
   EXPECT_DOUBLE_EQ(value(cov, {"b1", "b2"}), 0.0);
@@ -167,10 +167,10 @@ TEST(FixedTables, TestsOfFixedEffects) {
   s.term_dendf = {12.0, host::SYSMIS};
   s.term_f = {3.5, host::SYSMIS};
   s.sstype = 1;
-  const host::PivotTable t = mxtfxt(s);
+  const host::PivotTable t = fixed_tests_table(s);
   EXPECT_EQ(t.title().json(), "Type I Tests of Fixed Effects");
   EXPECT_EQ(t.name().json(), "Tests of Fixed Effects");
-  EXPECT_NEAR(value(t, {"Significance", "A"}), host::SIGF(3.5, 2.0, 12.0), 1e-15);
+  EXPECT_NEAR(value(t, {"Significance", "A"}), host::f_significance(3.5, 2.0, 12.0), 1e-15);
   EXPECT_EQ(cell(t, {"Denominator DF", "A"})->value.format.kind, Format::Kind::Count);
   EXPECT_EQ(cell(t, {"Significance", "B"})->value.kind, CellValue::Kind::Missing)
       << "numerator df 0: significance missing";
@@ -185,7 +185,7 @@ TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
   rows.set(5);
   // The third term, columns 4..6 (contrasts L4..L6); its rows are L4 and L6.
   const std::vector<double> L = {0, 0, 0, 1, 0, -1, 0, 0, 0, 0, 0, 0.5};
-  const host::PivotTable t = mxtlmt(s, 3, 0, L, 4, rows, Text::raw("C"), Text(), true);
+  const host::PivotTable t = contrast_coefficients_table(s, 3, 0, L, 4, rows, Text::raw("C"), Text(), true);
   EXPECT_EQ(t.name().json(), "Contrast Coefficient");
   EXPECT_EQ(t.title().json(), "C");
   EXPECT_DOUBLE_EQ(value(t, {"L4", "b5"}), -1.0) << "L4 takes the first row";
@@ -194,7 +194,7 @@ TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
   EXPECT_EQ(cell(t, {"L4", "b3"})->value.format.kind, Format::Kind::NOrCoefficient);
   EXPECT_TRUE(t.notes().size() == 1) << "only the dependent-variable note";
   host::BitSet none(6);
-  const host::PivotTable z = mxtlmt(s, 3, 0, {}, 1, none, Text::raw("A"), Text(), false);
+  const host::PivotTable z = contrast_coefficients_table(s, 3, 0, {}, 1, none, Text::raw("A"), Text(), false);
   ASSERT_EQ(z.notes().size(), 3u);
   EXPECT_EQ(z.notes()[1].json(), "Zero degrees of freedom ...");
   EXPECT_EQ(z.notes()[2].json(), "L matrix not estimable ...");
@@ -234,26 +234,26 @@ TEST(CovarianceTables, BoundsByKind) {
 
 // A residual-only model: one variance e with variance w of its estimate.
 void residual_only(driver::MixSettings& s, double e, double w, bool kept) {
-  s.ncovpr = 1;
-  s.CovParRep = {e};
-  s.CovParCovRep = {w};
-  s.CovParKept.resize(1);
-  s.CovParKept.set(0, kept);
+  s.n_cov_params = 1;
+  s.cov_params_reported = {e};
+  s.cov_param_covariance_reported = {w};
+  s.cov_params_kept.resize(1);
+  s.cov_params_kept.set(0, kept);
   s.covpar_labels = {Text::key("Residual")};
-  s.depnot = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
 }
 
 TEST(CovarianceTables, EstimatesWaldAndConfidenceLevel) {
   for (const auto& [cin, text, z] : {std::tuple{90.0, "90", 1.644854}, std::tuple{99.0, "99", 2.575829}}) {
     driver::MixSettings s;
     residual_only(s, 4.0, 0.25, true);
-    s.cinval = cin;
-    s.cintxt = text;
+    s.confidence_level = cin;
+    s.confidence_text = text;
     const host::PivotTable t = covariance_estimates(s, true);
     const double lower = value(t, {"Residual", "Lower Bound"});
     EXPECT_NEAR(-std::log(lower / 4.0) * 4.0 / 0.5, z, 1e-6) << "normal quantile of CIN " << text;
     EXPECT_DOUBLE_EQ(value(t, {"Residual", "Covpar Wald Statistic"}), 8.0) << "Wald Z = e / se";
-    EXPECT_NEAR(value(t, {"Residual", "Covpar Wald Significance"}), 2.0 * host::SIGNRM(8.0), 1e-20);
+    EXPECT_NEAR(value(t, {"Residual", "Covpar Wald Significance"}), 2.0 * host::normal_upper_tail(8.0), 1e-20);
   }
   driver::MixSettings s;
   residual_only(s, -1.0, 0.25, true);

@@ -75,7 +75,7 @@ inline bool fit(Session& session, std::string_view command, bool& analysable) {
   s.reset_group();
   data::case_pass(s, session.engine, reader, group, analysable);
   if (session.out.error_flag() || !analysable) return false;
-  if (s.nclsvr() > 0) data::order_subjects(s, session.engine);
+  if (s.n_class_vars() > 0) data::order_subjects(s, session.engine);
   data::design_columns(s, session.engine);
   if (session.out.error_flag()) return false;
   estimate::estimate(s, session.engine, analysable);

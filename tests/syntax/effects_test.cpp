@@ -47,7 +47,7 @@ TEST(EffectTerms, TermsEndAtAVariableWithoutOperator) {
   const Parsed p(std::string(kModel) + "a b*c x(a)");
   EXPECT_EQ(written_rows(p), (std::vector<std::vector<int>>{{1, 0, 0, 0, 0}, {0, 1, 1, 0, 0}, {1, 0, 0, -1, 0}}));
   const Parsed q(std::string(kModel) + "INTERCEPT a");
-  EXPECT_EQ(q.s.nfxeff(), 2) << "a leading INTERCEPT is the intercept row itself";
+  EXPECT_EQ(q.s.n_fixed_effects(), 2) << "a leading INTERCEPT is the intercept row itself";
 }
 
 TEST(EffectTerms, NamesComposedItemByItem) {

@@ -13,28 +13,28 @@ namespace {
 TEST(Fixed, WithoutFixedTheModelIsTheIntercept) {
   const Parsed p("y BY a WITH x");
   expect_clean(p, "no FIXED");
-  EXPECT_EQ(p.s.nfxeff(), 1);
+  EXPECT_EQ(p.s.n_fixed_effects(), 1);
   EXPECT_EQ(p.s.fixed.width, 2);
   EXPECT_EQ(p.s.fixed.cells, (std::vector<int>{0, 0}));
-  EXPECT_TRUE(p.s.qintcp);
-  EXPECT_EQ(p.s.mdlkind, 3);
+  EXPECT_TRUE(p.s.has_intercept);
+  EXPECT_EQ(p.s.fixed_kind, 3);
   EXPECT_EQ(p.s.sstype, 3);
   ASSERT_EQ(p.s.fixed_effect_names.size(), 1u);
   EXPECT_EQ(p.s.fixed_effect_names[0].json(), "Intercept");
 
   const Parsed bare("y");
-  EXPECT_EQ(bare.s.nfxeff(), 1) << "a model without factors and covariates still has its intercept";
+  EXPECT_EQ(bare.s.n_fixed_effects(), 1) << "a model without factors and covariates still has its intercept";
   EXPECT_EQ(bare.s.fixed.width, 0);
 }
 
 TEST(Fixed, ModelKindFromAllEffects) {
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a x").s.mdlkind, 4);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a*x").s.mdlkind, 4);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a").s.mdlkind, 2);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x").s.mdlkind, 1);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x | NOINT").s.mdlkind, 1);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a x").s.fixed_kind, 4);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a*x").s.fixed_kind, 4);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a").s.fixed_kind, 2);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x").s.fixed_kind, 1);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x | NOINT").s.fixed_kind, 1);
   const Parsed p("y BY a b WITH x /FIXED = a b a*b x");
-  EXPECT_EQ(p.s.nfxeff(), 5);
+  EXPECT_EQ(p.s.n_fixed_effects(), 5);
   EXPECT_EQ(p.s.fixed.cells, (std::vector<int>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 1}));
 }
 
@@ -47,7 +47,7 @@ TEST(Fixed, Duplicates) {
   expect_error("y WITH x /FIXED = x x WITHIN x", 39, "Covariate after WITHIN in effect x ...");
   const Parsed powers("y WITH x /FIXED = x x*x");
   expect_clean(powers, "powers of a covariate are different effects");
-  EXPECT_EQ(powers.s.nfxeff(), 3);
+  EXPECT_EQ(powers.s.n_fixed_effects(), 3);
   const Parsed p("y BY a /FIXED = a a");
   EXPECT_EQ(p.messages()[0].msg_class, 2);
 }
@@ -55,24 +55,24 @@ TEST(Fixed, Duplicates) {
 TEST(Fixed, InterceptOptions) {
   const Parsed noint("y BY a /FIXED = a | NOINT");
   expect_clean(noint, "NOINT");
-  EXPECT_FALSE(noint.s.qintcp);
-  EXPECT_EQ(noint.s.nfxeff(), 1);
+  EXPECT_FALSE(noint.s.has_intercept);
+  EXPECT_EQ(noint.s.n_fixed_effects(), 1);
   EXPECT_EQ(noint.s.fixed.cells, (std::vector<int>{1}));
   EXPECT_EQ(noint.s.fixed_effect_names[0].json(), "a");
 
   const Parsed both("y BY a /FIXED = INTERCEPT a | NOINT");
   expect_only(both, 42, Severity::Warning, "INTERCEPT and NOINT in FIXED ...", "INTERCEPT with NOINT");
   EXPECT_EQ(both.messages()[0].msg_class, 2);
-  EXPECT_FALSE(both.s.qintcp);
-  EXPECT_EQ(both.s.nfxeff(), 1);
+  EXPECT_FALSE(both.s.has_intercept);
+  EXPECT_EQ(both.s.n_fixed_effects(), 1);
 
   const Parsed explicit_intercept("y BY a /FIXED = INTERCEPT a");
-  EXPECT_TRUE(explicit_intercept.s.qintcp);
-  EXPECT_EQ(explicit_intercept.s.nfxeff(), 2);
+  EXPECT_TRUE(explicit_intercept.s.has_intercept);
+  EXPECT_EQ(explicit_intercept.s.n_fixed_effects(), 2);
 
   const Parsed bar_only("y BY a /FIXED = | NOINT /RANDOM = a");
   expect_clean(bar_only, "no fixed effects at all");
-  EXPECT_EQ(bar_only.s.nfxeff(), 0);
+  EXPECT_EQ(bar_only.s.n_fixed_effects(), 0);
 }
 
 TEST(Fixed, SumsOfSquaresType) {
@@ -90,9 +90,9 @@ TEST(Fixed, SumsOfSquaresType) {
 TEST(Fixed, FoundWhereverItStands) {
   const Parsed last("y BY a b /METHOD = ML /FIX = a /PRINT = G");
   expect_clean(last, "abbreviated FIXED after another subcommand");
-  EXPECT_EQ(last.s.nfxeff(), 2);
+  EXPECT_EQ(last.s.n_fixed_effects(), 2);
   EXPECT_EQ(last.s.method, 1);
-  EXPECT_TRUE(last.s.prg);
+  EXPECT_TRUE(last.s.print_g);
 
   const Parsed two("y BY a b /FIXED = a /FIXED b");
   expect_only(two, 8, Severity::Warning, "Last repeated subcommand used FIXED ...", "second FIXED");
@@ -100,7 +100,7 @@ TEST(Fixed, FoundWhereverItStands) {
 
   const Parsed empty("y BY a b /FIXED = a /fixed = |");
   expect_only(empty, 7, Severity::Warning, "Empty subcommand fixed ...", "empty FIXED");
-  EXPECT_EQ(empty.s.nfxeff(), 2) << "the empty FIXED is ignored";
+  EXPECT_EQ(empty.s.n_fixed_effects(), 2) << "the empty FIXED is ignored";
 
   // FIXED errors come before the errors of the subcommands written before it.
   expect_error("y BY a /METHOD = XX /FIXED = a a", 0, "Duplicated FIXED effect a ...");

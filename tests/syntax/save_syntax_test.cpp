@@ -18,7 +18,7 @@ TEST(SaveSyntax, KeywordsAndNamesInWrittenOrder) {
   ASSERT_TRUE(p.messages().empty());
   EXPECT_EQ(p.s.save_keywords, (std::vector<int>{2, 3}));
   EXPECT_EQ(p.s.save_names, (std::vector<std::string>{"", ""}));
-  EXPECT_EQ(p.s.nsavtv(), 2);
+  EXPECT_EQ(p.s.n_saved(), 2);
 
   // All seven, abbreviated where the table allows, some with new names.
   Parsed q(kModel + "/SAVE DFPRED(dfp) SEPRED FIXPRED(fixed_1) RESID DFFIX SEFIXP(se) PRE");
@@ -84,7 +84,7 @@ TEST(SaveSyntax, EveryErrorIsReportedAndSavesNothing) {
   for (const auto& c : cases) {
     Parsed p(kModel + c.save + "/METHOD = ML");
     expect_stopped(p, c.number, c.text, c.save);
-    EXPECT_EQ(p.s.nsavtv(), 0) << c.save;
+    EXPECT_EQ(p.s.n_saved(), 0) << c.save;
     EXPECT_TRUE(p.s.save_names.empty()) << c.save;
   }
 }

@@ -14,7 +14,7 @@ constexpr std::size_t kY = 0, kA = 1, kB = 2, kG = 4, kX = 5, kZ = 6;
 TEST(VariableList, RolesInEitherOrder) {
   const Parsed p("y BY a b WITH x z");
   expect_clean(p, "BY then WITH");
-  EXPECT_EQ(p.s.depvar, kY);
+  EXPECT_EQ(p.s.dependent, kY);
   EXPECT_EQ(p.s.factors, (std::vector<std::size_t>{kA, kB}));
   EXPECT_EQ(p.s.covariates, (std::vector<std::size_t>{kX, kZ}));
 
@@ -27,7 +27,7 @@ TEST(VariableList, RolesInEitherOrder) {
 TEST(VariableList, DuplicatesWarnAndCountOnce) {
   const Parsed dep("y y BY a");
   expect_only(dep, 0, Severity::Warning, "Duplicated dependent y ...", "dependent twice");
-  EXPECT_EQ(dep.s.depvar, kY);
+  EXPECT_EQ(dep.s.dependent, kY);
   EXPECT_EQ(dep.messages()[0].msg_class, 2);
 
   const Parsed factors("y BY a b a b a");
