@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 #include "host/engine.h"
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
   for (host::Command& c : commands) {
     host::TokenStream tokens(std::move(c.tokens));
-    driver::MixSettings settings;
+    model::MixSettings settings;
     out.clear_error_flag();
     syntax::parse_command(tokens, settings, engine);
     scratch.free_all();

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "driver/mixctl.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
@@ -163,20 +163,20 @@ int main(int argc, char** argv) {
     host::Text t = host::Text::key("Command file line ^1: ^2");
     t.arg(host::Text::integer(p.line)).arg(host::Text::raw(p.text));
     out.message(p.error ? host::Severity::Error : host::Severity::Warning, std::nullopt, std::move(t),
-                mixed::driver::kSyntaxClass);
+                mixed::model::kSyntaxClass);
   }
   bool lex_errors = false;
   for (const host::LexProblem& p : problems) lex_errors = lex_errors || p.error;
   if (commands.empty() && problems.empty()) {
     out.message(host::Severity::Error, std::nullopt, host::Text::key("The command file holds no command ..."),
-                mixed::driver::kSyntaxClass);
+                mixed::model::kSyntaxClass);
   }
   if (!lex_errors) {
     for (host::Command& c : commands) {
       if (!host::keyword_matches(c.name, "MIXED")) {
         host::Text t = host::Text::key("Unrecognized command ^1 at line ^2 ...");
         t.arg(host::Text::raw(c.name)).arg(host::Text::integer(c.line));
-        out.message(host::Severity::Error, std::nullopt, std::move(t), mixed::driver::kSyntaxClass);
+        out.message(host::Severity::Error, std::nullopt, std::move(t), mixed::model::kSyntaxClass);
         continue;
       }
       host::TokenStream tokens(std::move(c.tokens));

@@ -5,7 +5,7 @@
 
 #include "covstruct/catalogue.h"
 #include "covstruct/matrices.h"
-#include "driver/settings.h"
+#include "covstruct/types.h"
 #include "host/packed.h"
 
 namespace mixed::covstruct {
@@ -67,14 +67,14 @@ Admissibility block_admissibility(int n, int cov_type, std::span<const double> t
   if (!valid_cvtype(cov_type)) return Admissibility::Inadmissible;
   theta = theta.first(static_cast<std::size_t>(parameter_count(n, cov_type)));
   switch (cov_type) {
-    case driver::AR1:
+    case covstruct::AR1:
       return grade(theta[0] > 0.0 && std::fabs(theta[1]) < 1.0,
                    theta[0] >= 0.0 && std::fabs(theta[1]) <= 1.0);
-    case driver::CS: {
+    case covstruct::CS: {
       const double total = theta[0] + n * theta[1];
       return grade(theta[0] > 0.0 && total > 0.0, theta[0] >= 0.0 && total >= 0.0);
     }
-    case driver::DIAG: case driver::VC_REPEATED: {
+    case covstruct::DIAG: case covstruct::VC_REPEATED: {
       bool positive = true, negative = false;
       for (double v : theta) {
         positive = positive && v > 0.0;
@@ -82,9 +82,9 @@ Admissibility block_admissibility(int n, int cov_type, std::span<const double> t
       }
       return grade(positive, !negative);
     }
-    case driver::ID: case driver::VC:
+    case covstruct::ID: case covstruct::VC:
       return grade(theta[0] > 0.0, theta[0] == 0.0);
-    case driver::HF:
+    case covstruct::HF:
       for (double v : theta.subspan(1))
         if (!(v >= 0.0)) return Admissibility::Inadmissible;
       return matrix_test(n, cov_type, theta, singularity_tolerance);

@@ -1,10 +1,9 @@
 #include "covstruct/catalogue.h"
 
-#include "driver/settings.h"
+#include "covstruct/types.h"
 
 namespace mixed::covstruct {
 
-using namespace driver;
 
 namespace {
 

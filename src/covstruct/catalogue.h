@@ -1,5 +1,5 @@
 // The catalogue of covariance structures: for each type code (cov_type 1..19,
-// driver::CovType) the number of parameters of a block of dimension n, the
+// covstruct::CovType) the number of parameters of a block of dimension n, the
 // kind of each parameter and the structure's display name.
 //
 // Parameters are indexed 0-based in stored order throughout this folder: k = 0

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "covstruct/level_map.h"
-#include "driver/settings.h"
+#include "covstruct/types.h"
 #include "host/packed.h"
 #include "host/packed_ops.h"
 
@@ -311,38 +311,38 @@ void dr2_unr(const double* t, int k, int l, const LevelMap& lv, std::span<double
 
 void structure_first_derivative(int n, std::span<const double> theta, int k, std::span<const int> lvlidx,
             int cov_type, std::span<double> out) {
-  if (cov_type < driver::ARMA11 || cov_type > driver::VC_REPEATED || cov_type == driver::VC_PARSE)
+  if (cov_type < covstruct::ARMA11 || cov_type > covstruct::VC_REPEATED || cov_type == covstruct::VC_PARSE)
     return;
   const double* t = theta.data();
   const LevelMap lv(n, lvlidx);
   clear(n, out);
   switch (cov_type) {
-    case driver::ARMA11: dr1_arma11(n, t, k, lv, out); break;
-    case driver::AD1: dr1_ad1_tph(n, t, k, lv, false, out); break;
-    case driver::AR1: dr1_ar1(n, t, k, lv, out); break;
-    case driver::ARH1: dr1_arh1(n, t, k, lv, out); break;
-    case driver::CS:
+    case covstruct::ARMA11: dr1_arma11(n, t, k, lv, out); break;
+    case covstruct::AD1: dr1_ad1_tph(n, t, k, lv, false, out); break;
+    case covstruct::AR1: dr1_ar1(n, t, k, lv, out); break;
+    case covstruct::ARH1: dr1_arh1(n, t, k, lv, out); break;
+    case covstruct::CS:
       if (k == 0)
         put_diag(n, 1.0, out);
       else
         std::fill_n(out.begin(), host::tri_size(n), 1.0);
       break;
-    case driver::CSH: dr1_csh(n, t, k, lv, out); break;
-    case driver::CSR:
+    case covstruct::CSH: dr1_csh(n, t, k, lv, out); break;
+    case covstruct::CSR:
       if (k == 0) put_diag(n, 1.0, out);
       put_off(n, out, [&](int, int) { return k == 0 ? t[1] : t[0]; });
       break;
-    case driver::DIAG: case driver::VC_REPEATED:
+    case covstruct::DIAG: case covstruct::VC_REPEATED:
       put_levels(lv, k, k, 1.0, out);
       break;
-    case driver::FA1: dr1_fa1(n, t, k, lv, false, out); break;
-    case driver::FAH1: dr1_fa1(n, t, k, lv, true, out); break;
-    case driver::HF: dr1_hf(n, k, lv, out); break;
-    case driver::ID: case driver::VC: put_diag(n, 1.0, out); break;
-    case driver::TP: dr1_tp(n, t, k, lv, out); break;
-    case driver::TPH: dr1_ad1_tph(n, t, k, lv, true, out); break;
-    case driver::UN: dr1_un(k, lv, out); break;
-    case driver::UNR: dr1_unr(n, t, k, lv, out); break;
+    case covstruct::FA1: dr1_fa1(n, t, k, lv, false, out); break;
+    case covstruct::FAH1: dr1_fa1(n, t, k, lv, true, out); break;
+    case covstruct::HF: dr1_hf(n, k, lv, out); break;
+    case covstruct::ID: case covstruct::VC: put_diag(n, 1.0, out); break;
+    case covstruct::TP: dr1_tp(n, t, k, lv, out); break;
+    case covstruct::TPH: dr1_ad1_tph(n, t, k, lv, true, out); break;
+    case covstruct::UN: dr1_un(k, lv, out); break;
+    case covstruct::UNR: dr1_unr(n, t, k, lv, out); break;
     default: break;
   }
 }
@@ -353,19 +353,19 @@ void structure_second_derivative(int n, std::span<const double> theta, int k, in
   const LevelMap lv(n, lvlidx);
   clear(n, out);
   switch (cov_type) {
-    case driver::ARMA11: dr2_arma11(n, t, k, l, lv, out); break;
-    case driver::AD1: dr2_ad1(n, t, k, l, lv, out); break;
-    case driver::AR1: dr2_ar1(n, t, k, l, lv, out); break;
-    case driver::ARH1: dr2_arh1_csh(n, t, k, l, lv, true, out); break;
-    case driver::CSH: dr2_arh1_csh(n, t, k, l, lv, false, out); break;
-    case driver::CSR:
+    case covstruct::ARMA11: dr2_arma11(n, t, k, l, lv, out); break;
+    case covstruct::AD1: dr2_ad1(n, t, k, l, lv, out); break;
+    case covstruct::AR1: dr2_ar1(n, t, k, l, lv, out); break;
+    case covstruct::ARH1: dr2_arh1_csh(n, t, k, l, lv, true, out); break;
+    case covstruct::CSH: dr2_arh1_csh(n, t, k, l, lv, false, out); break;
+    case covstruct::CSR:
       if (k + l == 1) put_off(n, out, [](int, int) { return 1.0; });
       break;
-    case driver::FA1: dr2_fa1(k, l, lv, false, out); break;
-    case driver::FAH1: dr2_fa1(k, l, lv, true, out); break;
-    case driver::TP: dr2_tp(n, k, l, lv, out); break;
-    case driver::TPH: dr2_tph(n, t, k, l, lv, out); break;
-    case driver::UNR: dr2_unr(t, k, l, lv, out); break;
+    case covstruct::FA1: dr2_fa1(k, l, lv, false, out); break;
+    case covstruct::FAH1: dr2_fa1(k, l, lv, true, out); break;
+    case covstruct::TP: dr2_tp(n, k, l, lv, out); break;
+    case covstruct::TPH: dr2_tph(n, t, k, l, lv, out); break;
+    case covstruct::UNR: dr2_unr(t, k, l, lv, out); break;
     default: break;
   }
 }

@@ -6,7 +6,7 @@
 
 #include "covstruct/level_map.h"
 #include "covstruct/products.h"
-#include "driver/settings.h"
+#include "covstruct/types.h"
 #include "host/cholesky.h"
 #include "host/packed.h"
 #include "host/packed_ops.h"
@@ -18,8 +18,8 @@ using host::tri;
 
 namespace {
 
-bool scalar(int cov_type) { return cov_type == driver::ID || cov_type == driver::VC; }
-bool diagonal(int cov_type) { return cov_type == driver::DIAG || cov_type == driver::VC_REPEATED; }
+bool scalar(int cov_type) { return cov_type == covstruct::ID || cov_type == covstruct::VC; }
+bool diagonal(int cov_type) { return cov_type == covstruct::DIAG || cov_type == covstruct::VC_REPEATED; }
 
 void clear(int n, std::span<double> out) { std::fill_n(out.begin(), host::tri_size(n), 0.0); }
 
@@ -127,8 +127,8 @@ void inverse_first_derivative(int n, std::span<const double> theta, int k, std::
     }
     return;
   }
-  if (cov_type == driver::HF) return hf_p(n, k, a, lv, out);
-  if (cov_type == driver::UN) return un_p(n, k, a, lv, out);
+  if (cov_type == covstruct::HF) return hf_p(n, k, a, lv, out);
+  if (cov_type == covstruct::UN) return un_p(n, k, a, lv, out);
   clear(n, out);
   sandwich(n, a, sigma_k, out);
 }

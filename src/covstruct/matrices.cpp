@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "covstruct/level_map.h"
-#include "driver/settings.h"
+#include "covstruct/types.h"
 #include "host/packed.h"
 
 namespace mixed::covstruct {
@@ -191,22 +191,22 @@ void structure_matrix(int n, std::span<const double> theta, std::span<const int>
   const double* t = theta.data();
   const LevelMap lv(n, lvlidx);
   switch (cov_type) {
-    case driver::ARMA11: arma11(n, t, lv, out); break;
-    case driver::AD1: ad1(n, t, lv, out); break;
-    case driver::AR1: ar1(n, t, lv, out); break;
-    case driver::ARH1: arh1(n, t, lv, out); break;
-    case driver::CS: cs(n, t, out); break;
-    case driver::CSH: csh(n, t, lv, out); break;
-    case driver::CSR: csr(n, t, out); break;
-    case driver::DIAG: case driver::VC_REPEATED: diagonal(n, t, lv, true, out); break;
-    case driver::FA1: fa1(n, t, lv, false, out); break;
-    case driver::FAH1: fa1(n, t, lv, true, out); break;
-    case driver::HF: hf(n, t, lv, out); break;
-    case driver::ID: case driver::VC: diagonal(n, t, lv, false, out); break;
-    case driver::TP: tp(n, t, lv, out); break;
-    case driver::TPH: tph(n, t, lv, out); break;
-    case driver::UN: un(n, t, lv, out); break;
-    case driver::UNR: unr(n, t, lv, out); break;
+    case covstruct::ARMA11: arma11(n, t, lv, out); break;
+    case covstruct::AD1: ad1(n, t, lv, out); break;
+    case covstruct::AR1: ar1(n, t, lv, out); break;
+    case covstruct::ARH1: arh1(n, t, lv, out); break;
+    case covstruct::CS: cs(n, t, out); break;
+    case covstruct::CSH: csh(n, t, lv, out); break;
+    case covstruct::CSR: csr(n, t, out); break;
+    case covstruct::DIAG: case covstruct::VC_REPEATED: diagonal(n, t, lv, true, out); break;
+    case covstruct::FA1: fa1(n, t, lv, false, out); break;
+    case covstruct::FAH1: fa1(n, t, lv, true, out); break;
+    case covstruct::HF: hf(n, t, lv, out); break;
+    case covstruct::ID: case covstruct::VC: diagonal(n, t, lv, false, out); break;
+    case covstruct::TP: tp(n, t, lv, out); break;
+    case covstruct::TPH: tph(n, t, lv, out); break;
+    case covstruct::UN: un(n, t, lv, out); break;
+    case covstruct::UNR: unr(n, t, lv, out); break;
     default: break;
   }
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "covstruct/catalogue.h"
-#include "driver/settings.h"
+#include "covstruct/types.h"
 
 namespace mixed::covstruct {
 
@@ -20,21 +20,21 @@ void start_parameters(int n, int cov_type, double s0, std::span<double> out) {
     out[k] = kind == Variance ? s0 : kind == StdDev ? sd : 0.0;
   }
   switch (cov_type) {
-    case driver::ARMA11:
+    case covstruct::ARMA11:
       out[1] = out[2] = 0.5;
       break;
-    case driver::FA1:
+    case covstruct::FA1:
       // One common factor carries half of the variance at the first level.
       out[0] = half;
       if (n >= 2) out[1] = std::sqrt(half);
       break;
-    case driver::FAH1:
+    case covstruct::FAH1:
       for (int i = 0; i < n; ++i) {
         out[2 * i] = i == 0 ? std::sqrt(half) : 0.0;
         out[2 * i + 1] = half;
       }
       break;
-    case driver::HF:
+    case covstruct::HF:
       std::fill(out.begin(), out.end(), s0);
       if (n == 1) out[0] = 0.0;
       break;

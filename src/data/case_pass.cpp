@@ -10,14 +10,14 @@
 
 #include "data/number_table.h"
 #include "data/record.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/fuzzy.h"
 
 namespace mixed::data {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 using host::Text;
 
 // The distinct values of one classification variable with their summed case
@@ -93,7 +93,7 @@ bool read_cases(MixSettings& s, host::Engine& e, const host::CaseReader& reader,
     s.case_scratch->reset(saved_length);
 
   for (std::size_t row = reader.begin(); row < reader.end(); ++row) {
-    if (driver::stop_if_interrupted(e.out)) return false;
+    if (model::stop_if_interrupted(e.out)) return false;
     ++counts.rows;
     const double w = case_weight(data, row);
     int missing = fill_variables(s, data, layout, row, record) + (w <= 0.0);
@@ -111,14 +111,14 @@ bool read_cases(MixSettings& s, host::Engine& e, const host::CaseReader& reader,
       s.max_case_weight = std::max(s.max_case_weight, w);
       if (w != std::floor(w)) s.fractional_weights = true;
       if (!s.workfile->write(record)) {
-        driver::issue_message(e.out, 2, driver::kOtherClass, host::Severity::Error);
+        model::issue_message(e.out, 2, model::kOtherClass, host::Severity::Error);
         return false;
       }
     } else {
       ++counts.excluded;
     }
     if (s.case_scratch && !s.case_scratch->write(std::span<const double>(record).first(saved_length))) {
-      driver::issue_message(e.out, 2, driver::kOtherClass, host::Severity::Error);
+      model::issue_message(e.out, 2, model::kOtherClass, host::Severity::Error);
       return false;
     }
   }
@@ -127,9 +127,9 @@ bool read_cases(MixSettings& s, host::Engine& e, const host::CaseReader& reader,
 
 // The sorted level lists of the group from the tallies.
 void sort_levels(MixSettings& s, const host::Dataset& data, std::vector<LevelTally>& tally) {
-  s.levels.assign(static_cast<std::size_t>(s.n_class_vars()), driver::Levels{});
+  s.levels.assign(static_cast<std::size_t>(s.n_class_vars()), model::Levels{});
   for (int i = 0; i < s.n_class_vars(); ++i) {
-    driver::Levels& lv = s.levels[i];
+    model::Levels& lv = s.levels[i];
     lv.numeric = data.var(s.classvars[i].var).numeric();
     if (lv.numeric) {
       std::vector<std::pair<double, double>> v;
@@ -165,7 +165,7 @@ void case_processing_summary(const MixSettings& s, host::Engine& e, const GroupC
   std::vector<std::size_t> weighted_cells;
   for (int i = 0; i < s.n_class_vars(); ++i) {
     const int group = t.add_category(props, Text::variable(data.var(s.classvars[i].var).name));
-    const driver::Levels& lv = s.levels[i];
+    const model::Levels& lv = s.levels[i];
     for (std::size_t k = 0; k < lv.size(); ++k) {
       const int row = t.add_category(props, level_text(s, data, i, k), group);
       weighted_cells.push_back(t.put({row, count}, host::CellValue::num(lv.weights[k], host::Format::count())));
@@ -193,16 +193,16 @@ void case_processing_summary(const MixSettings& s, host::Engine& e, const GroupC
 
 // Warnings and the verdict on the group once its cases are read.
 bool group_outcome(MixSettings& s, host::Engine& e, const GroupCounts& counts) {
-  if (s.fractional_weights && !s.print_case_summary && !s.print_descriptives) driver::issue_split_warning(e.out, 1001);
+  if (s.fractional_weights && !s.print_case_summary && !s.print_descriptives) model::issue_split_warning(e.out, 1001);
   if (s.ncases == 0) {
     if (counts.rows > 0)
-      driver::issue_split_warning(e.out, 1002);
+      model::issue_split_warning(e.out, 1002);
     else
-      driver::issue_message(e.out, 66, driver::kOtherClass, host::Severity::Error);
+      model::issue_message(e.out, 66, model::kOtherClass, host::Severity::Error);
     return false;
   }
-  if (s.repeated_type != driver::ID && s.max_case_weight > 1.0) {
-    driver::issue_split_warning(e.out, 1009);
+  if (s.repeated_type != covstruct::ID && s.max_case_weight > 1.0) {
+    model::issue_split_warning(e.out, 1009);
     return false;
   }
   return true;
@@ -231,7 +231,7 @@ bool run_case_pass(MixSettings& s, host::Engine& e, const host::CaseReader& read
 
 Text level_text(const MixSettings& s, const host::Dataset& data, int classvar, std::size_t level) {
   const std::size_t var = s.classvars[classvar].var;
-  const driver::Levels& lv = s.levels[classvar];
+  const model::Levels& lv = s.levels[classvar];
   if (lv.numeric)
     return Text::data_value(data.format_number(var, lv.numbers[level]), data.var(var).value_label(lv.numbers[level]));
   return Text::data_value(lv.strings[level], data.var(var).value_label(lv.strings[level]));
@@ -243,7 +243,7 @@ void case_pass(MixSettings& s, host::Engine& e, host::CaseReader& reader, int& g
   try {
     analysable = run_case_pass(s, e, reader);
   } catch (const std::bad_alloc&) {
-    driver::issue_message(e.out, 2, driver::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, 2, model::kOtherClass, host::Severity::Error);
     analysable = false;
   }
 }

@@ -16,7 +16,7 @@
 // dependent variable and the covariates of its record.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/workfile.h"
 
@@ -30,9 +30,9 @@ namespace mixed::data {
 // structure (warning 1009), a memory shortage (message 2) or an interrupt.
 // The text of level `level` (0-based) of classification variable `classvar`:
 // its value in the variable's print format with its value label.
-host::Text level_text(const driver::MixSettings& s, const host::Dataset& data, int classvar, std::size_t level);
+host::Text level_text(const model::MixSettings& s, const host::Dataset& data, int classvar, std::size_t level);
 
-void case_pass(driver::MixSettings& s, host::Engine& e, host::CaseReader& reader, int& group_counter,
+void case_pass(model::MixSettings& s, host::Engine& e, host::CaseReader& reader, int& group_counter,
                bool& analysable);
 
 }  // namespace mixed::data

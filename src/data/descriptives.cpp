@@ -7,14 +7,14 @@
 
 #include "data/case_pass.h"
 #include "data/record.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/workfile.h"
 
 namespace mixed::data {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 using host::Text;
 
 // A table with more keys than this, redundant totals included, is too large
@@ -70,7 +70,7 @@ int accumulate_cases(MixSettings& s, host::Engine& e, CellMap& cells) {
   std::vector<int> levels(static_cast<std::size_t>(s.n_class_vars()));
   s.workfile->rewind();
   for (std::size_t r = 0; r < s.ncases; ++r) {
-    if (driver::stop_if_interrupted(e.out)) return -1;
+    if (model::stop_if_interrupted(e.out)) return -1;
     if (!s.workfile->read(rec)) return 70;
     decode_class_key(layout, rec, levels);
     CellStats& c = cells[levels];
@@ -86,7 +86,7 @@ int accumulate_cases(MixSettings& s, host::Engine& e, CellMap& cells) {
 
 bool totals_formed(const MixSettings& s) {
   if (s.n_class_vars() == 0) return false;
-  for (const driver::Levels& lv : s.levels)
+  for (const model::Levels& lv : s.levels)
     if (lv.size() < 2) return false;
   return true;
 }
@@ -232,7 +232,7 @@ void descriptives(MixSettings& s, host::Engine& e) {
   } catch (const std::bad_alloc&) {
     status = 4;
   }
-  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

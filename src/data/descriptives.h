@@ -21,7 +21,7 @@
 
 #include <cstddef>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::data {
@@ -32,6 +32,6 @@ inline constexpr std::size_t kMaxTableCells = 1000000;
 
 // Draws the table for the group.  Errors: 4 (memory), 70 (work file shorter
 // than ncases).
-void descriptives(driver::MixSettings& s, host::Engine& e);
+void descriptives(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::data

@@ -7,14 +7,14 @@
 
 #include "data/record.h"
 #include "data/scratch_block.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/workfile.h"
 
 namespace mixed::data {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 using host::Text;
 
 // The members of a set over potential cells: a bit per cell when the cells
@@ -76,7 +76,7 @@ struct EffectCells {
   double total = 0.0;                    // sum of the potential counts
 };
 
-EffectCells effect_cells(const driver::EffectTable& table, const MixSettings& s) {
+EffectCells effect_cells(const model::EffectTable& table, const MixSettings& s) {
   EffectCells c;
   const std::size_t n_factors = static_cast<std::size_t>(s.n_factors());
   for (std::size_t k = 0; k < table.rows(); ++k) {
@@ -104,7 +104,7 @@ void too_many_columns(host::Engine& e, bool fixed, double total) {
   // A whole count while it is exactly representable; beyond, a general number.
   const host::Format format = total < 1e15 ? host::Format::count() : host::Format::genstat();
   t.arg(Text::number(total, format)).arg(Text::integer(kMaxPotentialCells));
-  driver::issue(e.out, host::Severity::Error, std::move(t));
+  model::issue(e.out, host::Severity::Error, std::move(t));
 }
 
 // The columns of every effect: the members of its potential range.
@@ -145,7 +145,7 @@ int fill_sets(MixSettings& s, host::Engine& e, const EffectCells& fx, const Effe
   std::vector<int> levels(static_cast<std::size_t>(s.n_factors()));
   s.workfile->rewind();
   for (std::size_t r = 0; r < s.ncases; ++r) {
-    if (driver::stop_if_interrupted(e.out)) return -1;
+    if (model::stop_if_interrupted(e.out)) return -1;
     if (!s.workfile->read(rec)) return 70;
     decode_class_key(layout, rec, class_levels);
     factor_levels_of(layout, class_levels, levels);
@@ -173,9 +173,9 @@ void covariance_blocks(MixSettings& s, host::Engine& e) {
     b.dim += s.rn_ncol[k];
   }
   for (MixSettings::CovBlock& b : s.blocks) {
-    if (b.dim == 1 && b.cov_type != driver::VC && b.cov_type != driver::ID) {
-      b.cov_type = driver::ID;
-      driver::issue_message(e.out, 80, driver::kOtherClass, host::Severity::Warning);
+    if (b.dim == 1 && b.cov_type != covstruct::VC && b.cov_type != covstruct::ID) {
+      b.cov_type = covstruct::ID;
+      model::issue_message(e.out, 80, model::kOtherClass, host::Severity::Warning);
     }
   }
 }
@@ -265,7 +265,7 @@ void design_columns(MixSettings& s, host::Engine& e) {
   } catch (const std::bad_alloc&) {
     status = 2;
   }
-  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

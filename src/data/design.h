@@ -22,7 +22,7 @@
 #include <span>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::data {
@@ -48,8 +48,8 @@ std::int64_t ordered_cell_index(std::span<const int> order, std::span<const int>
 // The design column (0-based, over all fixed or all random columns) of cell
 // `cell` of fixed effect (random effect) `effect`, -1 when the cell is not
 // one of the effect's columns (a combination not observed in the group).
-int fixed_column(const driver::MixSettings& s, int effect, std::int64_t cell);
-int random_column(const driver::MixSettings& s, int effect, std::int64_t cell);
+int fixed_column(const model::MixSettings& s, int effect, std::int64_t cell);
+int random_column(const model::MixSettings& s, int effect, std::int64_t cell);
 
 // prod_j L_j over the effect's factors, as a real (1 for an effect without factors).
 double potential_cells(std::span<const int> effect_row, std::span<const int> level_counts);
@@ -58,6 +58,6 @@ double potential_cells(std::span<const int> effect_row, std::span<const int> lev
 // 2 (memory), 70 (work file shorter than ncases), "Too many fixed col ..." and
 // "Too many random col ..." (more than kMaxPotentialCells potential cells);
 // warning 80 when a block of dimension 1 has its covariance type changed to ID.
-void design_columns(driver::MixSettings& s, host::Engine& e);
+void design_columns(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::data

@@ -71,7 +71,7 @@ std::string unpack_string(std::span<const double> cells) {
   return s;
 }
 
-int level_of(const driver::Levels& levels, std::span<const double> cells) {
+int level_of(const model::Levels& levels, std::span<const double> cells) {
   if (levels.numeric) {
     const auto& v = levels.numbers;
     auto it = std::lower_bound(v.begin(), v.end(), cells[0]);
@@ -86,7 +86,7 @@ int level_of(const driver::Levels& levels, std::span<const double> cells) {
 namespace {
 
 // The cells after the classification part, which both layouts share.
-void tail_cells(RecordLayout& l, const driver::MixSettings& s, const host::Dataset& data, int first) {
+void tail_cells(RecordLayout& l, const model::MixSettings& s, const host::Dataset& data, int first) {
   l.y = first;
   l.cov = first + 1;
   l.n_covariates = s.n_covariates();
@@ -101,11 +101,11 @@ void tail_cells(RecordLayout& l, const driver::MixSettings& s, const host::Datas
 
 }  // namespace
 
-RecordLayout case_layout(const driver::MixSettings& s, const host::Dataset& data) {
+RecordLayout case_layout(const model::MixSettings& s, const host::Dataset& data) {
   RecordLayout l;
   l.n_class_vars = s.n_class_vars();
   int next = 0;
-  for (const driver::ClassVar& cv : s.classvars) {
+  for (const model::ClassVar& cv : s.classvars) {
     const int cells = class_cells(data.var(cv.var).width);
     l.class_offset.push_back(next);
     l.class_length.push_back(cells);
@@ -115,12 +115,12 @@ RecordLayout case_layout(const driver::MixSettings& s, const host::Dataset& data
   return l;
 }
 
-RecordLayout ordered_layout(const driver::MixSettings& s, const host::Dataset& data) {
+RecordLayout ordered_layout(const model::MixSettings& s, const host::Dataset& data) {
   RecordLayout l;
   l.ordered = true;
   l.n_class_vars = s.n_class_vars();
   std::vector<std::int64_t> counts;
-  for (const driver::Levels& lv : s.levels) counts.push_back(static_cast<std::int64_t>(lv.size()));
+  for (const model::Levels& lv : s.levels) counts.push_back(static_cast<std::int64_t>(lv.size()));
   l.class_radix = mixed_radix(counts);
   l.class_key_length = l.n_class_vars == 0 ? 0 : l.class_radix.nkey;
   tail_cells(l, s, data, l.class_key_length);

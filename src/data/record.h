@@ -48,7 +48,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/dataset.h"
 
 namespace mixed::data {
@@ -85,7 +85,7 @@ std::string unpack_string(std::span<const double> cells);
 // The 1-based number of the level that a classification variable's record
 // cells hold in its sorted level list, 0 when the value is not one of its
 // levels (numeric: one cell; string: its cells, trailing blanks ignored).
-int level_of(const driver::Levels& levels, std::span<const double> cells);
+int level_of(const model::Levels& levels, std::span<const double> cells);
 
 struct RecordLayout {
   bool ordered = false;         // ordered layout (class key) or case layout (raw cells)
@@ -118,12 +118,12 @@ struct RecordLayout {
 };
 
 // The layout written by the case pass for the command's variables and data set.
-RecordLayout case_layout(const driver::MixSettings& s, const host::Dataset& data);
+RecordLayout case_layout(const model::MixSettings& s, const host::Dataset& data);
 
 // The layout after subject ordering; the classification key strides come from
 // the level counts of the group (MixSettings::levels), so call it once the
 // case pass has run.
-RecordLayout ordered_layout(const driver::MixSettings& s, const host::Dataset& data);
+RecordLayout ordered_layout(const model::MixSettings& s, const host::Dataset& data);
 
 // The 1-based level numbers of every classification variable (table order)
 // encoded in the classification key of an ordered record.

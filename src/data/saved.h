@@ -1,37 +1,7 @@
-// The saved variables of SAVE: compute_saved_values computes, for every case of an analysed
-// split group (also the cases that did not enter the fit), the fixed and full
-// predicted values, the residual, their standard errors and Satterthwaite df,
-// and keeps them in the scratch file "mixprd__"; after the last group write_saved_variables
-// creates the new variables in the active data set and fills them.
-//
-// For a case with fixed row x (over the n_fixed_columns design columns) and random row z
-// (over its subject's q random columns, estimate::Fit), with β̂ and
-// C = (X'V⁻¹X)⁻ from fixed_covariance and, for the case's subject i, the predicted
-// random effects û_i, Y_i = Z_i'V_i⁻¹X_i and S_i = Z_i'V_i⁻¹Z_i:
-//
-//   FIXPRED = x'β̂,                PRED = x'β̂ + z'û_i,      RESID = y - PRED
-//   Var(FIXPRED) = x'Cx
-//   Var(PRED - x'β - z'u_i) = z'(G - G S_i G) z + a'C a,   a = x - Y_i'G z
-//
-// The second is the prediction-error variance from Cov(β̂, û_i - u_i) =
-// -C Y_i'G and Var(û_i - u_i) = G - G S_i G + G Y_i C Y_i'G.  A case whose
-// subject has no valid case in the fit is a new subject: û = 0, Y = S = 0.
-// DFFIXP and DFPRED are Satterthwaite's 2v²/(g'Wg), g the gradient of the
-// variance v with respect to the covariance parameters and W their asymptotic
-// covariance matrix (cov_param_covariance); system-missing when g'Wg ≤ 0.  Every value is
-// system-missing for a case with a classification value that is not among the
-// group's levels or a factor combination that is not a fixed design column;
-// the values that involve z are missing when the case's random cells are not
-// design columns; RESID is missing when y is missing (user-missing values
-// count under MISSING EXCLUDE), and a missing covariate makes every value
-// that uses it missing.
-//
-// Storage.  The case pass appends every case of the data, group after group,
-// to "mixcas__" (MixSettings::case_scratch).  compute_saved_values consumes the records there:
-// after it, "mixprd__" (MixSettings::saved_scratch, n_saved values per record, SAVE
-// keyword order) holds one record per case of the data read so far, the
-// cases of the groups that were not analysed holding system-missing values,
-// and "mixcas__" is emptied.  write_saved_variables reads "mixprd__" once.
+// The new variables of SAVE: after the last split group, write_saved_variables
+// creates one variable per SAVE keyword in the active data set and fills it
+// from the scratch file "mixprd__" that inference::compute_saved_values wrote
+// group by group (one record per case, n_saved values in SAVE keyword order).
 #pragma once
 
 #include <optional>
@@ -39,27 +9,18 @@
 #include <string>
 #include <string_view>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/dataset.h"
 #include "host/engine.h"
 
 namespace mixed::data {
-
-// SAVE keyword codes (MixSettings::save_keywords).
-enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
-
-// The saved values of the current split group (its cases are the last records
-// of "mixcas__").  `group_counter` is the number of the group; the group's
-// cases are matched to the records by position.  Errors: 5 (writing
-// "mixprd__"), 70 (reading "mixcas__").
-void compute_saved_values(driver::MixSettings& s, host::Engine& e, int group_counter);
 
 // Creates one variable per SAVE keyword at the end of the dictionary, fills
 // it from "mixprd__" (system-missing for the cases after the last analysed
 // group) and lists the new variables in the notes "Variables Created".
 // Errors: 83 (no new name can be made; nothing is created), 70 ("mixprd__"
 // holds more records than the data set has cases, or cannot be read).
-void write_saved_variables(driver::MixSettings& s, host::Engine& e);
+void write_saved_variables(model::MixSettings& s, host::Engine& e);
 
 // unused_variable_name: a new variable name made from `root`: root_1, root_2, ... the first
 // that is neither a variable of `data` nor one of `taken` (compared without

@@ -14,14 +14,14 @@
 #include "data/number_table.h"
 #include "data/record.h"
 #include "data/scratch_block.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/workfile.h"
 
 namespace mixed::data {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 
 struct VectorHash {
   template <class T>
@@ -62,7 +62,7 @@ class FirstAppearance {
 
 // The classification variables (0-based) at the places 1, 2, ... of a list, as
 // recorded in the classification variable table by `place`.
-std::vector<int> classvars_of(const MixSettings& s, int driver::ClassVar::*place, int count) {
+std::vector<int> classvars_of(const MixSettings& s, int model::ClassVar::*place, int count) {
   std::vector<int> index(static_cast<std::size_t>(count), -1);
   for (int i = 0; i < s.n_class_vars(); ++i)
     if (s.classvars[i].*place > 0) index[s.classvars[i].*place - 1] = i;
@@ -92,7 +92,7 @@ class Ordering {
   void repeated_tables();
   std::size_t subject_number(const std::vector<double>& key);
   int level_number(int classvar, std::span<const double> cells);
-  bool interrupted() { return driver::stop_if_interrupted(e_.out); }
+  bool interrupted() { return model::stop_if_interrupted(e_.out); }
 
   MixSettings& s_;
   host::Engine& e_;
@@ -131,9 +131,9 @@ Ordering::Ordering(MixSettings& s, host::Engine& e)
   last_level_.assign(n_class_vars, 0);
 
   if (s.n_repeated_vars() > 0) {
-    rep_subject_vars_ = classvars_of(s, &driver::ClassVar::repeated_subject,
+    rep_subject_vars_ = classvars_of(s, &model::ClassVar::repeated_subject,
                                      static_cast<int>(s.repeated_subjects.size()));
-    rep_vars_ = classvars_of(s, &driver::ClassVar::repeated, s.n_repeated_vars());
+    rep_vars_ = classvars_of(s, &model::ClassVar::repeated, s.n_repeated_vars());
   }
 }
 
@@ -310,7 +310,7 @@ void order_subjects(MixSettings& s, host::Engine& e) {
   } catch (const std::bad_alloc&) {
     status = 2;
   }
-  if (status > 0) driver::issue_message(e.out, status, driver::kOtherClass, host::Severity::Error);
+  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

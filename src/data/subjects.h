@@ -20,13 +20,13 @@
 // ordering file is permuted into it.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::data {
 
 // Orders the group's work file by subject.  Errors: 2 (memory), 70 (the work
 // file is shorter than ncases, or holds a value that is not among the levels).
-void order_subjects(driver::MixSettings& s, host::Engine& e);
+void order_subjects(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::data

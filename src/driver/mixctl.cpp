@@ -11,17 +11,20 @@
 #include "data/design.h"
 #include "data/saved.h"
 #include "data/subjects.h"
-#include "driver/messages.h"
-#include "driver/settings.h"
+#include "model/messages.h"
+#include "model/command.h"
 #include "emmeans/emmeans.h"
 #include "estimate/estimate.h"
 #include "export/pmml.h"
 #include "inference/custom_tests.h"
 #include "host/workfile.h"
 #include "inference/post.h"
+#include "inference/saved_values.h"
 #include "syntax/dispatcher.h"
 
 namespace mixed::driver {
+
+using model::MixSettings;
 
 namespace {
 
@@ -33,7 +36,7 @@ double run_stage(host::Engine& e, int memory_message, F&& stage) {
   try {
     stage();
   } catch (const std::bad_alloc&) {
-    issue_message(e.out, memory_message, kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, memory_message, model::kOtherClass, host::Severity::Error);
   }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -49,7 +52,7 @@ void report_timing(const MixSettings& s, int group, double case_pass, double des
                static_cast<double>(usage.ru_maxrss) / 1024.0);
 }
 
-bool failed(host::Engine& e) { return e.out.error_flag() || stop_if_interrupted(e.out); }
+bool failed(host::Engine& e) { return e.out.error_flag() || model::stop_if_interrupted(e.out); }
 
 // End of a split group: the group's scratch pools are released.
 void end_group(MixSettings& s, host::Engine& e) {
@@ -89,7 +92,7 @@ bool analyse_group(MixSettings& s, host::Engine& e, int group_counter, GroupTime
     if (failed(e)) return false;
   }
   if (s.n_saved() > 0) {
-    run_stage(e, 5, [&] { data::compute_saved_values(s, e, group_counter); });
+    run_stage(e, 5, [&] { inference::compute_saved_values(s, e, group_counter); });
     if (failed(e)) return false;
   }
   if (s.outfile_kind != 0) run_stage(e, 4, [&] { pmml::write_pmml(s, e); });

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 
 namespace mixed::emmeans {
 

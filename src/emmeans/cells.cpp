@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "data/design.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/dataset.h"
 #include "inference/estimability.h"
 
@@ -12,7 +12,7 @@ namespace mixed::emmeans {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 
 // One fixed term as the averaging sees it.
 struct TermPlan {
@@ -119,7 +119,7 @@ double fill_cell(const MixSettings& s, const Plan& plan, std::size_t cell, const
   for (std::size_t j = 0; j < cells.factors.size(); ++j) levels[cells.factors[j]] = cells.level(cell, j) + 1;
   double kept = 0.0;
   do {
-    if (driver::stop_if_interrupted(out)) return -1.0;
+    if (model::stop_if_interrupted(out)) return -1.0;
     if (!observed(s, plan, levels)) continue;
     kept += 1.0;
     for (std::size_t t = 0; t < plan.terms.size(); ++t)
@@ -151,11 +151,11 @@ std::size_t CellTable::cell_at(std::span<const int> levels) const {
   return cell;
 }
 
-double cell_total(const MixSettings& s, const driver::EmmeansRecord& rec) {
+double cell_total(const MixSettings& s, const model::EmmeansRecord& rec) {
   return rec.table_kind == 2 ? product_of_levels(s, rec.factors) : 1.0;
 }
 
-bool allocate_cells(Blocks& blocks, const MixSettings& s, const driver::EmmeansRecord& rec, CellTable& cells) {
+bool allocate_cells(Blocks& blocks, const MixSettings& s, const model::EmmeansRecord& rec, CellTable& cells) {
   const double total = cell_total(s, rec);
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   // A table whose L block could not even be indexed is refused like one the
@@ -182,7 +182,7 @@ bool allocate_cells(Blocks& blocks, const MixSettings& s, const driver::EmmeansR
   return true;
 }
 
-std::vector<double> covariate_values(const MixSettings& s, const driver::EmmeansRecord& rec) {
+std::vector<double> covariate_values(const MixSettings& s, const model::EmmeansRecord& rec) {
   std::vector<double> v(static_cast<std::size_t>(s.n_covariates()), host::SYSMIS);
   for (std::size_t k = 0; k < v.size(); ++k) {
     if (k < rec.cov_mode.size() && rec.cov_mode[k] == -1)

@@ -34,7 +34,7 @@
 #include <span>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "emmeans/blocks.h"
 #include "host/output.h"
 
@@ -67,15 +67,15 @@ struct CellTable {
 
 // prod_j (levels of TABLES factor j): the number of cells, as a real (1 for
 // OVERALL).
-double cell_total(const driver::MixSettings& s, const driver::EmmeansRecord& rec);
+double cell_total(const model::MixSettings& s, const model::EmmeansRecord& rec);
 
 // Takes the cell blocks (L, counts, states, means, standard errors, df) from
 // `blocks`; false when the arena refuses one.
-bool allocate_cells(Blocks& blocks, const driver::MixSettings& s, const driver::EmmeansRecord& rec,
+bool allocate_cells(Blocks& blocks, const model::MixSettings& s, const model::EmmeansRecord& rec,
                     CellTable& cells);
 
 // v_k: the WITH value of covariate k when the record gives one, else its mean.
-std::vector<double> covariate_values(const driver::MixSettings& s, const driver::EmmeansRecord& rec);
+std::vector<double> covariate_values(const model::MixSettings& s, const model::EmmeansRecord& rec);
 
 enum FillStatus : int { kFilled = 0, kTooManyCombinations = 1, kInterrupted = -1 };
 
@@ -83,10 +83,10 @@ enum FillStatus : int { kFilled = 0, kTooManyCombinations = 1, kInterrupted = -1
 // covariate).  kTooManyCombinations when the design has missing columns and F
 // exceeds kMaxCombinations; kInterrupted when the user interrupts (the
 // interrupt check runs once per combination visited).
-int fill_cells(const driver::MixSettings& s, std::span<const double> v, host::Output& out, CellTable& cells);
+int fill_cells(const model::MixSettings& s, std::span<const double> v, host::Output& out, CellTable& cells);
 
 // The states of the cells from their counts and the estimability of their L
 // vectors; each cell's mean, standard error and df are set to system-missing.
-void cell_states(const driver::MixSettings& s, CellTable& cells);
+void cell_states(const model::MixSettings& s, CellTable& cells);
 
 }  // namespace mixed::emmeans

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "emmeans/adjust.h"
 #include "host/distributions.h"
 #include "inference/estimability.h"
@@ -12,7 +12,7 @@ namespace mixed::emmeans {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 
 // The classification variable of factor f (0-based place in the factor list),
 // or -1.
@@ -63,11 +63,11 @@ int compare_pair(const MixSettings& s, host::Scratch& scratch, const CellTable& 
 
 }  // namespace
 
-int reference_category_level(const MixSettings& s, host::Output& out, const driver::EmmeansRecord& rec) {
+int reference_category_level(const MixSettings& s, host::Output& out, const model::EmmeansRecord& rec) {
   if (rec.refcat_kind == 0 || rec.compare < 1) return 0;
   const int i = classvar_of_factor(s, rec.factors[static_cast<std::size_t>(rec.compare - 1)]);
   if (!MIXED_INVARIANT(out, i >= 0)) return 0;
-  const driver::Levels& lv = s.levels[static_cast<std::size_t>(i)];
+  const model::Levels& lv = s.levels[static_cast<std::size_t>(i)];
   const int n = static_cast<int>(lv.size());
   switch (rec.refcat_kind) {
     case 3: return n > 0 ? 1 : 0;

@@ -1,6 +1,6 @@
 #include "emmeans/emmeans.h"
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "emmeans/blocks.h"
 #include "emmeans/cells.h"
 #include "emmeans/comparisons.h"
@@ -12,8 +12,8 @@ namespace mixed::emmeans {
 
 namespace {
 
-using driver::EmmeansRecord;
-using driver::MixSettings;
+using model::EmmeansRecord;
+using model::MixSettings;
 using host::Text;
 
 // A subcommand that is skipped after its own warning; nothing more to report.
@@ -26,7 +26,7 @@ void subcommand_warning(host::Engine& e, const char* plain, const char* split, i
   Text t = Text::key(is_split ? split : plain);
   t.arg(Text::integer(k));
   if (is_split) t.list(e.out.split_list());
-  driver::issue(e.out, host::Severity::Warning, std::move(t));
+  model::issue(e.out, host::Severity::Warning, std::move(t));
 }
 
 // Each cell's mean L b, standard error sqrt(L C L') and Satterthwaite df.
@@ -124,7 +124,7 @@ void estimated_marginal_means(MixSettings& s, host::Engine& e) {
       products = *block;
   }
   for (int k = 1; k <= s.n_emmeans(); ++k) {
-    if (driver::stop_if_interrupted(e.out)) break;
+    if (model::stop_if_interrupted(e.out)) break;
     const int status = run_subcommand(s, e, s.emmeans[static_cast<std::size_t>(k - 1)], k, products);
     inference::report_status(e.out, status, host::Severity::Warning);
     if (e.out.error_flag()) break;

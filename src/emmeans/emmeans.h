@@ -5,11 +5,11 @@
 // tests, all under the heading "Estimated Marginal Means".
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::emmeans {
 
-void estimated_marginal_means(driver::MixSettings& s, host::Engine& e);
+void estimated_marginal_means(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::emmeans

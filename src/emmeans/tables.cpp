@@ -4,7 +4,7 @@
 #include <string>
 
 #include "data/case_pass.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "emmeans/adjust.h"
 #include "host/distributions.h"
 #include "host/fuzzy.h"
@@ -15,7 +15,7 @@ namespace mixed::emmeans {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 using host::CellValue;
 using host::Format;
 using host::Text;
@@ -97,7 +97,7 @@ const char* adjustment_note(int adjustment) {
 
 }  // namespace
 
-Text table_name(const MixSettings& s, const host::Dataset& data, const driver::EmmeansRecord& rec, int k) {
+Text table_name(const MixSettings& s, const host::Dataset& data, const model::EmmeansRecord& rec, int k) {
   const bool numbered = s.n_emmeans() > 1;
   if (rec.table_kind != 2)
     return numbered ? Text::key("^1. Grand Mean").arg(Text::integer(k)) : Text::key("Grand Mean");
@@ -109,7 +109,7 @@ Text table_name(const MixSettings& s, const host::Dataset& data, const driver::E
   return Text::key("[:^1:]1").list({{Text::raw(name)}});
 }
 
-Text covariate_note(const MixSettings& s, const host::Dataset& data, const driver::EmmeansRecord& rec,
+Text covariate_note(const MixSettings& s, const host::Dataset& data, const model::EmmeansRecord& rec,
                     std::span<const double> v) {
   std::vector<host::TextGroup> items;
   for (int k = 0; k < s.n_covariates(); ++k) {

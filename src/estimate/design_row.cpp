@@ -20,7 +20,7 @@ double term_value(std::span<const int> effect, int n_factors, std::span<const do
 
 }  // namespace
 
-DesignRowBuilder::DesignRowBuilder(const driver::MixSettings& s, const Fit& fit) : s_(s), fit_(fit) {
+DesignRowBuilder::DesignRowBuilder(const model::MixSettings& s, const Fit& fit) : s_(s), fit_(fit) {
   const int n_factors = s.n_factors();
   for (int t = 0; t < s.n_fixed_effects(); ++t) fixed_order_.push_back(data::cell_order(s.fixed.row(t), n_factors));
   for (int u = 0; u < s.n_random_effects(); ++u) random_order_.push_back(data::cell_order(s.random.row(u), n_factors));

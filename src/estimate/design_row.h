@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "estimate/fit.h"
 
 namespace mixed::estimate {
@@ -22,7 +22,7 @@ class DesignRowBuilder {
  public:
   // Needs the design columns of MixSettings and the random blocks of `fit`
   // (layout_blocks); both must outlive the builder.
-  DesignRowBuilder(const driver::MixSettings& s, const Fit& fit);
+  DesignRowBuilder(const model::MixSettings& s, const Fit& fit);
 
   // col_t, val_t for every fixed term t from the case's factor levels (1-based,
   // factor-list order) and covariate values.  False when a term's cell is not
@@ -40,7 +40,7 @@ class DesignRowBuilder {
   int block_of(int u) const { return effect_block_[u]; }
 
  private:
-  const driver::MixSettings& s_;
+  const model::MixSettings& s_;
   const Fit& fit_;
   std::vector<std::vector<int>> fixed_order_, random_order_;  // factors in cell-index order
   std::vector<int> effect_block_, effect_offset_;             // per random term

@@ -6,7 +6,7 @@
 
 #include "covstruct/catalogue.h"
 #include "covstruct/start.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "estimate/fixed_sweep.h"
 #include "estimate/history.h"
 #include "estimate/labels.h"
@@ -56,7 +56,7 @@ double residual_sum_of_squares(const Fit& fit, std::span<const double> beta) {
   return rss;
 }
 
-std::vector<double> fixed_estimates(const driver::MixSettings& s) {
+std::vector<double> fixed_estimates(const model::MixSettings& s) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   std::vector<double> b(p);
   for (std::size_t k = 0; k < p; ++k) b[k] = s.fixed_covariance[tri(p, k)];
@@ -86,7 +86,7 @@ bool criterion(double value, int type, double scale, double change) {
 
 // The three convergence criteria of one accepted step, each tested only when
 // the one before it passed; converged needs at least one criterion switched on.
-bool converged_now(const driver::MixSettings& s, std::span<const double> g, std::span<const double> hinv,
+bool converged_now(const model::MixSettings& s, std::span<const double> g, std::span<const double> hinv,
                    double lambda, double l0, double l1, std::span<const double> covrep_old,
                    std::span<const double> covrep_new, std::span<const double> fixed_old,
                    std::span<const double> fixed_new) {
@@ -124,7 +124,7 @@ bool history_due(int status, int history_interval, int& countdown) {
 
 class Estimator {
  public:
-  Estimator(driver::MixSettings& s, host::Engine& e) : s_(s), e_(e) {}
+  Estimator(model::MixSettings& s, host::Engine& e) : s_(s), e_(e) {}
   // Returns the error code: 0, a catalogue message below 1000, or a split-aware
   // warning from 1000.
   int run(bool& analysable);
@@ -140,7 +140,7 @@ class Estimator {
     if (history_) history_->row(i, type, halvings, m2ll, covrep, fixed_estimates(s_), status);
   }
 
-  driver::MixSettings& s_;
+  model::MixSettings& s_;
   host::Engine& e_;
   Fit* fit_ = nullptr;
   std::optional<Likelihood> lik_;
@@ -291,7 +291,7 @@ int Estimator::iterate() {
   while (status == 0) {
     ++i;
     e_.progress.show("Iteration", i);
-    if (driver::stop_if_interrupted(e_.out)) return -1;
+    if (model::stop_if_interrupted(e_.out)) return -1;
     const bool scoring = i <= s_.scoring_steps && !scoring_converged_;
     if (!u.sngretry) {
       u.kept.clear();
@@ -389,7 +389,7 @@ int Estimator::run(bool& analysable) {
   if (s_.n_observations - s_.n_cov_params - s_.fixed_rank <= 0.0) {
     status = kTooFewObservations;
     analysable = false;
-  } else if (s_.n_random_effects() == 0 && s_.repeated_type == driver::ID) {
+  } else if (s_.n_random_effects() == 0 && s_.repeated_type == covstruct::ID) {
     status = rss > 0.0 ? kClosedForm : kPerfectFit;
   }
   s_.iteration_status = status;
@@ -405,15 +405,15 @@ int Estimator::run(bool& analysable) {
   e_.progress.reset();
   if (err != 0) return err;
 
-  if (scoring_converged_) driver::issue_split_warning(e_.out, 1006);
+  if (scoring_converged_) model::issue_split_warning(e_.out, 1006);
   switch (s_.iteration_status) {
     case kMaxIterations:
     case kMaxHalvings:
     case kMaxIterationsSingular:
-    case kMaxHalvingsSingular: driver::issue_split_warning(e_.out, 1004); break;
-    case kConvergedSingular: driver::issue_split_warning(e_.out, 1005); break;
-    case kPerfectFit: driver::issue_split_warning(e_.out, 1008); break;
-    case kTooFewObservations: driver::issue_split_warning(e_.out, 1007); break;
+    case kMaxHalvingsSingular: model::issue_split_warning(e_.out, 1004); break;
+    case kConvergedSingular: model::issue_split_warning(e_.out, 1005); break;
+    case kPerfectFit: model::issue_split_warning(e_.out, 1008); break;
+    case kTooFewObservations: model::issue_split_warning(e_.out, 1007); break;
     default: break;
   }
   return 0;
@@ -421,14 +421,14 @@ int Estimator::run(bool& analysable) {
 
 }  // namespace
 
-void estimate(driver::MixSettings& s, host::Engine& e, bool& analysable) {
+void estimate(model::MixSettings& s, host::Engine& e, bool& analysable) {
   analysable = true;
   Estimator est(s, e);
   const int err = est.run(analysable);
   if (err > 0 && err < 1000) {
-    driver::issue_message(e.out, err, driver::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, err, model::kOtherClass, host::Severity::Error);
   } else if (err >= 1000) {
-    driver::issue_split_warning(e.out, err);
+    model::issue_split_warning(e.out, err);
   }
   if (err != 0) analysable = false;
   e.scratch.free_pool(10);

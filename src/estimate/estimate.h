@@ -9,7 +9,7 @@
 // hypotheses) and in MixSettings::fit (the per-subject blocks).
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::estimate {
@@ -29,6 +29,6 @@ enum Status : int {
 
 // Estimates the model of the current split group.  `analysable` is set false
 // when no fitted model results (too few observations, or an error).
-void estimate(driver::MixSettings& s, host::Engine& e, bool& analysable);
+void estimate(model::MixSettings& s, host::Engine& e, bool& analysable);
 
 }  // namespace mixed::estimate

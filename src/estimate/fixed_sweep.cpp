@@ -69,8 +69,8 @@ std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept
   return basis;
 }
 
-bool type1_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
-                      std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset) {
+bool type1_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
+                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   std::vector<double> a(xtx.begin(), xtx.end());
   std::vector<double> d(p);
@@ -88,7 +88,7 @@ bool type1_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
       if (swept.test(k)) continue;
       if (host::sweep_if_tolerant(p, k, a, d, swept, s.singularity_tolerance)) added.push_back(k);
     }
-    driver::TermHypothesis& h = out[static_cast<std::size_t>(t)];
+    model::TermHypothesis& h = out[static_cast<std::size_t>(t)];
     h.df = static_cast<int>(added.size());
     for (std::size_t k : added) {
       hypothesis_row(p, a, swept, k, row);

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/bitset.h"
 
 namespace mixed::estimate {
@@ -49,7 +49,7 @@ std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept
 // swept in FIXED order; the columns each term adds are its numerator degrees
 // of freedom and yield its L rows.  Marks the row-yielding columns in l_row_columns.
 // Returns false when interrupted.
-bool type1_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
-                      std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset);
+bool type1_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
+                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset);
 
 }  // namespace mixed::estimate

@@ -5,7 +5,7 @@ namespace mixed::estimate {
 using host::CellValue;
 using host::Text;
 
-IterationHistory::IterationHistory(const driver::MixSettings& s, const Fit& fit)
+IterationHistory::IterationHistory(const model::MixSettings& s, const Fit& fit)
     : s_(s), fit_(fit), table_(Text::key("Iteration History"), Text::key("Iteration History")) {
   table_.note(s.dependent_note);
   rows_dim_ = table_.add_dimension(Text::key("Iteration"), host::Axis::Row);

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "covstruct/labels.h"
-#include "driver/messages.h"
+#include "estimate/covariance_labels.h"
+#include "model/messages.h"
 
 namespace mixed::estimate {
 
 using host::Text;
 
-Text column_label(const driver::MixSettings& s, const host::Dataset& data, std::span<const int> effect,
+Text column_label(const model::MixSettings& s, const host::Dataset& data, std::span<const int> effect,
                   std::int64_t cell, std::span<const std::size_t> subjects) {
   const bool intercept = std::all_of(effect.begin(), effect.end(), [](int c) { return c == 0; });
   std::vector<host::TextGroup> subject_items;
@@ -19,12 +19,12 @@ Text column_label(const driver::MixSettings& s, const host::Dataset& data, std::
     return Text::key("Intercept | [%1:*^1:]1").list(std::move(subject_items));
   }
   std::vector<host::TextGroup> items;
-  covstruct::design_column_label(s, data, effect, cell, items);
+  estimate::design_column_label(s, data, effect, cell, items);
   if (subjects.empty()) return Text::key("[:^1:]1").list(std::move(items));
   return Text::key("[:^1:]1 | [%1:*^1:]2").list(std::move(items)).list(std::move(subject_items));
 }
 
-void make_parameter_labels(driver::MixSettings& s, host::Engine& e) {
+void make_parameter_labels(model::MixSettings& s, host::Engine& e) {
   const host::Dataset& data = e.data;
   s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable(data.var(s.dependent).name));
   s.weight_note = s.regression_weight ? Text::key("Reg weight is ^1").arg(Text::variable(data.var(*s.regression_weight).name)) : Text();
@@ -46,14 +46,14 @@ void make_parameter_labels(driver::MixSettings& s, host::Engine& e) {
   s.covpar_labels.clear();
   if (!s.repeated_given) {
     s.covpar_labels.push_back(Text::key("Residual"));
-  } else if (covstruct::covariance_parameter_labels(s, data, std::max(1, s.n_repeated_levels), false, 0, s.repeated_type, s.covpar_labels) != 0) {
-    driver::issue_message(e.out, 4, driver::kOtherClass, host::Severity::Error);
+  } else if (estimate::covariance_parameter_labels(s, data, std::max(1, s.n_repeated_levels), false, 0, s.repeated_type, s.covpar_labels) != 0) {
+    model::issue_message(e.out, 4, model::kOtherClass, host::Severity::Error);
     return;
   }
   for (std::size_t b = 0; b < s.blocks.size(); ++b) {
-    if (covstruct::covariance_parameter_labels(s, data, s.blocks[b].dim, true, static_cast<int>(b), s.blocks[b].cov_type,
+    if (estimate::covariance_parameter_labels(s, data, s.blocks[b].dim, true, static_cast<int>(b), s.blocks[b].cov_type,
                           s.covpar_labels) != 0) {
-      driver::issue_message(e.out, 4, driver::kOtherClass, host::Severity::Error);
+      model::issue_message(e.out, 4, model::kOtherClass, host::Severity::Error);
       return;
     }
   }

@@ -4,17 +4,17 @@
 // labels of the covariance parameters and of the random blocks.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::estimate {
 
-void make_parameter_labels(driver::MixSettings& s, host::Engine& e);
+void make_parameter_labels(model::MixSettings& s, host::Engine& e);
 
 // The label of a design column of an effect: "Intercept" for the intercept,
 // otherwise the column label ("[A=1] * x"), followed by " | " and the subject
 // variables when `subjects` is not empty.
-host::Text column_label(const driver::MixSettings& s, const host::Dataset& data,
+host::Text column_label(const model::MixSettings& s, const host::Dataset& data,
                         std::span<const int> effect, std::int64_t cell,
                         std::span<const std::size_t> subjects);
 

@@ -6,7 +6,7 @@
 #include "covstruct/derivatives.h"
 #include "covstruct/inverse.h"
 #include "covstruct/matrices.h"
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "estimate/fixed_sweep.h"
 #include "estimate/rows.h"
 #include "host/packed.h"
@@ -71,7 +71,7 @@ void add_record_products(const covstruct::SubjectRows& rows, int j, double weigh
 
 }  // namespace
 
-Likelihood::Likelihood(driver::MixSettings& s, host::Engine& e, Fit& fit) : s_(s), e_(e), fit_(fit) {}
+Likelihood::Likelihood(model::MixSettings& s, host::Engine& e, Fit& fit) : s_(s), e_(e), fit_(fit) {}
 
 int Likelihood::setup() {
   SubjectBlocks& sub = fit_.sub;
@@ -81,7 +81,7 @@ int Likelihood::setup() {
   const std::size_t n2 = static_cast<std::size_t>(fit_.n_residual_cov_params);
   sub.pairs = tri_size(n2);
   const double reals = static_cast<double>(n_subjects) * static_cast<double>(sub.tri) *
-                       (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repeated_type == driver::ID ? 1.0 : 0.0));
+                       (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repeated_type == covstruct::ID ? 1.0 : 0.0));
   if (reals * 8.0 > 9.223372036854776e18) return 3;
   const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + n_subjects * sizeof(double);
   if (!fit_.account(e_.scratch, bytes)) return 3;
@@ -90,7 +90,7 @@ int Likelihood::setup() {
     sub.Ck.assign(n_subjects * sub.tri * n2, 0.0);
     sub.Ckl.assign(n_subjects * sub.tri * sub.pairs, 0.0);
     sub.logdetM.assign(n_subjects, 0.0);
-    if (fit_.repeated_type == driver::ID) wtw_.assign(n_subjects * sub.tri, 0.0);
+    if (fit_.repeated_type == covstruct::ID) wtw_.assign(n_subjects * sub.tri, 0.0);
   } catch (const std::bad_alloc&) {
     return 3;
   }
@@ -142,13 +142,13 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
   fit_.ldetr = 0.0;
   const std::size_t T = sub.tri;
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
-    if (driver::stop_if_interrupted(e_.out)) return -1;
+    if (model::stop_if_interrupted(e_.out)) return -1;
     const covstruct::SubjectRows rows = subject_rows(fit_, i);
     std::span<double> c0(sub.C.data() + i * T, T);
     std::span<double> ck(sub.Ck.data() + i * T * n2, T * n2);
     std::span<double> ckl(sub.Ckl.data() + i * T * sub.pairs, T * sub.pairs);
     const int cov_type = fit_.repeated_type;
-    if (cov_type == driver::ID) {
+    if (cov_type == covstruct::ID) {
       std::span<double> wtw(wtw_.data() + i * T, T);
       if (!wtw_ready_) covstruct::design_cross_products(rows, wtw);
       const double v = thr[0];
@@ -164,7 +164,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       fit_.ldetr += ni * std::log(v);
       fit_.rep_grad[0] += ni * a;
       fit_.rep_hess[0] -= ni * b;
-    } else if (cov_type == driver::DIAG || cov_type == driver::VC_REPEATED) {
+    } else if (cov_type == covstruct::DIAG || cov_type == covstruct::VC_REPEATED) {
       if (!wtw_ready_) {
         const int status = covstruct::check_repeated_levels(rows, work_);
         if (status != 0) return status;
@@ -361,7 +361,7 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   const std::size_t T = sub.tri;
 
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
-    if (driver::stop_if_interrupted(e_.out)) return;
+    if (model::stop_if_interrupted(e_.out)) return;
     unpack(std::span<const double>(sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
     subject_state(Lq_, p, q, st);

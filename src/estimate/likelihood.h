@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "covstruct/subject_terms.h"
-#include "driver/settings.h"
+#include "model/command.h"
 #include "estimate/fit.h"
 #include "host/engine.h"
 
@@ -49,7 +49,7 @@ struct Derivatives {
 
 class Likelihood {
  public:
-  Likelihood(driver::MixSettings& s, host::Engine& e, Fit& fit);
+  Likelihood(model::MixSettings& s, host::Engine& e, Fit& fit);
 
   // Lays out the per-subject blocks; 0, or 3 when the memory budget cannot
   // take them.  Called once, after the design rows are built.
@@ -76,7 +76,7 @@ class Likelihood {
   void random_blocks(std::span<const double> theta, bool derivatives);
   void combine();
 
-  driver::MixSettings& s_;
+  model::MixSettings& s_;
   host::Engine& e_;
   Fit& fit_;
   covstruct::SubjectWork work_;

@@ -12,7 +12,7 @@
 
 namespace mixed::estimate {
 
-void layout_blocks(driver::MixSettings& s, Fit& fit) {
+void layout_blocks(model::MixSettings& s, Fit& fit) {
   fit.p = s.n_fixed_columns;
   fit.repeated = s.repeated_given;
   fit.repeated_type = s.repeated_type;
@@ -22,7 +22,7 @@ void layout_blocks(driver::MixSettings& s, Fit& fit) {
   fit.blocks.clear();
   int col = 0;
   int param = fit.n_residual_cov_params;
-  for (const driver::MixSettings::CovBlock& b : s.blocks) {
+  for (const model::MixSettings::CovBlock& b : s.blocks) {
     RandomBlock rb;
     rb.cov_type = b.cov_type;
     rb.dim = b.dim;
@@ -50,7 +50,7 @@ void layout_blocks(driver::MixSettings& s, Fit& fit) {
   s.n_cov_params = param;
 }
 
-int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats) {
+int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats) {
   const data::RecordLayout layout =
       s.n_class_vars() > 0 ? data::ordered_layout(s, e.data) : data::case_layout(s, e.data);
   const int n_factors = s.n_factors();

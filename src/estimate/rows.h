@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "covstruct/subject_terms.h"
-#include "driver/settings.h"
+#include "model/command.h"
 #include "estimate/fit.h"
 #include "host/engine.h"
 
@@ -28,10 +28,10 @@ struct FirstPassStats {
 
 // Lays out the random blocks (dimensions, replicates, columns, parameter runs)
 // and sets fit.p, fit.q, fit.n_cov_params, fit.n_residual_cov_params from the design.
-void layout_blocks(driver::MixSettings& s, Fit& fit);
+void layout_blocks(model::MixSettings& s, Fit& fit);
 
 // Reads the work file into fit.rows.  Returns 0, or 3 when memory runs out.
-int build_rows(driver::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats);
+int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats);
 
 // The rows of subject i in the form the covariance-structure terms take.
 covstruct::SubjectRows subject_rows(const Fit& fit, std::size_t i);

@@ -31,7 +31,7 @@ int containment(std::span<const int> a, std::span<const int> b, int n_factors) {
   return 0;
 }
 
-std::vector<int> containment_levels(const driver::EffectTable& terms, int n_factors, int c) {
+std::vector<int> containment_levels(const model::EffectTable& terms, int n_factors, int c) {
   const int n = static_cast<int>(terms.rows());
   std::vector<int> level(static_cast<std::size_t>(n), -1);
   level[c] = 0;
@@ -113,8 +113,8 @@ void term_rows(std::size_t p, std::span<const double> copy, const host::BitSet& 
 
 }  // namespace
 
-bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
-                      std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset) {
+bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
+                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   const int nterms = s.n_fixed_effects();
   out.assign(static_cast<std::size_t>(nterms), {});
@@ -175,7 +175,7 @@ bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
         }
       }
     }
-    driver::TermHypothesis& h = out[static_cast<std::size_t>(t)];
+    model::TermHypothesis& h = out[static_cast<std::size_t>(t)];
     h.df = df;
     for (std::size_t r = 0; r < own.size(); ++r) {
       const bool yields = df > 0 && alive.test(r);

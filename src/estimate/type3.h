@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/bitset.h"
 
 namespace mixed::estimate {
@@ -22,7 +22,7 @@ int containment(std::span<const int> a, std::span<const int> b, int n_factors);
 
 // MXEDHC: the containment levels of the terms relative to term c: 0 for c,
 // positive for the terms that contain c, negative for all others.
-std::vector<int> containment_levels(const driver::EffectTable& terms, int n_factors, int c);
+std::vector<int> containment_levels(const model::EffectTable& terms, int n_factors, int c);
 
 // Rounds an element of a hypothesis row to 0, +-0.5 or +-1 when it lies within
 // the tolerance tau of one of them (2 tau for +-0.5).
@@ -31,7 +31,7 @@ double round_hypothesis(double v, double tau);
 // Builds the Type III L block and numerator df of every term from the copy of
 // X'X (packed, order n_fixed_columns) and marks the row-yielding columns in `lrowset`.
 // Returns false when interrupted.
-bool type3_hypotheses(const driver::MixSettings& s, std::span<const double> xtx,
-                      std::vector<driver::TermHypothesis>& out, host::BitSet& lrowset);
+bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
+                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset);
 
 }  // namespace mixed::estimate

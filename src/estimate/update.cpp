@@ -69,7 +69,7 @@ std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool re
 
 }  // namespace
 
-void update_direction(const driver::MixSettings& s, const Fit& fit, std::span<const double> theta,
+void update_direction(const model::MixSettings& s, const Fit& fit, std::span<const double> theta,
                       Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u) {
   const std::size_t n = static_cast<std::size_t>(fit.n_cov_params);
   const bool reml = s.method == 2;
@@ -125,7 +125,7 @@ void update_direction(const driver::MixSettings& s, const Fit& fit, std::span<co
   }
 }
 
-LineSearch line_search(const driver::MixSettings& s, const Fit& fit, Likelihood& lik,
+LineSearch line_search(const model::MixSettings& s, const Fit& fit, Likelihood& lik,
                        std::span<const double> theta, double l0, const UpdateState& u,
                        Evaluation& ev) {
   LineSearch r;

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "covstruct/labels.h"
-#include "driver/messages.h"
+#include "estimate/covariance_labels.h"
+#include "model/messages.h"
 #include "host/files.h"
 #include "host/packed.h"
 #include "inference/model_tables.h"
@@ -26,7 +26,7 @@ namespace mixed::pmml {
 
 namespace {
 
-using driver::MixSettings;
+using model::MixSettings;
 using host::Text;
 using Node = pugi::xml_node;
 
@@ -109,12 +109,12 @@ bool has_level(const MixSettings& s, std::size_t cv, std::size_t lev) {
 // number from 1 when the group has no such level.
 std::string level_value(const MixSettings& s, std::size_t cv, std::size_t lev) {
   if (!has_level(s, cv, lev)) return std::to_string(lev + 1);
-  const driver::Levels& levels = s.levels[cv];
+  const model::Levels& levels = s.levels[cv];
   return levels.numeric ? real(levels.numbers[lev]) : string_value(levels.strings[lev]);
 }
 
 std::string level_label(const MixSettings& s, const host::Dataset& data, std::size_t cv, std::size_t lev) {
-  const driver::Levels& levels = s.levels[cv];
+  const model::Levels& levels = s.levels[cv];
   const host::Variable& v = data.var(s.classvars[cv].var);
   return xml_text(levels.numeric ? v.value_label(levels.numbers[lev]) : v.value_label(levels.strings[lev]));
 }
@@ -265,7 +265,7 @@ void add_pp_matrix(Node model, const MixSettings& s, const host::Dataset& data) 
     const std::span<const int> effect = s.fixed.row(t);
     for (int c = 0; c < s.fx_ncol[t]; ++c) {
       const int k = s.fx_fcol[t] + c;
-      const std::vector<int> level = covstruct::cell_levels(s, effect, s.fx_cell[k]);
+      const std::vector<int> level = estimate::cell_levels(s, effect, s.fx_cell[k]);
       for (int f = 0; f < nf; ++f)
         if (effect[f] != 0) cell(level_value(s, factor_classvar(s, f), level[f]), s.factors[f], parameter_name(k));
       for (int v = 0; v < s.n_covariates(); ++v)
@@ -360,7 +360,7 @@ void write_pmml(MixSettings& s, host::Engine& e) {
   const std::string path = trimmed(s.outfile_path);
   std::string error;
   if (!host::write_file_atomic(path, pmml_document(s, e, s.outfile_kind), error)) {
-    driver::issue(e.out, host::Severity::Error,
+    model::issue(e.out, host::Severity::Error,
                   Text::key("Cannot write the model file ^1: ^2 ...").arg(path).arg(write_reason(error, path)));
     return;
   }

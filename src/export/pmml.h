@@ -32,7 +32,7 @@
 
 #include <string>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::pmml {
@@ -42,11 +42,11 @@ inline constexpr const char* kExtender = "mixed";
 
 // The PMML document of the fitted fixed part, as XML text; `kind` is outfile_kind
 // (1 FXPARAMETER, 2 FXMODEL).
-std::string pmml_document(const driver::MixSettings& s, const host::Engine& e, int kind);
+std::string pmml_document(const model::MixSettings& s, const host::Engine& e, int kind);
 
 // Writes pmml_document(s, e, s.outfile_kind) to s.outfile_path and adds the notes item
 // "File Saved"; a file that cannot be written is the error "Cannot write the
 // model file ^1: ^2 ..." (^1 the file, ^2 the reason), and no notes item.
-void write_pmml(driver::MixSettings& s, host::Engine& e);
+void write_pmml(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::pmml

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "covstruct/catalogue.h"
-#include "covstruct/labels.h"
+#include "estimate/covariance_labels.h"
 #include "estimate/fit.h"
 #include "host/dataset.h"
 #include "host/distributions.h"
@@ -41,19 +41,19 @@ bool out_of_range(int kind, double e) {
   return false;
 }
 
-double W(const driver::MixSettings& s, std::size_t k, std::size_t l) {
+double W(const model::MixSettings& s, std::size_t k, std::size_t l) {
   const std::size_t at = host::sym(k, l);
   return at < s.cov_param_covariance_reported.size() ? s.cov_param_covariance_reported[at] : 0.0;
 }
 
-double estimate(const driver::MixSettings& s, std::size_t k) {
+double estimate(const model::MixSettings& s, std::size_t k) {
   return k < s.cov_params_reported.size() ? s.cov_params_reported[k] : host::SYSMIS;
 }
 
-bool kept(const driver::MixSettings& s, std::size_t k) { return k < s.cov_params_kept.size() && s.cov_params_kept.test(k); }
+bool kept(const model::MixSettings& s, std::size_t k) { return k < s.cov_params_kept.size() && s.cov_params_kept.test(k); }
 
 // The kind of every covariance parameter, in stored order.
-std::vector<int> parameter_kinds(const driver::MixSettings& s) {
+std::vector<int> parameter_kinds(const model::MixSettings& s) {
   std::vector<int> kinds;
   for (const ParameterGroup& g : parameter_groups(s))
     for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::parameter_kind(g.count, g.cov_type, k));
@@ -63,7 +63,7 @@ std::vector<int> parameter_kinds(const driver::MixSettings& s) {
 // Codes 8, 12, 18 and 19 are diagonal: their off-diagonal cells are shown as
 // the integer 0.
 bool diagonal_structure(int cov_type) {
-  return cov_type == driver::DIAG || cov_type == driver::ID || cov_type == driver::VC || cov_type == driver::VC_REPEATED;
+  return cov_type == covstruct::DIAG || cov_type == covstruct::ID || cov_type == covstruct::VC || cov_type == covstruct::VC_REPEATED;
 }
 
 // The full symmetric matrix of a packed triangle of order n, row by row.
@@ -83,11 +83,11 @@ void put_matrix(host::PivotTable& t, const std::vector<int>& rows, const std::ve
 }
 
 // The label of repeated level i: every REPEATED variable with its value there.
-Text repeated_level(const driver::MixSettings& s, const host::Dataset& data, int i) {
-  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(covstruct::repeated_level_items(s, data, i));
+Text repeated_level(const model::MixSettings& s, const host::Dataset& data, int i) {
+  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(estimate::repeated_level_items(s, data, i));
 }
 
-host::PivotTable parameter_matrix(const driver::MixSettings& s, const char* title, const char* name,
+host::PivotTable parameter_matrix(const model::MixSettings& s, const char* title, const char* name,
                                   bool correlations) {
   host::PivotTable t = new_table(title, name);
   annotate(t, s);
@@ -133,7 +133,7 @@ Bounds covariance_bounds(int kind, double e, double se, double z) {
   }
 }
 
-host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov) {
+host::PivotTable covariance_estimates(const model::MixSettings& s, bool testcov) {
   host::PivotTable t = new_table("Covariance Parameter Estimates", "Covariance Parameter Estimates");
   annotate(t, s);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
@@ -175,16 +175,16 @@ host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov
   return t;
 }
 
-host::PivotTable covariance_correlations(const driver::MixSettings& s) {
+host::PivotTable covariance_correlations(const model::MixSettings& s) {
   return parameter_matrix(s, "Correlations of Covariance Parameter Estimates", "Correlation Matrix", true);
 }
 
-host::PivotTable covariance_covariances(const driver::MixSettings& s) {
+host::PivotTable covariance_covariances(const model::MixSettings& s) {
   return parameter_matrix(s, "Covariances of Covariance Parameter Estimates", "Covariance Matrix", false);
 }
 
-host::PivotTable g_matrix(const driver::MixSettings& s, std::size_t b) {
-  const driver::MixSettings::CovBlock& blk = s.blocks[b];
+host::PivotTable g_matrix(const model::MixSettings& s, std::size_t b) {
+  const model::MixSettings::CovBlock& blk = s.blocks[b];
   const Text title = s.blocks.size() == 1 ? Text::key("Random Effect Covariance Matrix ...")
                      : b < s.block_labels.size() ? s.block_labels[b]
                                                  : Text::integer(static_cast<long long>(b + 1));
@@ -206,7 +206,7 @@ host::PivotTable g_matrix(const driver::MixSettings& s, std::size_t b) {
   return t;
 }
 
-host::PivotTable r_matrix(const driver::MixSettings& s, const host::Engine& e) {
+host::PivotTable r_matrix(const model::MixSettings& s, const host::Engine& e) {
   host::PivotTable t = new_table("R Matrix", "R Matrix");
   if (s.repeated_given) t.note(covstruct::structure_name(s.repeated_type));
   annotate(t, s);

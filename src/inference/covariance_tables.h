@@ -9,7 +9,7 @@
 // MixSettings::fit.  The tables are returned for the caller to add.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/output.h"
 
@@ -26,16 +26,16 @@ Bounds covariance_bounds(int kind, double e, double se, double z);
 
 // The covariance parameter estimates table; `testcov` adds Wald Z, its
 // significance and the confidence interval.
-host::PivotTable covariance_estimates(const driver::MixSettings& s, bool testcov);
+host::PivotTable covariance_estimates(const model::MixSettings& s, bool testcov);
 
 // The correlations, and the covariances, of the covariance parameter estimates.
-host::PivotTable covariance_correlations(const driver::MixSettings& s);
-host::PivotTable covariance_covariances(const driver::MixSettings& s);
+host::PivotTable covariance_correlations(const model::MixSettings& s);
+host::PivotTable covariance_covariances(const model::MixSettings& s);
 
 // The G matrix of RANDOM block b.
-host::PivotTable g_matrix(const driver::MixSettings& s, std::size_t b);
+host::PivotTable g_matrix(const model::MixSettings& s, std::size_t b);
 
 // The R matrix: the residual variance, or the repeated block over all levels.
-host::PivotTable r_matrix(const driver::MixSettings& s, const host::Engine& e);
+host::PivotTable r_matrix(const model::MixSettings& s, const host::Engine& e);
 
 }  // namespace mixed::inference

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "estimate/fit.h"
 #include "inference/estimability.h"
 #include "inference/fixed_tables.h"
@@ -15,7 +15,7 @@
 
 namespace mixed::inference {
 
-using driver::TestRecord;
+using model::TestRecord;
 using host::CellValue;
 using host::Format;
 using host::Text;
@@ -24,7 +24,7 @@ using host::TextGroup;
 namespace {
 
 // The width of a row of L: the p fixed columns, then every random column.
-std::size_t row_width(const driver::MixSettings& s) {
+std::size_t row_width(const model::MixSettings& s) {
   return static_cast<std::size_t>(s.n_fixed_columns) + static_cast<std::size_t>(std::max(0, s.n_random_columns));
 }
 
@@ -51,12 +51,12 @@ void warn(host::Engine& e, std::string_view plain, std::string_view split, const
   if (is_split) t.list(e.out.split_list());
   t.list(test_name(rec, number, true));
   if (effect) t.list({{*effect}});
-  driver::issue(e.out, host::Severity::Warning, std::move(t));
+  model::issue(e.out, host::Severity::Warning, std::move(t));
 }
 
 // The counts of values given must match the design columns of this split
 // group: per named effect (effect form) or over all columns (ALL form).
-bool counts_match(const driver::MixSettings& s, host::Engine& e, const TestRecord& rec, int number) {
+bool counts_match(const model::MixSettings& s, host::Engine& e, const TestRecord& rec, int number) {
   if (rec.all_form) {
     if (rec.nfix > 0 && rec.nfix != s.n_fixed_columns) {
       warn(e, "Test [:^1:]1 ALL fixed N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL fixed N wrong ...",
@@ -87,7 +87,7 @@ bool counts_match(const driver::MixSettings& s, host::Engine& e, const TestRecor
 
 // L (cleared by the caller): each row's values at the design columns they
 // belong to; random columns follow the p fixed ones.
-void build_L(const driver::MixSettings& s, const TestRecord& rec, std::span<double> L) {
+void build_L(const model::MixSettings& s, const TestRecord& rec, std::span<double> L) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), width = row_width(s);
   const std::size_t q = std::min(rec.values.size(), L.size() / std::max<std::size_t>(width, 1));
   for (std::size_t i = 0; i < q; ++i) {
@@ -113,7 +113,7 @@ void build_L(const driver::MixSettings& s, const TestRecord& rec, std::span<doub
 // replicates) the block has here, so that with the sum over subjects of the
 // L-matrix test a random coefficient weights the average predicted effect.
 // False when a block has no subject.
-bool average_random(const driver::MixSettings& s, host::Engine& e, int q, std::span<double> L) {
+bool average_random(const model::MixSettings& s, host::Engine& e, int q, std::span<double> L) {
   if (s.n_random_columns <= 0 || !s.fit) return true;
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), width = row_width(s);
   for (std::size_t b = 0; b < s.blocks.size() && b < s.fit->blocks.size(); ++b) {
@@ -127,14 +127,14 @@ bool average_random(const driver::MixSettings& s, host::Engine& e, int q, std::s
 }
 
 // The test is estimable when the fixed part of every row is.
-bool estimable(const driver::MixSettings& s, int q, std::span<const double> L) {
+bool estimable(const model::MixSettings& s, int q, std::span<const double> L) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), width = row_width(s);
   for (int i = 0; i < q; ++i)
     if (!is_estimable(s, L.subspan(static_cast<std::size_t>(i) * width, p))) return false;
   return true;
 }
 
-Text heading(const driver::MixSettings& s, const TestRecord& rec, int number) {
+Text heading(const model::MixSettings& s, const TestRecord& rec, int number) {
   const bool several = s.n_tests() > 1;
   if (!several && rec.label.empty()) return Text::key("Custom Hypothesis Test");
   return Text::key("Custom Hypothesis Test [:^1:]1").list(test_name(rec, number, several));
@@ -144,7 +144,7 @@ Text label_note(const TestRecord& rec) { return rec.label.empty() ? Text() : Tex
 
 // "Contrast Estimates": per row of L its estimate, standard error, df, and
 // the t test and interval of d_i = L_i·b − h_i.
-host::PivotTable contrast_estimates(const driver::MixSettings& s, const TestRecord& rec, const LTestResult& r) {
+host::PivotTable contrast_estimates(const model::MixSettings& s, const TestRecord& rec, const LTestResult& r) {
   const bool hypothesised = !rec.hypothesised.empty();
   host::PivotTable t = new_table("Contrast Estimates", "Contrast Estimates");
   if (!rec.label.empty()) t.note(label_note(rec));
@@ -178,7 +178,7 @@ host::PivotTable contrast_estimates(const driver::MixSettings& s, const TestReco
 }
 
 // "Test of Contrasts": the joint F test of the rows on the rank of L C L'.
-host::PivotTable test_of_contrasts(const driver::MixSettings& s, const TestRecord& rec, const LTestResult& r) {
+host::PivotTable test_of_contrasts(const model::MixSettings& s, const TestRecord& rec, const LTestResult& r) {
   host::PivotTable t = new_table("Test of Contrasts", "Tests of Fixed Effects");
   annotate(t, s);
   const FTestLayout layout = add_f_test_layout(t);
@@ -189,7 +189,7 @@ host::PivotTable test_of_contrasts(const driver::MixSettings& s, const TestRecor
 // One test on L (q rows): its coefficient table, and when estimable its
 // estimates and, for several rows, its joint test, under its own heading.
 // Returns the status of the L-matrix test (0 when it was not made).
-int draw_test(const driver::MixSettings& s, host::Engine& e, const TestRecord& rec, int number, int q,
+int draw_test(const model::MixSettings& s, host::Engine& e, const TestRecord& rec, int number, int q,
               std::span<const double> L, std::span<const double> products) {
   const bool ok = estimable(s, q, L);
   if (!ok)
@@ -220,7 +220,7 @@ int draw_test(const driver::MixSettings& s, host::Engine& e, const TestRecord& r
 }
 
 // Test `number` (1-based) of the command; kNoRows when it is skipped.
-int run_test(const driver::MixSettings& s, host::Engine& e, int number, std::span<const double> products) {
+int run_test(const model::MixSettings& s, host::Engine& e, int number, std::span<const double> products) {
   const TestRecord& rec = s.tests[static_cast<std::size_t>(number - 1)];
   if (!counts_match(s, e, rec, number)) return kNoRows;
   const int q = rec.rows;
@@ -236,11 +236,11 @@ int run_test(const driver::MixSettings& s, host::Engine& e, int number, std::spa
 
 }  // namespace
 
-void custom_hypothesis_tests(driver::MixSettings& s, host::Engine& e) {
+void custom_hypothesis_tests(model::MixSettings& s, host::Engine& e) {
   const std::span<double> products = derivative_products_block(s, e.scratch);
   int status = 0;
   for (int k = 1; k <= s.n_tests() && status <= 0; ++k) {
-    if (driver::stop_if_interrupted(e.out) || e.out.error_flag()) break;
+    if (model::stop_if_interrupted(e.out) || e.out.error_flag()) break;
     status = run_test(s, e, k, products);
     if (status < 0) status = 0;
   }

@@ -13,7 +13,7 @@
 // work blocks come from scratch pool kPool and are released per test.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::inference {
@@ -22,6 +22,6 @@ namespace mixed::inference {
 // estimability warning, and the tables of the test of L·(β, Σ_i u_i) = h.  A
 // status of 4 (memory) or 1003 (eigen decomposition) ends the loop and is
 // reported after it.
-void custom_hypothesis_tests(driver::MixSettings& s, host::Engine& e);
+void custom_hypothesis_tests(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::inference

@@ -7,7 +7,7 @@
 
 namespace mixed::inference {
 
-bool is_estimable(const driver::MixSettings& s, std::span<const double> l) {
+bool is_estimable(const model::MixSettings& s, std::span<const double> l) {
   const std::size_t p = l.size();
   const double norm = host::euclidean_norm(l);
   if (norm == 0.0) return true;

@@ -11,7 +11,7 @@
 
 #include <span>
 
-#include "driver/settings.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -24,6 +24,6 @@ inline constexpr double kEstimableTolerance = 1e-8;
 // is_estimable: true when the fixed-part row l (p values) is estimable, i.e. with
 // t_m = l_{k_m}/‖l‖, √(Σ_j (l_j/‖l‖ − Σ_m t_m h_{m,j})²) ≤ 1e-8; a zero row is.
 // A basis that does not match non_redundant (fixed_rank rows) estimates nothing.
-bool is_estimable(const driver::MixSettings& s, std::span<const double> l);
+bool is_estimable(const model::MixSettings& s, std::span<const double> l);
 
 }  // namespace mixed::inference

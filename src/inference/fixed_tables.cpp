@@ -15,15 +15,15 @@ using host::Text;
 
 namespace {
 
-double C(const driver::MixSettings& s, std::size_t i, std::size_t j) { return s.fixed_covariance[host::sym(i, j)]; }
-double beta(const driver::MixSettings& s, std::size_t k) {
+double C(const model::MixSettings& s, std::size_t i, std::size_t j) { return s.fixed_covariance[host::sym(i, j)]; }
+double beta(const model::MixSettings& s, std::size_t k) {
   return s.fixed_covariance[host::tri(static_cast<std::size_t>(s.n_fixed_columns), k)];
 }
-bool redundant(const driver::MixSettings& s, std::size_t k) {
+bool redundant(const model::MixSettings& s, std::size_t k) {
   return k >= s.non_redundant.size() || !s.non_redundant.test(k);
 }
 
-std::vector<int> parameter_rows(host::PivotTable& t, int dim, const driver::MixSettings& s) {
+std::vector<int> parameter_rows(host::PivotTable& t, int dim, const model::MixSettings& s) {
   std::vector<int> rows;
   for (int k = 0; k < s.n_fixed_columns; ++k) rows.push_back(t.add_category(dim, param_label(s, k)));
   return rows;
@@ -41,9 +41,9 @@ struct RedundantCell {
 // A p x p table of the fixed parameters (rows "Parameter", columns
 // "Parameter2"): cell(s, i, j) for two non-redundant parameters,
 // `redundant_cell` for the others.
-host::PivotTable parameter_matrix(const driver::MixSettings& s, std::string_view title, std::string_view name,
+host::PivotTable parameter_matrix(const model::MixSettings& s, std::string_view title, std::string_view name,
                                   const RedundantCell& redundant_cell,
-                                  CellValue (*cell)(const driver::MixSettings&, std::size_t, std::size_t)) {
+                                  CellValue (*cell)(const model::MixSettings&, std::size_t, std::size_t)) {
   host::PivotTable t = new_table(title, name);
   annotate(t, s);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
@@ -62,7 +62,7 @@ host::PivotTable parameter_matrix(const driver::MixSettings& s, std::string_view
 
 }  // namespace
 
-host::PivotTable fixed_tests_table(const driver::MixSettings& s) {
+host::PivotTable fixed_tests_table(const model::MixSettings& s) {
   host::PivotTable t =
       new_table(s.sstype == 1 ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
                 "Tests of Fixed Effects");
@@ -129,7 +129,7 @@ void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, dou
   table.put({layout.sig, row}, CellValue::num(sig, Format::significance()));
 }
 
-host::PivotTable fixed_estimates_table(const driver::MixSettings& s, std::span<const double> df) {
+host::PivotTable fixed_estimates_table(const model::MixSettings& s, std::span<const double> df) {
   host::PivotTable t = new_table("Fixed Parameter Estimates", "Parameter Estimates");
   annotate(t, s);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
@@ -164,25 +164,25 @@ host::PivotTable fixed_estimates_table(const driver::MixSettings& s, std::span<c
   return t;
 }
 
-host::PivotTable fixed_correlation_table(const driver::MixSettings& s) {
+host::PivotTable fixed_correlation_table(const model::MixSettings& s) {
   return parameter_matrix(s, "Fixed Correlation Matrix", "Correlation Matrix",
                           {missing(Format::correlation()), "Redundant correlation ..."},
-                          [](const driver::MixSettings& s, std::size_t i, std::size_t j) {
+                          [](const model::MixSettings& s, std::size_t i, std::size_t j) {
                             if (i == j) return CellValue::num(1.0, Format::count());
                             return CellValue::num(host::correlation_of(C(s, i, j), C(s, i, i), C(s, j, j)),
                                                   Format::correlation());
                           });
 }
 
-host::PivotTable fixed_covariance_table(const driver::MixSettings& s) {
+host::PivotTable fixed_covariance_table(const model::MixSettings& s) {
   return parameter_matrix(s, "Fixed Covariance Matrix", "Covariance Matrix",
                           {CellValue::num(0.0, Format::count()), "Redundant covariance ..."},
-                          [](const driver::MixSettings& s, std::size_t i, std::size_t j) {
+                          [](const model::MixSettings& s, std::size_t i, std::size_t j) {
                             return CellValue::num(C(s, i, j), estimate_format());
                           });
 }
 
-host::PivotTable contrast_coefficients_table(const driver::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,
+host::PivotTable contrast_coefficients_table(const model::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,
                         const host::BitSet& rows, const Text& title, const Text& footnote, bool estimable) {
   host::PivotTable t(title, Text::key("Contrast Coefficient"));
   annotate(t, s);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <optional>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "estimate/fit.h"
 #include "host/packed.h"
 #include "host/packed_ops.h"
@@ -59,7 +59,7 @@ void apply_H(const estimate::Fit& fit, std::size_t i, std::span<const double> e,
 // The random share of L C L': A += Σ_i E_i H_i E_i', and V -= Σ_i E_i tX_i
 // for the fixed images V (q x p), E_i the rows' random coefficients spread
 // over subject i.
-void add_random_variance(const driver::MixSettings& s, const estimate::Fit& fit, std::size_t q,
+void add_random_variance(const model::MixSettings& s, const estimate::Fit& fit, std::size_t q,
                          std::span<const double> L, std::span<double> V, std::span<double> A) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), n_random_design_columns = static_cast<std::size_t>(fit.q);
   const std::size_t width = p + static_cast<std::size_t>(s.n_random_columns);
@@ -80,7 +80,7 @@ void add_random_variance(const driver::MixSettings& s, const estimate::Fit& fit,
 }
 
 // A = V C V' + Σ_i E_i H_i E_i' for L with random coefficients, V = L_f - Σ_i E_i tX_i.
-void prediction_variance(const driver::MixSettings& s, std::size_t q, std::span<const double> L,
+void prediction_variance(const model::MixSettings& s, std::size_t q, std::span<const double> L,
                          std::span<double> A) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   const std::size_t width = p + static_cast<std::size_t>(s.n_random_columns);
@@ -95,7 +95,7 @@ void prediction_variance(const driver::MixSettings& s, std::size_t q, std::span<
 }
 
 // e_j = L_f,j β̂ (+ L_r,j Σ_i û_i with random coefficients).
-void estimates(const driver::MixSettings& s, std::size_t q, std::span<const double> L, bool random_columns,
+void estimates(const model::MixSettings& s, std::size_t q, std::span<const double> L, bool random_columns,
                std::span<double> e) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.n_random_columns) : 0);
@@ -144,7 +144,7 @@ void moore_penrose_inverse(std::size_t q, std::span<const double> d, std::span<c
 }
 
 // Per-row standard errors √(L C L')_ii and their one-row Satterthwaite df.
-void per_row_statistics(const driver::MixSettings& s, std::size_t q, std::span<const double> L,
+void per_row_statistics(const model::MixSettings& s, std::size_t q, std::span<const double> L,
                         std::span<const double> A, const LTestOptions& options, LTestResult& res) {
   const std::size_t width = L.size() / q;
   const double one = 1.0;
@@ -159,7 +159,7 @@ void per_row_statistics(const driver::MixSettings& s, std::size_t q, std::span<c
 
 }  // namespace
 
-LTestResult l_matrix_test(const driver::MixSettings& s, host::Scratch& scratch, int qrows, std::span<const double> L,
+LTestResult l_matrix_test(const model::MixSettings& s, host::Scratch& scratch, int qrows, std::span<const double> L,
                    const LTestOptions& options, std::span<const double> h) {
   LTestResult res;
   if (options.per_row && qrows > 0) {
@@ -222,7 +222,7 @@ LTestResult l_matrix_test(const driver::MixSettings& s, host::Scratch& scratch, 
   return res;
 }
 
-std::span<double> derivative_products_block(const driver::MixSettings& s, host::Scratch& scratch) {
+std::span<double> derivative_products_block(const model::MixSettings& s, host::Scratch& scratch) {
   const std::size_t n = derivative_products_size(s);
   if (!s.fit || n == 0) return {};
   auto block = scratch.get<double>(kPool, n);
@@ -233,9 +233,9 @@ std::span<double> derivative_products_block(const driver::MixSettings& s, host::
 
 void report_status(host::Output& out, int status, host::Severity severity) {
   if (status >= 1000)
-    driver::issue_split_warning(out, status);
+    model::issue_split_warning(out, status);
   else if (status > 0)
-    driver::issue_message(out, status, driver::kOtherClass, severity);
+    model::issue_message(out, status, model::kOtherClass, severity);
 }
 
 }  // namespace mixed::inference

@@ -22,7 +22,7 @@ std::vector<TextGroup> variable_names(const host::Dataset& data, const std::vect
 }
 
 // The effects of random block b joined by " + ".
-Text block_name(const driver::MixSettings& s, const host::Engine& e, std::size_t b) {
+Text block_name(const model::MixSettings& s, const host::Engine& e, std::size_t b) {
   std::vector<TextGroup> items;
   for (int eff : s.blocks[b].effects) {
     if (!items.empty()) items.push_back({Text::raw(" + ")});
@@ -33,12 +33,12 @@ Text block_name(const driver::MixSettings& s, const host::Engine& e, std::size_t
 
 // Whether the note on the changed RANDOM rules hangs on block b, given the
 // flag carried from the previous block.
-bool random_rule_note(const driver::MixSettings& s, std::size_t b, bool flag) {
-  const driver::MixSettings::CovBlock& blk = s.blocks[b];
+bool random_rule_note(const model::MixSettings& s, std::size_t b, bool flag) {
+  const model::MixSettings::CovBlock& blk = s.blocks[b];
   switch (blk.cov_type) {
-    case driver::AR1: case driver::CS: case driver::HF: case driver::ID: case driver::UN:
+    case covstruct::AR1: case covstruct::CS: case covstruct::HF: case covstruct::ID: case covstruct::UN:
       return flag || blk.effects.size() > 1;
-    case driver::VC: {
+    case covstruct::VC: {
       const int sub = s.random_effect_subcommand[blk.effects.front()];
       return s.rnd_signed_count[sub] > 0;
     }
@@ -49,7 +49,7 @@ bool random_rule_note(const driver::MixSettings& s, std::size_t b, bool flag) {
 
 }  // namespace
 
-host::PivotTable model_dimension_table(const driver::MixSettings& s, const host::Engine& e) {
+host::PivotTable model_dimension_table(const model::MixSettings& s, const host::Engine& e) {
   host::PivotTable t = new_table("Model Dimension", "Model Dimension");
   annotate(t, s);
   const int rows = t.add_dimension(Text::key("Name"), host::Axis::Row);
@@ -87,7 +87,7 @@ host::PivotTable model_dimension_table(const driver::MixSettings& s, const host:
     for (std::size_t b = 0; b < s.blocks.size(); ++b) {
       const auto& blk = s.blocks[b];
       const int r = t.add_category(rows, block_name(s, e, b), g);
-      const long long npar = blk.cov_type == driver::VC ? static_cast<long long>(blk.effects.size())
+      const long long npar = blk.cov_type == covstruct::VC ? static_cast<long long>(blk.effects.size())
                                                        : covstruct::parameter_count(blk.dim, blk.cov_type);
       flag = random_rule_note(s, b, flag);
       const std::size_t first = t.put({r, c_levels}, count(blk.dim));
@@ -111,7 +111,7 @@ host::PivotTable model_dimension_table(const driver::MixSettings& s, const host:
     const long long npar = covstruct::parameter_count(s.n_repeated_levels, s.repeated_type);
     t.put({r, c_levels}, count(s.n_repeated_levels));
     const std::size_t cs = t.put({r, c_struct}, CellValue::str(covstruct::structure_name(s.repeated_type)));
-    if (s.repeated_type == driver::VC_REPEATED) t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
+    if (s.repeated_type == covstruct::VC_REPEATED) t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
     t.put({r, c_params}, count(npar));
     if (repeated_subjects) {
       t.put({r, c_subvars},
@@ -144,7 +144,7 @@ InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_p
   return ic;
 }
 
-host::PivotTable information_criteria_table(const driver::MixSettings& s) {
+host::PivotTable information_criteria_table(const model::MixSettings& s) {
   host::PivotTable t = new_table("Information Criteria", "Information Criteria");
   annotate(t, s);
   t.note(Text::key("Smaller is better ..."));

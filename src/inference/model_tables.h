@@ -5,14 +5,14 @@
 // is returned for the caller to add to the output.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/output.h"
 
 namespace mixed::inference {
 
 // model_dimension_table: the Model Dimension table.
-host::PivotTable model_dimension_table(const driver::MixSettings& s, const host::Engine& e);
+host::PivotTable model_dimension_table(const model::MixSettings& s, const host::Engine& e);
 
 // The information criteria of a fit, with d the number of parameters counted
 // and n the sample size: REML d = n_cov_params, n = N - rank X; ML d = rank X +
@@ -25,6 +25,6 @@ struct InformationCriteria {
 InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_params, double n_observations, double m2ll);
 
 // information_criteria_table: the Information Criteria table.
-host::PivotTable information_criteria_table(const driver::MixSettings& s);
+host::PivotTable information_criteria_table(const model::MixSettings& s);
 
 }  // namespace mixed::inference

@@ -15,7 +15,7 @@ namespace {
 
 // The F test of every fixed term on its hypothesis matrix; returns the status
 // of the last test made.
-int test_terms(driver::MixSettings& s, host::Engine& e, std::span<const double> products) {
+int test_terms(model::MixSettings& s, host::Engine& e, std::span<const double> products) {
   const int nterms = s.n_fixed_effects();
   s.term_numdf.assign(static_cast<std::size_t>(nterms), 0);
   s.term_dendf.assign(static_cast<std::size_t>(nterms), host::SYSMIS);
@@ -25,7 +25,7 @@ int test_terms(driver::MixSettings& s, host::Engine& e, std::span<const double> 
   options.derivative_products = products;
   int status = 0;
   for (int t = 0; t < nterms && static_cast<std::size_t>(t) < s.hypotheses.size(); ++t) {
-    const driver::TermHypothesis& h = s.hypotheses[t];
+    const model::TermHypothesis& h = s.hypotheses[t];
     if (h.df < 1) continue;
     const LTestResult r = l_matrix_test(s, e.scratch, h.df, h.L, options);
     status = r.status;
@@ -38,7 +38,7 @@ int test_terms(driver::MixSettings& s, host::Engine& e, std::span<const double> 
 
 // The Satterthwaite df of every non-redundant parameter's t test: the one-row
 // L = e_k with L C L' = C_kk.
-void parameter_df(driver::MixSettings& s, std::span<const double> products, std::span<double> unit,
+void parameter_df(model::MixSettings& s, std::span<const double> products, std::span<double> unit,
                   std::span<double> df) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   const double one = 1.0;
@@ -54,7 +54,7 @@ void parameter_df(driver::MixSettings& s, std::span<const double> products, std:
 
 // The tests of the fixed terms and, under PRINT SOLUTION, the df of the
 // parameters; returns the status to report.
-int fixed_results(driver::MixSettings& s, host::Engine& e) {
+int fixed_results(model::MixSettings& s, host::Engine& e) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
   s.param_df.clear();
   auto df = e.scratch.get<double>(kPool, s.non_redundant.count());
@@ -77,7 +77,7 @@ int fixed_results(driver::MixSettings& s, host::Engine& e) {
 
 // The contrast coefficients of every term's hypothesis, numbered on across
 // the terms from L1.
-void estimable_functions(const driver::MixSettings& s, host::Engine& e) {
+void estimable_functions(const model::MixSettings& s, host::Engine& e) {
   e.out.begin_heading(Text::key(s.sstype == 1 ? "Type I Estimable Functions" : "Type III Estimable Functions"));
   int k0 = 1;
   for (int t = 0; t < s.n_fixed_effects(); ++t) {
@@ -89,7 +89,7 @@ void estimable_functions(const driver::MixSettings& s, host::Engine& e) {
   e.out.end_heading();
 }
 
-void fixed_effects(driver::MixSettings& s, host::Engine& e) {
+void fixed_effects(model::MixSettings& s, host::Engine& e) {
   const int status = fixed_results(s, e);
   report_status(e.out, status, host::Severity::Error);
   e.out.begin_heading(Text::key("Fixed Effects"));
@@ -101,7 +101,7 @@ void fixed_effects(driver::MixSettings& s, host::Engine& e) {
   e.out.end_heading();
 }
 
-void covariance_part(driver::MixSettings& s, host::Engine& e) {
+void covariance_part(model::MixSettings& s, host::Engine& e) {
   if (s.n_cov_params > 0) {
     e.out.begin_heading(Text::key("Covariance Parameters"));
     e.out.add(covariance_estimates(s, s.print_testcov));
@@ -120,7 +120,7 @@ void covariance_part(driver::MixSettings& s, host::Engine& e) {
 
 }  // namespace
 
-void post_estimation(driver::MixSettings& s, host::Engine& e) {
+void post_estimation(model::MixSettings& s, host::Engine& e) {
   e.out.add(model_dimension_table(s, e));
   e.out.add(information_criteria_table(s));
   if (s.n_fixed_effects() >= 1) fixed_effects(s, e);

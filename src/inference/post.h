@@ -16,11 +16,11 @@
 // ..."; the tables that need the failed results are left out.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::inference {
 
-void post_estimation(driver::MixSettings& s, host::Engine& e);
+void post_estimation(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::inference

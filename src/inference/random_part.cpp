@@ -6,7 +6,7 @@
 
 namespace mixed::inference {
 
-std::vector<RandomColumn> random_column_places(const driver::MixSettings& s) {
+std::vector<RandomColumn> random_column_places(const model::MixSettings& s) {
   std::vector<RandomColumn> places(static_cast<std::size_t>(std::max(0, s.n_random_columns)));
   for (std::size_t b = 0; b < s.blocks.size(); ++b) {
     const auto& effects = s.blocks[b].effects;

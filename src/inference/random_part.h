@@ -18,7 +18,7 @@
 #include <span>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "estimate/fit.h"
 
 namespace mixed::inference {
@@ -30,7 +30,7 @@ struct RandomColumn {
 };
 
 // The place of every random design column, in design-column order.
-std::vector<RandomColumn> random_column_places(const driver::MixSettings& s);
+std::vector<RandomColumn> random_column_places(const model::MixSettings& s);
 
 // e_i: the coefficients `lr` (one per random design column) spread over every
 // replicate of its block that subject i has; `out` holds q values.

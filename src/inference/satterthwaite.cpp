@@ -18,7 +18,7 @@ namespace {
 constexpr double kNearTwo = 1e-12;
 
 // The fixed image of the random coefficients: v = l_f - Σ_i tX_i' e_i.
-std::vector<double> fixed_image(const driver::MixSettings& s, const estimate::Fit& fit,
+std::vector<double> fixed_image(const model::MixSettings& s, const estimate::Fit& fit,
                                 std::span<const double> lf, std::span<const double> lr) {
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
   std::vector<double> v(lf.begin(), lf.end());
@@ -84,7 +84,7 @@ void add_packed(const Eigen::MatrixXd& P, std::span<double> out) {
 using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
 
 // g_k = w' P_k w with w = C l_f.
-std::vector<double> fixed_gradient(const driver::MixSettings& s, std::span<const double> products,
+std::vector<double> fixed_gradient(const model::MixSettings& s, std::span<const double> products,
                                    std::span<const double> lf) {
   const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), T = host::tri_size(p);
   std::vector<double> w(p), g(static_cast<std::size_t>(s.n_cov_params));
@@ -95,11 +95,11 @@ std::vector<double> fixed_gradient(const driver::MixSettings& s, std::span<const
 
 }  // namespace
 
-std::size_t derivative_products_size(const driver::MixSettings& s) {
+std::size_t derivative_products_size(const model::MixSettings& s) {
   return static_cast<std::size_t>(std::max(0, s.n_cov_params)) * host::tri_size(static_cast<std::size_t>(s.n_fixed_columns));
 }
 
-bool derivative_products(const driver::MixSettings& s, std::span<double> out) {
+bool derivative_products(const model::MixSettings& s, std::span<double> out) {
   if (!s.fit || out.size() < derivative_products_size(s)) return false;
   const estimate::Fit& fit = *s.fit;
   const int p = fit.p, q = fit.q, m = p + 1 + q, n2 = fit.n_residual_cov_params;
@@ -136,7 +136,7 @@ bool derivative_products(const driver::MixSettings& s, std::span<double> out) {
   return true;
 }
 
-std::vector<double> variance_gradient(const driver::MixSettings& s, std::span<const double> lf,
+std::vector<double> variance_gradient(const model::MixSettings& s, std::span<const double> lf,
                                       std::span<const double> lr) {
   if (!s.fit) return {};
   const estimate::Fit& fit = *s.fit;
@@ -174,7 +174,7 @@ double combine_directions(std::span<const double> nu, int rank) {
   return host::SYSMIS;
 }
 
-double satterthwaite_df(const driver::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
+double satterthwaite_df(const model::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
               std::span<const double> d, std::span<const double> Z, std::span<const double> products) {
   const std::size_t ntheta = static_cast<std::size_t>(s.n_cov_params);
   if (!s.fit || ntheta == 0 || s.cov_param_covariance.size() < host::tri_size(ntheta)) return host::SYSMIS;

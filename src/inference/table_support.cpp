@@ -14,7 +14,7 @@ host::PivotTable new_table(std::string_view title, std::string_view name) {
   return host::PivotTable(Text::key(title), Text::key(name));
 }
 
-void annotate(host::PivotTable& table, const driver::MixSettings& s) {
+void annotate(host::PivotTable& table, const model::MixSettings& s) {
   table.note(s.dependent_note);
   if (!s.weight_note.empty()) table.note(s.weight_note);
 }
@@ -25,14 +25,14 @@ host::CellValue df_value(double df) {
   return host::CellValue::num(df, host::Format::genstat());
 }
 
-Text interval_label(const driver::MixSettings& s, std::string_view key) {
+Text interval_label(const model::MixSettings& s, std::string_view key) {
   constexpr std::size_t kMaxCinText = 40;
   std::string text = s.confidence_text.substr(0, kMaxCinText);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return Text::key(key).arg(Text::raw(text));
 }
 
-std::vector<ParameterGroup> parameter_groups(const driver::MixSettings& s) {
+std::vector<ParameterGroup> parameter_groups(const model::MixSettings& s) {
   std::vector<ParameterGroup> groups;
   if (!s.repeated_given)
     groups.push_back({0, 1, s.repeated_type, Text()});
@@ -48,7 +48,7 @@ std::vector<ParameterGroup> parameter_groups(const driver::MixSettings& s) {
   return groups;
 }
 
-std::vector<int> parameter_categories(host::PivotTable& table, int dim, const driver::MixSettings& s) {
+std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::MixSettings& s) {
   std::vector<int> cats;
   for (const ParameterGroup& g : parameter_groups(s)) {
     const int parent = g.label.empty() ? -1 : table.add_category(dim, g.label);
@@ -57,12 +57,12 @@ std::vector<int> parameter_categories(host::PivotTable& table, int dim, const dr
   return cats;
 }
 
-Text covpar_label(const driver::MixSettings& s, int k) {
+Text covpar_label(const model::MixSettings& s, int k) {
   if (k >= 0 && static_cast<std::size_t>(k) < s.covpar_labels.size()) return s.covpar_labels[k];
   return Text::integer(k + 1);
 }
 
-Text param_label(const driver::MixSettings& s, int k) {
+Text param_label(const model::MixSettings& s, int k) {
   if (k >= 0 && static_cast<std::size_t>(k) < s.param_labels.size()) return s.param_labels[k];
   return Text::integer(k + 1);
 }

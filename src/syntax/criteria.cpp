@@ -14,8 +14,8 @@ using host::TokenType;
 
 enum Keyword { kCin = 1, kHconverge, kLconverge, kMxiter, kMxstep, kPconverge, kScoring, kSingular, kSubjects };
 
-void reset_criteria(driver::MixSettings& s) {
-  const driver::MixSettings defaults;
+void reset_criteria(model::MixSettings& s) {
+  const model::MixSettings defaults;
   s.confidence_level = defaults.confidence_level;
   s.confidence_text = defaults.confidence_text;
   s.hessian_tolerance = defaults.hessian_tolerance;
@@ -56,7 +56,7 @@ bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, do
 }
 
 // The single number of CIN, MXITER, MXSTEP, SCORING and SINGULAR, checked.
-bool read_value(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e, int keyword) {
+bool read_value(host::TokenStream& ts, model::MixSettings& s, host::Engine& e, int keyword) {
   const host::Token& t = ts.cur();
   if (t.type != TokenType::Number) return fail_here(ts, e, 18);
   const double v = t.value;
@@ -89,7 +89,7 @@ bool read_value(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e, 
 
 }  // namespace
 
-bool parse_criteria(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_criteria(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   reset_criteria(s);
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();

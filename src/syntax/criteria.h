@@ -4,7 +4,7 @@
 // (whole >= 1), SCORING (whole >= 0), SINGULAR (> 0) and SUBJECTS(GROUPED).
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
 
@@ -14,6 +14,6 @@ namespace mixed::syntax {
 // setting returns to its default first, so a repeated CRITERIA replaces the
 // earlier one as a whole.  Messages 17 to 27, 78 and 79 (class 3, severity 3)
 // end the subcommand; returns true after one.
-bool parse_criteria(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+bool parse_criteria(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

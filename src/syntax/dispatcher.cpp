@@ -4,7 +4,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "syntax/criteria.h"
 #include "syntax/emmeans_syntax.h"
 #include "syntax/fixed.h"
@@ -29,7 +29,7 @@ void step_over_name(host::TokenStream& ts) {
   if (ts.cur().sym == Sym::Equals) ts.next();
 }
 
-void call_parser(int index, host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+void call_parser(int index, host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   switch (index) {
     case kCriteria: parse_criteria(ts, s, e); break;
     case kMethod: parse_method(ts, s, e); break;
@@ -47,7 +47,7 @@ void call_parser(int index, host::TokenStream& ts, driver::MixSettings& s, host:
 
 // The command from the first token of its variable list; returns after the
 // first error, else after the post-processing.
-void read_command(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+void read_command(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const int errors = e.out.error_count();
   const auto failed = [&] { return e.out.error_count() > errors; };
   std::array<bool, kOutfile + 1> seen{};
@@ -95,13 +95,13 @@ void read_command(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e
 
 }  // namespace
 
-void parse_command(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+void parse_command(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   try {
     read_command(ts, s, e);
   } catch (const std::bad_alloc&) {
-    driver::issue_message(e.out, 1, driver::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, 1, model::kOtherClass, host::Severity::Error);
   } catch (const std::length_error&) {
-    driver::issue_message(e.out, 1, driver::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, 1, model::kOtherClass, host::Severity::Error);
   }
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "syntax/parse_support.h"
 
 namespace mixed::syntax {
@@ -33,7 +33,7 @@ constexpr char kActions[7][4] = {
 
 // The place of a variable name in the row (factor list, then covariate list),
 // or -1.
-int row_place(std::string_view name, const driver::MixSettings& s, const host::Dataset& data) {
+int row_place(std::string_view name, const model::MixSettings& s, const host::Dataset& data) {
   for (std::size_t i = 0; i < s.factors.size(); ++i)
     if (host::iequals(data.var(s.factors[i]).name, name)) return static_cast<int>(i);
   for (std::size_t j = 0; j < s.covariates.size(); ++j)
@@ -44,7 +44,7 @@ int row_place(std::string_view name, const driver::MixSettings& s, const host::D
 // Classifies a token; `place` receives a variable's place in the row and
 // `message` becomes 36 for a name that cannot stand in an effect (not a valid
 // variable name, or a variable in neither list).
-Class classify(const Token& t, const driver::MixSettings& s, const host::Dataset& data, int& place,
+Class classify(const Token& t, const model::MixSettings& s, const host::Dataset& data, int& place,
                int& message) {
   if (t.type == TokenType::End || t.type == TokenType::Number) return kEnd;
   switch (t.sym) {
@@ -68,7 +68,7 @@ Class classify(const Token& t, const driver::MixSettings& s, const host::Dataset
 
 }  // namespace
 
-bool read_effect_term(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& e,
+bool read_effect_term(host::TokenStream& ts, const model::MixSettings& s, host::Engine& e,
                       std::span<int> row) {
   std::fill(row.begin(), row.end(), 0);
   if (is_word(ts.cur(), "INTERCEPT")) {
@@ -159,7 +159,7 @@ EffectCounts effect_counts(std::span<const int> row, int n_factors) {
   return c;
 }
 
-int model_kind(const driver::EffectTable& table, int n_factors) {
+int model_kind(const model::EffectTable& table, int n_factors) {
   bool factors = false, covariates = false;
   for (std::size_t r = 0; r < table.rows(); ++r) {
     const EffectCounts c = effect_counts(table.row(r), n_factors);
@@ -172,7 +172,7 @@ int model_kind(const driver::EffectTable& table, int n_factors) {
   return 3;
 }
 
-host::Text effect_name(std::span<const int> row, const driver::MixSettings& s, const host::Dataset& data,
+host::Text effect_name(std::span<const int> row, const model::MixSettings& s, const host::Dataset& data,
                        const host::Catalogue& catalogue) {
   const int n_factors = s.n_factors();
   std::vector<host::TextGroup> items;

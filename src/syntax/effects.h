@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 #include "host/engine.h"
@@ -34,7 +34,7 @@ namespace mixed::syntax {
 // before the end of the command, a slash, the vertical bar, a number, a comma
 // or any other punctuation, and before a second variable written without an
 // operator.
-bool read_effect_term(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& e,
+bool read_effect_term(host::TokenStream& ts, const model::MixSettings& s, host::Engine& e,
                       std::span<int> row);
 
 // Comparison of two effects whose first `n_factors` cells are factor cells:
@@ -53,7 +53,7 @@ EffectCounts effect_counts(std::span<const int> row, int n_factors);
 
 // fixed_kind and random_kind over the rows of a table: 4 when some effect has a factor
 // and some effect a covariate, 2 factors only, 1 covariates only, 3 neither.
-int model_kind(const driver::EffectTable& table, int n_factors);
+int model_kind(const model::EffectTable& table, int n_factors);
 
 // The name of an effect, as every message, table row and label shows it: a
 // Text::key("[:^1:]1") whose list holds one group per item.  The intercept is
@@ -63,7 +63,7 @@ int model_kind(const driver::EffectTable& table, int n_factors);
 // often as its power, then for k = depth ... 1 "(" and the factors with cell k,
 // then depth times ")", variables joined by " * ".  So A WITHIN B is A(B), the
 // crossing A * B, the square of X is X * X and X WITHIN A is X(A).
-host::Text effect_name(std::span<const int> row, const driver::MixSettings& s, const host::Dataset& data,
+host::Text effect_name(std::span<const int> row, const model::MixSettings& s, const host::Dataset& data,
                        const host::Catalogue& catalogue);
 
 // The duplicate search over a growing table of effects.  Effects that are

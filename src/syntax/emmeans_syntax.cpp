@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 
 namespace mixed::syntax {
 
@@ -86,8 +86,8 @@ int check_factor_list(host::TokenStream& ts) {
 }
 
 // TABLES(OVERALL) or TABLES(factor BY factor ...).
-int read_tables(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
-                driver::EmmeansRecord& rec) {
+int read_tables(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
+                model::EmmeansRecord& rec) {
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
   if (is_word(ts.cur()) && host::is_keyword(ts.cur(), "OVERALL")) {
@@ -120,8 +120,8 @@ int read_tables(host::TokenStream& ts, const driver::MixSettings& s, const host:
 }
 
 // WITH(covariate [=] value|MEAN ...): the values at which covariates are held.
-int read_with(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
-              driver::EmmeansRecord& rec) {
+int read_with(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
+              model::EmmeansRecord& rec) {
   if (s.n_covariates() < 1) return 96;
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
@@ -153,7 +153,7 @@ int read_with(host::TokenStream& ts, const driver::MixSettings& s, const host::D
 }
 
 // COMPARE, or COMPARE(factor).
-int read_compare(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
+int read_compare(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
                  CompareRequest& compare) {
   compare = {true, std::nullopt};
   if (ts.cur().sym != Sym::LParen) return 0;
@@ -166,7 +166,7 @@ int read_compare(host::TokenStream& ts, const driver::MixSettings& s, const host
 }
 
 // ADJ(NONE|LSD|BONFERRONI|SIDAK).
-int read_adjust(host::TokenStream& ts, driver::EmmeansRecord& rec) {
+int read_adjust(host::TokenStream& ts, model::EmmeansRecord& rec) {
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
   const int k = is_word(ts.cur()) ? host::keyword_index(ts.cur().text, {"NONE", "LSD", "BONFERRO", "SIDAK"}) : 0;
@@ -177,7 +177,7 @@ int read_adjust(host::TokenStream& ts, driver::EmmeansRecord& rec) {
 }
 
 // REFCAT(value|'string'|FIRST|LAST): the reference level of the comparisons.
-int read_refcat(host::TokenStream& ts, driver::EmmeansRecord& rec) {
+int read_refcat(host::TokenStream& ts, model::EmmeansRecord& rec) {
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
   const Token& t = ts.cur();
@@ -209,13 +209,13 @@ std::optional<double> refcat_as_number(const std::string& text) {
 
 // The rules that tie COMPARE, ADJ and REFCAT to the TABLES factors; warnings
 // are issued here, an error is returned.
-int reconcile(const CompareRequest& compare, const driver::MixSettings& s, host::Engine& eng,
-              driver::EmmeansRecord& rec) {
+int reconcile(const CompareRequest& compare, const model::MixSettings& s, host::Engine& eng,
+              model::EmmeansRecord& rec) {
   if (!compare.given) {
     if (rec.adjust != 0)
-      driver::issue_message(eng.out, 105, driver::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(eng.out, 105, model::kSyntaxClass, host::Severity::Warning);
     if (rec.refcat_kind != 0) {
-      driver::issue_message(eng.out, 109, driver::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(eng.out, 109, model::kSyntaxClass, host::Severity::Warning);
       rec.refcat_kind = 0;
       rec.refcat_value = 0.0;
       rec.refcat_string.clear();
@@ -246,7 +246,7 @@ int reconcile(const CompareRequest& compare, const driver::MixSettings& s, host:
   return 0;
 }
 
-bool same_request(const driver::EmmeansRecord& a, const driver::EmmeansRecord& b) {
+bool same_request(const model::EmmeansRecord& a, const model::EmmeansRecord& b) {
   auto same_value = [](double u, double v) { return u == v || (host::is_sysmis(u) && host::is_sysmis(v)); };
   auto same_values = [&](const std::vector<double>& x, const std::vector<double>& y) {
     return std::equal(x.begin(), x.end(), y.begin(), y.end(), same_value);
@@ -257,8 +257,8 @@ bool same_request(const driver::EmmeansRecord& a, const driver::EmmeansRecord& b
          a.refcat_string == b.refcat_string;
 }
 
-int read_emmeans(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& eng,
-                 driver::EmmeansRecord& rec) {
+int read_emmeans(host::TokenStream& ts, const model::MixSettings& s, host::Engine& eng,
+                 model::EmmeansRecord& rec) {
   rec.cov_mode.assign(static_cast<std::size_t>(s.n_covariates()), 0);
   rec.cov_value.assign(static_cast<std::size_t>(s.n_covariates()), host::SYSMIS);
   CompareRequest compare;
@@ -279,21 +279,21 @@ int read_emmeans(host::TokenStream& ts, const driver::MixSettings& s, host::Engi
     if (st != 0) return st;
   }
   if (int st = reconcile(compare, s, eng, rec)) return st;
-  for (const driver::EmmeansRecord& earlier : s.emmeans)
+  for (const model::EmmeansRecord& earlier : s.emmeans)
     if (same_request(earlier, rec)) return 106;
   return 0;
 }
 
 }  // namespace
 
-void parse_emmeans(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
-  driver::EmmeansRecord rec;
+void parse_emmeans(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng) {
+  model::EmmeansRecord rec;
   const int status = read_emmeans(ts, s, eng, rec);
   if (status == 0) {
     s.emmeans.push_back(std::move(rec));
     return;
   }
-  driver::issue_message(eng.out, status, driver::kSyntaxClass, host::Severity::Error, ts.cur().text);
+  model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error, ts.cur().text);
   ts.skip_subcommand();
 }
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/fuzzy.h"
 #include "syntax/effects.h"
 #include "syntax/parse_support.h"
@@ -17,7 +17,7 @@ using host::Sym;
 using host::Text;
 
 // The options after the vertical bar: NOINT, SSTYPE and SSTYPE(1 | 3).
-bool read_fixed_options(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool read_fixed_options(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     if (is_keyword(t, "NOINT")) {
@@ -41,7 +41,7 @@ bool read_fixed_options(host::TokenStream& ts, driver::MixSettings& s, host::Eng
 
 // Adds the written effects to the table after the intercept row, refusing an
 // effect identical or functionally the same as an earlier one.
-bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& s, host::Engine& e) {
+bool add_fixed_effects(const model::EffectTable& written, model::MixSettings& s, host::Engine& e) {
   const int n_factors = s.n_factors();
   EffectIndex index(n_factors);
   for (std::size_t r = 0; r < s.fixed.rows(); ++r) index.add(s.fixed.row(r), r);
@@ -53,9 +53,9 @@ bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& 
     if (const auto* earlier = index.matches(row)) {
       const std::span<const int> first = s.fixed.row(earlier->front());
       if (compare_effects(first, row, n_factors) == 1) {
-        driver::issue(e.out, Severity::Error, Text::key("Duplicated FIXED effect [:^1:]1 ...").list({name(row)}));
+        model::issue(e.out, Severity::Error, Text::key("Duplicated FIXED effect [:^1:]1 ...").list({name(row)}));
       } else {
-        driver::issue(e.out, Severity::Error,
+        model::issue(e.out, Severity::Error,
                       Text::key("Func same FIXED effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
       }
       return true;
@@ -68,15 +68,15 @@ bool add_fixed_effects(const driver::EffectTable& written, driver::MixSettings& 
 
 // The content of one FIXED subcommand, from the first token after its name and
 // equals sign.
-bool parse_fixed_content(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_fixed_content(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const int width = s.n_factors() + s.n_covariates();
-  s.fixed = driver::EffectTable{width, {}};
+  s.fixed = model::EffectTable{width, {}};
   s.sstype = 3;
   s.has_intercept = true;
   const bool intercept_written = is_word(ts.cur(), "INTERCEPT");
   if (intercept_written) ts.next();
 
-  driver::EffectTable written{width, {}};
+  model::EffectTable written{width, {}};
   std::vector<int> row(width);
   while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
     if (read_effect_term(ts, s, e, row)) return true;
@@ -86,7 +86,7 @@ bool parse_fixed_content(host::TokenStream& ts, driver::MixSettings& s, host::En
     ts.next();
     if (read_fixed_options(ts, s, e)) return true;
   }
-  if (intercept_written && !s.has_intercept) driver::issue_message(e.out, 42, driver::kOtherClass, Severity::Warning);
+  if (intercept_written && !s.has_intercept) model::issue_message(e.out, 42, model::kOtherClass, Severity::Warning);
 
   if (s.has_intercept) s.fixed.add_row(std::vector<int>(width, 0));
   return add_fixed_effects(written, s, e);
@@ -94,7 +94,7 @@ bool parse_fixed_content(host::TokenStream& ts, driver::MixSettings& s, host::En
 
 }  // namespace
 
-int parse_fixed(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+int parse_fixed(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const std::size_t start = ts.pos();
   std::optional<std::size_t> chosen;
   while (!ts.at_end()) {
@@ -120,7 +120,7 @@ int parse_fixed(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) 
   const int width = s.n_factors() + s.n_covariates();
   int result = -1;
   if (!chosen) {
-    s.fixed = driver::EffectTable{width, {}};
+    s.fixed = model::EffectTable{width, {}};
     s.fixed.add_row(std::vector<int>(width, 0));
     s.has_intercept = true;
     s.sstype = 3;

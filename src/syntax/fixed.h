@@ -5,7 +5,7 @@
 // it stands, so that its errors come first.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
 
@@ -18,6 +18,6 @@ namespace mixed::syntax {
 // covariates, 2 factors only, 1 covariates only, 3 neither).  Returns -1 when
 // the command has no FIXED, 0 when FIXED was parsed, 1 after an error; leaves
 // the stream where it found it.
-int parse_fixed(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+int parse_fixed(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

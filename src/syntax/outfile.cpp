@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "syntax/parse_support.h"
 
 namespace mixed::syntax {
@@ -16,7 +16,7 @@ using host::Sym;
 constexpr std::size_t kMaxSpec = 255;
 
 // The file specification token of FXMODEL(...) or FXPARAMETER(...).
-bool read_file_spec(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool read_file_spec(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const host::Token& t = ts.cur();
   const bool symbol = !t.quoted && (t.type == host::TokenType::End || t.sym == Sym::Slash || t.sym == Sym::RParen);
   if (symbol || t.text.empty()) return fail_here(ts, e, 116);
@@ -27,7 +27,7 @@ bool read_file_spec(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
   if (!valid) {
     std::string shown = s.outfile_path;
     while (!shown.empty() && shown.back() == ' ') shown.pop_back();
-    driver::issue(e.out, host::Severity::Error,
+    model::issue(e.out, host::Severity::Error,
                   host::Text::key("Invalid file specification ^1 ...").arg(host::Text::raw(shown)));
     ts.skip_subcommand();
     return true;
@@ -54,7 +54,7 @@ std::string expand_file_name(std::string_view name, bool& valid) {
   return path;
 }
 
-bool parse_outfile(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_outfile(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   s.outfile_kind = 0;
   s.outfile_path.clear();
   while (!ts.at_subcommand_end()) {

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cmath>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 
 namespace mixed::syntax {
 
@@ -14,11 +14,11 @@ int subcommand_index(const host::Token& t) {
 }
 
 void syntax_error(host::Engine& e, int number, const host::Token& at) {
-  driver::issue_message(e.out, number, driver::kSyntaxClass, host::Severity::Error, at.text);
+  model::issue_message(e.out, number, model::kSyntaxClass, host::Severity::Error, at.text);
 }
 
 void syntax_warning(host::Engine& e, int number, const host::Token& at) {
-  driver::issue_message(e.out, number, driver::kSyntaxClass, host::Severity::Warning, at.text);
+  model::issue_message(e.out, number, model::kSyntaxClass, host::Severity::Warning, at.text);
 }
 
 bool fail_here(host::TokenStream& ts, host::Engine& e, int number) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/fuzzy.h"
 #include "syntax/effects.h"
 #include "syntax/parse_support.h"
@@ -24,7 +24,7 @@ int place_in(const std::vector<std::size_t>& list, std::size_t v) {
   return it == list.end() ? 0 : static_cast<int>(it - list.begin()) + 1;
 }
 
-void add_notes(const driver::MixSettings& s, host::Engine& e) {
+void add_notes(const model::MixSettings& s, host::Engine& e) {
   host::Notes notes;
   notes.title = Text::key("Missing Value Handling");
   notes.entries.push_back({Text::key("Definition of Missing"),
@@ -33,7 +33,7 @@ void add_notes(const driver::MixSettings& s, host::Engine& e) {
   e.out.notes(std::move(notes));
 }
 
-void set_formats(driver::MixSettings& s) {
+void set_formats(model::MixSettings& s) {
   const double h = s.hessian_tolerance, l = s.likelihood_tolerance;
   if (h > 0 && l > 0) s.likelihood_format = host::Format::fixed(host::decimals_needed(std::min(h, l)));
   else if (h > 0 || l > 0) s.likelihood_format = host::Format::fixed(host::decimals_needed(std::max(h, l)));
@@ -41,14 +41,14 @@ void set_formats(driver::MixSettings& s) {
   s.parameter_format = s.parameter_tolerance > 0 ? host::Format::fixed(host::decimals_needed(s.parameter_tolerance)) : host::Format::coefficient();
 }
 
-void collect_classvars(driver::MixSettings& s, const host::Dataset& data) {
+void collect_classvars(model::MixSettings& s, const host::Dataset& data) {
   s.classvars.clear();
   std::vector<char> listed(data.n_variables(), 0);
   const auto add = [&](const std::vector<std::size_t>& vars) {
     for (std::size_t v : vars) {
       if (listed[v]) continue;
       listed[v] = 1;
-      driver::ClassVar c;
+      model::ClassVar c;
       c.var = v;
       c.width = data.var(v).width;
       c.random_subject = place_in(s.subject_vars, v);
@@ -66,34 +66,34 @@ void collect_classvars(driver::MixSettings& s, const host::Dataset& data) {
 
 bool has_user_missing(const host::Dataset& data, std::size_t v) { return !data.var(v).missing.empty(); }
 
-void derive_qinclu(driver::MixSettings& s, const host::Dataset& data) {
+void derive_qinclu(model::MixSettings& s, const host::Dataset& data) {
   if (s.include_user_missing) return;
   bool any = has_user_missing(data, s.dependent) || (s.regression_weight && has_user_missing(data, *s.regression_weight));
-  for (const driver::ClassVar& c : s.classvars) any = any || has_user_missing(data, c.var);
+  for (const model::ClassVar& c : s.classvars) any = any || has_user_missing(data, c.var);
   for (std::size_t v : s.covariates) any = any || has_user_missing(data, v);
   if (!any) s.include_user_missing = true;
 }
 
-void check_descriptives(driver::MixSettings& s, host::Engine& e) {
+void check_descriptives(model::MixSettings& s, host::Engine& e) {
   if (!s.print_descriptives) return;
   const std::vector<std::size_t>& split = e.data.split();
   std::vector<std::size_t> shared;  // split variables that are classification variables
   for (std::size_t v : split) {
     const bool classvar = std::any_of(s.classvars.begin(), s.classvars.end(),
-                                      [&](const driver::ClassVar& c) { return c.var == v; });
+                                      [&](const model::ClassVar& c) { return c.var == v; });
     if (classvar) shared.push_back(v);
   }
   const int dims = s.n_class_vars() + 2 + static_cast<int>(split.size() - shared.size());
   if (dims > kMaxDescriptiveDims) {
     s.print_descriptives = false;
-    driver::issue_message(e.out, split.empty() ? 68 : 69, driver::kOtherClass, Severity::Warning);
+    model::issue_message(e.out, split.empty() ? 68 : 69, model::kOtherClass, Severity::Warning);
   } else if (!shared.empty()) {
-    driver::issue(e.out, Severity::Warning,
+    model::issue(e.out, Severity::Warning,
                   Text::key("Cat var same as split var [%1:, ^1:]1 ...").list(variable_groups(e.data, shared)));
   }
 }
 
-void make_labels(driver::MixSettings& s, const host::Engine& e) {
+void make_labels(model::MixSettings& s, const host::Engine& e) {
   s.fixed_effect_names.clear();
   for (std::size_t r = 0; r < s.fixed.rows(); ++r)
     s.fixed_effect_names.push_back(effect_name(s.fixed.row(r), s, e.data, e.catalogue));
@@ -120,18 +120,18 @@ void make_labels(driver::MixSettings& s, const host::Engine& e) {
   }
 }
 
-void set_composition(driver::MixSettings& s, host::Engine& e) {
+void set_composition(model::MixSettings& s, host::Engine& e) {
   const bool fixed = s.n_fixed_effects() > 0, random = s.n_random_effects() > 0;
   s.composition = fixed ? (random ? 3 : 1) : (random ? 2 : 4);
-  if (s.composition == 4 && s.n_repeated_vars() == 0) driver::issue_message(e.out, 67, driver::kOtherClass, Severity::Warning);
+  if (s.composition == 4 && s.n_repeated_vars() == 0) model::issue_message(e.out, 67, model::kOtherClass, Severity::Warning);
 }
 
 }  // namespace
 
-void postprocess_syntax(driver::MixSettings& s, host::Engine& e) {
+void postprocess_syntax(model::MixSettings& s, host::Engine& e) {
   add_notes(s, e);
   set_formats(s);
-  if (s.n_random_effects() == 0 && s.repeated_type == driver::ID) s.scoring_steps = 0;
+  if (s.n_random_effects() == 0 && s.repeated_type == covstruct::ID) s.scoring_steps = 0;
   collect_classvars(s, e.data);
   derive_qinclu(s, e.data);
   check_descriptives(s, e);

@@ -4,7 +4,7 @@
 // composition), the classification variables and the effect labels.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 
 namespace mixed::syntax {
@@ -27,6 +27,6 @@ namespace mixed::syntax {
 // - fixed_effect_names and random_block_names;
 // - composition (1 fixed only, 2 random only, 3 both, 4 neither) and warning 67 for
 //   a model with nothing to estimate but the residual.
-void postprocess_syntax(driver::MixSettings& s, host::Engine& e);
+void postprocess_syntax(model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "syntax/effects.h"
 #include "syntax/parse_support.h"
 
@@ -90,12 +90,12 @@ bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& 
 
 // One RANDOM subcommand, from its first effect: the effects up to the vertical
 // bar, then the options.
-bool read_random(host::TokenStream& ts, const driver::MixSettings& s, host::Engine& e,
-                 driver::RandomSubcommand& r) {
+bool read_random(host::TokenStream& ts, const model::MixSettings& s, host::Engine& e,
+                 model::RandomSubcommand& r) {
   const int width = s.n_factors() + s.n_covariates();
-  r = driver::RandomSubcommand{};
+  r = model::RandomSubcommand{};
   r.effects.width = width;
-  r.cov_type = driver::VC;
+  r.cov_type = covstruct::VC;
   std::vector<int> row(width);
   while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
     if (read_effect_term(ts, s, e, row)) return true;
@@ -106,16 +106,16 @@ bool read_random(host::TokenStream& ts, const driver::MixSettings& s, host::Engi
   Options o;
   if (read_options(ts, e, kRandomMessages, o)) return true;
   if (o.covtype != 0) {
-    r.cov_type = o.covtype == driver::VC_PARSE ? driver::VC : o.covtype;
+    r.cov_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC : o.covtype;
     r.covtype_written = true;
   }
   r.subjects = std::move(o.subjects);
   return false;
 }
 
-void reset_random(driver::MixSettings& s) {
+void reset_random(model::MixSettings& s) {
   s.random_subcommands.clear();
-  s.random = driver::EffectTable{s.n_factors() + s.n_covariates(), {}};
+  s.random = model::EffectTable{s.n_factors() + s.n_covariates(), {}};
   s.random_subject_counts.clear();
   s.random_subject_lists.clear();
   s.random_types.clear();
@@ -130,7 +130,7 @@ void reset_random(driver::MixSettings& s) {
 
 // Lays the subcommands out per random effect, refusing an effect identical or
 // functionally the same as an earlier one with the same set of subjects.
-bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
+bool lay_out_effects(model::MixSettings& s, host::Engine& e) {
   const int n_factors = s.n_factors();
   EffectIndex index(n_factors);
   std::vector<std::vector<std::size_t>> subject_sets;
@@ -138,7 +138,7 @@ bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
     return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
   };
   for (std::size_t k = 0; k < s.random_subcommands.size(); ++k) {
-    const driver::RandomSubcommand& sub = s.random_subcommands[k];
+    const model::RandomSubcommand& sub = s.random_subcommands[k];
     subject_sets.push_back(sub.subjects);
     std::sort(subject_sets.back().begin(), subject_sets.back().end());
     const std::size_t n = sub.effects.rows();
@@ -149,9 +149,9 @@ bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
           if (subject_sets[s.random_effect_subcommand[j]] != subject_sets[k]) continue;
           const std::span<const int> first = s.random.row(j);
           if (compare_effects(first, row, n_factors) == 1)
-            driver::issue(e.out, Severity::Error, Text::key("Duplicated RANDOM effect [:^1:]1 ...").list({name(row)}));
+            model::issue(e.out, Severity::Error, Text::key("Duplicated RANDOM effect [:^1:]1 ...").list({name(row)}));
           else
-            driver::issue(e.out, Severity::Error,
+            model::issue(e.out, Severity::Error,
                           Text::key("Func same RANDOM effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
           return true;
         }
@@ -161,27 +161,27 @@ bool lay_out_effects(driver::MixSettings& s, host::Engine& e) {
       s.random_subject_counts.push_back(static_cast<int>(sub.subjects.size()));
       s.random_subject_lists.push_back(sub.subjects);
       s.random_types.push_back(sub.cov_type);
-      s.random_effect_block.push_back(sub.cov_type == driver::VC ? s.n_random_blocks + static_cast<int>(i) : s.n_random_blocks);
+      s.random_effect_block.push_back(sub.cov_type == covstruct::VC ? s.n_random_blocks + static_cast<int>(i) : s.n_random_blocks);
       s.random_effect_subcommand.push_back(static_cast<int>(k));
     }
     s.rnd_signed_count.push_back(sub.covtype_written ? static_cast<int>(n) : -static_cast<int>(n));
-    s.n_random_blocks += sub.cov_type == driver::VC ? static_cast<int>(n) : 1;
+    s.n_random_blocks += sub.cov_type == covstruct::VC ? static_cast<int>(n) : 1;
   }
   return false;
 }
 
 // The union of the subject variables of all random effects, those common to
 // every random effect first.
-void collect_subjects(driver::MixSettings& s) {
+void collect_subjects(model::MixSettings& s) {
   std::vector<std::size_t> all;
-  for (const driver::RandomSubcommand& sub : s.random_subcommands)
+  for (const model::RandomSubcommand& sub : s.random_subcommands)
     for (std::size_t v : sub.subjects)
       if (!contains(all, v)) all.push_back(v);
   std::vector<std::size_t> shared;
   if (!s.random_subcommands.empty()) {
     for (std::size_t v : s.random_subcommands.front().subjects) {
       const bool everywhere = std::all_of(s.random_subcommands.begin(), s.random_subcommands.end(),
-                                          [&](const driver::RandomSubcommand& sub) { return contains(sub.subjects, v); });
+                                          [&](const model::RandomSubcommand& sub) { return contains(sub.subjects, v); });
       if (everywhere) shared.push_back(v);
     }
   }
@@ -193,7 +193,7 @@ void collect_subjects(driver::MixSettings& s) {
 
 }  // namespace
 
-int parse_random(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+int parse_random(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const std::size_t start = ts.pos();
   reset_random(s);
   std::vector<std::size_t> contents;  // first token of each non-empty RANDOM
@@ -223,13 +223,13 @@ int parse_random(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e)
       result = 1;
       break;
     }
-    driver::RandomSubcommand r;
+    model::RandomSubcommand r;
     if (read_random(ts, s, e, r)) {
       result = 1;
       break;
     }
     if (contains(r.subjects, s.dependent)) {
-      driver::issue(e.out, Severity::Error, Text::key("Same ran sub and dependent [:^1:]1 ...").list(dependent));
+      model::issue(e.out, Severity::Error, Text::key("Same ran sub and dependent [:^1:]1 ...").list(dependent));
       result = 1;
       break;
     }
@@ -244,9 +244,9 @@ int parse_random(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e)
   return result;
 }
 
-bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_repeated(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   s.repeated_given = true;
-  s.repeated_type = driver::DIAG;
+  s.repeated_type = covstruct::DIAG;
   s.repeated_vars.clear();
   s.repeated_subjects.clear();
 
@@ -254,7 +254,7 @@ bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
   if (s.repeated_vars.empty()) return fail_here(ts, e, 49);
   if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, 50);
   if (contains(s.repeated_vars, s.dependent)) {
-    driver::issue(e.out, Severity::Error,
+    model::issue(e.out, Severity::Error,
                   Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, s.dependent)}}));
     ts.skip_subcommand();
     return true;
@@ -265,14 +265,14 @@ bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine&
     ts.next();
     if (read_options(ts, e, kRepeatedMessages, o)) return true;
   }
-  if (o.covtype != 0) s.repeated_type = o.covtype == driver::VC_PARSE ? driver::VC_REPEATED : o.covtype;
+  if (o.covtype != 0) s.repeated_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC_REPEATED : o.covtype;
   if (!o.subject_given) return fail_here(ts, e, 74);
   s.repeated_subjects = std::move(o.subjects);
 
   bool failed = false;
   const auto report = [&](std::string_view text, const std::vector<std::size_t>& vars) {
     if (vars.empty()) return;
-    driver::issue(e.out, Severity::Error, Text::key(text).list(variable_groups(e.data, vars)));
+    model::issue(e.out, Severity::Error, Text::key(text).list(variable_groups(e.data, vars)));
     failed = true;
   };
   report("Same rep sub and rep var [%1:, ^1:]1 ...", common(s.repeated_subjects, s.repeated_vars));

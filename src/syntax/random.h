@@ -15,7 +15,7 @@
 // (12).
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
 
@@ -28,13 +28,13 @@ namespace mixed::syntax {
 // error (51, 43, 45, 47, an effect-term message, a dependent variable among the
 // subjects, or a random effect repeated with the same subjects), -1 otherwise;
 // leaves the stream where it found it.
-int parse_random(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+int parse_random(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
 
 // REPEATED, from the first token after its name and equals sign: the repeated
 // variables, then after the vertical bar SUBJECT (required, 74) and COVTYPE.
 // Sets repeated_given, repeated_vars, repeated_subjects and repeated_type; every
 // RANDOM subject variable must be a REPEATED subject (9).  Returns true after
 // an error, with the stream at the end of the subcommand.
-bool parse_repeated(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+bool parse_repeated(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 
 namespace mixed::syntax {
 
@@ -24,7 +24,7 @@ int save_code(const Token& t) {
 
 // "(name)" after a keyword: a valid name of a new variable that no earlier
 // keyword of this SAVE has taken.
-int read_name(host::TokenStream& ts, const driver::MixSettings& s, const host::Dataset& data,
+int read_name(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
               std::string& name) {
   ts.next();
   const Token& t = ts.cur();
@@ -42,7 +42,7 @@ int read_name(host::TokenStream& ts, const driver::MixSettings& s, const host::D
 
 // The warning that drops a keyword whose value the model cannot give: FIXPRED
 // without fixed effects, PRED and RESID without any effects.
-int unavailable_warning(int code, const driver::MixSettings& s) {
+int unavailable_warning(int code, const model::MixSettings& s) {
   const bool fixed = s.n_fixed_effects() > 0;
   const bool any = fixed || s.n_random_effects() > 0;
   if (code == 1 && !fixed) return 84;
@@ -53,7 +53,7 @@ int unavailable_warning(int code, const driver::MixSettings& s) {
 
 // Reads the keywords; on an error returns its number, with `shown` set when
 // its ^1 is not the current token (34 names the repeated keyword).
-int read_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng, std::string& shown) {
+int read_save(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng, std::string& shown) {
   while (!ts.at_subcommand_end()) {
     const int code = save_code(ts.cur());
     if (code == 0) return 30;
@@ -67,7 +67,7 @@ int read_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng, 
       return 34;
     }
     if (int w = unavailable_warning(code, s)) {
-      driver::issue_message(eng.out, w, driver::kOtherClass, host::Severity::Warning);
+      model::issue_message(eng.out, w, model::kOtherClass, host::Severity::Warning);
       continue;
     }
     s.save_keywords.push_back(code);
@@ -78,13 +78,13 @@ int read_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng, 
 
 }  // namespace
 
-void parse_save(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+void parse_save(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng) {
   s.save_keywords.clear();
   s.save_names.clear();
   std::string shown;
   const int status = read_save(ts, s, eng, shown);
   if (status != 0) {
-    driver::issue_message(eng.out, status, driver::kSyntaxClass, host::Severity::Error,
+    model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error,
                    shown.empty() ? ts.cur().text : shown);
     s.save_keywords.clear();
     s.save_names.clear();

@@ -1,6 +1,6 @@
 #include "syntax/simple_subcommands.h"
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "host/fuzzy.h"
 #include "syntax/parse_support.h"
 
@@ -29,7 +29,7 @@ bool read_choice(host::TokenStream& ts, host::Engine& e, std::string_view first,
 
 enum PrintKeyword { kCorb = 1, kCovb, kCps, kDescriptives, kG, kHistory, kLmatrix, kR, kSolution, kTestcov };
 
-bool& print_flag(driver::MixSettings& s, int keyword) {
+bool& print_flag(model::MixSettings& s, int keyword) {
   switch (keyword) {
     case kCorb: return s.print_fixed_correlations;
     case kCovb: return s.print_fixed_covariances;
@@ -45,7 +45,7 @@ bool& print_flag(driver::MixSettings& s, int keyword) {
 }
 
 // The interval of HISTORY(n), from its left parenthesis.
-bool read_history_interval(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool read_history_interval(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const host::Token& n = ts.next();
   const bool valid = n.type == TokenType::Number && host::is_fuzzy_whole(n.value) && n.value >= 1;
   if (!valid || ts.next().sym != Sym::RParen) {
@@ -59,19 +59,19 @@ bool read_history_interval(host::TokenStream& ts, driver::MixSettings& s, host::
 
 }  // namespace
 
-bool parse_method(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_method(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   s.method = 2;
   return read_choice(ts, e, "ML", "REML", 14, s.method);
 }
 
-bool parse_missing(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_missing(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   int choice = 1;
   const bool failed = read_choice(ts, e, "EXCLUDE", "INCLUDE", 13, choice);
   s.include_user_missing = choice == 2;
   return failed;
 }
 
-bool parse_print(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_print(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   for (int k = kCorb; k <= kTestcov; ++k) print_flag(s, k) = false;
   s.history_interval = 1;
   while (!ts.at_subcommand_end()) {
@@ -89,7 +89,7 @@ bool parse_print(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e)
   return false;
 }
 
-bool parse_regwgt(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool parse_regwgt(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   s.regression_weight.reset();
   const host::Token& t = ts.cur();
   if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return fail_here(ts, e, 12);

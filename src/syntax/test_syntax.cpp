@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "syntax/effects.h"
 
 namespace mixed::syntax {
@@ -26,7 +26,7 @@ constexpr int kNothingToTest = -2;
 // The state of one TEST subcommand being read.
 struct TestParse {
   host::TokenStream& ts;
-  const driver::MixSettings& s;
+  const model::MixSettings& s;
   host::Engine& eng;
   std::string shown;  // the ^1 of the status when it is not the current token
 };
@@ -61,7 +61,7 @@ int read_number_list(host::TokenStream& ts, std::vector<double>& values) {
   return 0;
 }
 
-bool names_model_variable(const Token& t, const driver::MixSettings& s, const host::Dataset& data) {
+bool names_model_variable(const Token& t, const model::MixSettings& s, const host::Dataset& data) {
   auto named = [&](std::size_t var) { return host::iequals(data.var(var).name, t.text); };
   return std::any_of(s.factors.begin(), s.factors.end(), named) ||
          std::any_of(s.covariates.begin(), s.covariates.end(), named);
@@ -99,14 +99,14 @@ bool has_factor(std::span<const int> row, int n_factors) {
   return std::any_of(row.begin(), row.begin() + n_factors, [](int c) { return c >= 1; });
 }
 
-bool any_factor(const driver::EffectTable& table, int n_factors) {
+bool any_factor(const model::EffectTable& table, int n_factors) {
   for (std::size_t r = 0; r < table.rows(); ++r)
     if (has_factor(table.row(r), n_factors)) return true;
   return false;
 }
 
 // The first row of `table` that is the same effect as `row`, or -1.
-int find_effect(const driver::EffectTable& table, std::span<const int> row, int n_factors) {
+int find_effect(const model::EffectTable& table, std::span<const int> row, int n_factors) {
   for (std::size_t r = 0; r < table.rows(); ++r)
     if (compare_effects(table.row(r), row, n_factors) == 1) return static_cast<int>(r);
   return -1;
@@ -126,8 +126,8 @@ struct EffectRow {
 };
 
 // One effect of the effect form with its values, at the current token.
-int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, driver::TestRecord& rec) {
-  const driver::EffectTable& table = random_mode ? p.s.random : p.s.fixed;
+int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, model::TestRecord& rec) {
+  const model::EffectTable& table = random_mode ? p.s.random : p.s.fixed;
   const int not_in_model = random_mode ? 71 : 60;
   if (table.rows() == 0) return not_in_model;
 
@@ -142,8 +142,8 @@ int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, driver::T
   if (!slot.empty()) {
     host::Text warning = host::Text::key(random_mode ? "Duplicated TEST random effect [:^1:]1 ..."
                                                      : "Duplicated TEST fixed effect [:^1:]1 ...");
-    warning.list(driver::one_per_group({effect_name(term, p.s, p.eng.data, p.eng.catalogue)}));
-    driver::issue(p.eng.out, host::Severity::Warning, std::move(warning));
+    warning.list(model::one_per_group({effect_name(term, p.s, p.eng.data, p.eng.catalogue)}));
+    model::issue(p.eng.out, host::Severity::Warning, std::move(warning));
     return kReported;
   }
 
@@ -161,7 +161,7 @@ int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, driver::T
 
 // parse_effect_rows: rows of effects with their values; "|" turns to the random
 // effects, ";" starts the next row.
-int parse_effect_rows(TestParse& p, driver::TestRecord& rec) {
+int parse_effect_rows(TestParse& p, model::TestRecord& rec) {
   host::TokenStream& ts = p.ts;
   rec.fixed_counts.assign(static_cast<std::size_t>(p.s.n_fixed_effects()), 0);
   rec.random_counts.assign(static_cast<std::size_t>(p.s.n_random_effects()), 0);
@@ -231,7 +231,7 @@ int read_all_part(host::TokenStream& ts, std::vector<double>& values, bool first
 // The number of values per row of an ALL part: exactly one per effect when
 // no effect has a factor, otherwise at least one per effect (a factor effect
 // has a column per level).
-int check_all_count(int count, const driver::EffectTable& table, int n_factors, int exact_status,
+int check_all_count(int count, const model::EffectTable& table, int n_factors, int exact_status,
                     int at_least_status) {
   if (count <= 0) return 0;
   const int neff = static_cast<int>(table.rows());
@@ -241,7 +241,7 @@ int check_all_count(int count, const driver::EffectTable& table, int n_factors, 
 
 // parse_all_rows: rows "ALL fixed values | random values", either part optional but
 // in that order.
-int parse_all_rows(TestParse& p, driver::TestRecord& rec) {
+int parse_all_rows(TestParse& p, model::TestRecord& rec) {
   host::TokenStream& ts = p.ts;
   std::vector<std::vector<double>> fixed_rows, random_rows;
   std::vector<double> divisors;
@@ -297,7 +297,7 @@ int parse_all_rows(TestParse& p, driver::TestRecord& rec) {
 }
 
 // The hypothesised values "(h1 h2 ...)" and the label that may open a TEST.
-int read_prologue(host::TokenStream& ts, host::Output& out, driver::TestRecord& rec) {
+int read_prologue(host::TokenStream& ts, host::Output& out, model::TestRecord& rec) {
   if (ts.cur().sym == Sym::LParen) {
     ts.next();
     if (int st = read_number_list(ts, rec.hypothesised)) return st;
@@ -311,7 +311,7 @@ int read_prologue(host::TokenStream& ts, host::Output& out, driver::TestRecord& 
   if (ts.cur().type == TokenType::Name && ts.cur().quoted) {
     rec.label = ts.cur().text;
     if (rec.label.empty())
-      driver::issue_message(out, 55, driver::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(out, 55, model::kSyntaxClass, host::Severity::Warning);
     ts.next();
   }
   return 0;
@@ -319,7 +319,7 @@ int read_prologue(host::TokenStream& ts, host::Output& out, driver::TestRecord& 
 
 // Reads the whole TEST; returns 0 with a complete record, else a catalogue
 // number, kReported or kNothingToTest.
-int read_test(TestParse& p, driver::TestRecord& rec) {
+int read_test(TestParse& p, model::TestRecord& rec) {
   host::TokenStream& ts = p.ts;
   if (int st = read_prologue(ts, p.eng.out, rec)) return st;
   while (ts.cur().sym == Sym::Semicolon) ts.next();
@@ -332,9 +332,9 @@ int read_test(TestParse& p, driver::TestRecord& rec) {
 
 }  // namespace
 
-void parse_test(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng) {
+void parse_test(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng) {
   TestParse p{ts, s, eng, {}};
-  driver::TestRecord rec;
+  model::TestRecord rec;
   const int status = read_test(p, rec);
   if (status == 0) {
     s.tests.push_back(std::move(rec));
@@ -342,7 +342,7 @@ void parse_test(host::TokenStream& ts, driver::MixSettings& s, host::Engine& eng
   }
   if (status > 0) {
     const std::string token = p.shown.empty() ? ts.cur().text : p.shown;
-    driver::issue_message(eng.out, status, driver::kSyntaxClass, host::Severity::Error, token);
+    model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error, token);
   }
   ts.skip_subcommand();
 }

@@ -1,7 +1,7 @@
 // TEST syntax: parses one TEST subcommand (custom hypothesis tests) into MixSettings::tests.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
 
@@ -11,6 +11,6 @@ namespace mixed::syntax {
 // when one follows it); leaves the stream at the slash that ends the
 // subcommand or at the end of the command.  Errors are issued through the
 // message catalogue, after which the rest of the subcommand is skipped.
-void parse_test(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+void parse_test(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "driver/messages.h"
+#include "model/messages.h"
 #include "syntax/parse_support.h"
 
 namespace mixed::syntax {
@@ -58,8 +58,8 @@ bool expand_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names,
     }
     const auto var = names.find(t.text);
     if (!var) {
-      driver::issue(e.out, Severity::Error, Text::key("Undefined variable ^1 ...").arg(Text::raw(t.text)),
-                    driver::kSyntaxClass);
+      model::issue(e.out, Severity::Error, Text::key("Undefined variable ^1 ...").arg(Text::raw(t.text)),
+                    model::kSyntaxClass);
       return true;
     }
     vars.push_back(*var);
@@ -87,7 +87,7 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
     static constexpr std::string_view kTexts[] = {"Duplicated dependent [%1:, ^1:]1 ...",
                                                   "Duplicated factor [%1:, ^1:]1 ...",
                                                   "Duplicated covariate [%1:, ^1:]1 ..."};
-    driver::issue(e.out, Severity::Warning,
+    model::issue(e.out, Severity::Warning,
                   Text::key(kTexts[kind - 1]).list(variable_groups(e.data, repeated)));
   }
 
@@ -97,7 +97,7 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
       return true;
     }
     if (!e.data.var(vars[0]).numeric()) {
-      driver::issue(e.out, Severity::Error,
+      model::issue(e.out, Severity::Error,
                     Text::key("non-numeric name dependent variable ^1 ...").arg(variable_text(e.data, vars[0])));
       return true;
     }
@@ -107,7 +107,7 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
     for (std::size_t v : vars)
       if (!e.data.var(v).numeric()) strings.push_back(v);
     if (!strings.empty()) {
-      driver::issue(e.out, Severity::Error,
+      model::issue(e.out, Severity::Error,
                     Text::key("non-numeric names covariate list [%1:, ^1:]1 ...")
                         .list(variable_groups(e.data, strings)));
       return true;
@@ -121,29 +121,29 @@ bool contains(const std::vector<std::size_t>& list, std::size_t v) {
 }
 
 // The three role checks; returns true when one failed.
-bool check_roles(const driver::MixSettings& s, host::Engine& e) {
+bool check_roles(const model::MixSettings& s, host::Engine& e) {
   bool failed = false;
   const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.dependent)}};
   if (contains(s.factors, s.dependent)) {
-    driver::issue(e.out, Severity::Error, Text::key("Same dependent and factor [:^1:]1 ...").list(dependent));
+    model::issue(e.out, Severity::Error, Text::key("Same dependent and factor [:^1:]1 ...").list(dependent));
     failed = true;
   }
   if (contains(s.covariates, s.dependent)) {
-    driver::issue(e.out, Severity::Error, Text::key("Same dependent and covariate [:^1:]1 ...").list(dependent));
+    model::issue(e.out, Severity::Error, Text::key("Same dependent and covariate [:^1:]1 ...").list(dependent));
     failed = true;
   }
   std::vector<std::size_t> both;
   for (std::size_t f : s.factors)
     if (contains(s.covariates, f)) both.push_back(f);
   if (!both.empty()) {
-    driver::issue(e.out, Severity::Error,
+    model::issue(e.out, Severity::Error,
                   Text::key("Same factor and covariate [%1:, ^1:]1 ...").list(variable_groups(e.data, both)));
     failed = true;
   }
   return failed;
 }
 
-bool read_lists(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool read_lists(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const NameIndex names(e.data);
   std::vector<std::size_t> dependent;
   if (read_list(ts, e, names, kDependent, dependent)) return true;
@@ -173,7 +173,7 @@ bool read_lists(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) 
 
 }  // namespace
 
-bool read_variable_list(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e) {
+bool read_variable_list(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
   const bool failed = read_lists(ts, s, e);
   while (!ts.at_end() && ts.cur().sym != Sym::Slash) ts.next();
   return failed;

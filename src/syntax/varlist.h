@@ -5,7 +5,7 @@
 // by place in the factor and covariate lists.
 #pragma once
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
 
@@ -17,6 +17,6 @@ namespace mixed::syntax {
 // repeated BY (72) or WITH (73), a misplaced symbol (16), an undefined
 // variable, and a variable in two roles are errors.  Returns true after an
 // error, with the stream at the first slash or the end.
-bool read_variable_list(host::TokenStream& ts, driver::MixSettings& s, host::Engine& e);
+bool read_variable_list(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
 
 }  // namespace mixed::syntax

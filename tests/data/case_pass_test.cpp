@@ -50,7 +50,7 @@ TEST(CasePass, DecidesWhichCasesEnterAndCollectsTheirLevels) {
   EXPECT_DOUBLE_EQ(g[0].max_case_weight, 3);
 
   // Classification variables in table order: the factors a, s.
-  const driver::MixSettings& s = session.s();
+  const model::MixSettings& s = session.s();
   ASSERT_EQ(s.n_class_vars(), 2);
   ASSERT_EQ(g[0].levels.size(), 2u);
   EXPECT_EQ(g[0].levels[0].numbers, (std::vector<double>{1, 2}));

@@ -73,7 +73,7 @@ bool Session::parse(std::string_view command) {
 
 namespace {
 
-GroupResult snapshot(const driver::MixSettings& s, bool analysable) {
+GroupResult snapshot(const model::MixSettings& s, bool analysable) {
   GroupResult g;
   g.analysable = analysable;
   g.ncases = s.ncases;
@@ -130,7 +130,7 @@ void collect_messages(const std::vector<host::Item>& items, std::vector<const ho
 }  // namespace
 
 std::vector<GroupResult> run_groups(Session& session, Through through) {
-  driver::MixSettings& s = session.s();
+  model::MixSettings& s = session.s();
   host::Engine& e = session.engine;
   std::vector<GroupResult> results;
   host::CaseReader reader(session.data);

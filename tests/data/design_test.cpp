@@ -91,7 +91,7 @@ TEST(DesignColumns, ModelsWithoutFactorsHaveOneColumnPerEffect) {
   EXPECT_EQ(g[0].fx_fcol, (std::vector<int>{0, 1, 2, 3}));
   EXPECT_EQ(g[0].n_random_columns, 1);
   ASSERT_EQ(g[0].blocks.size(), 1u);
-  EXPECT_EQ(g[0].blocks[0].cov_type, driver::ID) << "a one-column UN block";
+  EXPECT_EQ(g[0].blocks[0].cov_type, covstruct::ID) << "a one-column UN block";
   EXPECT_EQ(testing::message_numbers(session.out), (std::vector<int>{80}));
 }
 
@@ -102,11 +102,11 @@ TEST(DesignColumns, OneColumnBlocksBecomeIdentityUnlessVarianceComponents) {
   std::vector<GroupResult> g = testing::run_groups(un);
   ASSERT_EQ(g.size(), 1u);
   ASSERT_EQ(g[0].blocks.size(), 2u);
-  EXPECT_EQ(g[0].blocks[0].cov_type, driver::ID);
+  EXPECT_EQ(g[0].blocks[0].cov_type, covstruct::ID);
   EXPECT_EQ(g[0].blocks[0].dim, 1);
   EXPECT_EQ(g[0].blocks[0].effects, (std::vector<int>{0}));
   EXPECT_EQ(g[0].blocks[0].subjects, (std::vector<std::size_t>{0}));
-  EXPECT_EQ(g[0].blocks[1].cov_type, driver::CS);
+  EXPECT_EQ(g[0].blocks[1].cov_type, covstruct::CS);
   EXPECT_EQ(g[0].blocks[1].dim, 3) << "intercept and the two levels of d";
   EXPECT_EQ(g[0].blocks[1].effects, (std::vector<int>{1, 2}));
   EXPECT_EQ(g[0].rn_fcol, (std::vector<int>{0, 1, 2}));
@@ -117,7 +117,7 @@ TEST(DesignColumns, OneColumnBlocksBecomeIdentityUnlessVarianceComponents) {
   ASSERT_TRUE(vc.parse("y BY c d /FIXED=d /RANDOM=c d | SUBJECT(id)"));
   g = testing::run_groups(vc);
   ASSERT_EQ(g[0].blocks.size(), 2u) << "VC: one block per effect";
-  EXPECT_EQ(g[0].blocks[0].cov_type, driver::VC);
+  EXPECT_EQ(g[0].blocks[0].cov_type, covstruct::VC);
   EXPECT_EQ(g[0].blocks[1].dim, 2);
   EXPECT_TRUE(testing::message_numbers(vc.out).empty());
 }

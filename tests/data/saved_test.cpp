@@ -22,10 +22,12 @@
 #include "host/packed.h"
 #include "host/tokens.h"
 #include "host/workfile.h"
+#include "inference/saved_values.h"
 
 namespace mixed::data {
 namespace {
 
+using enum model::SaveCode;
 using Eigen::MatrixXd;
 using Eigen::VectorXd;
 using testing::Session;
@@ -36,7 +38,7 @@ using testing::Session;
 
 bool run_stages(Session& session, std::string_view command) {
   if (!session.parse(command)) return false;
-  driver::MixSettings& s = session.s();
+  model::MixSettings& s = session.s();
   host::Engine& e = session.engine;
   s.case_scratch = std::make_unique<host::WorkFile>(session.scratch, 1);
   s.saved_scratch = std::make_unique<host::WorkFile>(session.scratch, static_cast<std::size_t>(s.n_saved()));
@@ -52,7 +54,7 @@ bool run_stages(Session& session, std::string_view command) {
     design_columns(s, e);
     estimate::estimate(s, e, analysable);
     if (session.out.error_flag()) return false;
-    if (analysable) compute_saved_values(s, e, group);
+    if (analysable) inference::compute_saved_values(s, e, group);
     if (session.out.error_flag()) return false;
   }
   write_saved_variables(s, e);
@@ -174,7 +176,7 @@ struct FittedParameters {
   MatrixXd W;
 };
 
-FittedParameters fitted_parameters(const driver::MixSettings& s) {
+FittedParameters fitted_parameters(const model::MixSettings& s) {
   EXPECT_EQ(s.cov_params, s.cov_params_reported) << "variances and covariances only";
   FittedParameters f;
   const Eigen::Index n = s.n_cov_params;

@@ -18,7 +18,7 @@ namespace {
 // A model of factors with the given numbers of levels and `n_covariates`
 // covariates; `terms` are effect rows (factor cells, then covariate powers)
 // and `observed` the observed cell indices of each term, ascending.
-void set_model(driver::MixSettings& s, std::vector<int> levels, int n_covariates, std::vector<std::vector<int>> terms,
+void set_model(model::MixSettings& s, std::vector<int> levels, int n_covariates, std::vector<std::vector<int>> terms,
                std::vector<std::vector<std::int64_t>> observed) {
   s.factors.resize(levels.size());
   s.covariates.resize(static_cast<std::size_t>(n_covariates));
@@ -34,8 +34,8 @@ void set_model(driver::MixSettings& s, std::vector<int> levels, int n_covariates
   s.covariate_means.assign(static_cast<std::size_t>(n_covariates), 0.0);
 }
 
-driver::EmmeansRecord tables(std::vector<int> factors, int n_covariates = 0) {
-  driver::EmmeansRecord rec;
+model::EmmeansRecord tables(std::vector<int> factors, int n_covariates = 0) {
+  model::EmmeansRecord rec;
   rec.table_kind = factors.empty() ? 1 : 2;
   rec.factors = std::move(factors);
   rec.cov_mode.assign(static_cast<std::size_t>(n_covariates), 0);
@@ -51,7 +51,7 @@ struct Filled {
   int status = 0;
 };
 
-void fill(Filled& f, const driver::MixSettings& s, const driver::EmmeansRecord& rec) {
+void fill(Filled& f, const model::MixSettings& s, const model::EmmeansRecord& rec) {
   ASSERT_TRUE(allocate_cells(f.blocks, s, rec, f.cells));
   f.status = fill_cells(s, covariate_values(s, rec), f.out, f.cells);
 }
@@ -65,12 +65,12 @@ void expect_row(const CellTable& cells, std::size_t cell, const std::vector<doub
 
 // A (2 levels) x B (3 levels) with intercept, A, B and A*B, every combination
 // observed but (A=2, B=3): A*B has 5 of its 6 potential columns.
-void two_by_three_without_one(driver::MixSettings& s) {
+void two_by_three_without_one(model::MixSettings& s) {
   set_model(s, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5}});
 }
 
 TEST(Cells, CompleteTwoWayTableAveragesTheOtherFactorEqually) {
-  driver::MixSettings s;
+  model::MixSettings s;
   set_model(s, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5, 6}});
   Filled f;
   fill(f, s, tables({0}));
@@ -96,7 +96,7 @@ TEST(Cells, CompleteTwoWayTableAveragesTheOtherFactorEqually) {
 }
 
 TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
-  driver::MixSettings s;
+  model::MixSettings s;
   two_by_three_without_one(s);
 
   Filled a;
@@ -134,7 +134,7 @@ TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
 TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {
   // A (2), B (2), C (3); terms intercept, A*B with (A=2, B=2) missing, and C.
   // TABLES(A): O = {B}, C spreads evenly; F = 6 combinations of B and C.
-  driver::MixSettings s;
+  model::MixSettings s;
   set_model(s, {2, 2, 3}, 0, {{0, 0, 0}, {1, 1, 0}, {0, 0, 1}}, {{1}, {1, 2, 3}, {1, 2, 3}});
   Filled a;
   fill(a, s, tables({0}));
@@ -148,7 +148,7 @@ TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {
 
 TEST(Cells, CovariatesEnterAtTheirValuesAndPowers) {
   // Factor A (2 levels), covariate x; terms intercept, x, x*x, A*x.
-  driver::MixSettings s;
+  model::MixSettings s;
   set_model(s, {2}, 1, {{0, 0}, {0, 1}, {0, 2}, {1, 1}}, {{1}, {1}, {1}, {1, 2}});
   s.covariate_means = {1.5};
 
@@ -156,7 +156,7 @@ TEST(Cells, CovariatesEnterAtTheirValuesAndPowers) {
   fill(at_mean, s, tables({0}, 1));
   expect_row(at_mean.cells, 1, {1, 1.5, 2.25, 0, 1.5}, "x at its mean, x*x at its square");
 
-  driver::EmmeansRecord with = tables({0}, 1);
+  model::EmmeansRecord with = tables({0}, 1);
   with.cov_mode[0] = -1;
   with.cov_value[0] = 3.0;
   Filled at_three;
@@ -168,7 +168,7 @@ TEST(Cells, CovariatesEnterAtTheirValuesAndPowers) {
   fill(at_zero, s, with);
   expect_row(at_zero.cells, 0, {1, 0, 0, 0, 0}, "WITH(x=0) removes every covariate term");
 
-  driver::EmmeansRecord mean = tables({0}, 1);
+  model::EmmeansRecord mean = tables({0}, 1);
   mean.cov_mode[0] = 1;
   mean.cov_value[0] = 7.0;
   EXPECT_EQ(covariate_values(s, mean)[0], 1.5) << "WITH(x=MEAN) holds x at its mean";
@@ -177,7 +177,7 @@ TEST(Cells, CovariatesEnterAtTheirValuesAndPowers) {
 TEST(Cells, NestedTermsUseTheDesignCellOrder) {
   // A (2 levels), B (2 levels) nested in A: B(A) has B's cell 2 and A's 1, so
   // its cells run A slowest: (A1,B1)=1, (A1,B2)=2, (A2,B1)=3, (A2,B2)=4.
-  driver::MixSettings s;
+  model::MixSettings s;
   set_model(s, {2, 2}, 0, {{0, 0}, {1, 0}, {1, 2}}, {{1}, {1, 2}, {1, 2, 3, 4}});
   Filled b;
   fill(b, s, tables({1}));
@@ -188,7 +188,7 @@ TEST(Cells, NestedTermsUseTheDesignCellOrder) {
 TEST(Cells, RefusesWhatCannotBeVisitedOrHeld) {
   // Eight factors; the term A misses one of its two levels, so the averaging
   // would visit the combinations of all factors outside TABLES(B): 2 x 1e54.
-  driver::MixSettings s;
+  model::MixSettings s;
   std::vector<int> levels = {2, 3};
   for (int k = 0; k < 6; ++k) levels.push_back(1000000000);
   std::vector<int> intercept(8, 0), a(8, 0);
@@ -199,7 +199,7 @@ TEST(Cells, RefusesWhatCannotBeVisitedOrHeld) {
   EXPECT_EQ(f.status, kTooManyCombinations);
 
   // Without missing columns the same factors are no obstacle: nothing to visit.
-  driver::MixSettings complete;
+  model::MixSettings complete;
   set_model(complete, levels, 0, {intercept, a}, {{1}, {1, 2}});
   Filled g;
   fill(g, complete, tables({1}));
@@ -210,7 +210,7 @@ TEST(Cells, RefusesWhatCannotBeVisitedOrHeld) {
   host::Scratch small(1024);
   Blocks blocks(small);
   CellTable cells;
-  driver::MixSettings wide;
+  model::MixSettings wide;
   set_model(wide, {400}, 0, {{0}, {1}}, {{1}, {}});
   wide.n_fixed_columns = 401;
   EXPECT_FALSE(allocate_cells(blocks, wide, tables({0}), cells)) << "400 cells x 401 columns in 1 KB";

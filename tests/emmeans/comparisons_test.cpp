@@ -13,7 +13,7 @@ namespace mixed::emmeans {
 namespace {
 
 // Factor 0 numeric with levels 1, 2.5, 7; factor 1 a string with F, M.
-void two_factors(driver::MixSettings& s) {
+void two_factors(model::MixSettings& s) {
   s.factors = {10, 11};
   s.classvars.resize(2);
   s.classvars[0].factor = 1;
@@ -24,8 +24,8 @@ void two_factors(driver::MixSettings& s) {
   s.levels[1].strings = {"F", "M"};
 }
 
-driver::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::string text = {}) {
-  driver::EmmeansRecord rec;
+model::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::string text = {}) {
+  model::EmmeansRecord rec;
   rec.table_kind = 2;
   rec.factors = {factor};
   rec.compare = 1;
@@ -36,7 +36,7 @@ driver::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::str
 }
 
 TEST(ReferenceCategory, ResolvesTheReferenceLevel) {
-  driver::MixSettings s;
+  model::MixSettings s;
   two_factors(s);
   host::Output out;
   EXPECT_EQ(reference_category_level(s, out, compare(0, 3)), 1) << "FIRST";
@@ -51,7 +51,7 @@ TEST(ReferenceCategory, ResolvesTheReferenceLevel) {
   EXPECT_EQ(reference_category_level(s, out, compare(0, 0)), 0) << "no REFCAT";
   EXPECT_EQ(out.error_count(), 0);
 
-  driver::MixSettings unknown;
+  model::MixSettings unknown;
   unknown.factors = {10};
   EXPECT_EQ(reference_category_level(unknown, out, compare(0, 3)), 0);
   EXPECT_EQ(out.error_count(), 1) << "a factor without its classification variable is an internal error";

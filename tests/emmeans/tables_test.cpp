@@ -12,7 +12,7 @@ namespace {
 
 // Factors a (levels 1..4) and b, covariates x and z; FIXED = a x (z unused).
 struct Model {
-  driver::MixSettings s;
+  model::MixSettings s;
   host::Dataset data;
   Model() {
     host::Variable a, b, x, z;
@@ -42,8 +42,8 @@ struct Model {
   }
 };
 
-driver::EmmeansRecord record(int kind, std::vector<int> factors) {
-  driver::EmmeansRecord rec;
+model::EmmeansRecord record(int kind, std::vector<int> factors) {
+  model::EmmeansRecord rec;
   rec.table_kind = kind;
   rec.factors = std::move(factors);
   rec.cov_mode = {0, 0};
@@ -63,7 +63,7 @@ TEST(TableName, NumberedOnlyWithSeveralSubcommands) {
 
 TEST(CovariateNote, OnlyCovariatesOfTheFixedEffects) {
   Model m;
-  driver::EmmeansRecord rec = record(2, {0});
+  model::EmmeansRecord rec = record(2, {0});
   EXPECT_EQ(covariate_note(m.s, m.data, rec, std::vector<double>{2.0, 1.0}).json(), "Evaluated at x = 2.0000")
       << "a mean in the mean format; z is in no FIXED effect";
   rec.cov_mode = {-1, -1};

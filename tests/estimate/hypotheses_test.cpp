@@ -24,14 +24,14 @@ const char* kTwoByTwo =
     "1.0,1,1\n2.0,1,1\n3.5,1,2\n3.0,1,2\n"
     "5.0,2,1\n4.0,2,1\n7.0,2,2\n8.5,2,2\n";
 
-std::vector<double> row(const driver::TermHypothesis& h, int r, int p) {
+std::vector<double> row(const model::TermHypothesis& h, int r, int p) {
   return std::vector<double>(h.L.begin() + r * p, h.L.begin() + (r + 1) * p);
 }
 
 TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b."));
-  const driver::MixSettings& s = f.s();
+  const model::MixSettings& s = f.s();
   ASSERT_EQ(s.n_fixed_columns, 9);
   ASSERT_EQ(s.hypotheses.size(), 4u);
   // Columns: intercept, a1, a2, b1, b2, a1b1, a1b2, a2b1, a2b2.
@@ -50,7 +50,7 @@ TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
 TEST(Hypotheses, TypeOneRowsAreSequential) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b | SSTYPE(1)."));
-  const driver::MixSettings& s = f.s();
+  const model::MixSettings& s = f.s();
   // Type I rows of a term have zeros on every earlier term and 1 at their own pivot.
   const auto b = row(s.hypotheses[2], 0, 9);
   EXPECT_EQ(b[0], 0.0);
@@ -64,7 +64,7 @@ TEST(Hypotheses, TypeOneRowsAreSequential) {
 TEST(Hypotheses, AFullSetOfIndicatorsWithAnInterceptDropsTheLastLevel) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a."));
-  const driver::MixSettings& s = f.s();
+  const model::MixSettings& s = f.s();
   EXPECT_EQ(s.n_fixed_columns, 3);
   EXPECT_EQ(s.fixed_rank, 2) << "rank p - 1";
   EXPECT_FALSE(s.non_redundant.test(2)) << "the last level is redundant";
@@ -79,7 +79,7 @@ TEST(Hypotheses, AFullSetOfIndicatorsWithAnInterceptDropsTheLastLevel) {
 TEST(Hypotheses, ASingleTermGivesTheEstimableFunctionsOfThatTerm) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a | NOINT."));
-  const driver::MixSettings& s = f.s();
+  const model::MixSettings& s = f.s();
   ASSERT_EQ(s.hypotheses.size(), 1u);
   EXPECT_EQ(s.hypotheses[0].df, 2);
   ASSERT_EQ(s.estimable_basis.size(), s.hypotheses[0].L.size());
@@ -125,7 +125,7 @@ TEST(TypeThree, RoundingToHalvesAndUnits) {
 
 TEST(TypeThree, ContainmentLevelsSeparateContainingTerms) {
   // Terms: intercept, A, B, A*B, C with two factors A, B and one more, C.
-  driver::EffectTable t;
+  model::EffectTable t;
   t.width = 3;
   for (auto r : {std::vector<int>{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 0, 1}}) t.add_row(r);
   const std::vector<int> a = containment_levels(t, 3, 1);

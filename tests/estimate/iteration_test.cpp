@@ -83,7 +83,7 @@ TEST(Iteration, TooFewObservationsForTheParameters) {
 TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
   Fitted f(reference_csv("Orthodont.csv"));
   ASSERT_TRUE(f.run("MIXED distance WITH age /FIXED=age /METHOD=ML /PRINT=HISTORY."));
-  const driver::MixSettings& s = f.s();
+  const model::MixSettings& s = f.s();
   EXPECT_EQ(s.iteration_status, kClosedForm);
   const double n = 108;
   const double rss = s.cov_params[0] * n;
@@ -97,7 +97,7 @@ TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
 TEST(ClosedForm, PerfectFitHasNoLikelihood) {
   Fitted f(csv("y,x\n3,1\n5,2\n7,3\n9,4\n"));
   ASSERT_TRUE(f.run("MIXED y WITH x /FIXED=x."));
-  const driver::MixSettings& s = f.s();
+  const model::MixSettings& s = f.s();
   EXPECT_EQ(s.iteration_status, kPerfectFit);
   EXPECT_TRUE(std::isnan(s.m2ll));
   EXPECT_EQ(s.cov_params[0], 0.0);

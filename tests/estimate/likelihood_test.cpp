@@ -25,7 +25,7 @@ struct Model {
 };
 
 // Parameters away from the optimum: variances scaled, correlations pulled in.
-std::vector<double> away_from_optimum(const driver::MixSettings& s) {
+std::vector<double> away_from_optimum(const model::MixSettings& s) {
   std::vector<double> theta = s.cov_params;
   for (std::size_t k = 0; k < theta.size(); ++k) {
     const double f = 1.0 + 0.25 * static_cast<double>(k % 3) - 0.2;
@@ -39,7 +39,7 @@ void check_derivatives(const Model& m, const char* method) {
   Fitted f(reference_csv(m.data));
   ASSERT_TRUE(f.run(std::string(m.command) + " /METHOD=" + method + "."));
   ASSERT_TRUE(f.analysable);
-  driver::MixSettings& s = f.s();
+  model::MixSettings& s = f.s();
   Likelihood lik(s, f.engine, *s.fit);
   ASSERT_EQ(lik.setup(), 0);
   const bool reml = s.method == 2;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "export/pmml.h"
 #include "host/packed.h"
 #include "inference/post.h"
@@ -166,7 +166,7 @@ const char* kRandomIntercept =
 TEST(Pmml, FixedModelOfARandomInterceptFit) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit(kRandomIntercept));
-  const driver::MixSettings& s = m.s();
+  const model::MixSettings& s = m.s();
   ASSERT_EQ(s.n_fixed_columns, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
   ASSERT_EQ(s.fixed_rank, 4);
   ASSERT_EQ(s.n_cov_params, 2);
@@ -394,7 +394,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
 
   // The nested term names both factors in each column; x*x is x to the power 2.
   // Columns: Intercept, g 1..3, h(g) over the 9 observed (g, h) cells, x*x.
-  const driver::MixSettings& s = exclude.s();
+  const model::MixSettings& s = exclude.s();
   ASSERT_EQ(s.n_fixed_columns, 1 + 3 + 9 + 1);
   EXPECT_EQ(d.pp_cells("P5"), (std::vector<std::string>{"g=1", "h=a"}));
   EXPECT_EQ(d.pp_cells("P13"), (std::vector<std::string>{"g=3", "h=caf\xEF\xBF\xBD"}));

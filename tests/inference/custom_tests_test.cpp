@@ -44,7 +44,7 @@ const VectorXd& null_vector() {
   return n;
 }
 
-void one_way(driver::MixSettings& s) {
+void one_way(model::MixSettings& s) {
   s.fixed.width = 0;
   for (int t = 0; t < 3; ++t) s.fixed.add_row({});
   s.fixed_effect_names = {Text::key("Intercept"), Text::raw("a"), Text::raw("x")};
@@ -73,14 +73,14 @@ void one_way(driver::MixSettings& s) {
   s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
 }
 
-MatrixXd one_way_C(const driver::MixSettings& s) {
+MatrixXd one_way_C(const model::MixSettings& s) {
   MatrixXd C(kP, kP);
   for (int i = 0; i < kP; ++i)
     for (int j = 0; j < kP; ++j) C(i, j) = s.fixed_covariance[host::sym(i, j)];
   return C;
 }
 
-VectorXd one_way_b(const driver::MixSettings& s) {
+VectorXd one_way_b(const model::MixSettings& s) {
   VectorXd b(kP);
   for (int i = 0; i < kP; ++i) b(i) = s.fixed_covariance[host::tri(kP, i)];
   return b;
@@ -88,10 +88,10 @@ VectorXd one_way_b(const driver::MixSettings& s) {
 
 // An effect-form record; each row lists every term's values in term order
 // (fixed terms, then random effects), as the parser stores them.
-driver::TestRecord effect_test(std::vector<int> fixed_counts, std::vector<int> random_counts,
+model::TestRecord effect_test(std::vector<int> fixed_counts, std::vector<int> random_counts,
                                std::vector<std::vector<double>> rows, std::string label = "",
                                std::vector<double> h = {}) {
-  driver::TestRecord r;
+  model::TestRecord r;
   r.rows = static_cast<int>(rows.size());
   r.fixed_counts = std::move(fixed_counts);
   r.random_counts = std::move(random_counts);
@@ -154,7 +154,7 @@ std::vector<std::string> notes(const host::PivotTable& t) {
 }
 
 TEST(Estimability, RowsInTheSpanOfTheBasis) {
-  driver::MixSettings s;
+  model::MixSettings s;
   one_way(s);
   auto estimable = [&](const VectorXd& l) { return is_estimable(s, std::span<const double>(l.data(), kP)); };
   VectorXd l(kP);
@@ -183,7 +183,7 @@ TEST(Estimability, RowsInTheSpanOfTheBasis) {
     EXPECT_TRUE(estimable(in + 1e-11 * in.norm() / n.norm() * n)) << "row " << k << " off by 1e-11";
   }
 
-  driver::MixSettings bad;
+  model::MixSettings bad;
   one_way(bad);
   bad.estimable_basis.resize(3 * kP);
   l << 0, 1, -1, 0, 0;
@@ -193,7 +193,7 @@ TEST(Estimability, RowsInTheSpanOfTheBasis) {
 
 TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
   Harness h;
-  driver::MixSettings s;
+  model::MixSettings s;
   one_way(s);
   s.print_lmatrix = true;
   // 1: a one-row difference; 2: two rows with hypothesised values; 3: one
@@ -256,7 +256,7 @@ TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
 TEST(CustomTests, LabelledAndSingleHeadings) {
   {
     Harness h;
-    driver::MixSettings s;
+    model::MixSettings s;
     one_way(s);
     s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}, {0, 1, -1}}, "a contrasts"));
     custom_hypothesis_tests(s, h.e);
@@ -272,7 +272,7 @@ TEST(CustomTests, LabelledAndSingleHeadings) {
   }
   {
     Harness h;
-    driver::MixSettings s;
+    model::MixSettings s;
     one_way(s);
     s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
     custom_hypothesis_tests(s, h.e);
@@ -283,7 +283,7 @@ TEST(CustomTests, LabelledAndSingleHeadings) {
 
 TEST(CustomTests, OutOfMemoryEndsTheLoop) {
   Harness h(0);
-  driver::MixSettings s;
+  model::MixSettings s;
   one_way(s);
   s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
   s.tests.push_back(effect_test({0, 0, 1}, {}, {{2}}));
@@ -296,7 +296,7 @@ TEST(CustomTests, OutOfMemoryEndsTheLoop) {
 // The dense mixed model (three subjects, five subject-replicates of a
 // two-column random block) with fixed terms Intercept and x and random
 // effects Intercept and t.
-void dense_settings(const test::DenseModel& model, driver::MixSettings& s, const VectorXd& theta) {
+void dense_settings(const test::DenseModel& model, model::MixSettings& s, const VectorXd& theta) {
   model.fill(s, theta, test::test_W());
   s.fixed.width = 0;
   s.fixed.add_row({});
@@ -319,7 +319,7 @@ void dense_settings(const test::DenseModel& model, driver::MixSettings& s, const
 TEST(CustomTests, RandomCoefficientWeighsTheAveragePredictedEffect) {
   test::DenseModel model;
   Harness h;
-  driver::MixSettings s;
+  model::MixSettings s;
   const VectorXd theta = test::test_theta();
   dense_settings(model, s, theta);
   s.print_lmatrix = true;

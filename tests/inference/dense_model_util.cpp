@@ -128,7 +128,7 @@ double DenseModel::predicted(const VectorXd& theta, const VectorXd& lf, const Ve
   return sum;
 }
 
-void DenseModel::fill(driver::MixSettings& s, const VectorXd& theta, const MatrixXd& W) const {
+void DenseModel::fill(model::MixSettings& s, const VectorXd& theta, const MatrixXd& W) const {
   s.n_fixed_columns = p;
   s.n_random_columns = dim;
   s.rn_fcol = {0, 1};
@@ -136,7 +136,7 @@ void DenseModel::fill(driver::MixSettings& s, const VectorXd& theta, const Matri
   s.blocks.assign(1, {});
   s.blocks[0].effects = {0, 1};
   s.blocks[0].dim = dim;
-  s.blocks[0].cov_type = driver::UN;
+  s.blocks[0].cov_type = covstruct::UN;
   s.n_cov_params = ntheta;
   s.n_residual_cov_params = 2;
   s.cov_param_covariance = pack(W);
@@ -153,7 +153,7 @@ void DenseModel::fill(driver::MixSettings& s, const VectorXd& theta, const Matri
   fit->n_cov_params = ntheta;
   fit->n_residual_cov_params = 2;
   estimate::RandomBlock blk;
-  blk.cov_type = driver::UN;
+  blk.cov_type = covstruct::UN;
   blk.dim = dim;
   blk.replicates = replicates;
   blk.col = 0;

@@ -14,7 +14,7 @@
 #include <Eigen/Dense>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 
 namespace mixed::inference::test {
 
@@ -45,7 +45,7 @@ struct DenseModel {
 
   // MixSettings and its Fit as estimation leaves them at θ, with W the
   // asymptotic covariance matrix of θ (dense, ntheta x ntheta).
-  void fill(driver::MixSettings& s, const Eigen::VectorXd& theta, const Eigen::MatrixXd& W) const;
+  void fill(model::MixSettings& s, const Eigen::VectorXd& theta, const Eigen::MatrixXd& W) const;
 };
 
 // Central difference of f at θ in direction k, h = 1e-5 max(1, |θ_k|).

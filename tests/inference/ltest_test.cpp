@@ -19,7 +19,7 @@ using Eigen::MatrixXd;
 using Eigen::VectorXd;
 
 // Settings holding only C (dense p x p) and b; no fit, so no df.
-void fixed_only(driver::MixSettings& s, const MatrixXd& C, const std::vector<double>& b) {
+void fixed_only(model::MixSettings& s, const MatrixXd& C, const std::vector<double>& b) {
   const int p = static_cast<int>(C.rows());
   s.n_fixed_columns = p;
   s.fixed_covariance.assign(host::tri_size(p + 1), 0.0);
@@ -36,7 +36,7 @@ LTestOptions all_options() {
 }
 
 TEST(LTest, ZeroVarianceRowHasNoRankButKeepsItsEstimate) {
-  driver::MixSettings s;
+  model::MixSettings s;
   host::Scratch scratch;
   MatrixXd C(2, 2);
   C << 2.0, 0.0, 0.0, 0.0;
@@ -53,7 +53,7 @@ TEST(LTest, ZeroVarianceRowHasNoRankButKeepsItsEstimate) {
 }
 
 TEST(LTest, RankAndGeneralizedInverse) {
-  driver::MixSettings s;
+  model::MixSettings s;
   host::Scratch scratch;
   LTestOptions f;
   f.f_test = true;
@@ -87,7 +87,7 @@ TEST(LTest, RankAndGeneralizedInverse) {
 }
 
 TEST(LTest, HypothesisedValues) {
-  driver::MixSettings s;
+  model::MixSettings s;
   host::Scratch scratch;
   MatrixXd C(2, 2);
   C << 2.0, 0.5, 0.5, 1.0;
@@ -104,7 +104,7 @@ TEST(LTest, HypothesisedValues) {
 }
 
 TEST(LTest, Statuses) {
-  driver::MixSettings s;
+  model::MixSettings s;
   MatrixXd C = MatrixXd::Identity(2, 2);
   fixed_only(s, C, {1.0, 2.0});
   host::Scratch scratch;
@@ -125,7 +125,7 @@ TEST(LTest, Statuses) {
 
 TEST(LTest, RandomCoefficientsFollowTheFullEquations) {
   test::DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   host::Scratch scratch;
   const VectorXd theta = test::test_theta();
   const MatrixXd W = test::test_W();
@@ -149,7 +149,7 @@ TEST(LTest, RandomCoefficientsFollowTheFullEquations) {
 
 TEST(LTest, FixedRowsAgainstDenseModel) {
   test::DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   host::Scratch scratch;
   const VectorXd theta = test::test_theta();
   model.fill(s, theta, test::test_W());

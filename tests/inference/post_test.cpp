@@ -18,7 +18,7 @@ struct OneTermModel {
   host::Progress progress{false};
 
   // y = β (intercept only) with C = 0.25, β = 3; no fit, so no df.
-  void settings(driver::MixSettings& s) {
+  void settings(model::MixSettings& s) {
     s.fixed.width = 0;
     s.fixed.add_row({});
     s.fixed_effect_names = {Text::key("Intercept")};
@@ -30,7 +30,7 @@ struct OneTermModel {
     s.non_redundant.set(0);
     s.l_row_columns = s.non_redundant;
     s.fixed_rank = 1;
-    s.hypotheses = {driver::TermHypothesis{1, {1.0}}};
+    s.hypotheses = {model::TermHypothesis{1, {1.0}}};
     s.n_cov_params = 1;
     s.cov_params_reported = {2.0};
     s.cov_param_covariance_reported = {0.5};
@@ -63,7 +63,7 @@ TEST(Post, KeepsTheTermTests) {
   OneTermModel m;
   host::Scratch scratch;
   host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
-  driver::MixSettings s;
+  model::MixSettings s;
   m.settings(s);
   post_estimation(s, e);
   ASSERT_EQ(s.term_numdf.size(), 1u);
@@ -83,7 +83,7 @@ TEST(Post, MemoryShortageLeavesOutTheTestsAndEstimates) {
   OneTermModel m;
   host::Scratch scratch(0);
   host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
-  driver::MixSettings s;
+  model::MixSettings s;
   m.settings(s);
   post_estimation(s, e);
   const std::vector<std::string> want = {

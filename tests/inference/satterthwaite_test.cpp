@@ -28,7 +28,7 @@ void expect_close(const std::vector<double>& got, const VectorXd& want, double t
 
 TEST(Satterthwaite, GradientOfFixedContrastMatchesCentralDifferences) {
   DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   const VectorXd theta = test::test_theta();
   model.fill(s, theta, test::test_W());
   for (const VectorXd& l : std::vector<VectorXd>{VectorXd::Unit(2, 0), VectorXd::Unit(2, 1), VectorXd::Constant(2, 0.7)}) {
@@ -39,7 +39,7 @@ TEST(Satterthwaite, GradientOfFixedContrastMatchesCentralDifferences) {
 
 TEST(Satterthwaite, GradientWithRandomCoefficientsMatchesFullEquations) {
   DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   const VectorXd theta = test::test_theta();
   model.fill(s, theta, test::test_W());
   VectorXd lf(2), lr(2);
@@ -56,7 +56,7 @@ TEST(Satterthwaite, GradientWithRandomCoefficientsMatchesFullEquations) {
 
 TEST(Satterthwaite, OneRowDfIsTwiceSquaredVarianceOverGWG) {
   DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   const VectorXd theta = test::test_theta();
   const MatrixXd W = test::test_W();
   model.fill(s, theta, W);
@@ -72,7 +72,7 @@ TEST(Satterthwaite, OneRowDfIsTwiceSquaredVarianceOverGWG) {
   EXPECT_TRUE(host::is_sysmis(satterthwaite_df(s, 1, 1, false, as_vector(l), {&zero, 1}, {&one, 1})))
       << "a direction without variance gives no df";
   // A W that is not positive in the direction of g gives no df.
-  driver::MixSettings flat;
+  model::MixSettings flat;
   model.fill(flat, theta, MatrixXd::Zero(DenseModel::ntheta, DenseModel::ntheta));
   EXPECT_TRUE(host::is_sysmis(satterthwaite_df(flat, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1})))
       << "g'Wg = 0 gives a system-missing df";
@@ -80,7 +80,7 @@ TEST(Satterthwaite, OneRowDfIsTwiceSquaredVarianceOverGWG) {
 
 TEST(Satterthwaite, SeveralRowsCombineTheEigenDirections) {
   DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   const VectorXd theta = test::test_theta();
   const MatrixXd W = test::test_W();
   model.fill(s, theta, W);
@@ -106,7 +106,7 @@ TEST(Satterthwaite, SeveralRowsCombineTheEigenDirections) {
 
 TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
   DenseModel model;
-  driver::MixSettings s;
+  model::MixSettings s;
   const VectorXd theta = test::test_theta();
   model.fill(s, theta, test::test_W());
   std::vector<double> products(derivative_products_size(s));

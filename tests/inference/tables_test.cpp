@@ -48,7 +48,7 @@ bool has_note(const host::Cell* c, const std::string& note) {
   return false;
 }
 
-void with_fixed(driver::MixSettings& s, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
+void with_fixed(model::MixSettings& s, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
   s.n_fixed_columns = p;
   s.fixed_covariance = packed_c;
   s.fixed_covariance.resize(host::tri_size(p + 1), 0.0);
@@ -70,7 +70,7 @@ TEST(ModelTables, InformationCriteriaCountParametersByMethod) {
   EXPECT_NEAR(ml.bic, 100.0 + 5.0 * std::log(10.0), 1e-12);
   EXPECT_TRUE(host::is_sysmis(information_criteria(2, 3, 1, 3.0, 50.0).bic)) << "n = 0: no BIC";
 
-  driver::MixSettings s;
+  model::MixSettings s;
   s.method = 2;
   s.fixed_rank = 3;
   s.n_cov_params = 6;
@@ -93,7 +93,7 @@ TEST(FixedTables, DegreesOfFreedomDisplay) {
 }
 
 TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
-  driver::MixSettings s;
+  model::MixSettings s;
   // Parameter 1 is redundant (zero row and column); parameter 2 has C_kk = 0.
   with_fixed(s, 3, {4.0, 0.0, 0.0, 0.0, 0.0, 0.0}, {2.0, 0.0, 7.5});
   s.non_redundant.set(0);
@@ -135,7 +135,7 @@ TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
 }
 
 TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
-  driver::MixSettings s;
+  model::MixSettings s;
   with_fixed(s, 3, {4.0, 0.0, 0.0, 1.0, 0.0, 9.0}, {1.0, 0.0, 1.0});
   s.non_redundant.set(0);
   s.non_redundant.set(2);
@@ -157,7 +157,7 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
 }
 
 TEST(FixedTables, TestsOfFixedEffects) {
-  driver::MixSettings s;
+  model::MixSettings s;
   with_fixed(s, 1, {1.0}, {1.0});
   s.fixed.width = 0;
   s.fixed.add_row({});
@@ -178,7 +178,7 @@ TEST(FixedTables, TestsOfFixedEffects) {
 }
 
 TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
-  driver::MixSettings s;
+  model::MixSettings s;
   with_fixed(s, 6, std::vector<double>(21, 0.0), std::vector<double>(6, 0.0));
   host::BitSet rows(6);
   rows.set(3);
@@ -233,7 +233,7 @@ TEST(CovarianceTables, BoundsByKind) {
 }
 
 // A residual-only model: one variance e with variance w of its estimate.
-void residual_only(driver::MixSettings& s, double e, double w, bool kept) {
+void residual_only(model::MixSettings& s, double e, double w, bool kept) {
   s.n_cov_params = 1;
   s.cov_params_reported = {e};
   s.cov_param_covariance_reported = {w};
@@ -245,7 +245,7 @@ void residual_only(driver::MixSettings& s, double e, double w, bool kept) {
 
 TEST(CovarianceTables, EstimatesWaldAndConfidenceLevel) {
   for (const auto& [cin, text, z] : {std::tuple{90.0, "90", 1.644854}, std::tuple{99.0, "99", 2.575829}}) {
-    driver::MixSettings s;
+    model::MixSettings s;
     residual_only(s, 4.0, 0.25, true);
     s.confidence_level = cin;
     s.confidence_text = text;
@@ -255,14 +255,14 @@ TEST(CovarianceTables, EstimatesWaldAndConfidenceLevel) {
     EXPECT_DOUBLE_EQ(value(t, {"Residual", "Covpar Wald Statistic"}), 8.0) << "Wald Z = e / se";
     EXPECT_NEAR(value(t, {"Residual", "Covpar Wald Significance"}), 2.0 * host::normal_upper_tail(8.0), 1e-20);
   }
-  driver::MixSettings s;
+  model::MixSettings s;
   residual_only(s, -1.0, 0.25, true);
   const host::PivotTable out = covariance_estimates(s, false);
   EXPECT_TRUE(has_note(cell(out, {"Residual", "Covpar Estimate"}), "Covpar out of range"))
       << "a negative variance is out of range";
   EXPECT_EQ(cell(out, {"Residual", "Covpar Wald Statistic"}), nullptr) << "without TESTCOV no Wald column";
 
-  driver::MixSettings r;
+  model::MixSettings r;
   residual_only(r, 0.0, 0.0, false);
   EXPECT_TRUE(has_note(cell(covariance_estimates(r, false), {"Residual", "Covpar Estimate"}),
                        "Redundant Covpar, no testcov"));

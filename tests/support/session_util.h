@@ -18,7 +18,7 @@
 #include "data/case_pass.h"
 #include "data/design.h"
 #include "data/subjects.h"
-#include "driver/settings.h"
+#include "model/command.h"
 #include "estimate/estimate.h"
 #include "host/engine.h"
 #include "host/tokens.h"
@@ -52,9 +52,9 @@ struct Session {
   host::Scratch scratch;
   host::Progress progress{false};
   host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
-  std::unique_ptr<driver::MixSettings> settings = std::make_unique<driver::MixSettings>();
-  driver::MixSettings& s() { return *settings; }
-  const driver::MixSettings& s() const { return *settings; }
+  std::unique_ptr<model::MixSettings> settings = std::make_unique<model::MixSettings>();
+  model::MixSettings& s() { return *settings; }
+  const model::MixSettings& s() const { return *settings; }
 };
 
 // Reads the command text after the name MIXED, then takes the first split
@@ -63,7 +63,7 @@ struct Session {
 // an error or the case pass found the group not analysable; `analysable` is
 // what the stages left.
 inline bool fit(Session& session, std::string_view command, bool& analysable) {
-  driver::MixSettings& s = session.s();
+  model::MixSettings& s = session.s();
   std::vector<host::LexProblem> problems;
   host::TokenStream tokens(host::tokenize(command, problems));
   syntax::parse_command(tokens, s, session.engine);

@@ -137,7 +137,7 @@ TEST(SimpleSubcommands, MethodAndMissing) {
 TEST(SimpleSubcommands, Print) {
   const Parsed all("y /PRINT = CORB COVB CPS DESCRIPTIVES G HISTORY(5) LMATRIX R SOLUTION TESTCOV");
   expect_clean(all, "every PRINT keyword");
-  const driver::MixSettings& s = all.s;
+  const model::MixSettings& s = all.s;
   EXPECT_TRUE(s.print_fixed_correlations && s.print_fixed_covariances && s.print_case_summary && s.print_descriptives && s.print_g && s.print_history && s.print_lmatrix && s.print_r &&
               s.print_solution && s.print_testcov);
   EXPECT_EQ(s.history_interval, 5);

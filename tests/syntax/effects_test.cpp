@@ -110,14 +110,14 @@ TEST(EffectTerms, CountsAndModelKind) {
   const syntax::EffectCounts c = syntax::effect_counts(std::vector<int>{2, 0, 1, -1, 0, 3}, 3);
   EXPECT_EQ(c.factors, 2);
   EXPECT_EQ(c.covariates, 2);
-  driver::EffectTable t{3, {}};
+  model::EffectTable t{3, {}};
   t.add_row(std::vector<int>{0, 0, 0});
   EXPECT_EQ(syntax::model_kind(t, 2), 3);
   t.add_row(std::vector<int>{0, 0, 1});
   EXPECT_EQ(syntax::model_kind(t, 2), 1);
   t.add_row(std::vector<int>{1, 0, 0});
   EXPECT_EQ(syntax::model_kind(t, 2), 4) << "factors and covariates in different effects";
-  driver::EffectTable f{3, {}};
+  model::EffectTable f{3, {}};
   f.add_row(std::vector<int>{1, 1, 0});
   EXPECT_EQ(syntax::model_kind(f, 2), 2);
 }

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 #include "host/engine.h"
@@ -61,7 +61,7 @@ struct Parsed {
   host::Scratch scratch{std::size_t{1} << 28};
   host::Progress progress{false};
   host::Engine eng{out, data, scratch, host::Catalogue::english(), progress};
-  driver::MixSettings s;
+  model::MixSettings s;
 
   explicit Parsed(std::string_view command, host::Dataset d = sample_data()) : data(std::move(d)) {
     std::vector<host::LexProblem> problems;

@@ -29,7 +29,7 @@ TEST(TestSyntax, EffectFormLaysRowsOutOverTheFixedTerms) {
   EXPECT_EQ(p.s.method, 1);
   ASSERT_EQ(p.s.n_tests(), 2);
 
-  const driver::TestRecord& t1 = p.s.tests[0];
+  const model::TestRecord& t1 = p.s.tests[0];
   EXPECT_FALSE(t1.all_form);
   EXPECT_EQ(t1.rows, 2);
   EXPECT_EQ(t1.label, "a linear");
@@ -40,7 +40,7 @@ TEST(TestSyntax, EffectFormLaysRowsOutOverTheFixedTerms) {
   expect_values(t1.values[0], {0, -1, 0, 1, 0}, "row 1");
   expect_values(t1.values[1], {0.5, 0, 0, 0, 1.5}, "row 2 divided by 2");
 
-  const driver::TestRecord& t2 = p.s.tests[1];
+  const model::TestRecord& t2 = p.s.tests[1];
   EXPECT_EQ(t2.rows, 1);
   EXPECT_TRUE(t2.label.empty());
   EXPECT_TRUE(t2.hypothesised.empty());
@@ -63,7 +63,7 @@ TEST(TestSyntax, RandomCoefficientsFollowTheBar) {
            "/TEST a 1 -1 0 | b 1 -1 ; | x 2 ; x 1");
   ASSERT_TRUE(p.messages().empty());
   ASSERT_EQ(p.s.n_tests(), 1);
-  const driver::TestRecord& t = p.s.tests[0];
+  const model::TestRecord& t = p.s.tests[0];
   EXPECT_EQ(t.rows, 3);
   EXPECT_EQ(t.fixed_counts, (std::vector<int>{0, 3, 1}));
   EXPECT_EQ(t.random_counts, (std::vector<int>{0, 2, 1}));
@@ -81,7 +81,7 @@ TEST(TestSyntax, AllFormTakesFixedThenRandomValues) {
            "/TEST ALL | 3 1");
   ASSERT_TRUE(p.messages().empty());
   ASSERT_EQ(p.s.n_tests(), 2);
-  const driver::TestRecord& t = p.s.tests[0];
+  const model::TestRecord& t = p.s.tests[0];
   EXPECT_TRUE(t.all_form);
   EXPECT_EQ(t.rows, 2);
   EXPECT_EQ(t.nfix, 5);
@@ -89,7 +89,7 @@ TEST(TestSyntax, AllFormTakesFixedThenRandomValues) {
   expect_values(t.values[0], {0, 0.25, -0.25, 0, 0, 0.25, -0.25}, "row 1 divided by 4");
   expect_values(t.values[1], {1, 0, 0, 0, 0.4, 0, 1}, "row 2");
 
-  const driver::TestRecord& r = p.s.tests[1];
+  const model::TestRecord& r = p.s.tests[1];
   EXPECT_EQ(r.nfix, 0);
   EXPECT_EQ(r.nran, 2);
   expect_values(r.values[0], {3, 1}, "random only");

@@ -1,4 +1,4 @@
-#include "covstruct/labels.h"
+#include "estimate/covariance_labels.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,14 +6,15 @@
 #include <string>
 
 #include "covstruct/catalogue.h"
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/dataset.h"
 
-namespace mixed::covstruct {
+namespace mixed::estimate {
 
 using host::Text;
 using host::TextGroup;
-using namespace driver;
+using namespace model;
+using namespace covstruct;
 
 namespace {
 
@@ -233,4 +234,4 @@ void design_column_label(const MixSettings& settings, const host::Dataset& data,
   for (int k = 0; k < depth; ++k) add(items, Text::raw(")"));
 }
 
-}  // namespace mixed::covstruct
+}  // namespace mixed::estimate

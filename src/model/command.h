@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "covstruct/types.h"
 #include "host/bitset.h"
 #include "host/text.h"
 
@@ -32,15 +33,7 @@ namespace mixed::estimate {
 struct Fit;  // estimation's per-group blocks (per-subject cross products, G blocks)
 }
 
-namespace mixed::driver {
-
-// Covariance type codes (cov_type).  The COVTYPE keyword table gives 1..17;
-// VC becomes 18 on RANDOM and 19 on REPEATED.
-enum CovType : int {
-  ARMA11 = 1, AD1 = 2, AR1 = 3, ARH1 = 4, CS = 5, CSH = 6, CSR = 7, DIAG = 8, FA1 = 9,
-  FAH1 = 10, HF = 11, ID = 12, TP = 13, TPH = 14, UN = 15, UNR = 16, VC_PARSE = 17,
-  VC = 18, VC_REPEATED = 19,
-};
+namespace mixed::model {
 
 // A table of effect rows, n_factors factor cells then n_covariates covariate cells each.
 // A model without factors and covariates has rows of width 0 (the intercept);
@@ -69,7 +62,7 @@ struct EffectTable {
 struct RandomSubcommand {
   EffectTable effects;
   std::vector<std::size_t> subjects;  // dictionary indices, as written, duplicates dropped
-  int cov_type = VC;
+  int cov_type = covstruct::VC;
   bool covtype_written = false;
 };
 
@@ -129,6 +122,9 @@ struct TermHypothesis {
   int df = 0;                          // numerator df: rows of L
   std::vector<double> L;               // df rows of n_fixed_columns reals
 };
+
+// The SAVE keywords, in the order of the keyword table.
+enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
 
 struct MixSettings {
   MixSettings();
@@ -202,7 +198,7 @@ struct MixSettings {
   std::vector<std::size_t> repeated_vars;  // ptrepv; n_repeated_vars = size
   std::vector<std::size_t> repeated_subjects; // ptrsbv; nrsbvr = size
   int n_repeated_vars() const { return static_cast<int>(repeated_vars.size()); }
-  int repeated_type = ID;
+  int repeated_type = covstruct::ID;
 
   std::vector<ClassVar> classvars;      // ptclsv; n_class_vars = size
   int n_class_vars() const { return static_cast<int>(classvars.size()); }
@@ -257,7 +253,7 @@ struct MixSettings {
   struct CovBlock {
     std::vector<int> effects;           // its random effects (0-based)
     int dim = 0;
-    int cov_type = VC;
+    int cov_type = covstruct::VC;
     std::vector<std::size_t> subjects;  // dictionary indices
   };
   std::vector<CovBlock> blocks;         // ptbkne, ptbkef, ptbkdm, ptbkct, ptbksn, ptbksl
@@ -299,4 +295,4 @@ struct MixSettings {
   void reset_group();
 };
 
-}  // namespace mixed::driver
+}  // namespace mixed::model

@@ -11,7 +11,7 @@
 #include "host/output.h"
 #include "host/text.h"
 
-namespace mixed::driver {
+namespace mixed::model {
 
 // Message class: 3 for the catalogue messages the subcommand parsers raise, 2
 // for every other message.
@@ -51,10 +51,10 @@ bool stop_if_interrupted(host::Output& out);
 // Use it through MIXED_INVARIANT, which supplies the function and the text.
 bool check_invariant(host::Output& out, bool condition, std::string_view function, std::string_view text);
 #define MIXED_INVARIANT(out, condition) \
-  ::mixed::driver::check_invariant((out), static_cast<bool>(condition), __func__, #condition)
+  ::mixed::model::check_invariant((out), static_cast<bool>(condition), __func__, #condition)
 
 // A one-item list "[:^1:]1" parameter holding `items` (for effect names) or a
 // "[%1:, ^1:]1" list of variable names: each item is one group of one text.
 std::vector<host::TextGroup> one_per_group(const std::vector<host::Text>& items);
 
-}  // namespace mixed::driver
+}  // namespace mixed::model

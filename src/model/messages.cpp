@@ -1,11 +1,11 @@
-#include "driver/messages.h"
+#include "model/messages.h"
 
 #include <algorithm>
 #include <array>
 
 #include "host/engine.h"
 
-namespace mixed::driver {
+namespace mixed::model {
 
 namespace {
 
@@ -224,4 +224,4 @@ std::vector<host::TextGroup> one_per_group(const std::vector<host::Text>& items)
   return groups;
 }
 
-}  // namespace mixed::driver
+}  // namespace mixed::model

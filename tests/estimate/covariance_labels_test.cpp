@@ -1,17 +1,17 @@
-#include "covstruct/labels.h"
+#include "estimate/covariance_labels.h"
 
 #include <gtest/gtest.h>
 
 #include "covstruct/catalogue.h"
-#include "driver/settings.h"
+#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 
-namespace mixed::covstruct {
+namespace mixed::estimate {
 namespace {
 
-using driver::ClassVar;
-using driver::Levels;
+using model::ClassVar;
+using model::Levels;
 using host::Text;
 
 // Factors A (numeric 1..3, value 2 labelled "two") and B (string x, y), the
@@ -20,7 +20,7 @@ using host::Text;
 // in B=y); random block 1: X*X and X within B (2 columns).
 struct Model {
   host::Dataset data;
-  driver::MixSettings s;
+  model::MixSettings s;
 
   Model() {
     auto numeric = [&](const char* name, int decimals, std::vector<double> v) {
@@ -135,11 +135,11 @@ TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {
     for (int n = 1; n <= 3; ++n) {
       std::vector<Text> labels = {Text::raw("before")};
       EXPECT_EQ(covariance_parameter_labels(m.s, m.data, n, false, 0, cov_type, labels), 0);
-      ASSERT_EQ(static_cast<int>(labels.size()), 1 + parameter_count(n, cov_type)) << cov_type << ", n = " << n;
+      ASSERT_EQ(static_cast<int>(labels.size()), 1 + covstruct::parameter_count(n, cov_type)) << cov_type << ", n = " << n;
       EXPECT_EQ(labels[0].json(), "before");
       for (const Text& t : labels) EXPECT_FALSE(t.empty()) << cov_type;
     }
 }
 
 }  // namespace
-}  // namespace mixed::covstruct
+}  // namespace mixed::estimate

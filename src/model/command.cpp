@@ -1,8 +1,8 @@
-#include "driver/settings.h"
+#include "model/command.h"
 
 #include "host/workfile.h"
 
-namespace mixed::driver {
+namespace mixed::model {
 
 MixSettings::MixSettings() = default;
 MixSettings::~MixSettings() = default;
@@ -64,4 +64,4 @@ void MixSettings::reset_group() {
   param_df.clear();
 }
 
-}  // namespace mixed::driver
+}  // namespace mixed::model
