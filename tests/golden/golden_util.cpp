@@ -105,4 +105,55 @@ const nlohmann::json* cell(const nlohmann::json& table,
   return nullptr;
 }
 
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  path = fs::temp_directory_path() /
+         ("mixed-golden-dir-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  fs::create_directories(path);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path, ignored);
+}
+
+std::string unquote(const std::string& field) {
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"') return field.substr(1, field.size() - 2);
+  return field;
+}
+
+int Csv::column(const std::string& name) const {
+  for (std::size_t k = 0; k < header.size(); ++k)
+    if (unquote(header[k]) == name) return static_cast<int>(k);
+  return -1;
+}
+
+Csv read_csv(const fs::path& file) {
+  std::ifstream in(file);
+  Csv csv;
+  std::string line;
+  auto fields = [](const std::string& l) {
+    std::vector<std::string> out(1);
+    for (char c : l) {
+      if (c == ',') out.emplace_back();
+      else if (c != '\r') out.back() += c;
+    }
+    return out;
+  };
+  if (std::getline(in, line)) csv.header = fields(line);
+  while (std::getline(in, line))
+    if (!line.empty() && line != "\r") csv.rows.push_back(fields(line));
+  return csv;
+}
+
+void write_csv(const fs::path& file, const Csv& csv) {
+  std::ofstream out(file);
+  auto put = [&](const std::vector<std::string>& fields) {
+    for (std::size_t k = 0; k < fields.size(); ++k) out << (k ? "," : "") << fields[k];
+    out << '\n';
+  };
+  put(csv.header);
+  for (const auto& row : csv.rows) put(row);
+}
+
 }  // namespace mixed::golden

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,28 @@ std::vector<const nlohmann::json*> messages(const nlohmann::json& doc);
 // (dimension name -> leaf label); nullptr when there is none.
 const nlohmann::json* cell(const nlohmann::json& table,
                            const std::vector<std::pair<std::string, std::string>>& at);
+
+// A folder of its own under the system's temporary folder, removed with the object.
+struct TempDir {
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::filesystem::path path;
+};
+
+// A CSV file as its fields, kept as written (quotes included), so that a data
+// set can be transformed and written back without changing how the program
+// reads the columns left alone. No field holds a comma or a line break.
+struct Csv {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+  // The index of the column named `name` (quoted or not); -1 when none.
+  int column(const std::string& name) const;
+};
+Csv read_csv(const std::filesystem::path& file);
+void write_csv(const std::filesystem::path& file, const Csv& csv);
+// A field without its enclosing quotes.
+std::string unquote(const std::string& field);
 
 }  // namespace mixed::golden
