@@ -47,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
   for (host::Command& c : commands) {
     host::TokenStream tokens(std::move(c.tokens));
-    model::MixSettings settings;
+    model::Command cmd;
     out.clear_error_flag();
-    syntax::parse_command(tokens, settings, engine);
+    syntax::parse_command(tokens, cmd, engine);
     scratch.free_all();
   }
   return 0;

@@ -7,16 +7,18 @@
 // value is present and positive, and neither its dependent variable, nor a
 // covariate, nor a classification variable is missing (user-missing values
 // count as missing under MISSING EXCLUDE only).  Valid cases are written to a
-// new MixSettings::workfile in the case layout of data/record.h.  The pass
+// new GroupData::workfile in the case layout of data/record.h.  The pass
 // sets record_length, ncases, n_observations, fractional_weights, max_case_weight, levels (per
 // classification variable its sorted levels with their summed case weights:
 // numbers ascending, strings in byte order with trailing blanks removed) and
-// factor_levels.  When SAVE was given (MixSettings::case_scratch open) every case,
+// factor_levels.  When SAVE was given (SaveFiles::cases open) every case,
 // valid or not, is appended to "mixcas__" as the classification cells, the
 // dependent variable and the covariates of its record.
 #pragma once
 
 #include "model/command.h"
+#include "data/saved.h"
+#include "data/group.h"
 #include "host/engine.h"
 #include "host/workfile.h"
 
@@ -30,9 +32,9 @@ namespace mixed::data {
 // structure (warning 1009), a memory shortage (message 2) or an interrupt.
 // The text of level `level` (0-based) of classification variable `classvar`:
 // its value in the variable's print format with its value label.
-host::Text level_text(const model::MixSettings& s, const host::Dataset& data, int classvar, std::size_t level);
+host::Text level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int classvar, std::size_t level);
 
-void case_pass(model::MixSettings& s, host::Engine& e, host::CaseReader& reader, int& group_counter,
+void case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e, host::CaseReader& reader, int& group_counter,
                bool& analysable);
 
 }  // namespace mixed::data

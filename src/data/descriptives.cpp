@@ -14,7 +14,6 @@ namespace mixed::data {
 
 namespace {
 
-using model::MixSettings;
 using host::Text;
 
 // A table with more keys than this, redundant totals included, is too large
@@ -63,15 +62,15 @@ struct CellStats {
 // lexicographic order is the order of their mixed-radix keys.
 using CellMap = std::map<std::vector<int>, CellStats>;
 
-int accumulate_cases(MixSettings& s, host::Engine& e, CellMap& cells) {
-  const RecordLayout layout = ordered_layout(s, e.data);
-  const std::size_t nvars = 1 + static_cast<std::size_t>(s.n_covariates());
+int accumulate_cases(const model::Command& cmd, data::GroupData& group, host::Engine& e, CellMap& cells) {
+  const RecordLayout layout = ordered_layout(cmd, group, e.data);
+  const std::size_t nvars = 1 + static_cast<std::size_t>(cmd.n_covariates());
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
-  std::vector<int> levels(static_cast<std::size_t>(s.n_class_vars()));
-  s.workfile->rewind();
-  for (std::size_t r = 0; r < s.ncases; ++r) {
+  std::vector<int> levels(static_cast<std::size_t>(cmd.n_class_vars()));
+  group.workfile->rewind();
+  for (std::size_t r = 0; r < group.ncases; ++r) {
     if (model::stop_if_interrupted(e.out)) return -1;
-    if (!s.workfile->read(rec)) return 70;
+    if (!group.workfile->read(rec)) return 70;
     decode_class_key(layout, rec, levels);
     CellStats& c = cells[levels];
     if (c.vars.empty()) c.vars.resize(nvars);
@@ -79,14 +78,14 @@ int accumulate_cases(MixSettings& s, host::Engine& e, CellMap& cells) {
     ++c.cases;
     c.count += w;
     c.vars[0].add(rec[layout.y], w * layout.regression_weight(rec));
-    for (int k = 0; k < s.n_covariates(); ++k) c.vars[1 + k].add(rec[layout.cov + k], w);
+    for (int k = 0; k < cmd.n_covariates(); ++k) c.vars[1 + k].add(rec[layout.cov + k], w);
   }
   return 0;
 }
 
-bool totals_formed(const MixSettings& s) {
-  if (s.n_class_vars() == 0) return false;
-  for (const model::Levels& lv : s.levels)
+bool totals_formed(const model::Command& cmd, const data::GroupData& group) {
+  if (cmd.n_class_vars() == 0) return false;
+  for (const data::Levels& lv : group.levels)
     if (lv.size() < 2) return false;
   return true;
 }
@@ -95,9 +94,9 @@ bool totals_formed(const MixSettings& s) {
 // classification variable at a time, each cell is pooled into the cell that
 // has the total in that variable's place.  False when the table outgrows
 // kMaxCellKeys.
-bool form_totals(const MixSettings& s, CellMap& cells) {
-  for (int j = 0; j < s.n_class_vars(); ++j) {
-    const int total = static_cast<int>(s.levels[j].size()) + 1;
+bool form_totals(const model::Command& cmd, const data::GroupData& group, CellMap& cells) {
+  for (int j = 0; j < cmd.n_class_vars(); ++j) {
+    const int total = static_cast<int>(group.levels[j].size()) + 1;
     for (auto& [key, c] : cells) {
       if (key[j] == total) continue;
       std::vector<int> to = key;
@@ -112,11 +111,11 @@ bool form_totals(const MixSettings& s, CellMap& cells) {
 // A total cell with as many cases as a cell one step below it holds exactly
 // that cell's cases (weights are positive) and is marked redundant; every
 // redundant total is one step above a cell of equal count.
-bool mark_redundant(const MixSettings& s, CellMap& cells) {
+bool mark_redundant(const model::Command& cmd, const data::GroupData& group, CellMap& cells) {
   bool any = false;
   for (auto& [key, c] : cells) {
-    for (int j = 0; j < s.n_class_vars(); ++j) {
-      const int total = static_cast<int>(s.levels[j].size()) + 1;
+    for (int j = 0; j < cmd.n_class_vars(); ++j) {
+      const int total = static_cast<int>(group.levels[j].size()) + 1;
       if (key[j] == total) continue;
       std::vector<int> to = key;
       to[j] = total;
@@ -156,19 +155,19 @@ void put_statistics(host::PivotTable& t, std::vector<int>& at, int stat_dim, int
   }
 }
 
-void draw_table(const MixSettings& s, host::Engine& e, const CellMap* cells, bool totals, bool redundant) {
+void draw_table(const model::Command& cmd, const data::GroupData& group, host::Engine& e, const CellMap* cells, bool totals, bool redundant) {
   const host::Dataset& data = e.data;
   host::PivotTable t(Text::key("Descriptive Statistics"), Text::key("Descriptive Statistics"));
   const int var_dim = t.add_dimension(Text::key("Variables"), host::Axis::Row);
   std::vector<int> var_cat;
-  var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(s.dependent).name)));
-  for (std::size_t c : s.covariates) var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(c).name)));
+  var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(cmd.dependent).name)));
+  for (std::size_t c : cmd.covariates) var_cat.push_back(t.add_category(var_dim, Text::variable(data.var(c).name)));
 
   std::vector<int> class_dim, first_level;
-  for (int i = 0; i < s.n_class_vars(); ++i) {
-    class_dim.push_back(t.add_dimension(Text::variable(data.var(s.classvars[i].var).name), host::Axis::Row));
+  for (int i = 0; i < cmd.n_class_vars(); ++i) {
+    class_dim.push_back(t.add_dimension(Text::variable(data.var(cmd.classvars[i].var).name), host::Axis::Row));
     first_level.push_back(static_cast<int>(t.dimensions()[class_dim.back()].categories.size()));
-    for (std::size_t k = 0; k < s.levels[i].size(); ++k) t.add_category(class_dim.back(), level_text(s, data, i, k));
+    for (std::size_t k = 0; k < group.levels[i].size(); ++k) t.add_category(class_dim.back(), level_text(cmd, group, data, i, k));
     if (totals) t.add_category(class_dim.back(), Text::key("Total"));
   }
   const int stat_dim = t.add_dimension(Text::key("Statistics"), host::Axis::Column);
@@ -183,7 +182,7 @@ void draw_table(const MixSettings& s, host::Engine& e, const CellMap* cells, boo
       at[var_dim] = var_cat[v];
       for (const auto& [key, c] : *cells) {
         if (c.redundant) continue;
-        for (int i = 0; i < s.n_class_vars(); ++i) at[class_dim[i]] = first_level[i] + key[i] - 1;
+        for (int i = 0; i < cmd.n_class_vars(); ++i) at[class_dim[i]] = first_level[i] + key[i] - 1;
         put_statistics(t, at, stat_dim, first_stat, c, c.vars[v]);
       }
     }
@@ -195,40 +194,40 @@ void draw_table(const MixSettings& s, host::Engine& e, const CellMap* cells, boo
                .arg(Text::integer(static_cast<long long>(kMaxTableCells))));
   }
 
-  if (s.fractional_weights) t.note(Text::key("Fractional case weight ..."));
-  if (s.regression_weight)
+  if (group.fractional_weights) t.note(Text::key("Fractional case weight ..."));
+  if (cmd.regression_weight)
     t.note(Text::key("Regression weight ^1 applied to dependent ^2 ...")
-               .arg(Text::variable(data.var(*s.regression_weight).name))
-               .arg(Text::variable(data.var(s.dependent).name)));
+               .arg(Text::variable(data.var(*cmd.regression_weight).name))
+               .arg(Text::variable(data.var(cmd.dependent).name)));
   if (redundant) t.note(Text::key("Redundant totals are omitted ..."));
   e.out.add(std::move(t));
 }
 
-int run_descriptives(MixSettings& s, host::Engine& e) {
+int run_descriptives(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
   CellMap cells;
-  if (const int status = accumulate_cases(s, e, cells); status != 0) return status;
-  const bool totals = totals_formed(s);
+  if (const int status = accumulate_cases(cmd, group, e, cells); status != 0) return status;
+  const bool totals = totals_formed(cmd, group);
   bool fits = true;
   bool redundant = false;
   if (totals) {
-    fits = form_totals(s, cells);
-    if (fits) redundant = mark_redundant(s, cells);
+    fits = form_totals(cmd, group, cells);
+    if (fits) redundant = mark_redundant(cmd, group, cells);
   }
   if (fits) {
     std::size_t shown = 0;
     for (const auto& [key, c] : cells) shown += !c.redundant;
-    fits = shown * (1 + static_cast<std::size_t>(s.n_covariates())) * 4 <= kMaxTableCells;
+    fits = shown * (1 + static_cast<std::size_t>(cmd.n_covariates())) * 4 <= kMaxTableCells;
   }
-  draw_table(s, e, fits ? &cells : nullptr, totals, redundant);
+  draw_table(cmd, group, e, fits ? &cells : nullptr, totals, redundant);
   return 0;
 }
 
 }  // namespace
 
-void descriptives(MixSettings& s, host::Engine& e) {
+void descriptives(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
   int status = 0;
   try {
-    status = run_descriptives(s, e);
+    status = run_descriptives(cmd, group, e);
   } catch (const std::bad_alloc&) {
     status = 4;
   }

@@ -16,12 +16,13 @@
 // W <= 1 or m = 0, and 0 when S <= 0.
 //
 // Reads the ordered work file (data/record.h) and draws the table
-// "Descriptive Statistics".  Overwrites nothing in MixSettings.
+// "Descriptive Statistics".  Changes nothing in the group's data.
 #pragma once
 
 #include <cstddef>
 
 #include "model/command.h"
+#include "data/group.h"
 #include "host/engine.h"
 
 namespace mixed::data {
@@ -32,6 +33,6 @@ inline constexpr std::size_t kMaxTableCells = 1000000;
 
 // Draws the table for the group.  Errors: 4 (memory), 70 (work file shorter
 // than ncases).
-void descriptives(model::MixSettings& s, host::Engine& e);
+void descriptives(const model::Command& cmd, data::GroupData& group, host::Engine& e);
 
 }  // namespace mixed::data

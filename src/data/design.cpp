@@ -14,7 +14,6 @@ namespace mixed::data {
 
 namespace {
 
-using model::MixSettings;
 using host::Text;
 
 // The members of a set over potential cells: a bit per cell when the cells
@@ -76,11 +75,11 @@ struct EffectCells {
   double total = 0.0;                    // sum of the potential counts
 };
 
-EffectCells effect_cells(const model::EffectTable& table, const MixSettings& s) {
+EffectCells effect_cells(const model::EffectTable& table, const model::Command& cmd, const data::GroupData& group) {
   EffectCells c;
-  const std::size_t n_factors = static_cast<std::size_t>(s.n_factors());
+  const std::size_t n_factors = static_cast<std::size_t>(cmd.n_factors());
   for (std::size_t k = 0; k < table.rows(); ++k) {
-    const double p = potential_cells(table.row(k), s.factor_levels);
+    const double p = potential_cells(table.row(k), group.factor_levels);
     c.order.push_back(cell_order(table.row(k), n_factors));
     c.start.push_back(static_cast<std::uint64_t>(std::min(c.total, static_cast<double>(kMaxPotentialCells))));
     c.potential.push_back(static_cast<std::uint64_t>(std::min(p, static_cast<double>(kMaxPotentialCells))));
@@ -131,28 +130,28 @@ void single_columns(std::size_t effects, std::vector<int>& ncol, std::vector<int
   cell.assign(effects, 1);
 }
 
-bool dense_sets(const MixSettings& s, const EffectCells& c) {
-  const double members = static_cast<double>(s.ncases) * static_cast<double>(c.potential.size());
+bool dense_sets(const data::GroupData& group, const EffectCells& c) {
+  const double members = static_cast<double>(group.ncases) * static_cast<double>(c.potential.size());
   return c.total <= std::max(double{1 << 20}, 64.0 * members);
 }
 
 // Reads the work file and marks the cells that occur, fixed and random.
-int fill_sets(MixSettings& s, host::Engine& e, const EffectCells& fx, const EffectCells& rn, CellSet& fx_set,
+int fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e, const EffectCells& fx, const EffectCells& rn, CellSet& fx_set,
               CellSet& rn_set) {
-  const RecordLayout layout = ordered_layout(s, e.data);
+  const RecordLayout layout = ordered_layout(cmd, group, e.data);
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
-  std::vector<int> class_levels(static_cast<std::size_t>(s.n_class_vars()));
-  std::vector<int> levels(static_cast<std::size_t>(s.n_factors()));
-  s.workfile->rewind();
-  for (std::size_t r = 0; r < s.ncases; ++r) {
+  std::vector<int> class_levels(static_cast<std::size_t>(cmd.n_class_vars()));
+  std::vector<int> levels(static_cast<std::size_t>(cmd.n_factors()));
+  group.workfile->rewind();
+  for (std::size_t r = 0; r < group.ncases; ++r) {
     if (model::stop_if_interrupted(e.out)) return -1;
-    if (!s.workfile->read(rec)) return 70;
+    if (!group.workfile->read(rec)) return 70;
     decode_class_key(layout, rec, class_levels);
     factor_levels_of(layout, class_levels, levels);
     for (std::size_t k = 0; k < fx.order.size(); ++k)
-      fx_set.insert(fx.start[k] + static_cast<std::uint64_t>(ordered_cell_index(fx.order[k], levels, s.factor_levels)) - 1);
+      fx_set.insert(fx.start[k] + static_cast<std::uint64_t>(ordered_cell_index(fx.order[k], levels, group.factor_levels)) - 1);
     for (std::size_t k = 0; k < rn.order.size(); ++k)
-      rn_set.insert(rn.start[k] + static_cast<std::uint64_t>(ordered_cell_index(rn.order[k], levels, s.factor_levels)) - 1);
+      rn_set.insert(rn.start[k] + static_cast<std::uint64_t>(ordered_cell_index(rn.order[k], levels, group.factor_levels)) - 1);
   }
   fx_set.compact();
   rn_set.compact();
@@ -161,18 +160,18 @@ int fill_sets(MixSettings& s, host::Engine& e, const EffectCells& fx, const Effe
 
 // The covariance blocks of the random part; a block of one column keeps VC or
 // ID and otherwise becomes ID.
-void covariance_blocks(MixSettings& s, host::Engine& e) {
-  s.blocks.assign(static_cast<std::size_t>(s.n_random_blocks), MixSettings::CovBlock{});
-  for (int k = 0; k < s.n_random_effects(); ++k) {
-    MixSettings::CovBlock& b = s.blocks[s.random_effect_block[k]];
+void covariance_blocks(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
+  group.blocks.assign(static_cast<std::size_t>(cmd.n_random_blocks), data::CovBlock{});
+  for (int k = 0; k < cmd.n_random_effects(); ++k) {
+    data::CovBlock& b = group.blocks[cmd.random_effect_block[k]];
     if (b.effects.empty()) {
-      b.cov_type = s.random_types[k];
-      b.subjects = s.random_subject_lists[k];
+      b.cov_type = cmd.random_types[k];
+      b.subjects = cmd.random_subject_lists[k];
     }
     b.effects.push_back(k);
-    b.dim += s.rn_ncol[k];
+    b.dim += group.rn_ncol[k];
   }
-  for (MixSettings::CovBlock& b : s.blocks) {
+  for (data::CovBlock& b : group.blocks) {
     if (b.dim == 1 && b.cov_type != covstruct::VC && b.cov_type != covstruct::ID) {
       b.cov_type = covstruct::ID;
       model::issue_message(e.out, 80, model::kOtherClass, host::Severity::Warning);
@@ -180,35 +179,35 @@ void covariance_blocks(MixSettings& s, host::Engine& e) {
   }
 }
 
-int run_design(MixSettings& s, host::Engine& e) {
-  const EffectCells fx = effect_cells(s.fixed, s);
+int run_design(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
+  const EffectCells fx = effect_cells(cmd.fixed, cmd, group);
   if (fx.total > static_cast<double>(kMaxPotentialCells)) {
     too_many_columns(e, true, fx.total);
     return -1;
   }
-  const EffectCells rn = effect_cells(s.random, s);
+  const EffectCells rn = effect_cells(cmd.random, cmd, group);
   if (rn.total > static_cast<double>(kMaxPotentialCells)) {
     too_many_columns(e, false, rn.total);
     return -1;
   }
 
-  if (s.n_factors() == 0) {
-    single_columns(fx.potential.size(), s.fx_ncol, s.fx_fcol, s.fx_cell);
-    single_columns(rn.potential.size(), s.rn_ncol, s.rn_fcol, s.rn_cell);
+  if (cmd.n_factors() == 0) {
+    single_columns(fx.potential.size(), group.fx_ncol, group.fx_fcol, group.fx_cell);
+    single_columns(rn.potential.size(), group.rn_ncol, group.rn_fcol, group.rn_cell);
   } else {
-    const bool fx_dense = dense_sets(s, fx), rn_dense = dense_sets(s, rn);
+    const bool fx_dense = dense_sets(group, fx), rn_dense = dense_sets(group, rn);
     BudgetReservation memory(e.scratch, (fx_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(fx.total)) : 0) +
                                             (rn_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(rn.total)) : 0));
     if (!memory) return 2;
     CellSet fx_set(static_cast<std::uint64_t>(fx.total), fx_dense);
     CellSet rn_set(static_cast<std::uint64_t>(rn.total), rn_dense);
-    if (const int status = fill_sets(s, e, fx, rn, fx_set, rn_set); status != 0) return status;
-    columns(fx, fx_set, s.fx_ncol, s.fx_fcol, s.fx_cell);
-    columns(rn, rn_set, s.rn_ncol, s.rn_fcol, s.rn_cell);
+    if (const int status = fill_sets(cmd, group, e, fx, rn, fx_set, rn_set); status != 0) return status;
+    columns(fx, fx_set, group.fx_ncol, group.fx_fcol, group.fx_cell);
+    columns(rn, rn_set, group.rn_ncol, group.rn_fcol, group.rn_cell);
   }
-  s.n_fixed_columns = static_cast<int>(s.fx_cell.size());
-  s.n_random_columns = static_cast<int>(s.rn_cell.size());
-  covariance_blocks(s, e);
+  group.n_fixed_columns = static_cast<int>(group.fx_cell.size());
+  group.n_random_columns = static_cast<int>(group.rn_cell.size());
+  covariance_blocks(cmd, group, e);
   return 0;
 }
 
@@ -238,12 +237,12 @@ std::int64_t ordered_cell_index(std::span<const int> order, std::span<const int>
   return index + 1;
 }
 
-int fixed_column(const MixSettings& s, int effect, std::int64_t cell) {
-  return column_in(s.fx_ncol, s.fx_fcol, s.fx_cell, effect, cell);
+int fixed_column(const data::GroupData& group, int effect, std::int64_t cell) {
+  return column_in(group.fx_ncol, group.fx_fcol, group.fx_cell, effect, cell);
 }
 
-int random_column(const MixSettings& s, int effect, std::int64_t cell) {
-  return column_in(s.rn_ncol, s.rn_fcol, s.rn_cell, effect, cell);
+int random_column(const data::GroupData& group, int effect, std::int64_t cell) {
+  return column_in(group.rn_ncol, group.rn_fcol, group.rn_cell, effect, cell);
 }
 
 std::int64_t cell_index(std::span<const int> effect_row, std::span<const int> levels,
@@ -258,10 +257,10 @@ double potential_cells(std::span<const int> effect_row, std::span<const int> lev
   return p;
 }
 
-void design_columns(MixSettings& s, host::Engine& e) {
+void design_columns(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
   int status = 0;
   try {
-    status = run_design(s, e);
+    status = run_design(cmd, group, e);
   } catch (const std::bad_alloc&) {
     status = 2;
   }

@@ -13,7 +13,7 @@
 // Columns are numbered effect by effect in effect-table order and, within an
 // effect, by ascending cell index.
 //
-// Reads the ordered work file (data/record.h) and MixSettings::factor_levels;
+// Reads the ordered work file (data/record.h) and GroupData::factor_levels;
 // sets n_fixed_columns, fx_ncol, fx_fcol (0-based), fx_cell (1-based cell indices),
 // n_random_columns, rn_ncol, rn_fcol, rn_cell and blocks.
 #pragma once
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "model/command.h"
+#include "data/group.h"
 #include "host/engine.h"
 
 namespace mixed::data {
@@ -34,7 +35,7 @@ inline constexpr std::int64_t kMaxPotentialCells = 3037000499LL;
 // The cell index (1-based) of a case in an effect: `effect_row` is the
 // effect's row (n_factors factor cells, then covariate cells), `levels` the
 // case's 1-based level numbers of the factors in factor-list order and
-// `level_counts` the factors' numbers of levels (MixSettings::factor_levels).
+// `level_counts` the factors' numbers of levels (GroupData::factor_levels).
 std::int64_t cell_index(std::span<const int> effect_row, std::span<const int> levels,
                         std::span<const int> level_counts);
 
@@ -48,8 +49,8 @@ std::int64_t ordered_cell_index(std::span<const int> order, std::span<const int>
 // The design column (0-based, over all fixed or all random columns) of cell
 // `cell` of fixed effect (random effect) `effect`, -1 when the cell is not
 // one of the effect's columns (a combination not observed in the group).
-int fixed_column(const model::MixSettings& s, int effect, std::int64_t cell);
-int random_column(const model::MixSettings& s, int effect, std::int64_t cell);
+int fixed_column(const data::GroupData& group, int effect, std::int64_t cell);
+int random_column(const data::GroupData& group, int effect, std::int64_t cell);
 
 // prod_j L_j over the effect's factors, as a real (1 for an effect without factors).
 double potential_cells(std::span<const int> effect_row, std::span<const int> level_counts);
@@ -58,6 +59,6 @@ double potential_cells(std::span<const int> effect_row, std::span<const int> lev
 // 2 (memory), 70 (work file shorter than ncases), "Too many fixed col ..." and
 // "Too many random col ..." (more than kMaxPotentialCells potential cells);
 // warning 80 when a block of dimension 1 has its covariance type changed to ID.
-void design_columns(model::MixSettings& s, host::Engine& e);
+void design_columns(const model::Command& cmd, data::GroupData& group, host::Engine& e);
 
 }  // namespace mixed::data

@@ -71,7 +71,7 @@ std::string unpack_string(std::span<const double> cells) {
   return s;
 }
 
-int level_of(const model::Levels& levels, std::span<const double> cells) {
+int level_of(const data::Levels& levels, std::span<const double> cells) {
   if (levels.numeric) {
     const auto& v = levels.numbers;
     auto it = std::lower_bound(v.begin(), v.end(), cells[0]);
@@ -86,45 +86,45 @@ int level_of(const model::Levels& levels, std::span<const double> cells) {
 namespace {
 
 // The cells after the classification part, which both layouts share.
-void tail_cells(RecordLayout& l, const model::MixSettings& s, const host::Dataset& data, int first) {
+void tail_cells(RecordLayout& l, const model::Command& cmd, const host::Dataset& data, int first) {
   l.y = first;
   l.cov = first + 1;
-  l.n_covariates = s.n_covariates();
+  l.n_covariates = cmd.n_covariates();
   int next = l.cov + l.n_covariates;
-  l.regwgt = s.regression_weight ? next++ : -1;
+  l.regwgt = cmd.regression_weight ? next++ : -1;
   l.case_weight = data.weight() ? next++ : -1;
   l.length = next;
-  l.factor_classvar.assign(static_cast<std::size_t>(s.n_factors()), -1);
-  for (int i = 0; i < s.n_class_vars(); ++i)
-    if (s.classvars[i].factor > 0) l.factor_classvar[s.classvars[i].factor - 1] = i;
+  l.factor_classvar.assign(static_cast<std::size_t>(cmd.n_factors()), -1);
+  for (int i = 0; i < cmd.n_class_vars(); ++i)
+    if (cmd.classvars[i].factor > 0) l.factor_classvar[cmd.classvars[i].factor - 1] = i;
 }
 
 }  // namespace
 
-RecordLayout case_layout(const model::MixSettings& s, const host::Dataset& data) {
+RecordLayout case_layout(const model::Command& cmd, const host::Dataset& data) {
   RecordLayout l;
-  l.n_class_vars = s.n_class_vars();
+  l.n_class_vars = cmd.n_class_vars();
   int next = 0;
-  for (const model::ClassVar& cv : s.classvars) {
+  for (const model::ClassVar& cv : cmd.classvars) {
     const int cells = class_cells(data.var(cv.var).width);
     l.class_offset.push_back(next);
     l.class_length.push_back(cells);
     next += cells;
   }
-  tail_cells(l, s, data, next);
+  tail_cells(l, cmd, data, next);
   return l;
 }
 
-RecordLayout ordered_layout(const model::MixSettings& s, const host::Dataset& data) {
+RecordLayout ordered_layout(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data) {
   RecordLayout l;
   l.ordered = true;
-  l.n_class_vars = s.n_class_vars();
+  l.n_class_vars = cmd.n_class_vars();
   std::vector<std::int64_t> counts;
-  for (const model::Levels& lv : s.levels) counts.push_back(static_cast<std::int64_t>(lv.size()));
+  for (const data::Levels& lv : group.levels) counts.push_back(static_cast<std::int64_t>(lv.size()));
   l.class_radix = mixed_radix(counts);
   l.class_key_length = l.n_class_vars == 0 ? 0 : l.class_radix.nkey;
-  tail_cells(l, s, data, l.class_key_length);
-  if (s.n_repeated_vars() > 0 && l.n_class_vars > 0) {
+  tail_cells(l, cmd, data, l.class_key_length);
+  if (cmd.n_repeated_vars() > 0 && l.n_class_vars > 0) {
     l.rep_subject = l.length;
     l.rep_level = l.length + 1;
     l.length += 2;

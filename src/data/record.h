@@ -26,7 +26,7 @@
 // the REGWGT value is always > 0.  The repeated subject and level numbers are
 // 1-based numbers in order of first appearance in the case pass; the level
 // number maps to its place in the sorted repeated level table through
-// MixSettings::repeated_level_map[number - 1].  Without classification
+// GroupData::repeated_level_map[number - 1].  Without classification
 // variables the two layouts coincide (no key, no repeated cells) and subject
 // ordering does not run.
 //
@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "model/command.h"
+#include "data/group.h"
 #include "host/dataset.h"
 
 namespace mixed::data {
@@ -85,7 +86,7 @@ std::string unpack_string(std::span<const double> cells);
 // The 1-based number of the level that a classification variable's record
 // cells hold in its sorted level list, 0 when the value is not one of its
 // levels (numeric: one cell; string: its cells, trailing blanks ignored).
-int level_of(const model::Levels& levels, std::span<const double> cells);
+int level_of(const data::Levels& levels, std::span<const double> cells);
 
 struct RecordLayout {
   bool ordered = false;         // ordered layout (class key) or case layout (raw cells)
@@ -118,12 +119,12 @@ struct RecordLayout {
 };
 
 // The layout written by the case pass for the command's variables and data set.
-RecordLayout case_layout(const model::MixSettings& s, const host::Dataset& data);
+RecordLayout case_layout(const model::Command& cmd, const host::Dataset& data);
 
 // The layout after subject ordering; the classification key strides come from
-// the level counts of the group (MixSettings::levels), so call it once the
+// the level counts of the group (GroupData::levels), so call it once the
 // case pass has run.
-RecordLayout ordered_layout(const model::MixSettings& s, const host::Dataset& data);
+RecordLayout ordered_layout(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data);
 
 // The 1-based level numbers of every classification variable (table order)
 // encoded in the classification key of an ordered record.

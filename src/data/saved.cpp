@@ -15,18 +15,17 @@ using enum model::SaveCode;
 
 namespace {
 
-using model::MixSettings;
 using host::SYSMIS;
 // The names of the new variables in SAVE keyword order: the written name when
 // it is free, else a numbered name (unused_variable_name) from it or from the root name.
 // Nothing when a name cannot be made.
-std::optional<std::vector<std::string>> new_names(const MixSettings& s, const host::Dataset& data) {
+std::optional<std::vector<std::string>> new_names(const model::Command& cmd, const host::Dataset& data) {
   std::vector<std::string> names;
-  for (std::size_t k = 0; k < s.save_keywords.size(); ++k) {
-    const std::string written = k < s.save_names.size() ? s.save_names[k] : std::string();
+  for (std::size_t k = 0; k < cmd.save_keywords.size(); ++k) {
+    const std::string written = k < cmd.save_names.size() ? cmd.save_names[k] : std::string();
     const auto same = [&](const std::string& n) { return host::iequals(n, written); };
     const bool free = !written.empty() && !data.find(written) && std::none_of(names.begin(), names.end(), same);
-    const std::string_view root = written.empty() ? save_root_name(s.save_keywords[k]) : std::string_view(written);
+    const std::string_view root = written.empty() ? save_root_name(cmd.save_keywords[k]) : std::string_view(written);
     std::optional<std::string> name = free ? written : unused_variable_name(data, root, names);
     if (!name) return std::nullopt;
     names.push_back(std::move(*name));
@@ -37,14 +36,14 @@ std::optional<std::vector<std::string>> new_names(const MixSettings& s, const ho
 // The values of "mixprd__", one column per saved variable over the n cases
 // (system-missing after its last record).  Nothing when it holds more than n
 // records or cannot be read.
-std::optional<std::vector<std::vector<double>>> saved_columns(MixSettings& s, std::size_t n) {
-  const std::size_t nsav = static_cast<std::size_t>(s.n_saved());
-  if (s.saved_scratch->records() > n) return std::nullopt;
+std::optional<std::vector<std::vector<double>>> saved_columns(const model::Command& cmd, data::SaveFiles& save_files, std::size_t n) {
+  const std::size_t nsav = static_cast<std::size_t>(cmd.n_saved());
+  if (save_files.values->records() > n) return std::nullopt;
   std::vector<std::vector<double>> columns(nsav, std::vector<double>(n, SYSMIS));
   std::vector<double> record(nsav);
-  s.saved_scratch->rewind();
-  for (std::size_t row = 0; row < s.saved_scratch->records(); ++row) {
-    if (!s.saved_scratch->read(record)) return std::nullopt;
+  save_files.values->rewind();
+  for (std::size_t row = 0; row < save_files.values->records(); ++row) {
+    if (!save_files.values->read(record)) return std::nullopt;
     for (std::size_t k = 0; k < nsav; ++k) columns[k][row] = record[k];
   }
   return columns;
@@ -84,26 +83,26 @@ std::optional<std::string> unused_variable_name(const host::Dataset& data, std::
   }
 }
 
-void write_saved_variables(MixSettings& s, host::Engine& e) {
+void write_saved_variables(const model::Command& cmd, data::SaveFiles& save_files, host::Engine& e) {
   e.out.set_split({});
-  if (!MIXED_INVARIANT(e.out, s.saved_scratch != nullptr)) return;
+  if (!MIXED_INVARIANT(e.out, save_files.values != nullptr)) return;
   host::Dataset& data = e.data;
-  const std::optional<std::vector<std::string>> names = new_names(s, data);
+  const std::optional<std::vector<std::string>> names = new_names(cmd, data);
   if (!names) {
     model::issue_message(e.out, 83, model::kOtherClass, host::Severity::Error);
     return;
   }
-  std::optional<std::vector<std::vector<double>>> columns = saved_columns(s, data.n_cases());
+  std::optional<std::vector<std::vector<double>>> columns = saved_columns(cmd, save_files, data.n_cases());
   if (!columns) {
     model::issue_message(e.out, 70, model::kOtherClass, host::Severity::Error);
     return;
   }
 
-  const host::PrintFormat dependent = data.var(s.dependent).format;
+  const host::PrintFormat dependent = data.var(cmd.dependent).format;
   host::Notes notes;
   notes.title = host::Text::key("Variables Created");
   for (std::size_t k = 0; k < names->size(); ++k) {
-    const int code = s.save_keywords[k];
+    const int code = cmd.save_keywords[k];
     const std::optional<std::string> label = e.catalogue.numbered(save_label_number(code));
     MIXED_INVARIANT(e.out, label.has_value());
     host::Variable v;

@@ -4,6 +4,7 @@
 // group by group (one record per case, n_saved values in SAVE keyword order).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,15 +13,25 @@
 #include "model/command.h"
 #include "host/dataset.h"
 #include "host/engine.h"
+#include "host/workfile.h"
 
 namespace mixed::data {
+
+// The scratch files of SAVE, open for the whole command when SAVE is given:
+// `cases` ("mixcas__") holds every case's classification cells, dependent
+// variable and covariates, as the case pass writes them; `values` ("mixprd__")
+// the saved values of every case, as inference::compute_saved_values writes them.
+struct SaveFiles {
+  std::unique_ptr<host::WorkFile> cases;
+  std::unique_ptr<host::WorkFile> values;
+};
 
 // Creates one variable per SAVE keyword at the end of the dictionary, fills
 // it from "mixprd__" (system-missing for the cases after the last analysed
 // group) and lists the new variables in the notes "Variables Created".
 // Errors: 83 (no new name can be made; nothing is created), 70 ("mixprd__"
 // holds more records than the data set has cases, or cannot be read).
-void write_saved_variables(model::MixSettings& s, host::Engine& e);
+void write_saved_variables(const model::Command& cmd, data::SaveFiles& save_files, host::Engine& e);
 
 // unused_variable_name: a new variable name made from `root`: root_1, root_2, ... the first
 // that is neither a variable of `data` nor one of `taken` (compared without

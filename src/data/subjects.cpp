@@ -21,7 +21,6 @@ namespace mixed::data {
 
 namespace {
 
-using model::MixSettings;
 
 struct VectorHash {
   template <class T>
@@ -62,10 +61,10 @@ class FirstAppearance {
 
 // The classification variables (0-based) at the places 1, 2, ... of a list, as
 // recorded in the classification variable table by `place`.
-std::vector<int> classvars_of(const MixSettings& s, int model::ClassVar::*place, int count) {
+std::vector<int> classvars_of(const model::Command& cmd, int model::ClassVar::*place, int count) {
   std::vector<int> index(static_cast<std::size_t>(count), -1);
-  for (int i = 0; i < s.n_class_vars(); ++i)
-    if (s.classvars[i].*place > 0) index[s.classvars[i].*place - 1] = i;
+  for (int i = 0; i < cmd.n_class_vars(); ++i)
+    if (cmd.classvars[i].*place > 0) index[cmd.classvars[i].*place - 1] = i;
   return index;
 }
 
@@ -79,7 +78,7 @@ struct Numbering {
 
 class Ordering {
  public:
-  Ordering(MixSettings& s, host::Engine& e);
+  Ordering(const model::Command& cmd, data::GroupData& group, host::Engine& e);
   // Error number (0 on success, -1 after an interrupt).
   int run();
 
@@ -94,7 +93,7 @@ class Ordering {
   int level_number(int classvar, std::span<const double> cells);
   bool interrupted() { return model::stop_if_interrupted(e_.out); }
 
-  MixSettings& s_;
+  const model::Command& cmd_; data::GroupData& group_;
   host::Engine& e_;
   const RecordLayout in_;
   const RecordLayout out_;
@@ -108,32 +107,32 @@ class Ordering {
   Numbering num_;
 };
 
-Ordering::Ordering(MixSettings& s, host::Engine& e)
-    : s_(s), e_(e), in_(case_layout(s, e.data)), out_(ordered_layout(s, e.data)) {
-  const std::size_t n_class_vars = static_cast<std::size_t>(s.n_class_vars());
+Ordering::Ordering(const model::Command& cmd, data::GroupData& group, host::Engine& e)
+    : cmd_(cmd), group_(group), e_(e), in_(case_layout(cmd, e.data)), out_(ordered_layout(cmd, group, e.data)) {
+  const std::size_t n_class_vars = static_cast<std::size_t>(cmd.n_class_vars());
   std::vector<std::int64_t> counts;
   double product = 1.0;
-  for (int i = 0; i < s.n_common_subjects; ++i) {
-    counts.push_back(static_cast<std::int64_t>(s.levels[i].size()));
-    product *= static_cast<double>(s.levels[i].size());
+  for (int i = 0; i < cmd.n_common_subjects; ++i) {
+    counts.push_back(static_cast<std::int64_t>(group.levels[i].size()));
+    product *= static_cast<double>(group.levels[i].size());
   }
   subject_radix_ = mixed_radix(counts);
   // A one-real key no larger than the group indexes subjects directly, so
   // that only a subject's first record goes through the hash table.
-  if (!counts.empty() && subject_radix_.nkey == 1 && product <= std::max(static_cast<double>(s.ncases), 65536.0))
+  if (!counts.empty() && subject_radix_.nkey == 1 && product <= std::max(static_cast<double>(group.ncases), 65536.0))
     subject_by_key_.assign(static_cast<std::size_t>(product), kNone);
 
   level_tables_.resize(n_class_vars);
   for (std::size_t i = 0; i < n_class_vars; ++i)
-    for (std::size_t k = 0; k < s.levels[i].numbers.size(); ++k)
-      level_tables_[i][s.levels[i].numbers[k]] = static_cast<double>(k + 1);
+    for (std::size_t k = 0; k < group.levels[i].numbers.size(); ++k)
+      level_tables_[i][group.levels[i].numbers[k]] = static_cast<double>(k + 1);
   last_cells_.resize(n_class_vars);
   last_level_.assign(n_class_vars, 0);
 
-  if (s.n_repeated_vars() > 0) {
-    rep_subject_vars_ = classvars_of(s, &model::ClassVar::repeated_subject,
-                                     static_cast<int>(s.repeated_subjects.size()));
-    rep_vars_ = classvars_of(s, &model::ClassVar::repeated, s.n_repeated_vars());
+  if (cmd.n_repeated_vars() > 0) {
+    rep_subject_vars_ = classvars_of(cmd, &model::ClassVar::repeated_subject,
+                                     static_cast<int>(cmd.repeated_subjects.size()));
+    rep_vars_ = classvars_of(cmd, &model::ClassVar::repeated, cmd.n_repeated_vars());
   }
 }
 
@@ -148,7 +147,7 @@ std::size_t Ordering::subject_number(const std::vector<double>& key) {
 // hash table of the levels; strings by search in the sorted list, skipped
 // when the record repeats the last string met (the records of a subject).
 int Ordering::level_number(int classvar, std::span<const double> cells) {
-  if (s_.levels[classvar].numeric) {
+  if (group_.levels[classvar].numeric) {
     const double* level = level_tables_[classvar].find(cells[0]);
     return level == nullptr ? 0 : static_cast<int>(*level);
   }
@@ -156,7 +155,7 @@ int Ordering::level_number(int classvar, std::span<const double> cells) {
   if (last_level_[classvar] > 0 && std::memcmp(last.data(), cells.data(), cells.size_bytes()) == 0)
     return last_level_[classvar];
   last.assign(cells.begin(), cells.end());
-  return last_level_[classvar] = level_of(s_.levels[classvar], cells);
+  return last_level_[classvar] = level_of(group_.levels[classvar], cells);
 }
 
 // Reads every case record, writes its ordering record (the ordered layout) and
@@ -164,21 +163,21 @@ int Ordering::level_number(int classvar, std::span<const double> cells) {
 int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of) {
   std::vector<double> rec(static_cast<std::size_t>(in_.length));
   std::vector<double> out(static_cast<std::size_t>(out_.length));
-  std::vector<int> levels(static_cast<std::size_t>(s_.n_class_vars()));
-  std::vector<double> subject_key(static_cast<std::size_t>(s_.n_common_subjects > 0 ? subject_radix_.nkey : 0));
+  std::vector<int> levels(static_cast<std::size_t>(cmd_.n_class_vars()));
+  std::vector<double> subject_key(static_cast<std::size_t>(cmd_.n_common_subjects > 0 ? subject_radix_.nkey : 0));
   std::vector<int> rep_subject(rep_subject_vars_.size()), rep_level(rep_vars_.size());
   const std::size_t tail = static_cast<std::size_t>(in_.length - in_.y);
   std::size_t previous = SIZE_MAX;
 
-  s_.workfile->rewind();
-  for (std::size_t r = 0; r < s_.ncases; ++r) {
+  group_.workfile->rewind();
+  for (std::size_t r = 0; r < group_.ncases; ++r) {
     if (interrupted()) return -1;
-    if (!s_.workfile->read(rec)) return 70;
-    for (int i = 0; i < s_.n_class_vars(); ++i) {
+    if (!group_.workfile->read(rec)) return 70;
+    for (int i = 0; i < cmd_.n_class_vars(); ++i) {
       levels[i] = level_number(i, std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
       if (levels[i] == 0) return 70;
     }
-    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(s_.n_common_subjects)), subject_key);
+    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(cmd_.n_common_subjects)), subject_key);
     const std::size_t subject = subject_number(subject_key);
     if (!subject_of.empty()) subject_of[r] = subject;
     if (subject == previous)
@@ -207,12 +206,12 @@ int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subjec
 int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
                       const std::vector<std::size_t>& rank) {
   const std::size_t len = static_cast<std::size_t>(out_.length);
-  const std::size_t n = s_.ncases;
+  const std::size_t n = group_.ncases;
   std::vector<std::size_t> start(rank.size() + 1, 0);
   for (std::size_t r = 0; r < n; ++r) ++start[rank[subject_of[r]] + 1];
   std::partial_sum(start.begin(), start.end(), start.begin());
 
-  host::WorkFile& target = *s_.workfile;
+  host::WorkFile& target = *group_.workfile;
   target.reset(len);
   const std::span<const double> memory = ordering.in_memory();
   if (!memory.empty()) {
@@ -255,22 +254,22 @@ int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> sub
 // The repeated level table (rows in ascending order of the REPEATED variables'
 // level numbers) and the map from first-appearance number to sorted row.
 void Ordering::repeated_tables() {
-  s_.n_repeated_subjects = static_cast<int>(num_.repeated_subjects.size());
-  s_.n_repeated_levels = static_cast<int>(num_.repeated_levels.size());
+  group_.n_repeated_subjects = static_cast<int>(num_.repeated_subjects.size());
+  group_.n_repeated_levels = static_cast<int>(num_.repeated_levels.size());
   const std::vector<std::size_t> sorted = num_.repeated_levels.sorted();
-  s_.repeated_level_table.clear();
-  s_.repeated_level_map.assign(sorted.size(), 0);
+  group_.repeated_level_table.clear();
+  group_.repeated_level_map.assign(sorted.size(), 0);
   for (std::size_t row = 0; row < sorted.size(); ++row) {
     const std::vector<int>& key = num_.repeated_levels.key(sorted[row]);
-    s_.repeated_level_table.insert(s_.repeated_level_table.end(), key.begin(), key.end());
-    s_.repeated_level_map[sorted[row]] = static_cast<int>(row);
+    group_.repeated_level_table.insert(group_.repeated_level_table.end(), key.begin(), key.end());
+    group_.repeated_level_map[sorted[row]] = static_cast<int>(row);
   }
 }
 
 int Ordering::run() {
   // The per-record subject numbers are needed only to permute the file.
-  const bool reorder = s_.n_common_subjects > 0 && !s_.subjects_grouped;
-  ScratchBlock<std::size_t> subject_of(e_.scratch, 10, reorder ? s_.ncases : 0);
+  const bool reorder = cmd_.n_common_subjects > 0 && !cmd_.subjects_grouped;
+  ScratchBlock<std::size_t> subject_of(e_.scratch, 10, reorder ? group_.ncases : 0);
   if (!subject_of) return 2;
   auto ordering = std::make_unique<host::WorkFile>(e_.scratch, static_cast<std::size_t>(out_.length));
   if (const int status = first_pass(*ordering, subject_of.span()); status != 0) return status;
@@ -281,20 +280,20 @@ int Ordering::run() {
   const bool in_order = std::is_sorted(subject_of.span().begin(), subject_of.span().end(),
                                        [&](std::size_t a, std::size_t b) { return rank[a] < rank[b]; });
 
-  s_.class_key_length = out_.class_key_length;
-  s_.record_length = out_.length;
-  s_.subject_key_length = s_.n_common_subjects > 0 ? num_.subjects.size() : 0;
-  s_.n_subjects = s_.n_common_subjects > 0 ? s_.subject_key_length : 1;
+  group_.class_key_length = out_.class_key_length;
+  group_.record_length = out_.length;
+  group_.subject_key_length = cmd_.n_common_subjects > 0 ? num_.subjects.size() : 0;
+  group_.n_subjects = cmd_.n_common_subjects > 0 ? group_.subject_key_length : 1;
   if (reorder) {
-    s_.subject_counts.assign(sorted.size(), 0);
-    for (std::size_t subject : subject_of.span()) ++s_.subject_counts[rank[subject]];
+    group_.subject_counts.assign(sorted.size(), 0);
+    for (std::size_t subject : subject_of.span()) ++group_.subject_counts[rank[subject]];
   } else {
-    s_.subject_counts = num_.runs;
+    group_.subject_counts = num_.runs;
   }
-  if (s_.n_repeated_vars() > 0) repeated_tables();
+  if (cmd_.n_repeated_vars() > 0) repeated_tables();
 
   if (!reorder || in_order) {
-    s_.workfile = std::move(ordering);
+    group_.workfile = std::move(ordering);
     return 0;
   }
   return rewrite(*ordering, subject_of.span(), rank);
@@ -302,10 +301,10 @@ int Ordering::run() {
 
 }  // namespace
 
-void order_subjects(MixSettings& s, host::Engine& e) {
+void order_subjects(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
   int status = 0;
   try {
-    Ordering ordering(s, e);
+    Ordering ordering(cmd, group, e);
     status = ordering.run();
   } catch (const std::bad_alloc&) {
     status = 2;

@@ -11,7 +11,7 @@
 // of the REPEATED SUBJECT variables and a repeated level one of the REPEATED
 // variables, both numbered 1, 2, ... in order of first appearance.
 //
-// Reads MixSettings::workfile in the case layout and replaces it by the
+// Reads GroupData::workfile in the case layout and replaces it by the
 // ordered layout (data/record.h); sets record_length, class_key_length, subject_key_length, n_subjects,
 // subject_counts, n_repeated_subjects, n_repeated_levels, repeated_level_table and repeated_level_map.
 // The case data are copied once into an ordering file (which moves to disk
@@ -20,6 +20,7 @@
 // ordering file is permuted into it.
 #pragma once
 
+#include "data/group.h"
 #include "model/command.h"
 #include "host/engine.h"
 
@@ -27,6 +28,6 @@ namespace mixed::data {
 
 // Orders the group's work file by subject.  Errors: 2 (memory), 70 (the work
 // file is shorter than ncases, or holds a value that is not among the levels).
-void order_subjects(model::MixSettings& s, host::Engine& e);
+void order_subjects(const model::Command& cmd, GroupData& group, host::Engine& e);
 
 }  // namespace mixed::data

@@ -13,6 +13,8 @@
 #include "data/subjects.h"
 #include "model/messages.h"
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "emmeans/emmeans.h"
 #include "estimate/estimate.h"
 #include "export/pmml.h"
@@ -23,8 +25,6 @@
 #include "syntax/dispatcher.h"
 
 namespace mixed::driver {
-
-using model::MixSettings;
 
 namespace {
 
@@ -42,60 +42,63 @@ double run_stage(host::Engine& e, int memory_message, F&& stage) {
 }
 
 // The --timing report of one split group, one JSON line on stderr.
-void report_timing(const MixSettings& s, int group, double case_pass, double design, double fit) {
+void report_timing(const data::GroupData& group, const estimate::Estimates& est, int group_number, double case_pass,
+                   double design, double fit) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::fprintf(stderr,
                "{\"group\":%d,\"cases\":%zu,\"case_pass_seconds\":%.6f,\"design_seconds\":%.6f,"
                "\"estimate_seconds\":%.6f,\"iterations\":%d,\"evaluations\":%ld,\"peak_rss_mb\":%.1f}\n",
-               group, s.ncases, case_pass, design, fit, s.iterations, s.evaluations,
+               group_number, group.ncases, case_pass, design, fit, est.iterations, est.evaluations,
                static_cast<double>(usage.ru_maxrss) / 1024.0);
 }
 
 bool failed(host::Engine& e) { return e.out.error_flag() || model::stop_if_interrupted(e.out); }
 
 // End of a split group: the group's scratch pools are released.
-void end_group(MixSettings& s, host::Engine& e) {
+void end_group(data::GroupData& group, host::Engine& e) {
   for (int pool : {12, 11, 10, 3, 4, 5, 7}) e.scratch.free_pool(pool);
-  s.workfile.reset();
+  group.workfile.reset();
 }
 
-// One split group after its case pass.  Returns false when the split loop must
-// end (an error was issued).
 struct GroupTimes {
   double case_pass = 0, design = 0, fit = 0;
 };
 
-bool analyse_group(MixSettings& s, host::Engine& e, int group_counter, GroupTimes& times) {
-  if (s.n_class_vars() > 0) {
-    times.design += run_stage(e, 2, [&] { data::order_subjects(s, e); });
+// One split group after its case pass: the stages from the subject ordering to
+// the model file, each reading what the earlier ones produced.  Returns false
+// when the split loop must end (an error was issued).
+bool analyse_group(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e,
+                   int group_counter, GroupTimes& times, estimate::Estimates& est) {
+  if (cmd.n_class_vars() > 0) {
+    times.design += run_stage(e, 2, [&] { data::order_subjects(cmd, group, e); });
     if (failed(e)) return false;
   }
-  if (s.print_descriptives) {
-    run_stage(e, 4, [&] { data::descriptives(s, e); });
+  if (cmd.print_descriptives) {
+    run_stage(e, 4, [&] { data::descriptives(cmd, group, e); });
     if (failed(e)) return false;
   }
-  times.design += run_stage(e, 2, [&] { data::design_columns(s, e); });
+  times.design += run_stage(e, 2, [&] { data::design_columns(cmd, group, e); });
   if (failed(e)) return false;
   bool fitted = true;
-  times.fit = run_stage(e, 3, [&] { estimate::estimate(s, e, fitted); });
+  times.fit = run_stage(e, 3, [&] { estimate::estimate(cmd, group, est, e, fitted); });
   if (failed(e)) return false;
   if (!fitted) return true;
-  run_stage(e, 4, [&] { inference::post_estimation(s, e); });
+  run_stage(e, 4, [&] { inference::post_estimation(cmd, group, est, e); });
   if (failed(e)) return false;
-  if (s.n_tests() > 0) {
-    run_stage(e, 4, [&] { inference::custom_hypothesis_tests(s, e); });
+  if (cmd.n_tests() > 0) {
+    run_stage(e, 4, [&] { inference::custom_hypothesis_tests(cmd, group, est, e); });
     if (failed(e)) return false;
   }
-  if (s.n_emmeans() > 0) {
-    run_stage(e, 107, [&] { emmeans::estimated_marginal_means(s, e); });
+  if (cmd.n_emmeans() > 0) {
+    run_stage(e, 107, [&] { emmeans::estimated_marginal_means(cmd, group, est, e); });
     if (failed(e)) return false;
   }
-  if (s.n_saved() > 0) {
-    run_stage(e, 5, [&] { inference::compute_saved_values(s, e, group_counter); });
+  if (cmd.n_saved() > 0) {
+    run_stage(e, 5, [&] { inference::compute_saved_values(cmd, group, est, save_files, e, group_counter); });
     if (failed(e)) return false;
   }
-  if (s.outfile_kind != 0) run_stage(e, 4, [&] { pmml::write_pmml(s, e); });
+  if (cmd.outfile_kind != 0) run_stage(e, 4, [&] { pmml::write_pmml(cmd, group, est, e); });
   return !failed(e);
 }
 
@@ -104,38 +107,40 @@ bool analyse_group(MixSettings& s, host::Engine& e, int group_counter, GroupTime
 void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
   const int depth = e.out.heading_depth();
   e.out.begin_heading(host::Text::key("Mixed"));
-  MixSettings s;
+  model::Command cmd;
+  data::SaveFiles save_files;
   e.scratch.free_all();
 
-  run_stage(e, 1, [&] { syntax::parse_command(tokens, s, e); });
+  run_stage(e, 1, [&] { syntax::parse_command(tokens, cmd, e); });
 
   if (!failed(e)) {
-    if (s.n_saved() > 0) {
-      s.case_scratch = std::make_unique<host::WorkFile>(e.scratch, 1);
-      s.saved_scratch = std::make_unique<host::WorkFile>(e.scratch, static_cast<std::size_t>(s.n_saved()));
+    if (cmd.n_saved() > 0) {
+      save_files.cases = std::make_unique<host::WorkFile>(e.scratch, 1);
+      save_files.values = std::make_unique<host::WorkFile>(e.scratch, static_cast<std::size_t>(cmd.n_saved()));
     }
     host::CaseReader reader(e.data);
     int group_counter = 0;
     while (reader.next_group()) {
-      s.reset_group();
+      data::GroupData group;
+      estimate::Estimates est;
       bool analysable = true;
       GroupTimes times;
-      times.case_pass = run_stage(e, 2, [&] { data::case_pass(s, e, reader, group_counter, analysable); });
+      times.case_pass = run_stage(e, 2, [&] { data::case_pass(cmd, group, save_files, e, reader, group_counter, analysable); });
       if (failed(e)) break;
       if (!analysable) {
-        end_group(s, e);
+        end_group(group, e);
         continue;
       }
-      const bool go_on = analyse_group(s, e, group_counter, times);
-      if (e.timing) report_timing(s, group_counter, times.case_pass, times.design, times.fit);
-      end_group(s, e);
+      const bool go_on = analyse_group(cmd, group, save_files, e, group_counter, times, est);
+      if (e.timing) report_timing(group, est, group_counter, times.case_pass, times.design, times.fit);
+      end_group(group, e);
       if (!go_on) break;
     }
   }
 
-  if (!failed(e) && s.n_saved() > 0) run_stage(e, 5, [&] { data::write_saved_variables(s, e); });
-  s.case_scratch.reset();
-  s.saved_scratch.reset();
+  if (!failed(e) && cmd.n_saved() > 0) run_stage(e, 5, [&] { data::write_saved_variables(cmd, save_files, e); });
+  save_files.cases.reset();
+  save_files.values.reset();
   e.scratch.free_all();
   e.progress.reset();
   e.out.set_split({});

@@ -1,7 +1,7 @@
 // run_mixed_command: the procedure's one entry point, run once per MIXED command.
 //
-// It opens the procedure in the output, reads the command into a fresh
-// MixSettings, and analyses one split group after another: case pass, subject
+// It opens the procedure in the output, reads the command into a
+// model::Command, and analyses one split group after another: case pass, subject
 // ordering, descriptive statistics, design columns, estimation, the
 // post-estimation tables, custom tests, marginal means, saved values and the
 // model file, testing the engine error flag after every stage.  An error ends

@@ -26,8 +26,7 @@
 // combinations ("modified"); -1 not estimable; -2 no combination observed
 // (its L vector is zero).
 //
-// Blocks come from the caller's Blocks holder; nothing in MixSettings is
-// written.
+// Blocks come from the caller's Blocks holder; nothing else is written.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +34,8 @@
 #include <vector>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "emmeans/blocks.h"
 #include "host/output.h"
 
@@ -67,15 +68,15 @@ struct CellTable {
 
 // prod_j (levels of TABLES factor j): the number of cells, as a real (1 for
 // OVERALL).
-double cell_total(const model::MixSettings& s, const model::EmmeansRecord& rec);
+double cell_total(const data::GroupData& group, const model::EmmeansRecord& rec);
 
 // Takes the cell blocks (L, counts, states, means, standard errors, df) from
 // `blocks`; false when the arena refuses one.
-bool allocate_cells(Blocks& blocks, const model::MixSettings& s, const model::EmmeansRecord& rec,
+bool allocate_cells(Blocks& blocks, const data::GroupData& group, const model::EmmeansRecord& rec,
                     CellTable& cells);
 
 // v_k: the WITH value of covariate k when the record gives one, else its mean.
-std::vector<double> covariate_values(const model::MixSettings& s, const model::EmmeansRecord& rec);
+std::vector<double> covariate_values(const model::Command& cmd, const estimate::Estimates& est, const model::EmmeansRecord& rec);
 
 enum FillStatus : int { kFilled = 0, kTooManyCombinations = 1, kInterrupted = -1 };
 
@@ -83,10 +84,10 @@ enum FillStatus : int { kFilled = 0, kTooManyCombinations = 1, kInterrupted = -1
 // covariate).  kTooManyCombinations when the design has missing columns and F
 // exceeds kMaxCombinations; kInterrupted when the user interrupts (the
 // interrupt check runs once per combination visited).
-int fill_cells(const model::MixSettings& s, std::span<const double> v, host::Output& out, CellTable& cells);
+int fill_cells(const model::Command& cmd, const data::GroupData& group, std::span<const double> v, host::Output& out, CellTable& cells);
 
 // The states of the cells from their counts and the estimability of their L
 // vectors; each cell's mean, standard error and df are set to system-missing.
-void cell_states(const model::MixSettings& s, CellTable& cells);
+void cell_states(const estimate::Estimates& est, CellTable& cells);
 
 }  // namespace mixed::emmeans

@@ -12,13 +12,12 @@ namespace mixed::emmeans {
 
 namespace {
 
-using model::MixSettings;
 
 // The classification variable of factor f (0-based place in the factor list),
 // or -1.
-int classvar_of_factor(const MixSettings& s, int f) {
-  for (int i = 0; i < s.n_class_vars(); ++i)
-    if (s.classvars[i].factor == f + 1) return i;
+int classvar_of_factor(const model::Command& cmd, int f) {
+  for (int i = 0; i < cmd.n_class_vars(); ++i)
+    if (cmd.classvars[i].factor == f + 1) return i;
   return -1;
 }
 
@@ -40,20 +39,20 @@ unsigned mean_flags(int state, unsigned absent, unsigned not_estimable, unsigned
 }
 
 // Tests one comparison; returns the status of l_matrix_test.
-int compare_pair(const MixSettings& s, host::Scratch& scratch, const CellTable& cells, std::size_t ci,
+int compare_pair(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, std::size_t ci,
                  std::size_t cj, std::span<const double> products, Comparison& c) {
   c.flags = mean_flags(cells.state[ci], kIAbsent, kINotEstimable, kIModified) |
             mean_flags(cells.state[cj], kJAbsent, kJNotEstimable, kJModified);
   if (c.flags & (kIAbsent | kJAbsent)) return 0;
   const std::vector<double> d = difference(cells, ci, cj);
-  if (!inference::is_estimable(s, d)) {
+  if (!inference::is_estimable(est, d)) {
     c.flags |= kDifferenceNotEstimable;
     return 0;
   }
   inference::LTestOptions options;
   options.per_row = true;
   options.derivative_products = products;
-  const inference::LTestResult r = inference::l_matrix_test(s, scratch, 1, d, options);
+  const inference::LTestResult r = inference::l_matrix_test(group, est, scratch, 1, d, options);
   if (r.status > 0) return r.status;
   c.estimate = r.estimate[0];
   c.se = r.se[0];
@@ -63,11 +62,11 @@ int compare_pair(const MixSettings& s, host::Scratch& scratch, const CellTable& 
 
 }  // namespace
 
-int reference_category_level(const MixSettings& s, host::Output& out, const model::EmmeansRecord& rec) {
+int reference_category_level(const model::Command& cmd, const data::GroupData& group, host::Output& out, const model::EmmeansRecord& rec) {
   if (rec.refcat_kind == 0 || rec.compare < 1) return 0;
-  const int i = classvar_of_factor(s, rec.factors[static_cast<std::size_t>(rec.compare - 1)]);
+  const int i = classvar_of_factor(cmd, rec.factors[static_cast<std::size_t>(rec.compare - 1)]);
   if (!MIXED_INVARIANT(out, i >= 0)) return 0;
-  const model::Levels& lv = s.levels[static_cast<std::size_t>(i)];
+  const data::Levels& lv = group.levels[static_cast<std::size_t>(i)];
   const int n = static_cast<int>(lv.size());
   switch (rec.refcat_kind) {
     case 3: return n > 0 ? 1 : 0;
@@ -107,7 +106,7 @@ Slices slices_of(const CellTable& cells, std::size_t compare) {
 
 int comparison_count(int nc, bool reference) { return reference ? nc - 1 : nc * (nc - 1) / 2; }
 
-int build_comparisons(const MixSettings& s, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
+int build_comparisons(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
                       int refcat, std::span<const double> products, std::vector<Comparison>& out) {
   out.clear();
   for (std::size_t sl = 0; sl < slices.count; ++sl) {
@@ -118,7 +117,7 @@ int build_comparisons(const MixSettings& s, host::Scratch& scratch, const CellTa
         c.slice = sl;
         c.i = i;
         c.j = j;
-        const int status = compare_pair(s, scratch, cells, slices.cell(cells, sl, i), slices.cell(cells, sl, j),
+        const int status = compare_pair(group, est, scratch, cells, slices.cell(cells, sl, i), slices.cell(cells, sl, j),
                                         products, c);
         if (status > 0) return status;
         out.push_back(c);
@@ -128,7 +127,7 @@ int build_comparisons(const MixSettings& s, host::Scratch& scratch, const CellTa
   return 0;
 }
 
-int slice_tests(const MixSettings& s, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
+int slice_tests(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
                 std::span<const double> products, std::vector<SliceTest>& out) {
   out.assign(slices.count, SliceTest{});
   inference::LTestOptions options;
@@ -143,12 +142,12 @@ int slice_tests(const MixSettings& s, host::Scratch& scratch, const CellTable& c
       const std::size_t cj = slices.cell(cells, sl, j);
       if (cells.count[cj] == 0.0) continue;
       const std::vector<double> d = difference(cells, slices.cell(cells, sl, first), cj);
-      if (!inference::is_estimable(s, d)) continue;
+      if (!inference::is_estimable(est, d)) continue;
       L.insert(L.end(), d.begin(), d.end());
       ++rows;
     }
     if (rows == 0) continue;
-    const inference::LTestResult r = inference::l_matrix_test(s, scratch, rows, L, options);
+    const inference::LTestResult r = inference::l_matrix_test(group, est, scratch, rows, L, options);
     if (r.status > 0) return r.status;
     out[sl] = {r.rank, r.F, r.dendf};
   }

@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "emmeans/cells.h"
 #include "host/dataset.h"
 #include "host/output.h"
@@ -33,7 +35,7 @@ namespace mixed::emmeans {
 // LAST, a numeric value equal to a level's value, or a string equal to a
 // level's value without its trailing blanks); 0 when none matches or the
 // record has no REFCAT.
-int reference_category_level(const model::MixSettings& s, host::Output& out, const model::EmmeansRecord& rec);
+int reference_category_level(const model::Command& cmd, const data::GroupData& group, host::Output& out, const model::EmmeansRecord& rec);
 
 // What keeps a comparison from its plain form; the table turns them into notes.
 enum ComparisonFlag : unsigned {
@@ -79,12 +81,12 @@ int comparison_count(int nc, bool reference);
 // The comparisons of every slice, in the order slice, I, J (all J != I, or J
 // the reference level `refcat` (1-based) only).  Returns 0 or the status of
 // l_matrix_test (4) that stopped them.
-int build_comparisons(const model::MixSettings& s, host::Scratch& scratch, const CellTable& cells,
+int build_comparisons(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells,
                       const Slices& slices, int refcat, std::span<const double> products,
                       std::vector<Comparison>& out);
 
 // The joint test of every slice.  Returns 0 or the status of l_matrix_test (4, 1003).
-int slice_tests(const model::MixSettings& s, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
+int slice_tests(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
                 std::span<const double> products, std::vector<SliceTest>& out);
 
 // The inference shown for one comparison: with t = d/se, the significance

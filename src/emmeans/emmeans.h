@@ -6,10 +6,12 @@
 #pragma once
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/engine.h"
 
 namespace mixed::emmeans {
 
-void estimated_marginal_means(model::MixSettings& s, host::Engine& e);
+void estimated_marginal_means(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e);
 
 }  // namespace mixed::emmeans

@@ -7,6 +7,7 @@
 
 #include "covstruct/catalogue.h"
 #include "model/command.h"
+#include "data/group.h"
 #include "host/dataset.h"
 
 namespace mixed::estimate {
@@ -20,20 +21,20 @@ namespace {
 
 // The classification variable that is factor f (0-based) or REPEATED variable
 // r (0-based) of the model; -1 when there is none.
-int classvar_of(const MixSettings& s, int ClassVar::*place, int position) {
-  for (std::size_t cv = 0; cv < s.classvars.size(); ++cv)
-    if (s.classvars[cv].*place == position + 1) return static_cast<int>(cv);
+int classvar_of(const model::Command& cmd, int ClassVar::*place, int position) {
+  for (std::size_t cv = 0; cv < cmd.classvars.size(); ++cv)
+    if (cmd.classvars[cv].*place == position + 1) return static_cast<int>(cv);
   return -1;
 }
 
 // Level `lev` (0-based) of classification variable cv, as the dictionary
 // formats it, with its value label.
-Text level_value(const MixSettings& s, const host::Dataset& data, int cv, int lev) {
-  if (cv < 0 || static_cast<std::size_t>(cv) >= s.levels.size() || lev < 0 ||
-      static_cast<std::size_t>(lev) >= s.levels[cv].size())
+Text level_value(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int cv, int lev) {
+  if (cv < 0 || static_cast<std::size_t>(cv) >= group.levels.size() || lev < 0 ||
+      static_cast<std::size_t>(lev) >= group.levels[cv].size())
     return Text::integer(lev + 1);
-  const std::size_t var = s.classvars[cv].var;
-  const Levels& levels = s.levels[cv];
+  const std::size_t var = cmd.classvars[cv].var;
+  const data::Levels& levels = group.levels[cv];
   if (levels.numeric) {
     const double v = levels.numbers[lev];
     return Text::data_value(data.format_number(var, v), data.var(var).value_label(v));
@@ -45,29 +46,29 @@ Text level_value(const MixSettings& s, const host::Dataset& data, int cv, int le
 void add(std::vector<TextGroup>& items, Text t) { items.push_back(TextGroup{std::move(t)}); }
 
 // "[name=value]" for factor f at level lev.
-void factor_item(const MixSettings& s, const host::Dataset& data, int f, int lev,
+void factor_item(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int f, int lev,
                  std::vector<TextGroup>& items) {
   add(items, Text::raw("["));
-  add(items, Text::variable(data.var(s.factors[f]).name));
+  add(items, Text::variable(data.var(cmd.factors[f]).name));
   add(items, Text::raw("="));
-  add(items, level_value(s, data, classvar_of(s, &ClassVar::factor, f), lev));
+  add(items, level_value(cmd, group, data, classvar_of(cmd, &ClassVar::factor, f), lev));
   add(items, Text::raw("]"));
 }
 
 // The label of level i of random block b: the design column of one of its
 // effects, effect by effect and column by column.
-std::vector<Text> random_level_labels(const MixSettings& s, const host::Dataset& data, int b, int n) {
+std::vector<Text> random_level_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int b, int n) {
   std::vector<Text> out;
-  for (int e : s.blocks[b].effects) {
-    const std::span<const int> effect = s.random.row(e);
+  for (int e : group.blocks[b].effects) {
+    const std::span<const int> effect = cmd.random.row(e);
     const bool intercept = std::all_of(effect.begin(), effect.end(), [](int c) { return c == 0; });
-    for (int c = 0; c < s.rn_ncol[e]; ++c) {
+    for (int c = 0; c < group.rn_ncol[e]; ++c) {
       if (intercept) {
         out.push_back(Text::key("Var: Intercept"));
         continue;
       }
       std::vector<TextGroup> items;
-      design_column_label(s, data, effect, s.rn_cell[s.rn_fcol[e] + c], items);
+      design_column_label(cmd, group, data, effect, group.rn_cell[group.rn_fcol[e] + c], items);
       out.push_back(Text::key("Var\\: [:^1:]1").list(std::move(items)));
     }
   }
@@ -76,10 +77,10 @@ std::vector<Text> random_level_labels(const MixSettings& s, const host::Dataset&
 }
 
 // The label of repeated level i: each REPEATED variable with its value there.
-std::vector<Text> repeated_level_labels(const MixSettings& s, const host::Dataset& data, int n) {
+std::vector<Text> repeated_level_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n) {
   std::vector<Text> out;
   for (int i = 0; i < n; ++i)
-    out.push_back(Text::key("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1").list(repeated_level_items(s, data, i)));
+    out.push_back(Text::key("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1").list(repeated_level_items(cmd, group, data, i)));
   return out;
 }
 
@@ -147,15 +148,15 @@ void block_labels(int n, int cov_type, const std::vector<Text>& level, std::vect
 
 }  // namespace
 
-int covariance_parameter_labels(const MixSettings& settings, const host::Dataset& data, int n, bool random_block,
+int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n, bool random_block,
            int block, int cov_type, std::vector<Text>& labels) {
   if (!valid_cvtype(cov_type)) return 0;
   const std::size_t before = labels.size();
   try {
     std::vector<Text> level;
     if (heterogeneous(cov_type))
-      level = random_block ? random_level_labels(settings, data, block, n)
-                           : repeated_level_labels(settings, data, n);
+      level = random_block ? random_level_labels(cmd, group, data, block, n)
+                           : repeated_level_labels(cmd, group, data, n);
     block_labels(n, cov_type, level, labels);
   } catch (const std::bad_alloc&) {
     labels.resize(before);
@@ -164,8 +165,8 @@ int covariance_parameter_labels(const MixSettings& settings, const host::Dataset
   return 0;
 }
 
-std::vector<int> cell_levels(const MixSettings& s, std::span<const int> effect, std::int64_t cell) {
-  const int nf = s.n_factors();
+std::vector<int> cell_levels(const model::Command& cmd, const data::GroupData& group, std::span<const int> effect, std::int64_t cell) {
+  const int nf = cmd.n_factors();
   std::vector<int> order;
   for (int f = 0; f < nf; ++f)
     if (effect[f] >= 1) order.push_back(f);
@@ -173,34 +174,34 @@ std::vector<int> cell_levels(const MixSettings& s, std::span<const int> effect, 
   std::vector<int> level(static_cast<std::size_t>(nf), 0);
   std::int64_t rest = cell - 1;
   for (auto f = order.rbegin(); f != order.rend(); ++f) {
-    const std::int64_t count = std::max(1, s.factor_levels[*f]);
+    const std::int64_t count = std::max(1, group.factor_levels[*f]);
     level[*f] = static_cast<int>(rest % count);
     rest /= count;
   }
   return level;
 }
 
-std::vector<TextGroup> repeated_level_items(const MixSettings& s, const host::Dataset& data, int level) {
-  const int nrep = s.n_repeated_vars();
+std::vector<TextGroup> repeated_level_items(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int level) {
+  const int nrep = cmd.n_repeated_vars();
   std::vector<TextGroup> items;
   for (int r = 0; r < nrep; ++r) {
     const std::size_t at = static_cast<std::size_t>(level) * nrep + r;
-    if (at >= s.repeated_level_table.size() || s.repeated_level_table[at] <= 0) continue;
-    const int cv = classvar_of(s, &ClassVar::repeated, r);
-    items.push_back({Text::variable(data.var(s.repeated_vars[r]).name),
-                     level_value(s, data, cv, s.repeated_level_table[at] - 1)});
+    if (at >= group.repeated_level_table.size() || group.repeated_level_table[at] <= 0) continue;
+    const int cv = classvar_of(cmd, &ClassVar::repeated, r);
+    items.push_back({Text::variable(data.var(cmd.repeated_vars[r]).name),
+                     level_value(cmd, group, data, cv, group.repeated_level_table[at] - 1)});
   }
   return items;
 }
 
-void design_column_label(const MixSettings& settings, const host::Dataset& data, std::span<const int> effect,
+void design_column_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::span<const int> effect,
             std::int64_t cell, std::vector<TextGroup>& items) {
-  const int nf = settings.n_factors();
-  const std::vector<int> level = cell_levels(settings, effect, cell);
+  const int nf = cmd.n_factors();
+  const std::vector<int> level = cell_levels(cmd, group, effect, cell);
   int top = 0;
   for (int f = 0; f < nf; ++f) top = std::max(top, effect[f]);
   bool nested_covariate = false;
-  for (int c = 0; c < settings.n_covariates(); ++c) nested_covariate = nested_covariate || effect[nf + c] < 0;
+  for (int c = 0; c < cmd.n_covariates(); ++c) nested_covariate = nested_covariate || effect[nf + c] < 0;
   const int depth = top == 0 ? 0 : nested_covariate ? top : top - 1;
 
   // The factors outside every nesting, then the covariates, " * " between all.
@@ -213,12 +214,12 @@ void design_column_label(const MixSettings& settings, const host::Dataset& data,
     for (int f = 0; f < nf; ++f)
       if (effect[f] == top) {
         separate();
-        factor_item(settings, data, f, level[f], items);
+        factor_item(cmd, group, data, f, level[f], items);
       }
-  for (int c = 0; c < settings.n_covariates(); ++c)
+  for (int c = 0; c < cmd.n_covariates(); ++c)
     for (int k = 0; k < std::abs(effect[nf + c]); ++k) {
       separate();
-      add(items, Text::variable(data.var(settings.covariates[c]).name));
+      add(items, Text::variable(data.var(cmd.covariates[c]).name));
     }
   // Each nesting level, outermost last: "(" and its factors.
   for (int k = depth; k >= 1; --k) {
@@ -228,7 +229,7 @@ void design_column_label(const MixSettings& settings, const host::Dataset& data,
       if (effect[f] == k) {
         if (!first) add(items, Text::raw(" * "));
         first = false;
-        factor_item(settings, data, f, level[f], items);
+        factor_item(cmd, group, data, f, level[f], items);
       }
   }
   for (int k = 0; k < depth; ++k) add(items, Text::raw(")"));

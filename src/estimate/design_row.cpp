@@ -20,31 +20,31 @@ double term_value(std::span<const int> effect, int n_factors, std::span<const do
 
 }  // namespace
 
-DesignRowBuilder::DesignRowBuilder(const model::MixSettings& s, const Fit& fit) : s_(s), fit_(fit) {
-  const int n_factors = s.n_factors();
-  for (int t = 0; t < s.n_fixed_effects(); ++t) fixed_order_.push_back(data::cell_order(s.fixed.row(t), n_factors));
-  for (int u = 0; u < s.n_random_effects(); ++u) random_order_.push_back(data::cell_order(s.random.row(u), n_factors));
-  effect_block_.assign(static_cast<std::size_t>(s.n_random_effects()), 0);
-  effect_offset_.assign(static_cast<std::size_t>(s.n_random_effects()), 0);
-  for (std::size_t b = 0; b < s.blocks.size(); ++b) {
-    const int first = s.rn_fcol[s.blocks[b].effects.front()];
-    for (int eff : s.blocks[b].effects) {
+DesignRowBuilder::DesignRowBuilder(const model::Command& cmd, const data::GroupData& group, const Fit& fit) : cmd_(cmd), group_(group), fit_(fit) {
+  const int n_factors = cmd.n_factors();
+  for (int t = 0; t < cmd.n_fixed_effects(); ++t) fixed_order_.push_back(data::cell_order(cmd.fixed.row(t), n_factors));
+  for (int u = 0; u < cmd.n_random_effects(); ++u) random_order_.push_back(data::cell_order(cmd.random.row(u), n_factors));
+  effect_block_.assign(static_cast<std::size_t>(cmd.n_random_effects()), 0);
+  effect_offset_.assign(static_cast<std::size_t>(cmd.n_random_effects()), 0);
+  for (std::size_t b = 0; b < group.blocks.size(); ++b) {
+    const int first = group.rn_fcol[group.blocks[b].effects.front()];
+    for (int eff : group.blocks[b].effects) {
       effect_block_[eff] = static_cast<int>(b);
-      effect_offset_[eff] = s.rn_fcol[eff] - first;
+      effect_offset_[eff] = group.rn_fcol[eff] - first;
     }
   }
 }
 
 bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const double> covariates,
                              std::span<int> col, std::span<double> val) const {
-  const int n_factors = s_.n_factors();
+  const int n_factors = cmd_.n_factors();
   bool ok = true;
-  for (int t = 0; t < s_.n_fixed_effects(); ++t) {
-    int c = s_.fx_fcol[t];
+  for (int t = 0; t < cmd_.n_fixed_effects(); ++t) {
+    int c = group_.fx_fcol[t];
     if (n_factors > 0)
-      c = data::fixed_column(s_, t, data::ordered_cell_index(fixed_order_[t], factor_level, s_.factor_levels));
+      c = data::fixed_column(group_, t, data::ordered_cell_index(fixed_order_[t], factor_level, group_.factor_levels));
     col[t] = c;
-    val[t] = term_value(s_.fixed.row(static_cast<std::size_t>(t)), n_factors, covariates);
+    val[t] = term_value(cmd_.fixed.row(static_cast<std::size_t>(t)), n_factors, covariates);
     ok = ok && c >= 0;
   }
   return ok;
@@ -53,26 +53,26 @@ bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const 
 bool DesignRowBuilder::random(std::span<const int> class_level, std::span<const int> factor_level,
                               std::span<const double> covariates, std::span<int> col,
                               std::span<double> val) const {
-  const int n_factors = s_.n_factors();
+  const int n_factors = cmd_.n_factors();
   bool ok = true;
-  for (int u = 0; u < s_.n_random_effects(); ++u) {
+  for (int u = 0; u < cmd_.n_random_effects(); ++u) {
     const RandomBlock& blk = fit_.blocks[effect_block_[u]];
     int within = effect_offset_[u];
     if (n_factors > 0) {
       const int c =
-          data::random_column(s_, u, data::ordered_cell_index(random_order_[u], factor_level, s_.factor_levels));
+          data::random_column(group_, u, data::ordered_cell_index(random_order_[u], factor_level, group_.factor_levels));
       if (c < 0) {
         col[u] = -1;
         ok = false;
         continue;
       }
-      within += c - s_.rn_fcol[u];
+      within += c - group_.rn_fcol[u];
     }
     int replicate = 0;
     for (int cv : blk.extra_subject_classvars)
-      replicate = replicate * static_cast<int>(s_.levels[cv].size()) + (class_level[cv] - 1);
+      replicate = replicate * static_cast<int>(group_.levels[cv].size()) + (class_level[cv] - 1);
     col[u] = blk.col + replicate * blk.dim + within;
-    val[u] = term_value(s_.random.row(static_cast<std::size_t>(u)), n_factors, covariates);
+    val[u] = term_value(cmd_.random.row(static_cast<std::size_t>(u)), n_factors, covariates);
   }
   return ok;
 }

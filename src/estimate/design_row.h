@@ -14,15 +14,16 @@
 #include <vector>
 
 #include "model/command.h"
+#include "data/group.h"
 #include "estimate/fit.h"
 
 namespace mixed::estimate {
 
 class DesignRowBuilder {
  public:
-  // Needs the design columns of MixSettings and the random blocks of `fit`
+  // Needs the design columns of the group and the random blocks of `fit`
   // (layout_blocks); both must outlive the builder.
-  DesignRowBuilder(const model::MixSettings& s, const Fit& fit);
+  DesignRowBuilder(const model::Command& cmd, const data::GroupData& group, const Fit& fit);
 
   // col_t, val_t for every fixed term t from the case's factor levels (1-based,
   // factor-list order) and covariate values.  False when a term's cell is not
@@ -40,7 +41,7 @@ class DesignRowBuilder {
   int block_of(int u) const { return effect_block_[u]; }
 
  private:
-  const model::MixSettings& s_;
+  const model::Command& cmd_; const data::GroupData& group_;
   const Fit& fit_;
   std::vector<std::vector<int>> fixed_order_, random_order_;  // factors in cell-index order
   std::vector<int> effect_block_, effect_offset_;             // per random term

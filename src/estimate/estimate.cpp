@@ -56,10 +56,10 @@ double residual_sum_of_squares(const Fit& fit, std::span<const double> beta) {
   return rss;
 }
 
-std::vector<double> fixed_estimates(const model::MixSettings& s) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+std::vector<double> fixed_estimates(const data::GroupData& group, const estimate::Estimates& est) {
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   std::vector<double> b(p);
-  for (std::size_t k = 0; k < p; ++k) b[k] = s.fixed_covariance[tri(p, k)];
+  for (std::size_t k = 0; k < p; ++k) b[k] = est.fixed_covariance[tri(p, k)];
   return b;
 }
 
@@ -86,26 +86,26 @@ bool criterion(double value, int type, double scale, double change) {
 
 // The three convergence criteria of one accepted step, each tested only when
 // the one before it passed; converged needs at least one criterion switched on.
-bool converged_now(const model::MixSettings& s, std::span<const double> g, std::span<const double> hinv,
+bool converged_now(const model::Command& cmd, std::span<const double> g, std::span<const double> hinv,
                    double lambda, double l0, double l1, std::span<const double> covrep_old,
                    std::span<const double> covrep_new, std::span<const double> fixed_old,
                    std::span<const double> fixed_new) {
   bool pass = true;
-  if (s.hessian_tolerance > 0.0) {
+  if (cmd.hessian_tolerance > 0.0) {
     std::vector<double> hg(g.size());
     host::packed_multiply(g.size(), hinv, g, hg);
     double h = 0.0;
     for (std::size_t k = 0; k < hg.size(); ++k) h += g[k] * hg[k];
-    pass = criterion(s.hessian_tolerance, s.hessian_criterion, l1, h * lambda);
+    pass = criterion(cmd.hessian_tolerance, cmd.hessian_criterion, l1, h * lambda);
   }
-  if (pass && s.likelihood_tolerance > 0.0) pass = criterion(s.likelihood_tolerance, s.likelihood_criterion, l0, std::fabs(l1 - l0));
-  if (pass && s.parameter_tolerance > 0.0) {
+  if (pass && cmd.likelihood_tolerance > 0.0) pass = criterion(cmd.likelihood_tolerance, cmd.likelihood_criterion, l0, std::fabs(l1 - l0));
+  if (pass && cmd.parameter_tolerance > 0.0) {
     for (std::size_t k = 0; k < covrep_old.size() && pass; ++k)
-      pass = criterion(s.parameter_tolerance, s.parameter_criterion, covrep_old[k], std::fabs(covrep_new[k] - covrep_old[k]));
+      pass = criterion(cmd.parameter_tolerance, cmd.parameter_criterion, covrep_old[k], std::fabs(covrep_new[k] - covrep_old[k]));
     for (std::size_t k = 0; k < fixed_old.size() && pass; ++k)
-      pass = criterion(s.parameter_tolerance, s.parameter_criterion, fixed_old[k], std::fabs(fixed_new[k] - fixed_old[k]));
+      pass = criterion(cmd.parameter_tolerance, cmd.parameter_criterion, fixed_old[k], std::fabs(fixed_new[k] - fixed_old[k]));
   }
-  return pass && (s.hessian_tolerance > 0.0 || s.likelihood_tolerance > 0.0 || s.parameter_tolerance > 0.0);
+  return pass && (cmd.hessian_tolerance > 0.0 || cmd.likelihood_tolerance > 0.0 || cmd.parameter_tolerance > 0.0);
 }
 
 // Whether this iteration gets a history row: every iteration that ends the
@@ -124,7 +124,7 @@ bool history_due(int status, int history_interval, int& countdown) {
 
 class Estimator {
  public:
-  Estimator(model::MixSettings& s, host::Engine& e) : s_(s), e_(e) {}
+  Estimator(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e) : cmd_(cmd), group_(group), est_(est), e_(e) {}
   // Returns the error code: 0, a catalogue message below 1000, or a split-aware
   // warning from 1000.
   int run(bool& analysable);
@@ -137,10 +137,10 @@ class Estimator {
   void results(std::span<const double> theta, const UpdateState& u);
   void history_row(int i, UpdateType type, int halvings, double m2ll, std::span<const double> covrep,
                    std::string_view status) {
-    if (history_) history_->row(i, type, halvings, m2ll, covrep, fixed_estimates(s_), status);
+    if (history_) history_->row(i, type, halvings, m2ll, covrep, fixed_estimates(group_, est_), status);
   }
 
-  model::MixSettings& s_;
+  const model::Command& cmd_; const data::GroupData& group_; estimate::Estimates& est_;
   host::Engine& e_;
   Fit* fit_ = nullptr;
   std::optional<Likelihood> lik_;
@@ -152,22 +152,22 @@ class Estimator {
 int Estimator::least_squares() {
   Fit& fit = *fit_;
   const std::size_t p = static_cast<std::size_t>(fit.p);
-  s_.fixed_covariance = least_squares_products(fit);
-  std::vector<double> xtx(s_.fixed_covariance.begin(), s_.fixed_covariance.begin() + tri_size(p));
-  s_.non_redundant.resize(p);
-  s_.l_row_columns.resize(p);
-  s_.fixed_rank = 0;
-  s_.ldetx = 0.0;
-  if (s_.n_fixed_effects() >= 1 && p > 0) {
-    SweepResult r = sweep_fixed(p, s_.fixed_covariance, s_.singularity_tolerance);
-    s_.fixed_rank = r.rank;
-    s_.non_redundant = r.accepted;
-    s_.ldetx = r.logdet;
-    s_.estimable_basis = estimable_basis(p, s_.fixed_covariance, s_.non_redundant);
-    clean_fixed(p, s_.fixed_covariance, s_.non_redundant);
-    s_.fixed_covariance.back() = residual_sum_of_squares(fit, fixed_estimates(s_));
-    const bool ok = s_.sstype == 1 ? type1_hypotheses(s_, xtx, s_.hypotheses, s_.l_row_columns)
-                                   : type3_hypotheses(s_, xtx, s_.hypotheses, s_.l_row_columns);
+  est_.fixed_covariance = least_squares_products(fit);
+  std::vector<double> xtx(est_.fixed_covariance.begin(), est_.fixed_covariance.begin() + tri_size(p));
+  est_.non_redundant.resize(p);
+  est_.l_row_columns.resize(p);
+  est_.fixed_rank = 0;
+  est_.ldetx = 0.0;
+  if (cmd_.n_fixed_effects() >= 1 && p > 0) {
+    SweepResult r = sweep_fixed(p, est_.fixed_covariance, cmd_.singularity_tolerance);
+    est_.fixed_rank = r.rank;
+    est_.non_redundant = r.accepted;
+    est_.ldetx = r.logdet;
+    est_.estimable_basis = estimable_basis(p, est_.fixed_covariance, est_.non_redundant);
+    clean_fixed(p, est_.fixed_covariance, est_.non_redundant);
+    est_.fixed_covariance.back() = residual_sum_of_squares(fit, fixed_estimates(group_, est_));
+    const bool ok = cmd_.sstype == 1 ? type1_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns)
+                                   : type3_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns);
     if (!ok) return -1;
   }
   return 0;
@@ -176,61 +176,61 @@ int Estimator::least_squares() {
 double Estimator::starting_variance(double rss) const {
   if (rss <= 0.0) return 1.0;
   double sum = 1.0;
-  const int n_factors = s_.n_factors();
-  for (int j = 0; j < s_.n_random_effects(); ++j) {
+  const int n_factors = cmd_.n_factors();
+  for (int j = 0; j < cmd_.n_random_effects(); ++j) {
     double sj = 1.0;
-    auto effect = s_.random.row(static_cast<std::size_t>(j));
-    for (int c = 0; c < s_.n_covariates(); ++c)
+    auto effect = cmd_.random.row(static_cast<std::size_t>(j));
+    for (int c = 0; c < cmd_.n_covariates(); ++c)
       for (int k = 0; k < std::abs(effect[n_factors + c]); ++k) sj *= stats_.cov_sq_mean[c];
     if (sj != 0.0) sum += 1.0 / sj;
   }
-  const double k1 = s_.n_random_effects() + 1.0;
-  const double n = s_.method == 2 ? s_.n_observations - s_.fixed_rank : s_.n_observations;
+  const double k1 = cmd_.n_random_effects() + 1.0;
+  const double n = cmd_.method == 2 ? group_.n_observations - est_.fixed_rank : group_.n_observations;
   return sum * (rss / k1) / k1 / n;
 }
 
 void Estimator::results(std::span<const double> theta, const UpdateState& u) {
   const std::size_t n = theta.size();
-  s_.cov_params.assign(theta.begin(), theta.end());
-  s_.cov_params_reported = reported(theta, u.kinds);
-  s_.cov_param_covariance.assign(tri_size(n), 0.0);
-  for (std::size_t k = 0; k < s_.cov_param_covariance.size() && k < u.hinv.size(); ++k) s_.cov_param_covariance[k] = 2.0 * u.hinv[k];
-  s_.cov_param_covariance_reported = s_.cov_param_covariance;
+  est_.cov_params.assign(theta.begin(), theta.end());
+  est_.cov_params_reported = reported(theta, u.kinds);
+  est_.cov_param_covariance.assign(tri_size(n), 0.0);
+  for (std::size_t k = 0; k < est_.cov_param_covariance.size() && k < u.hinv.size(); ++k) est_.cov_param_covariance[k] = 2.0 * u.hinv[k];
+  est_.cov_param_covariance_reported = est_.cov_param_covariance;
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j <= i; ++j) {
       const double di = u.kinds[i] == covstruct::StdDev ? 2.0 * theta[i] : 1.0;
       const double dj = u.kinds[j] == covstruct::StdDev ? 2.0 * theta[j] : 1.0;
-      s_.cov_param_covariance_reported[tri(i, j)] = di * s_.cov_param_covariance[tri(i, j)] * dj;
+      est_.cov_param_covariance_reported[tri(i, j)] = di * est_.cov_param_covariance[tri(i, j)] * dj;
     }
-  s_.cov_params_kept.resize(n);
-  for (std::size_t i = 0; i < n; ++i) s_.cov_params_kept.set(i, s_.cov_param_covariance[tri(i, i)] > 0.0);
+  est_.cov_params_kept.resize(n);
+  for (std::size_t i = 0; i < n; ++i) est_.cov_params_kept.set(i, est_.cov_param_covariance[tri(i, i)] > 0.0);
 }
 
 int Estimator::closed_form(int status) {
   Fit& fit = *fit_;
-  const double n = s_.n_observations;
-  const double r = s_.fixed_rank;
-  const double rss = s_.fixed_covariance.back();
+  const double n = group_.n_observations;
+  const double r = est_.fixed_rank;
+  const double rss = est_.fixed_covariance.back();
   const std::size_t p = static_cast<std::size_t>(fit.p);
   UpdateState u;
   fill_kinds(fit, u);
   if (status == kPerfectFit) {
-    s_.m2ll = host::SYSMIS;
-    for (std::size_t k = 0; k < tri_size(p); ++k) s_.fixed_covariance[k] = 0.0;
-    s_.cov_params.assign(1, 0.0);
-    s_.cov_params_reported.assign(1, 0.0);
-    s_.cov_param_covariance.assign(1, 0.0);
-    s_.cov_param_covariance_reported.assign(1, 0.0);
-    s_.cov_params_kept.resize(1);
-    s_.cov_params_kept.set(0);
+    est_.m2ll = host::SYSMIS;
+    for (std::size_t k = 0; k < tri_size(p); ++k) est_.fixed_covariance[k] = 0.0;
+    est_.cov_params.assign(1, 0.0);
+    est_.cov_params_reported.assign(1, 0.0);
+    est_.cov_param_covariance.assign(1, 0.0);
+    est_.cov_param_covariance_reported.assign(1, 0.0);
+    est_.cov_params_kept.resize(1);
+    est_.cov_params_kept.set(0);
     std::vector<double> zero(1, 0.0);
-    history_row(0, UpdateType::Initial, 0, s_.m2ll, zero, "Perfect fit");
+    history_row(0, UpdateType::Initial, 0, est_.m2ll, zero, "Perfect fit");
     fit.R_matrix.assign(1, 0.0);
     return 0;
   }
   double sigma2, m2ll;
-  const double ldetx_ls = s_.ldetx;
-  if (s_.method == 2) {
+  const double ldetx_ls = est_.ldetx;
+  if (cmd_.method == 2) {
     const double t = host::truncate_toward_zero(n - r);
     sigma2 = rss / t;
     m2ll = t + ldetx_ls + t * kLog2Pi + (n - r) * std::log(sigma2);
@@ -246,26 +246,26 @@ int Estimator::closed_form(int status) {
   int err = lik_->evaluate(theta, ev);
   if (err != 0) return err > 0 ? 3 : err;
   Derivatives d;
-  lik_->derivatives(theta, true, s_.method == 2, d);
-  s_.m2ll = m2ll;
-  s_.ldetv = n * std::log(sigma2);
-  s_.ldetx = ev.ldetx;
-  s_.rquad = ev.rquad;
+  lik_->derivatives(theta, true, cmd_.method == 2, d);
+  est_.m2ll = m2ll;
+  est_.ldetv = n * std::log(sigma2);
+  est_.ldetx = ev.ldetx;
+  est_.rquad = ev.rquad;
   u.hinv.assign(1, d.H[0] > 0.0 ? 1.0 / d.H[0] : 0.0);
   results(theta, u);
   lik_->final_pass(theta);
-  history_row(0, UpdateType::Initial, 0, m2ll, s_.cov_params_reported, "Closed form solution");
+  history_row(0, UpdateType::Initial, 0, m2ll, est_.cov_params_reported, "Closed form solution");
   return 0;
 }
 
 int Estimator::iterate() {
   Fit& fit = *fit_;
-  const bool reml = s_.method == 2;
+  const bool reml = cmd_.method == 2;
   UpdateState u;
   fill_kinds(fit, u);
 
   // Starting values: one variance spread over every block.
-  const double s0 = starting_variance(s_.fixed_covariance.back());
+  const double s0 = starting_variance(est_.fixed_covariance.back());
   std::vector<double> theta(static_cast<std::size_t>(fit.n_cov_params), 0.0);
   covstruct::start_parameters(fit.rep_dim, fit.repeated_type, s0, std::span<double>(theta).first(fit.n_residual_cov_params));
   for (const RandomBlock& b : fit.blocks)
@@ -275,13 +275,13 @@ int Estimator::iterate() {
   int err = lik_->evaluate(theta, ev);
   if (err != 0) return err;
   double l0 = lik_->m2ll(ev);
-  s_.m2ll = l0;
+  est_.m2ll = l0;
   std::vector<double> covrep = reported(theta, u.kinds);
-  std::vector<double> prev_fixed = fixed_estimates(s_);
+  std::vector<double> prev_fixed = fixed_estimates(group_, est_);
   int countdown = -1;
-  if (history_ && s_.max_iterations != 0) {
+  if (history_ && cmd_.max_iterations != 0) {
     history_row(0, UpdateType::Initial, 0, l0, covrep, "");
-    countdown = s_.history_interval;
+    countdown = cmd_.history_interval;
   }
 
   int i = 0, status = 0, problem = 0;
@@ -292,27 +292,27 @@ int Estimator::iterate() {
     ++i;
     e_.progress.show("Iteration", i);
     if (model::stop_if_interrupted(e_.out)) return -1;
-    const bool scoring = i <= s_.scoring_steps && !scoring_converged_;
+    const bool scoring = i <= cmd_.scoring_steps && !scoring_converged_;
     if (!u.sngretry) {
       u.kept.clear();
       std::fill(u.bndflg.begin(), u.bndflg.end(), 0);
     }
     lik_->derivatives(theta, !scoring, reml, d);
     if (e_.out.error_flag()) return -1;
-    update_direction(s_, fit, theta, d, scoring, scoring_converged_, u);
-    LineSearch ls = line_search(s_, fit, *lik_, theta, l0, u, ev);
+    update_direction(cmd_, fit, theta, d, scoring, scoring_converged_, u);
+    LineSearch ls = line_search(cmd_, fit, *lik_, theta, l0, u, ev);
     if (ls.error != 0) return ls.error;
     theta_star = ls.theta;
     l1 = ls.m2ll;
     problem = ls.problem;
     const std::vector<double> covrep_star = reported(theta_star, u.kinds);
-    const std::vector<double> fixed_now = fixed_estimates(s_);
+    const std::vector<double> fixed_now = fixed_estimates(group_, est_);
 
     const bool converged =
-        ls.accepted && converged_now(s_, d.g, u.hinv, ls.lambda, l0, l1, covrep, covrep_star, prev_fixed, fixed_now);
+        ls.accepted && converged_now(cmd_, d.g, u.hinv, ls.lambda, l0, l1, covrep, covrep_star, prev_fixed, fixed_now);
 
     const char* text = "";
-    if (s_.max_iterations == 0) {
+    if (cmd_.max_iterations == 0) {
       status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
       i = 0;
     } else if (!ls.accepted) {
@@ -324,7 +324,7 @@ int Estimator::iterate() {
         status = kMaxHalvingsSingular;
       }
     } else if (!converged) {
-      if (i >= s_.max_iterations) status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
+      if (i >= cmd_.max_iterations) status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
     } else if (!scoring) {
       if (u.singular == 0) {
         status = kConverged;
@@ -335,17 +335,17 @@ int Estimator::iterate() {
         --i;
         if (countdown >= 0) ++countdown;
       }
-    } else if (i < s_.scoring_steps) {
+    } else if (i < cmd_.scoring_steps) {
       scoring_converged_ = true;
       text = "Converge during scoring";
       countdown = 0;
-    } else if (i >= s_.max_iterations) {
+    } else if (i >= cmd_.max_iterations) {
       status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
     }
     if (status != 0) text = status_text(status, problem);
 
-    if (history_ && history_due(status, s_.history_interval, countdown)) {
-      const UpdateType type = (s_.max_iterations == 0) ? UpdateType::Initial
+    if (history_ && history_due(status, cmd_.history_interval, countdown)) {
+      const UpdateType type = (cmd_.max_iterations == 0) ? UpdateType::Initial
                               : scoring        ? UpdateType::Scoring
                                                : UpdateType::Newton;
       history_row(i, type, ls.halvings, l1, covrep_star, text);
@@ -357,12 +357,12 @@ int Estimator::iterate() {
       prev_fixed = fixed_now;
     }
   }
-  s_.iteration_status = status;
-  s_.iterations = i;
-  s_.m2ll = l1;
-  s_.ldetv = ev.ldetv;
-  s_.rquad = ev.rquad;
-  s_.ldetx = ev.ldetx;
+  est_.iteration_status = status;
+  est_.iterations = i;
+  est_.m2ll = l1;
+  est_.ldetv = ev.ldetv;
+  est_.rquad = ev.rquad;
+  est_.ldetx = ev.ldetx;
   results(theta_star, u);
   lik_->final_pass(theta_star);
   return 0;
@@ -370,32 +370,32 @@ int Estimator::iterate() {
 
 int Estimator::run(bool& analysable) {
   auto fit = std::make_shared<Fit>();
-  s_.fit = fit;
+  est_.fit = fit;
   fit_ = fit.get();
-  layout_blocks(s_, *fit_);
-  if (s_.n_random_design_columns >= 3037000500LL) return 3;
-  int err = build_rows(s_, e_, *fit_, stats_);
+  layout_blocks(cmd_, group_, est_, *fit_);
+  if (est_.n_random_design_columns >= 3037000500LL) return 3;
+  int err = build_rows(cmd_, group_, e_, *fit_, stats_);
   if (err != 0) return err;
-  s_.lwsum = fit_->lwsum;
-  s_.covariate_means = stats_.cov_mean;
+  est_.lwsum = fit_->lwsum;
+  est_.covariate_means = stats_.cov_mean;
   err = least_squares();
   if (err != 0) return err;
-  lik_.emplace(s_, e_, *fit_);
+  lik_.emplace(cmd_, group_, est_, e_, *fit_);
   err = lik_->setup();
   if (err != 0) return err;
 
   int status = 0;
-  const double rss = s_.fixed_covariance.back();
-  if (s_.n_observations - s_.n_cov_params - s_.fixed_rank <= 0.0) {
+  const double rss = est_.fixed_covariance.back();
+  if (group_.n_observations - est_.n_cov_params - est_.fixed_rank <= 0.0) {
     status = kTooFewObservations;
     analysable = false;
-  } else if (s_.n_random_effects() == 0 && s_.repeated_type == covstruct::ID) {
+  } else if (cmd_.n_random_effects() == 0 && cmd_.repeated_type == covstruct::ID) {
     status = rss > 0.0 ? kClosedForm : kPerfectFit;
   }
-  s_.iteration_status = status;
-  make_parameter_labels(s_, e_);
+  est_.iteration_status = status;
+  make_parameter_labels(cmd_, group_, est_, e_);
   if (e_.out.error_flag()) return -1;
-  if (s_.print_history && status != kTooFewObservations) history_.emplace(s_, *fit_);
+  if (cmd_.print_history && status != kTooFewObservations) history_.emplace(cmd_, group_, est_, *fit_);
 
   if (status == kClosedForm || status == kPerfectFit)
     err = closed_form(status);
@@ -406,7 +406,7 @@ int Estimator::run(bool& analysable) {
   if (err != 0) return err;
 
   if (scoring_converged_) model::issue_split_warning(e_.out, 1006);
-  switch (s_.iteration_status) {
+  switch (est_.iteration_status) {
     case kMaxIterations:
     case kMaxHalvings:
     case kMaxIterationsSingular:
@@ -421,10 +421,11 @@ int Estimator::run(bool& analysable) {
 
 }  // namespace
 
-void estimate(model::MixSettings& s, host::Engine& e, bool& analysable) {
+void estimate(const model::Command& cmd, const data::GroupData& group, Estimates& est, host::Engine& e,
+              bool& analysable) {
   analysable = true;
-  Estimator est(s, e);
-  const int err = est.run(analysable);
+  Estimator estimator(cmd, group, est, e);
+  const int err = estimator.run(analysable);
   if (err > 0 && err < 1000) {
     model::issue_message(e.out, err, model::kOtherClass, host::Severity::Error);
   } else if (err >= 1000) {

@@ -4,12 +4,14 @@
 // scoring steps to the REML or ML estimates of the covariance parameters, with
 // the fixed effects solved at every evaluation.
 //
-// Results are left in MixSettings (m2ll, cov_params, cov_params_reported, cov_param_covariance,
+// Results are left in `est` (m2ll, cov_params, cov_params_reported, cov_param_covariance,
 // cov_param_covariance_reported, cov_params_kept, fixed_covariance, non_redundant, fixed_rank, iteration_status, the
-// hypotheses) and in MixSettings::fit (the per-subject blocks).
+// hypotheses) and in Estimates::fit (the per-subject blocks).
 #pragma once
 
+#include "data/group.h"
 #include "model/command.h"
+#include "estimate/estimates.h"
 #include "host/engine.h"
 
 namespace mixed::estimate {
@@ -29,6 +31,7 @@ enum Status : int {
 
 // Estimates the model of the current split group.  `analysable` is set false
 // when no fitted model results (too few observations, or an error).
-void estimate(model::MixSettings& s, host::Engine& e, bool& analysable);
+void estimate(const model::Command& cmd, const data::GroupData& group, Estimates& est, host::Engine& e,
+              bool& analysable);
 
 }  // namespace mixed::estimate

@@ -69,26 +69,26 @@ std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept
   return basis;
 }
 
-bool type1_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
-                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+bool type1_hypotheses(const model::Command& cmd, const data::GroupData& group, std::span<const double> xtx,
+                      std::vector<estimate::TermHypothesis>& out, host::BitSet& lrowset) {
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   std::vector<double> a(xtx.begin(), xtx.end());
   std::vector<double> d(p);
   host::sweep_scale_vector(p, a, d);
   host::BitSet swept(p);
-  out.assign(static_cast<std::size_t>(s.n_fixed_effects()), {});
+  out.assign(static_cast<std::size_t>(cmd.n_fixed_effects()), {});
   lrowset.resize(p);
   std::vector<double> row(p);
-  for (int t = 0; t < s.n_fixed_effects(); ++t) {
+  for (int t = 0; t < cmd.n_fixed_effects(); ++t) {
     if (host::interrupted()) return false;
-    const std::size_t first = static_cast<std::size_t>(s.fx_fcol[t]);
-    const std::size_t last = first + static_cast<std::size_t>(s.fx_ncol[t]);
+    const std::size_t first = static_cast<std::size_t>(group.fx_fcol[t]);
+    const std::size_t last = first + static_cast<std::size_t>(group.fx_ncol[t]);
     std::vector<std::size_t> added;
     for (std::size_t k = first; k < last; ++k) {
       if (swept.test(k)) continue;
-      if (host::sweep_if_tolerant(p, k, a, d, swept, s.singularity_tolerance)) added.push_back(k);
+      if (host::sweep_if_tolerant(p, k, a, d, swept, cmd.singularity_tolerance)) added.push_back(k);
     }
-    model::TermHypothesis& h = out[static_cast<std::size_t>(t)];
+    estimate::TermHypothesis& h = out[static_cast<std::size_t>(t)];
     h.df = static_cast<int>(added.size());
     for (std::size_t k : added) {
       hypothesis_row(p, a, swept, k, row);

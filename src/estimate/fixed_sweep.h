@@ -12,7 +12,9 @@
 #include <span>
 #include <vector>
 
+#include "estimate/estimates.h"
 #include "model/command.h"
+#include "data/group.h"
 #include "host/bitset.h"
 
 namespace mixed::estimate {
@@ -49,7 +51,7 @@ std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept
 // swept in FIXED order; the columns each term adds are its numerator degrees
 // of freedom and yield its L rows.  Marks the row-yielding columns in l_row_columns.
 // Returns false when interrupted.
-bool type1_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
-                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset);
+bool type1_hypotheses(const model::Command& cmd, const data::GroupData& group, std::span<const double> xtx,
+                      std::vector<estimate::TermHypothesis>& out, host::BitSet& lrowset);
 
 }  // namespace mixed::estimate

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "data/group.h"
+#include "estimate/estimates.h"
 #include "model/command.h"
 #include "estimate/fit.h"
 #include "host/output.h"
@@ -17,7 +19,7 @@ enum class UpdateType { Initial, Scoring, Newton };
 
 class IterationHistory {
  public:
-  IterationHistory(const model::MixSettings& s, const Fit& fit);
+  IterationHistory(const model::Command& cmd, const data::GroupData& group, const Estimates& est, const Fit& fit);
 
   // One row; `status` is the key of the status text shown as the row's
   // footnote ("" for none).
@@ -30,7 +32,7 @@ class IterationHistory {
  private:
   int column(const host::Text& label, int parent);
 
-  const model::MixSettings& s_;
+  const model::Command& cmd_;
   const Fit& fit_;
   host::PivotTable table_;
   int rows_dim_ = 0, cols_dim_ = 0;

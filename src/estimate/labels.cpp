@@ -9,7 +9,7 @@ namespace mixed::estimate {
 
 using host::Text;
 
-Text column_label(const model::MixSettings& s, const host::Dataset& data, std::span<const int> effect,
+Text column_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::span<const int> effect,
                   std::int64_t cell, std::span<const std::size_t> subjects) {
   const bool intercept = std::all_of(effect.begin(), effect.end(), [](int c) { return c == 0; });
   std::vector<host::TextGroup> subject_items;
@@ -19,47 +19,47 @@ Text column_label(const model::MixSettings& s, const host::Dataset& data, std::s
     return Text::key("Intercept | [%1:*^1:]1").list(std::move(subject_items));
   }
   std::vector<host::TextGroup> items;
-  estimate::design_column_label(s, data, effect, cell, items);
+  estimate::design_column_label(cmd, group, data, effect, cell, items);
   if (subjects.empty()) return Text::key("[:^1:]1").list(std::move(items));
   return Text::key("[:^1:]1 | [%1:*^1:]2").list(std::move(items)).list(std::move(subject_items));
 }
 
-void make_parameter_labels(model::MixSettings& s, host::Engine& e) {
+void make_parameter_labels(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e) {
   const host::Dataset& data = e.data;
-  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable(data.var(s.dependent).name));
-  s.weight_note = s.regression_weight ? Text::key("Reg weight is ^1").arg(Text::variable(data.var(*s.regression_weight).name)) : Text();
+  est.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable(data.var(cmd.dependent).name));
+  est.weight_note = cmd.regression_weight ? Text::key("Reg weight is ^1").arg(Text::variable(data.var(*cmd.regression_weight).name)) : Text();
 
   // Parameter labels are cheap beside the fit; they are made for every group,
   // since the model file and the tables of later stages use them too.
-  s.param_labels.clear();
-  for (int t = 0; t < s.n_fixed_effects(); ++t)
-    for (int c = 0; c < s.fx_ncol[t]; ++c) {
-      const int col = s.fx_fcol[t] + c;
-      s.param_labels.push_back(column_label(s, data, s.fixed.row(t), s.fx_cell[col], {}));
+  est.param_labels.clear();
+  for (int t = 0; t < cmd.n_fixed_effects(); ++t)
+    for (int c = 0; c < group.fx_ncol[t]; ++c) {
+      const int col = group.fx_fcol[t] + c;
+      est.param_labels.push_back(column_label(cmd, group, data, cmd.fixed.row(t), group.fx_cell[col], {}));
     }
-  for (int u = 0; u < s.n_random_effects(); ++u)
-    for (int c = 0; c < s.rn_ncol[u]; ++c) {
-      const int col = s.rn_fcol[u] + c;
-      s.param_labels.push_back(column_label(s, data, s.random.row(u), s.rn_cell[col], s.random_subject_lists[u]));
+  for (int u = 0; u < cmd.n_random_effects(); ++u)
+    for (int c = 0; c < group.rn_ncol[u]; ++c) {
+      const int col = group.rn_fcol[u] + c;
+      est.param_labels.push_back(column_label(cmd, group, data, cmd.random.row(u), group.rn_cell[col], cmd.random_subject_lists[u]));
     }
 
-  s.covpar_labels.clear();
-  if (!s.repeated_given) {
-    s.covpar_labels.push_back(Text::key("Residual"));
-  } else if (estimate::covariance_parameter_labels(s, data, std::max(1, s.n_repeated_levels), false, 0, s.repeated_type, s.covpar_labels) != 0) {
+  est.covpar_labels.clear();
+  if (!cmd.repeated_given) {
+    est.covpar_labels.push_back(Text::key("Residual"));
+  } else if (estimate::covariance_parameter_labels(cmd, group, data, std::max(1, group.n_repeated_levels), false, 0, cmd.repeated_type, est.covpar_labels) != 0) {
     model::issue_message(e.out, 4, model::kOtherClass, host::Severity::Error);
     return;
   }
-  for (std::size_t b = 0; b < s.blocks.size(); ++b) {
-    if (estimate::covariance_parameter_labels(s, data, s.blocks[b].dim, true, static_cast<int>(b), s.blocks[b].cov_type,
-                          s.covpar_labels) != 0) {
+  for (std::size_t b = 0; b < group.blocks.size(); ++b) {
+    if (estimate::covariance_parameter_labels(cmd, group, data, group.blocks[b].dim, true, static_cast<int>(b), group.blocks[b].cov_type,
+                          est.covpar_labels) != 0) {
       model::issue_message(e.out, 4, model::kOtherClass, host::Severity::Error);
       return;
     }
   }
-  s.block_labels = s.random_block_names;
-  while (s.block_labels.size() < s.blocks.size())
-    s.block_labels.push_back(Text::integer(static_cast<long long>(s.block_labels.size() + 1)));
+  est.block_labels = cmd.random_block_names;
+  while (est.block_labels.size() < group.blocks.size())
+    est.block_labels.push_back(Text::integer(static_cast<long long>(est.block_labels.size() + 1)));
 }
 
 }  // namespace mixed::estimate

@@ -5,16 +5,18 @@
 #pragma once
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/engine.h"
 
 namespace mixed::estimate {
 
-void make_parameter_labels(model::MixSettings& s, host::Engine& e);
+void make_parameter_labels(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e);
 
 // The label of a design column of an effect: "Intercept" for the intercept,
 // otherwise the column label ("[A=1] * x"), followed by " | " and the subject
 // variables when `subjects` is not empty.
-host::Text column_label(const model::MixSettings& s, const host::Dataset& data,
+host::Text column_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
                         std::span<const int> effect, std::int64_t cell,
                         std::span<const std::size_t> subjects);
 

@@ -71,7 +71,7 @@ void add_record_products(const covstruct::SubjectRows& rows, int j, double weigh
 
 }  // namespace
 
-Likelihood::Likelihood(model::MixSettings& s, host::Engine& e, Fit& fit) : s_(s), e_(e), fit_(fit) {}
+Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit) {}
 
 int Likelihood::setup() {
   SubjectBlocks& sub = fit_.sub;
@@ -208,13 +208,13 @@ void Likelihood::combine() {
   const int p = fit_.p, q = fit_.q;
   const std::size_t T = sub.tri;
   const std::size_t F = tri_size(static_cast<std::size_t>(p + 1));
-  s_.fixed_covariance.assign(F, 0.0);
+  est_.fixed_covariance.assign(F, 0.0);
   fit_.sum_logdetM = 0.0;
   MatrixXd czz(q, q), cz(q, p + 1), m(q, q), e(q, p + 1);
   Eigen::LLT<MatrixXd> llt;
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
     const double* c = sub.C.data() + i * T;
-    for (std::size_t k = 0; k < F; ++k) s_.fixed_covariance[k] += c[k];
+    for (std::size_t k = 0; k < F; ++k) est_.fixed_covariance[k] += c[k];
     if (q == 0) continue;
     for (int u = 0; u < q; ++u) {
       for (int v = 0; v <= u; ++v) czz(u, v) = czz(v, u) = c[tri(p + 1 + u, p + 1 + v)];
@@ -231,33 +231,33 @@ void Likelihood::combine() {
     e.noalias() = Lq_.transpose() * cz;
     llt.matrixL().solveInPlace(e);
     for (int a = 0; a <= p; ++a)
-      for (int b = 0; b <= a; ++b) s_.fixed_covariance[tri(a, b)] -= e.col(a).dot(e.col(b));
+      for (int b = 0; b <= a; ++b) est_.fixed_covariance[tri(a, b)] -= e.col(a).dot(e.col(b));
   }
 }
 
 int Likelihood::evaluate(std::span<const double> theta, Evaluation& ev) {
   ev = Evaluation();
-  ++s_.evaluations;
+  ++est_.evaluations;
   if (fit_.has_random) random_blocks(theta, false);
   const int status = repeated_pass(theta);
   if (status != 0) return status;
   combine();
   const std::size_t p = static_cast<std::size_t>(fit_.p);
   if (p > 0) {
-    SweepResult r = sweep_fixed(p, s_.fixed_covariance, s_.singularity_tolerance);
-    clean_fixed(p, s_.fixed_covariance, s_.non_redundant);
+    SweepResult r = sweep_fixed(p, est_.fixed_covariance, cmd_.singularity_tolerance);
+    clean_fixed(p, est_.fixed_covariance, est_.non_redundant);
     ev.ldetx = r.logdet;
     ev.rank = r.rank;
   }
   ev.ldetv = fit_.sum_logdetM + fit_.ldetr - fit_.lwsum;
-  ev.rquad = s_.fixed_covariance.back();
+  ev.rquad = est_.fixed_covariance.back();
   return 0;
 }
 
 double Likelihood::m2ll(const Evaluation& ev) const {
-  const double n = s_.n_observations;
-  if (s_.method == 1) return ev.ldetv + ev.rquad + n * kLog2Pi;
-  return ev.ldetv + ev.rquad + ev.ldetx + (n - s_.fixed_rank) * kLog2Pi;
+  const double n = group_.n_observations;
+  if (cmd_.method == 1) return ev.ldetv + ev.rquad + n * kLog2Pi;
+  return ev.ldetv + ev.rquad + ev.ldetx + (n - est_.fixed_rank) * kLog2Pi;
 }
 
 namespace {
@@ -329,10 +329,10 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   if (fit_.has_random) random_blocks(theta, true);
 
   VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = s_.fixed_covariance[tri(p, k)];
+  for (int k = 0; k < p; ++k) beta(k) = est_.fixed_covariance[tri(p, k)];
   MatrixXd cb(p, p);
   for (int i = 0; i < p; ++i)
-    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = s_.fixed_covariance[tri(i, j)];
+    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = est_.fixed_covariance[tri(i, j)];
 
   // Which random block and which of its parameters each G parameter is.
   std::vector<int> block_of(nt, -1), local(nt, -1);
@@ -471,7 +471,7 @@ void Likelihood::final_pass(std::span<const double> theta) {
   const int m = p + 1 + q;
   if (fit_.has_random) random_blocks(theta, true);
   VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = s_.fixed_covariance[tri(p, k)];
+  for (int k = 0; k < p; ++k) beta(k) = est_.fixed_covariance[tri(p, k)];
   const std::size_t n_subjects = fit_.rows.subjects();
   SubjectFinal& f = fit_.final;
   f.Y.assign(n_subjects * q * p, 0.0);

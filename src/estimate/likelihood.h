@@ -24,6 +24,8 @@
 
 #include "covstruct/subject_terms.h"
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "estimate/fit.h"
 #include "host/engine.h"
 
@@ -49,7 +51,7 @@ struct Derivatives {
 
 class Likelihood {
  public:
-  Likelihood(model::MixSettings& s, host::Engine& e, Fit& fit);
+  Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit);
 
   // Lays out the per-subject blocks; 0, or 3 when the memory budget cannot
   // take them.  Called once, after the design rows are built.
@@ -76,7 +78,7 @@ class Likelihood {
   void random_blocks(std::span<const double> theta, bool derivatives);
   void combine();
 
-  model::MixSettings& s_;
+  const model::Command& cmd_; const data::GroupData& group_; estimate::Estimates& est_;
   host::Engine& e_;
   Fit& fit_;
   covstruct::SubjectWork work_;

@@ -12,17 +12,17 @@
 
 namespace mixed::estimate {
 
-void layout_blocks(model::MixSettings& s, Fit& fit) {
-  fit.p = s.n_fixed_columns;
-  fit.repeated = s.repeated_given;
-  fit.repeated_type = s.repeated_type;
-  fit.rep_dim = std::max(1, s.n_repeated_levels);
-  fit.n_residual_cov_params = covstruct::parameter_count(fit.rep_dim, s.repeated_type);
-  fit.has_random = s.n_random_effects() > 0;
+void layout_blocks(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, Fit& fit) {
+  fit.p = group.n_fixed_columns;
+  fit.repeated = cmd.repeated_given;
+  fit.repeated_type = cmd.repeated_type;
+  fit.rep_dim = std::max(1, group.n_repeated_levels);
+  fit.n_residual_cov_params = covstruct::parameter_count(fit.rep_dim, cmd.repeated_type);
+  fit.has_random = cmd.n_random_effects() > 0;
   fit.blocks.clear();
   int col = 0;
   int param = fit.n_residual_cov_params;
-  for (const model::MixSettings::CovBlock& b : s.blocks) {
+  for (const data::CovBlock& b : group.blocks) {
     RandomBlock rb;
     rb.cov_type = b.cov_type;
     rb.dim = b.dim;
@@ -30,35 +30,35 @@ void layout_blocks(model::MixSettings& s, Fit& fit) {
     rb.first_param = param;
     param += rb.npar;
     for (std::size_t v : b.subjects) {
-      const bool common = std::find(s.subject_vars.begin(), s.subject_vars.begin() + s.n_common_subjects, v) !=
-                          s.subject_vars.begin() + s.n_common_subjects;
+      const bool common = std::find(cmd.subject_vars.begin(), cmd.subject_vars.begin() + cmd.n_common_subjects, v) !=
+                          cmd.subject_vars.begin() + cmd.n_common_subjects;
       if (common) continue;
-      for (int cv = 0; cv < s.n_class_vars(); ++cv)
-        if (s.classvars[cv].var == v) rb.extra_subject_classvars.push_back(cv);
+      for (int cv = 0; cv < cmd.n_class_vars(); ++cv)
+        if (cmd.classvars[cv].var == v) rb.extra_subject_classvars.push_back(cv);
     }
     rb.replicates = 1;
-    for (int cv : rb.extra_subject_classvars) rb.replicates *= static_cast<int>(s.levels[cv].size());
+    for (int cv : rb.extra_subject_classvars) rb.replicates *= static_cast<int>(group.levels[cv].size());
     rb.col = col;
     col += rb.replicates * rb.dim;
     fit.blocks.push_back(std::move(rb));
   }
   fit.q = col;
   fit.n_cov_params = param;
-  s.n_random_design_columns = fit.q;
-  s.n_residual_cov_params = fit.n_residual_cov_params;
-  s.n_random_cov_params = param - fit.n_residual_cov_params;
-  s.n_cov_params = param;
+  est.n_random_design_columns = fit.q;
+  est.n_residual_cov_params = fit.n_residual_cov_params;
+  est.n_random_cov_params = param - fit.n_residual_cov_params;
+  est.n_cov_params = param;
 }
 
-int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats) {
+int build_rows(const model::Command& cmd, const data::GroupData& group, host::Engine& e, Fit& fit, FirstPassStats& stats) {
   const data::RecordLayout layout =
-      s.n_class_vars() > 0 ? data::ordered_layout(s, e.data) : data::case_layout(s, e.data);
-  const int n_factors = s.n_factors();
-  const int n_covariates = s.n_covariates();
-  const std::size_t n = s.ncases;
+      cmd.n_class_vars() > 0 ? data::ordered_layout(cmd, group, e.data) : data::case_layout(cmd, e.data);
+  const int n_factors = cmd.n_factors();
+  const int n_covariates = cmd.n_covariates();
+  const std::size_t n = group.ncases;
   DesignRows& rows = fit.rows;
-  rows.nfix = s.n_fixed_effects();
-  rows.nran = s.n_random_effects();
+  rows.nfix = cmd.n_fixed_effects();
+  rows.nran = cmd.n_random_effects();
 
   const std::size_t bytes = n * (sizeof(double) * (3 + rows.nfix + rows.nran) +
                                  sizeof(int) * (1 + rows.nfix + rows.nran) + sizeof(long));
@@ -79,10 +79,10 @@ int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats&
 
   // Subjects: consecutive runs of the ordered file.
   rows.first.assign(1, 0);
-  if (s.subject_counts.empty()) {
+  if (group.subject_counts.empty()) {
     rows.first.push_back(n);
   } else {
-    for (std::size_t c : s.subject_counts) rows.first.push_back(rows.first.back() + c);
+    for (std::size_t c : group.subject_counts) rows.first.push_back(rows.first.back() + c);
   }
   std::size_t nrep_bits = 0;
   std::vector<std::size_t> rep_base;
@@ -92,7 +92,7 @@ int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats&
   }
   fit.sub.present.assign(rows.subjects(), host::BitSet(nrep_bits));
 
-  std::vector<int> class_level(static_cast<std::size_t>(s.n_class_vars()));
+  std::vector<int> class_level(static_cast<std::size_t>(cmd.n_class_vars()));
   std::vector<int> factor_level(static_cast<std::size_t>(n_factors));
   std::vector<double> record(static_cast<std::size_t>(layout.length));
   std::vector<double> cov(static_cast<std::size_t>(n_covariates)), cov_sq(static_cast<std::size_t>(n_covariates));
@@ -102,12 +102,12 @@ int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats&
   double sq_weight = 0.0;
   fit.lwsum = 0.0;
 
-  const DesignRowBuilder design(s, fit);
+  const DesignRowBuilder design(cmd, group, fit);
 
-  s.workfile->rewind();
+  group.workfile->rewind();
   std::size_t subject = 0;
   for (std::size_t r = 0; r < n; ++r) {
-    if (!s.workfile->read(record)) return 70;
+    if (!group.workfile->read(record)) return 70;
     while (r >= rows.first[subject + 1]) ++subject;
     if (layout.ordered) {
       data::decode_class_key(layout, record, class_level);
@@ -138,7 +138,7 @@ int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats&
     }
     if (layout.rep_level >= 0) {
       const int number = static_cast<int>(record[layout.rep_level]);
-      rows.level[r] = s.repeated_level_map[number - 1];
+      rows.level[r] = group.repeated_level_map[number - 1];
       rows.rsubject[r] = static_cast<long>(record[layout.rep_subject]);
     }
     if (n_covariates > 0 && w * f > 0.0) {

@@ -14,6 +14,8 @@
 
 #include "covstruct/subject_terms.h"
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "estimate/fit.h"
 #include "host/engine.h"
 
@@ -28,10 +30,10 @@ struct FirstPassStats {
 
 // Lays out the random blocks (dimensions, replicates, columns, parameter runs)
 // and sets fit.p, fit.q, fit.n_cov_params, fit.n_residual_cov_params from the design.
-void layout_blocks(model::MixSettings& s, Fit& fit);
+void layout_blocks(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, Fit& fit);
 
 // Reads the work file into fit.rows.  Returns 0, or 3 when memory runs out.
-int build_rows(model::MixSettings& s, host::Engine& e, Fit& fit, FirstPassStats& stats);
+int build_rows(const model::Command& cmd, const data::GroupData& group, host::Engine& e, Fit& fit, FirstPassStats& stats);
 
 // The rows of subject i in the form the covariance-structure terms take.
 covstruct::SubjectRows subject_rows(const Fit& fit, std::size_t i);

@@ -113,16 +113,16 @@ void term_rows(std::size_t p, std::span<const double> copy, const host::BitSet& 
 
 }  // namespace
 
-bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
-                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
-  const int nterms = s.n_fixed_effects();
+bool type3_hypotheses(const model::Command& cmd, const data::GroupData& group, std::span<const double> xtx,
+                      std::vector<estimate::TermHypothesis>& out, host::BitSet& lrowset) {
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
+  const int nterms = cmd.n_fixed_effects();
   out.assign(static_cast<std::size_t>(nterms), {});
   lrowset.resize(p);
   std::vector<Term> terms(static_cast<std::size_t>(nterms));
   for (int t = 0; t < nterms; ++t) {
-    terms[t].first = static_cast<std::size_t>(s.fx_fcol[t]);
-    terms[t].last = terms[t].first + static_cast<std::size_t>(s.fx_ncol[t]);
+    terms[t].first = static_cast<std::size_t>(group.fx_fcol[t]);
+    terms[t].last = terms[t].first + static_cast<std::size_t>(group.fx_ncol[t]);
   }
   std::vector<double> a(xtx.begin(), xtx.end());
   std::vector<double> d(p);
@@ -132,16 +132,16 @@ bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
 
   for (int t = 0; t < nterms; ++t) {
     if (host::interrupted()) return false;
-    const std::vector<int> level = containment_levels(s.fixed, s.n_factors(), t);
+    const std::vector<int> level = containment_levels(cmd.fixed, cmd.n_factors(), t);
     if (t > 0) a.assign(xtx.begin(), xtx.end()), swept.clear();
 
     for (int j = 0; j < nterms; ++j)
-      if (level[j] < 0) sweep_term(p, a, d, swept, terms[j], s.singularity_tolerance);
-    const std::vector<std::size_t> own = sweep_term(p, a, d, swept, terms[t], s.singularity_tolerance);
+      if (level[j] < 0) sweep_term(p, a, d, swept, terms[j], cmd.singularity_tolerance);
+    const std::vector<std::size_t> own = sweep_term(p, a, d, swept, terms[t], cmd.singularity_tolerance);
     int df = static_cast<int>(own.size());
     if (df == 0) continue;
     for (int j = 0; j < nterms; ++j)
-      if (level[j] > 0) sweep_term(p, a, d, swept, terms[j], s.singularity_tolerance);
+      if (level[j] > 0) sweep_term(p, a, d, swept, terms[j], cmd.singularity_tolerance);
 
     // The swept copy with negligible elements zeroed, and the rounding tolerance.
     std::vector<double> copy = a;
@@ -162,7 +162,7 @@ bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
 
     host::BitSet alive(own.size());
     for (std::size_t r = 0; r < own.size(); ++r) alive.set(r);
-    if (m > 0) df = static_cast<int>(host::residuals_off_span(m, own.size(), p, containing, rows, alive, s.singularity_tolerance));
+    if (m > 0) df = static_cast<int>(host::residuals_off_span(m, own.size(), p, containing, rows, alive, cmd.singularity_tolerance));
     if (df > 0) {
       for (int j = 0; j < nterms && df > 0; ++j) {
         if (level[j] >= 0) continue;
@@ -175,7 +175,7 @@ bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
         }
       }
     }
-    model::TermHypothesis& h = out[static_cast<std::size_t>(t)];
+    estimate::TermHypothesis& h = out[static_cast<std::size_t>(t)];
     h.df = df;
     for (std::size_t r = 0; r < own.size(); ++r) {
       const bool yields = df > 0 && alive.test(r);

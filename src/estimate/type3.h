@@ -10,7 +10,9 @@
 #include <span>
 #include <vector>
 
+#include "estimate/estimates.h"
 #include "model/command.h"
+#include "data/group.h"
 #include "host/bitset.h"
 
 namespace mixed::estimate {
@@ -31,7 +33,7 @@ double round_hypothesis(double v, double tau);
 // Builds the Type III L block and numerator df of every term from the copy of
 // X'X (packed, order n_fixed_columns) and marks the row-yielding columns in `lrowset`.
 // Returns false when interrupted.
-bool type3_hypotheses(const model::MixSettings& s, std::span<const double> xtx,
-                      std::vector<model::TermHypothesis>& out, host::BitSet& lrowset);
+bool type3_hypotheses(const model::Command& cmd, const data::GroupData& group, std::span<const double> xtx,
+                      std::vector<estimate::TermHypothesis>& out, host::BitSet& lrowset);
 
 }  // namespace mixed::estimate

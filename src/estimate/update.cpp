@@ -69,24 +69,24 @@ std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool re
 
 }  // namespace
 
-void update_direction(const model::MixSettings& s, const Fit& fit, std::span<const double> theta,
+void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta,
                       Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u) {
   const std::size_t n = static_cast<std::size_t>(fit.n_cov_params);
-  const bool reml = s.method == 2;
+  const bool reml = cmd.method == 2;
   if (scoring)
     for (double& h : d.H) h = -h;
   const std::vector<double> saved = d.H;
 
   u.hinv = saved;
-  u.singular = invert_flagged(n, u.hinv, u.bndflg, s.singularity_tolerance, u.kept);
+  u.singular = invert_flagged(n, u.hinv, u.bndflg, cmd.singularity_tolerance, u.kept);
   if (!scoring && u.singular > 0 && !scoring_converged)
-    u.a = scoring_inverse(n, d, reml, u.bndflg, s.singularity_tolerance, 0, u.kept);
+    u.a = scoring_inverse(n, d, reml, u.bndflg, cmd.singularity_tolerance, 0, u.kept);
   else
     u.a = u.hinv;
 
   u.step.assign(n, 0.0);
   host::packed_multiply(n, u.a, d.g, u.step);
-  const double t = std::min(host::packed_quadratic_form(n, d.g, u.a), s.parameter_tolerance);
+  const double t = std::min(host::packed_quadratic_form(n, d.g, u.a), cmd.parameter_tolerance);
 
   int flagged = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -103,9 +103,9 @@ void update_direction(const model::MixSettings& s, const Fit& fit, std::span<con
 
   if (flagged > 0) {
     u.hinv = saved;
-    u.singular = invert_flagged(n, u.hinv, u.bndflg, s.singularity_tolerance, u.kept);
+    u.singular = invert_flagged(n, u.hinv, u.bndflg, cmd.singularity_tolerance, u.kept);
     if (!scoring && u.singular > flagged && !scoring_converged)
-      u.a = scoring_inverse(n, d, reml, u.bndflg, s.singularity_tolerance, flagged, u.kept);
+      u.a = scoring_inverse(n, d, reml, u.bndflg, cmd.singularity_tolerance, flagged, u.kept);
     else
       u.a = u.hinv;
   }
@@ -125,18 +125,18 @@ void update_direction(const model::MixSettings& s, const Fit& fit, std::span<con
   }
 }
 
-LineSearch line_search(const model::MixSettings& s, const Fit& fit, Likelihood& lik,
+LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& lik,
                        std::span<const double> theta, double l0, const UpdateState& u,
                        Evaluation& ev) {
   LineSearch r;
   r.m2ll = l0;
   double tau;
-  if (s.likelihood_tolerance <= 0.0)
+  if (cmd.likelihood_tolerance <= 0.0)
     tau = std::pow(DBL_EPSILON, 2.0 / 3.0) * std::fabs(l0);
-  else if (s.likelihood_criterion == 1)
-    tau = s.likelihood_tolerance;
+  else if (cmd.likelihood_criterion == 1)
+    tau = cmd.likelihood_tolerance;
   else
-    tau = s.likelihood_tolerance * l0;
+    tau = cmd.likelihood_tolerance * l0;
 
   const std::size_t n = theta.size();
   std::vector<double> trial(n);
@@ -148,7 +148,7 @@ LineSearch line_search(const model::MixSettings& s, const Fit& fit, Likelihood& 
     r.problem = 0;
     const auto rep = covstruct::block_admissibility(
         fit.rep_dim, fit.repeated_type, std::span<const double>(trial).first(static_cast<std::size_t>(fit.n_residual_cov_params)),
-        s.singularity_tolerance);
+        cmd.singularity_tolerance);
     if (rep != covstruct::Admissibility::PositiveDefinite) {
       admissible = false;
       r.problem = -1;
@@ -159,7 +159,7 @@ LineSearch line_search(const model::MixSettings& s, const Fit& fit, Likelihood& 
             blk.dim, blk.cov_type,
             std::span<const double>(trial).subspan(static_cast<std::size_t>(blk.first_param),
                                                    static_cast<std::size_t>(blk.npar)),
-            s.singularity_tolerance);
+            cmd.singularity_tolerance);
         if (res == covstruct::Admissibility::Inadmissible) {
           admissible = false;
           r.problem = static_cast<int>(b) + 1;
@@ -182,7 +182,7 @@ LineSearch line_search(const model::MixSettings& s, const Fit& fit, Likelihood& 
       lambda *= 0.5;
     }
     ++counter;
-  } while (!r.accepted && counter < s.max_step_halvings);
+  } while (!r.accepted && counter < cmd.max_step_halvings);
   r.halvings = std::max(counter, 0);
   if (r.error != 0) return r;
   if (r.accepted) {

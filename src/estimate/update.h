@@ -40,7 +40,7 @@ std::vector<double> reported(std::span<const double> theta, std::span<const int>
 // Forms and inverts the update matrix from the derivatives, applies the
 // boundary rules and leaves the direction in u.step.  `scoring` marks a
 // scoring iteration (d.H then holds D (+ Q) and is negated here).
-void update_direction(const model::MixSettings& s, const Fit& fit, std::span<const double> theta,
+void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta,
                       Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u);
 
 struct LineSearch {
@@ -54,7 +54,7 @@ struct LineSearch {
 };
 
 // The step-halving line search from theta (with -2LL L0) along u.step.
-LineSearch line_search(const model::MixSettings& s, const Fit& fit, Likelihood& lik,
+LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& lik,
                        std::span<const double> theta, double l0, const UpdateState& u,
                        Evaluation& ev);
 

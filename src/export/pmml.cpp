@@ -26,7 +26,6 @@ namespace mixed::pmml {
 
 namespace {
 
-using model::MixSettings;
 using host::Text;
 using Node = pugi::xml_node;
 
@@ -95,27 +94,27 @@ void extension(Node parent, const char* name, const std::string& value) {
 }
 
 // The classification variable (index into classvars and levels) of factor f.
-std::size_t factor_classvar(const MixSettings& s, int f) {
-  for (std::size_t cv = 0; cv < s.classvars.size(); ++cv)
-    if (s.classvars[cv].factor == f + 1) return cv;
-  return s.classvars.size();
+std::size_t factor_classvar(const model::Command& cmd, int f) {
+  for (std::size_t cv = 0; cv < cmd.classvars.size(); ++cv)
+    if (cmd.classvars[cv].factor == f + 1) return cv;
+  return cmd.classvars.size();
 }
 
-bool has_level(const MixSettings& s, std::size_t cv, std::size_t lev) {
-  return cv < s.levels.size() && lev < s.levels[cv].size();
+bool has_level(const data::GroupData& group, std::size_t cv, std::size_t lev) {
+  return cv < group.levels.size() && lev < group.levels[cv].size();
 }
 
 // Level `lev` (0-based, sorted order) of classification variable cv; its
 // number from 1 when the group has no such level.
-std::string level_value(const MixSettings& s, std::size_t cv, std::size_t lev) {
-  if (!has_level(s, cv, lev)) return std::to_string(lev + 1);
-  const model::Levels& levels = s.levels[cv];
+std::string level_value(const model::Command& cmd, const data::GroupData& group, std::size_t cv, std::size_t lev) {
+  if (!has_level(group, cv, lev)) return std::to_string(lev + 1);
+  const data::Levels& levels = group.levels[cv];
   return levels.numeric ? real(levels.numbers[lev]) : string_value(levels.strings[lev]);
 }
 
-std::string level_label(const MixSettings& s, const host::Dataset& data, std::size_t cv, std::size_t lev) {
-  const model::Levels& levels = s.levels[cv];
-  const host::Variable& v = data.var(s.classvars[cv].var);
+std::string level_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::size_t cv, std::size_t lev) {
+  const data::Levels& levels = group.levels[cv];
+  const host::Variable& v = data.var(cmd.classvars[cv].var);
   return xml_text(levels.numeric ? v.value_label(levels.numbers[lev]) : v.value_label(levels.strings[lev]));
 }
 
@@ -154,7 +153,7 @@ void add_missing_values(Node field, const host::Variable& v) {
 
 // One DataField; `classvar` is the factor's classification variable, or
 // nothing for the dependent variable and the covariates.
-void add_data_field(Node dict, const MixSettings& s, const host::Dataset& data, std::size_t var,
+void add_data_field(Node dict, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::size_t var,
                     const std::size_t* classvar) {
   const host::Variable& v = data.var(var);
   Node field = dict.append_child("DataField");
@@ -165,31 +164,31 @@ void add_data_field(Node dict, const MixSettings& s, const host::Dataset& data, 
   extension(field, "format", std::string(1, v.format.type));
   extension(field, "width", std::to_string(v.format.width));
   extension(field, "decimals", std::to_string(v.format.decimals));
-  if (!s.include_user_missing) add_missing_range(field, v.missing);
+  if (!cmd.include_user_missing) add_missing_range(field, v.missing);
   if (classvar) {
-    for (std::size_t lev = 0; has_level(s, *classvar, lev); ++lev) {
+    for (std::size_t lev = 0; has_level(group, *classvar, lev); ++lev) {
       Node x = field.append_child("Value");
-      set(x, "value", level_value(s, *classvar, lev));
-      const std::string label = level_label(s, data, *classvar, lev);
+      set(x, "value", level_value(cmd, group, *classvar, lev));
+      const std::string label = level_label(cmd, group, data, *classvar, lev);
       if (!label.empty()) set(x, "displayValue", label);
       set(x, "property", "valid");
     }
   }
-  if (!s.include_user_missing) add_missing_values(field, v);
+  if (!cmd.include_user_missing) add_missing_values(field, v);
 }
 
-void add_data_dictionary(Node root, const MixSettings& s, const host::Dataset& data) {
+void add_data_dictionary(Node root, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data) {
   Node dict = root.append_child("DataDictionary");
-  set(dict, "numberOfFields", std::to_string(1 + s.n_factors() + s.n_covariates()));
-  add_data_field(dict, s, data, s.dependent, nullptr);
-  for (std::size_t cv = 0; cv < s.classvars.size(); ++cv)
-    if (s.classvars[cv].factor > 0) add_data_field(dict, s, data, s.classvars[cv].var, &cv);
-  for (std::size_t c : s.covariates) add_data_field(dict, s, data, c, nullptr);
+  set(dict, "numberOfFields", std::to_string(1 + cmd.n_factors() + cmd.n_covariates()));
+  add_data_field(dict, cmd, group, data, cmd.dependent, nullptr);
+  for (std::size_t cv = 0; cv < cmd.classvars.size(); ++cv)
+    if (cmd.classvars[cv].factor > 0) add_data_field(dict, cmd, group, data, cmd.classvars[cv].var, &cv);
+  for (std::size_t c : cmd.covariates) add_data_field(dict, cmd, group, data, c, nullptr);
 }
 
-void add_information_criteria(Node model, const MixSettings& s) {
+void add_information_criteria(Node model, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
   const inference::InformationCriteria ic =
-      inference::information_criteria(s.method, s.fixed_rank, s.n_cov_params, s.n_observations, s.m2ll);
+      inference::information_criteria(cmd.method, est.fixed_rank, est.n_cov_params, group.n_observations, est.m2ll);
   extension(model, "-2LogLikelihood", real(ic.m2ll));
   extension(model, "AIC", real(ic.aic));
   extension(model, "AICC", real(ic.aicc));
@@ -203,22 +202,22 @@ struct Predictors {
   std::vector<int> covariates;  // places in the covariate list
 };
 
-Predictors predictors(const MixSettings& s) {
-  const int nf = s.n_factors();
+Predictors predictors(const model::Command& cmd, const data::GroupData& group) {
+  const int nf = cmd.n_factors();
   Predictors p;
   const auto met = [&](int place) {
-    for (int t = 0; t < s.n_fixed_effects(); ++t)
-      if (s.fx_ncol[t] > 0 && s.fixed.row(t)[place] != 0) return true;
+    for (int t = 0; t < cmd.n_fixed_effects(); ++t)
+      if (group.fx_ncol[t] > 0 && cmd.fixed.row(t)[place] != 0) return true;
     return false;
   };
   for (int f = 0; f < nf; ++f)
     if (met(f)) p.factors.push_back(f);
-  for (int c = 0; c < s.n_covariates(); ++c)
+  for (int c = 0; c < cmd.n_covariates(); ++c)
     if (met(nf + c)) p.covariates.push_back(c);
   return p;
 }
 
-void add_mining_schema(Node model, const MixSettings& s, const host::Dataset& data, const Predictors& p) {
+void add_mining_schema(Node model, const model::Command& cmd, const host::Dataset& data, const Predictors& p) {
   Node schema = model.append_child("MiningSchema");
   const auto field = [&](std::size_t var, const char* usage) {
     Node x = schema.append_child("MiningField");
@@ -226,101 +225,101 @@ void add_mining_schema(Node model, const MixSettings& s, const host::Dataset& da
     set(x, "usageType", usage);
     set(x, "missingValueTreatment", "asIs");
   };
-  field(s.dependent, "predicted");
-  for (int f : p.factors) field(s.factors[f], "active");
-  for (int c : p.covariates) field(s.covariates[c], "active");
+  field(cmd.dependent, "predicted");
+  for (int f : p.factors) field(cmd.factors[f], "active");
+  for (int c : p.covariates) field(cmd.covariates[c], "active");
 }
 
 std::string parameter_name(int k) { return "P" + std::to_string(k + 1); }
 
-void add_parameter_list(Node model, const MixSettings& s, const host::Engine& e) {
+void add_parameter_list(Node model, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e) {
   Node list = model.append_child("ParameterList");
-  for (int k = 0; k < s.n_fixed_columns; ++k) {
+  for (int k = 0; k < group.n_fixed_columns; ++k) {
     Node x = list.append_child("Parameter");
     set(x, "name", parameter_name(k));
     const std::string label =
-        static_cast<std::size_t>(k) < s.param_labels.size() ? s.param_labels[k].display(e.catalogue) : "";
+        static_cast<std::size_t>(k) < est.param_labels.size() ? est.param_labels[k].display(e.catalogue) : "";
     set(x, "label", xml_text(label, kMaxLabel));
   }
 }
 
-void add_predictor_lists(Node model, const MixSettings& s, const host::Dataset& data, const Predictors& p) {
+void add_predictor_lists(Node model, const model::Command& cmd, const host::Dataset& data, const Predictors& p) {
   Node factors = model.append_child("FactorList");
-  for (int f : p.factors) set(factors.append_child("Predictor"), "name", xml_text(data.var(s.factors[f]).name));
+  for (int f : p.factors) set(factors.append_child("Predictor"), "name", xml_text(data.var(cmd.factors[f]).name));
   Node covariates = model.append_child("CovariateList");
   for (int c : p.covariates)
-    set(covariates.append_child("Predictor"), "name", xml_text(data.var(s.covariates[c]).name));
+    set(covariates.append_child("Predictor"), "name", xml_text(data.var(cmd.covariates[c]).name));
 }
 
-void add_pp_matrix(Node model, const MixSettings& s, const host::Dataset& data) {
+void add_pp_matrix(Node model, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data) {
   Node matrix = model.append_child("PPMatrix");
-  const int nf = s.n_factors();
+  const int nf = cmd.n_factors();
   const auto cell = [&](const std::string& value, std::size_t var, const std::string& parameter) {
     Node x = matrix.append_child("PPCell");
     set(x, "value", value);
     set(x, "predictorName", xml_text(data.var(var).name));
     set(x, "parameterName", parameter);
   };
-  for (int t = 0; t < s.n_fixed_effects(); ++t) {
-    const std::span<const int> effect = s.fixed.row(t);
-    for (int c = 0; c < s.fx_ncol[t]; ++c) {
-      const int k = s.fx_fcol[t] + c;
-      const std::vector<int> level = estimate::cell_levels(s, effect, s.fx_cell[k]);
+  for (int t = 0; t < cmd.n_fixed_effects(); ++t) {
+    const std::span<const int> effect = cmd.fixed.row(t);
+    for (int c = 0; c < group.fx_ncol[t]; ++c) {
+      const int k = group.fx_fcol[t] + c;
+      const std::vector<int> level = estimate::cell_levels(cmd, group, effect, group.fx_cell[k]);
       for (int f = 0; f < nf; ++f)
-        if (effect[f] != 0) cell(level_value(s, factor_classvar(s, f), level[f]), s.factors[f], parameter_name(k));
-      for (int v = 0; v < s.n_covariates(); ++v)
-        if (effect[nf + v] != 0) cell(std::to_string(std::abs(effect[nf + v])), s.covariates[v], parameter_name(k));
+        if (effect[f] != 0) cell(level_value(cmd, group, factor_classvar(cmd, f), level[f]), cmd.factors[f], parameter_name(k));
+      for (int v = 0; v < cmd.n_covariates(); ++v)
+        if (effect[nf + v] != 0) cell(std::to_string(std::abs(effect[nf + v])), cmd.covariates[v], parameter_name(k));
     }
   }
 }
 
-bool non_redundant(const MixSettings& s, int k) {
-  return static_cast<std::size_t>(k) < s.non_redundant.size() && s.non_redundant.test(static_cast<std::size_t>(k));
+bool non_redundant(const estimate::Estimates& est, int k) {
+  return static_cast<std::size_t>(k) < est.non_redundant.size() && est.non_redundant.test(static_cast<std::size_t>(k));
 }
 
 // The lower triangle of Cov(b), 0 wherever a redundant parameter is involved.
 // A model without fixed columns has no cells, and the schema wants at least one.
-void add_pcov_matrix(Node model, const MixSettings& s) {
-  if (s.n_fixed_columns == 0) return;
+void add_pcov_matrix(Node model, const data::GroupData& group, const estimate::Estimates& est) {
+  if (group.n_fixed_columns == 0) return;
   Node matrix = model.append_child("PCovMatrix");
-  for (int k = 0; k < s.n_fixed_columns; ++k)
+  for (int k = 0; k < group.n_fixed_columns; ++k)
     for (int j = 0; j <= k; ++j) {
       Node x = matrix.append_child("PCovCell");
       set(x, "pRow", parameter_name(k));
       set(x, "pCol", parameter_name(j));
-      const bool both = non_redundant(s, k) && non_redundant(s, j);
-      set(x, "value", both ? real(s.fixed_covariance[host::tri(k, j)]) : "0");
+      const bool both = non_redundant(est, k) && non_redundant(est, j);
+      set(x, "value", both ? real(est.fixed_covariance[host::tri(k, j)]) : "0");
     }
 }
 
 // b_k with df 1 for a non-redundant column; 0 with df 0 for a redundant one.
-void add_param_matrix(Node model, const MixSettings& s) {
+void add_param_matrix(Node model, const data::GroupData& group, const estimate::Estimates& est) {
   Node matrix = model.append_child("ParamMatrix");
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
-  for (int k = 0; k < s.n_fixed_columns; ++k) {
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
+  for (int k = 0; k < group.n_fixed_columns; ++k) {
     Node x = matrix.append_child("PCell");
     set(x, "parameterName", parameter_name(k));
-    const bool kept = non_redundant(s, k);
-    set(x, "beta", kept ? real(s.fixed_covariance[host::tri(p, static_cast<std::size_t>(k))]) : "0");
+    const bool kept = non_redundant(est, k);
+    set(x, "beta", kept ? real(est.fixed_covariance[host::tri(p, static_cast<std::size_t>(k))]) : "0");
     set(x, "df", kept ? "1" : "0");
   }
 }
 
-void add_model(Node root, const MixSettings& s, const host::Engine& e, int kind) {
+void add_model(Node root, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, int kind) {
   const host::Dataset& data = e.data;
   Node model = root.append_child("GeneralRegressionModel");
-  set(model, "targetVariableName", xml_text(data.var(s.dependent).name));
+  set(model, "targetVariableName", xml_text(data.var(cmd.dependent).name));
   set(model, "modelType", "generalLinear");
   set(model, "algorithmName", "mixedLinear");
   set(model, "functionName", "regression");
-  add_information_criteria(model, s);
-  const Predictors p = predictors(s);
-  add_mining_schema(model, s, data, p);
-  add_parameter_list(model, s, e);
-  add_predictor_lists(model, s, data, p);
-  add_pp_matrix(model, s, data);
-  if (kind == 2) add_pcov_matrix(model, s);
-  add_param_matrix(model, s);
+  add_information_criteria(model, cmd, group, est);
+  const Predictors p = predictors(cmd, group);
+  add_mining_schema(model, cmd, data, p);
+  add_parameter_list(model, group, est, e);
+  add_predictor_lists(model, cmd, data, p);
+  add_pp_matrix(model, cmd, group, data);
+  if (kind == 2) add_pcov_matrix(model, group, est);
+  add_param_matrix(model, group, est);
 }
 
 std::string trimmed(std::string_view text) {
@@ -336,7 +335,7 @@ std::string write_reason(const std::string& error, const std::string& path) {
 
 }  // namespace
 
-std::string pmml_document(const MixSettings& s, const host::Engine& e, int kind) {
+std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, int kind) {
   pugi::xml_document doc;
   Node decl = doc.append_child(pugi::node_declaration);
   set(decl, "version", "1.0");
@@ -347,8 +346,8 @@ std::string pmml_document(const MixSettings& s, const host::Engine& e, int kind)
   set(root, "version", "4.1");
   set(root, "xsi:schemaLocation", std::string(kNamespace) + " pmml-4-1.xsd");
   add_header(root);
-  add_data_dictionary(root, s, e.data);
-  add_model(root, s, e, kind);
+  add_data_dictionary(root, cmd, group, e.data);
+  add_model(root, cmd, group, est, e, kind);
   std::ostringstream text;
   doc.save(text, "  ", pugi::format_indent, pugi::encoding_utf8);
   std::string xml = text.str();
@@ -356,10 +355,10 @@ std::string pmml_document(const MixSettings& s, const host::Engine& e, int kind)
   return xml;
 }
 
-void write_pmml(MixSettings& s, host::Engine& e) {
-  const std::string path = trimmed(s.outfile_path);
+void write_pmml(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
+  const std::string path = trimmed(cmd.outfile_path);
   std::string error;
-  if (!host::write_file_atomic(path, pmml_document(s, e, s.outfile_kind), error)) {
+  if (!host::write_file_atomic(path, pmml_document(cmd, group, est, e, cmd.outfile_kind), error)) {
     model::issue(e.out, host::Severity::Error,
                   Text::key("Cannot write the model file ^1: ^2 ...").arg(path).arg(write_reason(error, path)));
     return;
@@ -367,7 +366,7 @@ void write_pmml(MixSettings& s, host::Engine& e) {
   host::Notes notes;
   notes.title = Text::key("File Saved");
   notes.entries.push_back(
-      {Text::key(s.outfile_kind == 2 ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
+      {Text::key(cmd.outfile_kind == 2 ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
   e.out.notes(std::move(notes));
 }
 

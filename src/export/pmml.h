@@ -25,7 +25,7 @@
 // U+FFFD, so the document is always well-formed.  A model without fixed
 // columns has no PCovMatrix (the schema wants at least one cell in it).
 //
-// Reads MixSettings after estimation (levels, design columns, fixed_covariance,
+// Reads the command, the group and the estimates (levels, design columns, fixed_covariance,
 // non_redundant, param_labels, m2ll, n_observations, fixed_rank, n_cov_params, method, include_user_missing) and the
 // dictionary; changes nothing in them.
 #pragma once
@@ -33,6 +33,8 @@
 #include <string>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/engine.h"
 
 namespace mixed::pmml {
@@ -42,11 +44,11 @@ inline constexpr const char* kExtender = "mixed";
 
 // The PMML document of the fitted fixed part, as XML text; `kind` is outfile_kind
 // (1 FXPARAMETER, 2 FXMODEL).
-std::string pmml_document(const model::MixSettings& s, const host::Engine& e, int kind);
+std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, int kind);
 
-// Writes pmml_document(s, e, s.outfile_kind) to s.outfile_path and adds the notes item
+// Writes pmml_document(cmd, group, est, e, cmd.outfile_kind) to cmd.outfile_path and adds the notes item
 // "File Saved"; a file that cannot be written is the error "Cannot write the
 // model file ^1: ^2 ..." (^1 the file, ^2 the reason), and no notes item.
-void write_pmml(model::MixSettings& s, host::Engine& e);
+void write_pmml(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e);
 
 }  // namespace mixed::pmml

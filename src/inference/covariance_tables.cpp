@@ -41,21 +41,21 @@ bool out_of_range(int kind, double e) {
   return false;
 }
 
-double W(const model::MixSettings& s, std::size_t k, std::size_t l) {
+double W(const estimate::Estimates& est, std::size_t k, std::size_t l) {
   const std::size_t at = host::sym(k, l);
-  return at < s.cov_param_covariance_reported.size() ? s.cov_param_covariance_reported[at] : 0.0;
+  return at < est.cov_param_covariance_reported.size() ? est.cov_param_covariance_reported[at] : 0.0;
 }
 
-double estimate(const model::MixSettings& s, std::size_t k) {
-  return k < s.cov_params_reported.size() ? s.cov_params_reported[k] : host::SYSMIS;
+double estimate(const estimate::Estimates& est, std::size_t k) {
+  return k < est.cov_params_reported.size() ? est.cov_params_reported[k] : host::SYSMIS;
 }
 
-bool kept(const model::MixSettings& s, std::size_t k) { return k < s.cov_params_kept.size() && s.cov_params_kept.test(k); }
+bool kept(const estimate::Estimates& est, std::size_t k) { return k < est.cov_params_kept.size() && est.cov_params_kept.test(k); }
 
 // The kind of every covariance parameter, in stored order.
-std::vector<int> parameter_kinds(const model::MixSettings& s) {
+std::vector<int> parameter_kinds(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
   std::vector<int> kinds;
-  for (const ParameterGroup& g : parameter_groups(s))
+  for (const ParameterGroup& g : parameter_groups(cmd, group, est))
     for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::parameter_kind(g.count, g.cov_type, k));
   return kinds;
 }
@@ -83,25 +83,25 @@ void put_matrix(host::PivotTable& t, const std::vector<int>& rows, const std::ve
 }
 
 // The label of repeated level i: every REPEATED variable with its value there.
-Text repeated_level(const model::MixSettings& s, const host::Dataset& data, int i) {
-  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(estimate::repeated_level_items(s, data, i));
+Text repeated_level(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int i) {
+  return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(estimate::repeated_level_items(cmd, group, data, i));
 }
 
-host::PivotTable parameter_matrix(const model::MixSettings& s, const char* title, const char* name,
+host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const char* title, const char* name,
                                   bool correlations) {
   host::PivotTable t = new_table(title, name);
-  annotate(t, s);
+  annotate(t, est);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
   const int cols = t.add_dimension(Text::key("Parameter2"), host::Axis::Column);
-  const std::vector<int> r = parameter_categories(t, rows, s);
-  const std::vector<int> c = parameter_categories(t, cols, s);
+  const std::vector<int> r = parameter_categories(t, rows, cmd, group, est);
+  const std::vector<int> c = parameter_categories(t, cols, cmd, group, est);
   for (std::size_t k = 0; k < r.size(); ++k)
     for (std::size_t l = 0; l < c.size(); ++l) {
       if (!correlations) {
-        t.put({r[k], c[l]}, CellValue::num(W(s, k, l), estimate_format()));
+        t.put({r[k], c[l]}, CellValue::num(W(est, k, l), estimate_format()));
         continue;
       }
-      const double v = host::correlation_of(W(s, k, l), W(s, k, k), W(s, l, l));
+      const double v = host::correlation_of(W(est, k, l), W(est, k, k), W(est, l, l));
       const std::size_t cell =
           t.put({r[k], c[l]}, CellValue::num(v, k == l ? Format::count() : Format::correlation()));
       if (k == l && host::is_sysmis(v)) t.note_cell(cell, Text::key("Covpar 0 variance no correlation ..."));
@@ -133,9 +133,9 @@ Bounds covariance_bounds(int kind, double e, double se, double z) {
   }
 }
 
-host::PivotTable covariance_estimates(const model::MixSettings& s, bool testcov) {
+host::PivotTable covariance_estimates(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, bool testcov) {
   host::PivotTable t = new_table("Covariance Parameter Estimates", "Covariance Parameter Estimates");
-  annotate(t, s);
+  annotate(t, est);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
   const int cols = t.add_dimension(Text::key("Statistics"), host::Axis::Column);
   const int c_est = t.add_category(cols, Text::key("Covpar Estimate"));
@@ -144,88 +144,88 @@ host::PivotTable covariance_estimates(const model::MixSettings& s, bool testcov)
   if (testcov) {
     c_wald = t.add_category(cols, Text::key("Covpar Wald Statistic"));
     c_sig = t.add_category(cols, Text::key("Covpar Wald Significance"));
-    const int ci = t.add_category(cols, interval_label(s));
+    const int ci = t.add_category(cols, interval_label(cmd));
     c_lo = t.add_category(cols, Text::key("Lower Bound"), ci);
     c_hi = t.add_category(cols, Text::key("Upper Bound"), ci);
   }
-  const double z = -host::normal_quantile(0.5 - s.confidence_level / 200.0);
-  const std::vector<int> params = parameter_categories(t, rows, s);
-  const std::vector<int> kinds = parameter_kinds(s);
-  const Format est = estimate_format();
+  const double z = -host::normal_quantile(0.5 - cmd.confidence_level / 200.0);
+  const std::vector<int> params = parameter_categories(t, rows, cmd, group, est);
+  const std::vector<int> kinds = parameter_kinds(cmd, group, est);
+  const Format estimate_fmt = estimate_format();
   for (std::size_t k = 0; k < params.size(); ++k) {
     const int r = params[k];
-    const double e = estimate(s, k);
-    const double w = W(s, k, k);
+    const double e = estimate(est, k);
+    const double w = W(est, k, k);
     const double se = w > 0.0 ? std::sqrt(w) : 0.0;
-    const std::size_t cell = t.put({r, c_est}, CellValue::num(e, est));
-    if (!kept(s, k))
+    const std::size_t cell = t.put({r, c_est}, CellValue::num(e, estimate_fmt));
+    if (!kept(est, k))
       t.note_cell(cell, Text::key(testcov ? "Redundant Covpar" : "Redundant Covpar, no testcov"));
     else if (out_of_range(kinds[k], e))
       t.note_cell(cell, Text::key("Covpar out of range"));
-    t.put({r, c_se}, CellValue::num(se, est));
+    t.put({r, c_se}, CellValue::num(se, estimate_fmt));
     if (!testcov) continue;
     const double wald = se > 0.0 ? e / se : host::SYSMIS;
     const double sig = se > 0.0 ? 2.0 * host::normal_upper_tail(std::fabs(wald)) : host::SYSMIS;
-    const Bounds b = kept(s, k) ? covariance_bounds(kinds[k], e, se, z) : Bounds{host::SYSMIS, host::SYSMIS};
+    const Bounds b = kept(est, k) ? covariance_bounds(kinds[k], e, se, z) : Bounds{host::SYSMIS, host::SYSMIS};
     t.put({r, c_wald}, CellValue::num(wald, Format::genstat()));
     t.put({r, c_sig}, CellValue::num(sig, Format::significance()));
-    t.put({r, c_lo}, CellValue::num(b.lower, est));
-    t.put({r, c_hi}, CellValue::num(b.upper, est));
+    t.put({r, c_lo}, CellValue::num(b.lower, estimate_fmt));
+    t.put({r, c_hi}, CellValue::num(b.upper, estimate_fmt));
   }
   return t;
 }
 
-host::PivotTable covariance_correlations(const model::MixSettings& s) {
-  return parameter_matrix(s, "Correlations of Covariance Parameter Estimates", "Correlation Matrix", true);
+host::PivotTable covariance_correlations(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+  return parameter_matrix(cmd, group, est, "Correlations of Covariance Parameter Estimates", "Correlation Matrix", true);
 }
 
-host::PivotTable covariance_covariances(const model::MixSettings& s) {
-  return parameter_matrix(s, "Covariances of Covariance Parameter Estimates", "Covariance Matrix", false);
+host::PivotTable covariance_covariances(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+  return parameter_matrix(cmd, group, est, "Covariances of Covariance Parameter Estimates", "Covariance Matrix", false);
 }
 
-host::PivotTable g_matrix(const model::MixSettings& s, std::size_t b) {
-  const model::MixSettings::CovBlock& blk = s.blocks[b];
-  const Text title = s.blocks.size() == 1 ? Text::key("Random Effect Covariance Matrix ...")
-                     : b < s.block_labels.size() ? s.block_labels[b]
+host::PivotTable g_matrix(const data::GroupData& group, const estimate::Estimates& est, std::size_t b) {
+  const data::CovBlock& blk = group.blocks[b];
+  const Text title = group.blocks.size() == 1 ? Text::key("Random Effect Covariance Matrix ...")
+                     : b < est.block_labels.size() ? est.block_labels[b]
                                                  : Text::integer(static_cast<long long>(b + 1));
   host::PivotTable t(title, Text::key("G Matrix"));
   t.note(covstruct::structure_name(blk.cov_type));
-  annotate(t, s);
+  annotate(t, est);
   const int cols = t.add_dimension(Text::key("Column"), host::Axis::Column);
   const int rows = t.add_dimension(Text::key("Row"), host::Axis::Row);
   std::vector<int> c, r;
   for (int eff : blk.effects)
-    for (int k = 0; k < s.rn_ncol[eff]; ++k) {
-      const Text label = param_label(s, s.n_fixed_columns + s.rn_fcol[eff] + k);
+    for (int k = 0; k < group.rn_ncol[eff]; ++k) {
+      const Text label = param_label(est, group.n_fixed_columns + group.rn_fcol[eff] + k);
       c.push_back(t.add_category(cols, label));
       r.push_back(t.add_category(rows, label));
     }
   std::span<const double> G;
-  if (s.fit && b < s.fit->blocks.size()) G = s.fit->blocks[b].G;
+  if (est.fit && b < est.fit->blocks.size()) G = est.fit->blocks[b].G;
   put_matrix(t, r, c, G, blk.cov_type);
   return t;
 }
 
-host::PivotTable r_matrix(const model::MixSettings& s, const host::Engine& e) {
+host::PivotTable r_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e) {
   host::PivotTable t = new_table("R Matrix", "R Matrix");
-  if (s.repeated_given) t.note(covstruct::structure_name(s.repeated_type));
-  annotate(t, s);
+  if (cmd.repeated_given) t.note(covstruct::structure_name(cmd.repeated_type));
+  annotate(t, est);
   const int cols = t.add_dimension(Text::key("Column"), host::Axis::Column);
   const int rows = t.add_dimension(Text::key("Row"), host::Axis::Row);
-  if (!s.repeated_given) {
+  if (!cmd.repeated_given) {
     t.put({t.add_category(cols, Text::key("Residual")), t.add_category(rows, Text::key("Residual"))},
-          CellValue::num(estimate(s, 0), estimate_format()));
+          CellValue::num(estimate(est, 0), estimate_format()));
     return t;
   }
   std::vector<int> c, r;
-  for (int i = 0; i < s.n_repeated_levels; ++i) {
-    const Text label = repeated_level(s, e.data, i);
+  for (int i = 0; i < group.n_repeated_levels; ++i) {
+    const Text label = repeated_level(cmd, group, e.data, i);
     c.push_back(t.add_category(cols, label));
     r.push_back(t.add_category(rows, label));
   }
   std::span<const double> R;
-  if (s.fit) R = s.fit->R_matrix;
-  put_matrix(t, r, c, R, s.repeated_type);
+  if (est.fit) R = est.fit->R_matrix;
+  put_matrix(t, r, c, R, cmd.repeated_type);
   return t;
 }
 

@@ -6,10 +6,12 @@
 // Estimates are read on the reported scale (cov_params_reported, standard deviations
 // squared) with their asymptotic covariance matrix cov_param_covariance_reported (packed) and
 // the non-redundancy set cov_params_kept; the G and R matrices from
-// MixSettings::fit.  The tables are returned for the caller to add.
+// Estimates::fit.  The tables are returned for the caller to add.
 #pragma once
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/engine.h"
 #include "host/output.h"
 
@@ -26,16 +28,16 @@ Bounds covariance_bounds(int kind, double e, double se, double z);
 
 // The covariance parameter estimates table; `testcov` adds Wald Z, its
 // significance and the confidence interval.
-host::PivotTable covariance_estimates(const model::MixSettings& s, bool testcov);
+host::PivotTable covariance_estimates(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, bool testcov);
 
 // The correlations, and the covariances, of the covariance parameter estimates.
-host::PivotTable covariance_correlations(const model::MixSettings& s);
-host::PivotTable covariance_covariances(const model::MixSettings& s);
+host::PivotTable covariance_correlations(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+host::PivotTable covariance_covariances(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
 
 // The G matrix of RANDOM block b.
-host::PivotTable g_matrix(const model::MixSettings& s, std::size_t b);
+host::PivotTable g_matrix(const data::GroupData& group, const estimate::Estimates& est, std::size_t b);
 
 // The R matrix: the residual variance, or the repeated block over all levels.
-host::PivotTable r_matrix(const model::MixSettings& s, const host::Engine& e);
+host::PivotTable r_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e);
 
 }  // namespace mixed::inference

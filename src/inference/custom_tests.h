@@ -8,12 +8,14 @@
 // A random coefficient applies to its column in every replicate and subject
 // and is divided by the number of subject-replicates of its block here
 // (estimate::RandomBlock::present_subjects), so that it weighs the average
-// predicted effect.  Reads MixSettings (tests, the design columns, fixed_covariance,
+// predicted effect.  Reads the command's tests, the design columns and the estimates ( fixed_covariance,
 // non_redundant, estimable_basis and the fit) and writes only to the output; the
 // work blocks come from scratch pool kPool and are released per test.
 #pragma once
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/engine.h"
 
 namespace mixed::inference {
@@ -22,6 +24,6 @@ namespace mixed::inference {
 // estimability warning, and the tables of the test of L·(β, Σ_i u_i) = h.  A
 // status of 4 (memory) or 1003 (eigen decomposition) ends the loop and is
 // reported after it.
-void custom_hypothesis_tests(model::MixSettings& s, host::Engine& e);
+void custom_hypothesis_tests(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e);
 
 }  // namespace mixed::inference

@@ -1,6 +1,6 @@
 // Estimability of linear combinations of the fixed-effect parameters.
 //
-// The fit keeps the basis of the estimable functions (MixSettings::
+// The fit keeps the basis of the estimable functions (Estimates::
 // estimable_basis): one row h_m of p = n_fixed_columns reals per member of non_redundant,
 // h_m having 1 at its own pivot column and 0 at the other pivot columns.  A
 // row l over the p fixed columns is estimable when it lies in their span; since
@@ -12,6 +12,7 @@
 #include <span>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
 
 namespace mixed::inference {
 
@@ -24,6 +25,6 @@ inline constexpr double kEstimableTolerance = 1e-8;
 // is_estimable: true when the fixed-part row l (p values) is estimable, i.e. with
 // t_m = l_{k_m}/‖l‖, √(Σ_j (l_j/‖l‖ − Σ_m t_m h_{m,j})²) ≤ 1e-8; a zero row is.
 // A basis that does not match non_redundant (fixed_rank rows) estimates nothing.
-bool is_estimable(const model::MixSettings& s, std::span<const double> l);
+bool is_estimable(const estimate::Estimates& est, std::span<const double> l);
 
 }  // namespace mixed::inference

@@ -15,17 +15,17 @@ using host::Text;
 
 namespace {
 
-double C(const model::MixSettings& s, std::size_t i, std::size_t j) { return s.fixed_covariance[host::sym(i, j)]; }
-double beta(const model::MixSettings& s, std::size_t k) {
-  return s.fixed_covariance[host::tri(static_cast<std::size_t>(s.n_fixed_columns), k)];
+double C(const estimate::Estimates& est, std::size_t i, std::size_t j) { return est.fixed_covariance[host::sym(i, j)]; }
+double beta(const data::GroupData& group, const estimate::Estimates& est, std::size_t k) {
+  return est.fixed_covariance[host::tri(static_cast<std::size_t>(group.n_fixed_columns), k)];
 }
-bool redundant(const model::MixSettings& s, std::size_t k) {
-  return k >= s.non_redundant.size() || !s.non_redundant.test(k);
+bool redundant(const estimate::Estimates& est, std::size_t k) {
+  return k >= est.non_redundant.size() || !est.non_redundant.test(k);
 }
 
-std::vector<int> parameter_rows(host::PivotTable& t, int dim, const model::MixSettings& s) {
+std::vector<int> parameter_rows(host::PivotTable& t, int dim, const data::GroupData& group, const estimate::Estimates& est) {
   std::vector<int> rows;
-  for (int k = 0; k < s.n_fixed_columns; ++k) rows.push_back(t.add_category(dim, param_label(s, k)));
+  for (int k = 0; k < group.n_fixed_columns; ++k) rows.push_back(t.add_category(dim, param_label(est, k)));
   return rows;
 }
 
@@ -41,38 +41,38 @@ struct RedundantCell {
 // A p x p table of the fixed parameters (rows "Parameter", columns
 // "Parameter2"): cell(s, i, j) for two non-redundant parameters,
 // `redundant_cell` for the others.
-host::PivotTable parameter_matrix(const model::MixSettings& s, std::string_view title, std::string_view name,
+host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::string_view title, std::string_view name,
                                   const RedundantCell& redundant_cell,
-                                  CellValue (*cell)(const model::MixSettings&, std::size_t, std::size_t)) {
+                                  CellValue (*cell)(const estimate::Estimates&, std::size_t, std::size_t)) {
   host::PivotTable t = new_table(title, name);
-  annotate(t, s);
+  annotate(t, est);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
   const int cols = t.add_dimension(Text::key("Parameter2"), host::Axis::Column);
-  const std::vector<int> r = parameter_rows(t, rows, s);
-  const std::vector<int> c = parameter_rows(t, cols, s);
+  const std::vector<int> r = parameter_rows(t, rows, group, est);
+  const std::vector<int> c = parameter_rows(t, cols, group, est);
   for (std::size_t i = 0; i < r.size(); ++i)
     for (std::size_t j = 0; j < c.size(); ++j) {
-      if (redundant(s, i) || redundant(s, j))
+      if (redundant(est, i) || redundant(est, j))
         t.note_cell(t.put({r[i], c[j]}, redundant_cell.value), Text::key(redundant_cell.note));
       else
-        t.put({r[i], c[j]}, cell(s, i, j));
+        t.put({r[i], c[j]}, cell(est, i, j));
     }
   return t;
 }
 
 }  // namespace
 
-host::PivotTable fixed_tests_table(const model::MixSettings& s) {
+host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est, const inference::FixedEffectTests& fixed_tests) {
   host::PivotTable t =
-      new_table(s.sstype == 1 ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
+      new_table(cmd.sstype == 1 ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
                 "Tests of Fixed Effects");
-  annotate(t, s);
+  annotate(t, est);
   const FTestLayout layout = add_f_test_layout(t);
-  for (int term = 0; term < s.n_fixed_effects(); ++term) {
-    const int r = t.add_category(layout.rows, s.fixed_effect_names[term]);
-    const double num = term < static_cast<int>(s.term_numdf.size()) ? s.term_numdf[term] : 0.0;
-    const double den = term < static_cast<int>(s.term_dendf.size()) ? s.term_dendf[term] : host::SYSMIS;
-    const double f = term < static_cast<int>(s.term_f.size()) ? s.term_f[term] : host::SYSMIS;
+  for (int term = 0; term < cmd.n_fixed_effects(); ++term) {
+    const int r = t.add_category(layout.rows, cmd.fixed_effect_names[term]);
+    const double num = term < static_cast<int>(fixed_tests.term_numdf.size()) ? fixed_tests.term_numdf[term] : 0.0;
+    const double den = term < static_cast<int>(fixed_tests.term_dendf.size()) ? fixed_tests.term_dendf[term] : host::SYSMIS;
+    const double f = term < static_cast<int>(fixed_tests.term_f.size()) ? fixed_tests.term_f[term] : host::SYSMIS;
     put_f_test(t, layout, r, num, den, f);
   }
   return t;
@@ -129,21 +129,21 @@ void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, dou
   table.put({layout.sig, row}, CellValue::num(sig, Format::significance()));
 }
 
-host::PivotTable fixed_estimates_table(const model::MixSettings& s, std::span<const double> df) {
+host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const double> df) {
   host::PivotTable t = new_table("Fixed Parameter Estimates", "Parameter Estimates");
-  annotate(t, s);
+  annotate(t, est);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
   const int cols = t.add_dimension(Text::key("Statistics"), host::Axis::Column);
   const int c_b = t.add_category(cols, Text::key("B0"));
   const int c_se = t.add_category(cols, Text::key("Standard Error"));
   const int c_df = t.add_category(cols, Text::key("Degrees of Freedom"));
-  const TTestColumns c_test = add_t_test_columns(t, cols, interval_label(s));
-  const Format est = estimate_format();
-  const std::vector<int> params = parameter_rows(t, rows, s);
+  const TTestColumns c_test = add_t_test_columns(t, cols, interval_label(cmd));
+  const Format estimate_fmt = estimate_format();
+  const std::vector<int> params = parameter_rows(t, rows, group, est);
   std::size_t next_df = 0;
   for (std::size_t k = 0; k < params.size(); ++k) {
     const int r = params[k];
-    if (redundant(s, k)) {
+    if (redundant(est, k)) {
       const std::size_t cell = t.put({r, c_b}, CellValue::num(0.0, Format::count()));
       t.note_cell(cell, Text::key("Redundant parameter ..."));
       t.put({r, c_se}, CellValue::num(0.0, Format::count()));
@@ -153,50 +153,50 @@ host::PivotTable fixed_estimates_table(const model::MixSettings& s, std::span<co
     }
     const double d = next_df < df.size() ? df[next_df] : host::SYSMIS;
     ++next_df;
-    const double b = beta(s, k);
-    const double ckk = C(s, k, k);
+    const double b = beta(group, est, k);
+    const double ckk = C(est, k, k);
     const double se = ckk > 0.0 ? std::sqrt(ckk) : 0.0;
-    t.put({r, c_b}, CellValue::num(b, est));
-    t.put({r, c_se}, CellValue::num(se, est));
+    t.put({r, c_b}, CellValue::num(b, estimate_fmt));
+    t.put({r, c_se}, CellValue::num(se, estimate_fmt));
     t.put({r, c_df}, df_value(d));
-    put_t_test(t, r, c_test, t_test(b, se, d, s.confidence_level));
+    put_t_test(t, r, c_test, t_test(b, se, d, cmd.confidence_level));
   }
   return t;
 }
 
-host::PivotTable fixed_correlation_table(const model::MixSettings& s) {
-  return parameter_matrix(s, "Fixed Correlation Matrix", "Correlation Matrix",
+host::PivotTable fixed_correlation_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+  return parameter_matrix(cmd, group, est, "Fixed Correlation Matrix", "Correlation Matrix",
                           {missing(Format::correlation()), "Redundant correlation ..."},
-                          [](const model::MixSettings& s, std::size_t i, std::size_t j) {
+                          [](const estimate::Estimates& est, std::size_t i, std::size_t j) {
                             if (i == j) return CellValue::num(1.0, Format::count());
-                            return CellValue::num(host::correlation_of(C(s, i, j), C(s, i, i), C(s, j, j)),
+                            return CellValue::num(host::correlation_of(C(est, i, j), C(est, i, i), C(est, j, j)),
                                                   Format::correlation());
                           });
 }
 
-host::PivotTable fixed_covariance_table(const model::MixSettings& s) {
-  return parameter_matrix(s, "Fixed Covariance Matrix", "Covariance Matrix",
+host::PivotTable fixed_covariance_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+  return parameter_matrix(cmd, group, est, "Fixed Covariance Matrix", "Covariance Matrix",
                           {CellValue::num(0.0, Format::count()), "Redundant covariance ..."},
-                          [](const model::MixSettings& s, std::size_t i, std::size_t j) {
-                            return CellValue::num(C(s, i, j), estimate_format());
+                          [](const estimate::Estimates& est, std::size_t i, std::size_t j) {
+                            return CellValue::num(C(est, i, j), estimate_format());
                           });
 }
 
-host::PivotTable contrast_coefficients_table(const model::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,
+host::PivotTable contrast_coefficients_table(const data::GroupData& group, const estimate::Estimates& est, int n, int nrandom, std::span<const double> L, int k0,
                         const host::BitSet& rows, const Text& title, const Text& footnote, bool estimable) {
   host::PivotTable t(title, Text::key("Contrast Coefficient"));
-  annotate(t, s);
+  annotate(t, est);
   if (!footnote.empty()) t.note(footnote);
   const int cols = t.add_dimension(Text::key("Contrast"), host::Axis::Column);
   const int dim = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   const std::size_t width = p + static_cast<std::size_t>(std::max(0, nrandom));
   std::vector<int> params;
   const int fixed = t.add_category(dim, Text::key("Fixed Effects"));
-  for (std::size_t k = 0; k < p; ++k) params.push_back(t.add_category(dim, param_label(s, static_cast<int>(k)), fixed));
+  for (std::size_t k = 0; k < p; ++k) params.push_back(t.add_category(dim, param_label(est, static_cast<int>(k)), fixed));
   if (nrandom > 0) {
     const int random = t.add_category(dim, Text::key("Random Effects"));
-    for (int u = 0; u < nrandom; ++u) params.push_back(t.add_category(dim, param_label(s, static_cast<int>(p) + u), random));
+    for (int u = 0; u < nrandom; ++u) params.push_back(t.add_category(dim, param_label(est, static_cast<int>(p) + u), random));
   }
   std::size_t next_row = 0;
   const std::size_t nrows = width > 0 ? L.size() / width : 0;

@@ -12,15 +12,17 @@
 #include <span>
 
 #include "model/command.h"
+#include "inference/post.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/dataset.h"
 #include "host/output.h"
 
 namespace mixed::inference {
 
 // fixed_tests_table: "Type I Tests of Fixed Effects" or "Type III ..." from the per-term
-// numerator df, denominator df and F of MixSettings (term_numdf, term_dendf,
-// term_f).
-host::PivotTable fixed_tests_table(const model::MixSettings& s);
+// numerator df, denominator df and F of FixedEffectTests.
+host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est, const inference::FixedEffectTests& fixed_tests);
 
 // The two-sided quantile of the confidence interval at CIN percent:
 // t_df(confidence_level/200 + 1/2).
@@ -63,13 +65,13 @@ void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, dou
 
 // fixed_estimates_table: Fixed Parameter Estimates; `df` holds one value per member of
 // non_redundant, in parameter order.
-host::PivotTable fixed_estimates_table(const model::MixSettings& s, std::span<const double> df);
+host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const double> df);
 
 // fixed_correlation_table: the correlation matrix of the fixed estimates.
-host::PivotTable fixed_correlation_table(const model::MixSettings& s);
+host::PivotTable fixed_correlation_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
 
 // fixed_covariance_table: the covariance matrix C of the fixed estimates.
-host::PivotTable fixed_covariance_table(const model::MixSettings& s);
+host::PivotTable fixed_covariance_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
 
 // contrast_coefficients_table: the Contrast Coefficient table of the n candidate contrasts
 // numbered k0, k0+1, ...: candidate k is shown, as column "Lk", when `rows`
@@ -78,7 +80,7 @@ host::PivotTable fixed_covariance_table(const model::MixSettings& s);
 // random coefficients).  `title` is the visible title; `footnote` (when not
 // empty) a footnote on the title; `estimable` false adds the note that L is
 // not estimable.
-host::PivotTable contrast_coefficients_table(const model::MixSettings& s, int n, int nrandom, std::span<const double> L, int k0,
+host::PivotTable contrast_coefficients_table(const data::GroupData& group, const estimate::Estimates& est, int n, int nrandom, std::span<const double> L, int k0,
                         const host::BitSet& rows, const host::Text& title, const host::Text& footnote,
                         bool estimable);
 

@@ -59,11 +59,11 @@ void apply_H(const estimate::Fit& fit, std::size_t i, std::span<const double> e,
 // The random share of L C L': A += Σ_i E_i H_i E_i', and V -= Σ_i E_i tX_i
 // for the fixed images V (q x p), E_i the rows' random coefficients spread
 // over subject i.
-void add_random_variance(const model::MixSettings& s, const estimate::Fit& fit, std::size_t q,
+void add_random_variance(const data::GroupData& group, const estimate::Fit& fit, std::size_t q,
                          std::span<const double> L, std::span<double> V, std::span<double> A) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), n_random_design_columns = static_cast<std::size_t>(fit.q);
-  const std::size_t width = p + static_cast<std::size_t>(s.n_random_columns);
-  const std::vector<RandomColumn> places = random_column_places(s);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns), n_random_design_columns = static_cast<std::size_t>(fit.q);
+  const std::size_t width = p + static_cast<std::size_t>(group.n_random_columns);
+  const std::vector<RandomColumn> places = random_column_places(group);
   std::vector<double> E(q * n_random_design_columns), HE(q * n_random_design_columns), x(p);
   for (std::size_t i = 0; i < fit.rows.subjects(); ++i) {
     for (std::size_t j = 0; j < q; ++j) {
@@ -80,34 +80,34 @@ void add_random_variance(const model::MixSettings& s, const estimate::Fit& fit, 
 }
 
 // A = V C V' + Σ_i E_i H_i E_i' for L with random coefficients, V = L_f - Σ_i E_i tX_i.
-void prediction_variance(const model::MixSettings& s, std::size_t q, std::span<const double> L,
+void prediction_variance(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L,
                          std::span<double> A) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
-  const std::size_t width = p + static_cast<std::size_t>(s.n_random_columns);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
+  const std::size_t width = p + static_cast<std::size_t>(group.n_random_columns);
   std::vector<double> V(q * p);
   for (std::size_t j = 0; j < q; ++j)
     for (std::size_t c = 0; c < p; ++c) V[j * p + c] = L[j * width + c];
   std::fill(A.begin(), A.end(), 0.0);
-  if (s.fit && s.fit->q > 0) add_random_variance(s, *s.fit, q, L, V, A);
+  if (est.fit && est.fit->q > 0) add_random_variance(group, *est.fit, q, L, V, A);
   std::vector<double> fixed(host::tri_size(q));
-  host::packed_sandwich(q, p, V, s.fixed_covariance, fixed);
+  host::packed_sandwich(q, p, V, est.fixed_covariance, fixed);
   for (std::size_t k = 0; k < fixed.size(); ++k) A[k] += fixed[k];
 }
 
 // e_j = L_f,j β̂ (+ L_r,j Σ_i û_i with random coefficients).
-void estimates(const model::MixSettings& s, std::size_t q, std::span<const double> L, bool random_columns,
+void estimates(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L, bool random_columns,
                std::span<double> e) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
-  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.n_random_columns) : 0);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
+  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(group.n_random_columns) : 0);
   for (std::size_t j = 0; j < q; ++j) {
     double sum = 0.0;
-    for (std::size_t c = 0; c < p; ++c) sum += L[j * width + c] * s.fixed_covariance[host::tri(p, c)];
+    for (std::size_t c = 0; c < p; ++c) sum += L[j * width + c] * est.fixed_covariance[host::tri(p, c)];
     e[j] = sum;
   }
-  if (!random_columns || !s.fit || s.fit->q == 0) return;
-  const estimate::Fit& fit = *s.fit;
+  if (!random_columns || !est.fit || est.fit->q == 0) return;
+  const estimate::Fit& fit = *est.fit;
   const std::size_t n_random_design_columns = static_cast<std::size_t>(fit.q);
-  const std::vector<RandomColumn> places = random_column_places(s);
+  const std::vector<RandomColumn> places = random_column_places(group);
   std::vector<double> ej(n_random_design_columns);
   for (std::size_t i = 0; i < fit.rows.subjects(); ++i) {
     std::span<const double> u = subject_u(fit, i);
@@ -144,7 +144,7 @@ void moore_penrose_inverse(std::size_t q, std::span<const double> d, std::span<c
 }
 
 // Per-row standard errors √(L C L')_ii and their one-row Satterthwaite df.
-void per_row_statistics(const model::MixSettings& s, std::size_t q, std::span<const double> L,
+void per_row_statistics(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L,
                         std::span<const double> A, const LTestOptions& options, LTestResult& res) {
   const std::size_t width = L.size() / q;
   const double one = 1.0;
@@ -152,14 +152,14 @@ void per_row_statistics(const model::MixSettings& s, std::size_t q, std::span<co
     const double a = A[host::tri(i, i)];
     if (!(a > 0.0)) continue;
     res.se[i] = std::sqrt(a);
-    res.df[i] = satterthwaite_df(s, 1, 1, options.random_columns, row(L, width, i), {&a, 1}, {&one, 1},
+    res.df[i] = satterthwaite_df(group, est, 1, 1, options.random_columns, row(L, width, i), {&a, 1}, {&one, 1},
                        options.derivative_products);
   }
 }
 
 }  // namespace
 
-LTestResult l_matrix_test(const model::MixSettings& s, host::Scratch& scratch, int qrows, std::span<const double> L,
+LTestResult l_matrix_test(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, int qrows, std::span<const double> L,
                    const LTestOptions& options, std::span<const double> h) {
   LTestResult res;
   if (options.per_row && qrows > 0) {
@@ -172,9 +172,9 @@ LTestResult l_matrix_test(const model::MixSettings& s, host::Scratch& scratch, i
     return res;
   }
   const std::size_t q = static_cast<std::size_t>(qrows);
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   const bool random = options.random_columns;
-  const std::size_t width = p + (random ? static_cast<std::size_t>(s.n_random_columns) : 0);
+  const std::size_t width = p + (random ? static_cast<std::size_t>(group.n_random_columns) : 0);
 
   WorkBlocks work(scratch);
   auto A = work.get(host::tri_size(q));
@@ -190,11 +190,11 @@ LTestResult l_matrix_test(const model::MixSettings& s, host::Scratch& scratch, i
   }
 
   if (random)
-    prediction_variance(s, q, L, *A);
+    prediction_variance(group, est, q, L, *A);
   else
-    host::packed_sandwich(q, p, L, s.fixed_covariance, *A);
+    host::packed_sandwich(q, p, L, est.fixed_covariance, *A);
 
-  if (options.per_row) per_row_statistics(s, q, L.first(q * width), *A, options, res);
+  if (options.per_row) per_row_statistics(group, est, q, L.first(q * width), *A, options, res);
 
   if (options.f_test) {
     if (q == 1) {
@@ -206,7 +206,7 @@ LTestResult l_matrix_test(const model::MixSettings& s, host::Scratch& scratch, i
     }
   }
 
-  estimates(s, q, L, random, *e);
+  estimates(group, est, q, L, random, *e);
   if (options.per_row) std::copy(e->begin(), e->end(), res.estimate.begin());
   if (!options.f_test) return res;
 
@@ -218,16 +218,16 @@ LTestResult l_matrix_test(const model::MixSettings& s, host::Scratch& scratch, i
   if (options.hypothesised)
     for (std::size_t i = 0; i < q && i < h.size(); ++i) (*e)[i] -= h[i];
   res.F = host::packed_quadratic_form(q, *e, Ainv) / r;
-  res.dendf = satterthwaite_df(s, qrows, r, random, L, *d, *Z, options.derivative_products);
+  res.dendf = satterthwaite_df(group, est, qrows, r, random, L, *d, *Z, options.derivative_products);
   return res;
 }
 
-std::span<double> derivative_products_block(const model::MixSettings& s, host::Scratch& scratch) {
-  const std::size_t n = derivative_products_size(s);
-  if (!s.fit || n == 0) return {};
+std::span<double> derivative_products_block(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch) {
+  const std::size_t n = derivative_products_size(group, est);
+  if (!est.fit || n == 0) return {};
   auto block = scratch.get<double>(kPool, n);
   if (!block) return {};
-  derivative_products(s, *block);
+  derivative_products(group, est, *block);
   return *block;
 }
 

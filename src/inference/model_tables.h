@@ -1,18 +1,20 @@
 // The two tables that describe the fitted model as a whole: Model Dimension
 // (the terms, covariance blocks, their levels, structures and parameter
 // counts) and Information Criteria (-2LL with AIC, AICC, CAIC and BIC).
-// Both only read MixSettings (and, for names, the data dictionary); the table
+// Both only read the command, the group and the estimates (and, for names, the data dictionary); the table
 // is returned for the caller to add to the output.
 #pragma once
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/engine.h"
 #include "host/output.h"
 
 namespace mixed::inference {
 
 // model_dimension_table: the Model Dimension table.
-host::PivotTable model_dimension_table(const model::MixSettings& s, const host::Engine& e);
+host::PivotTable model_dimension_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e);
 
 // The information criteria of a fit, with d the number of parameters counted
 // and n the sample size: REML d = n_cov_params, n = N - rank X; ML d = rank X +
@@ -25,6 +27,6 @@ struct InformationCriteria {
 InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_params, double n_observations, double m2ll);
 
 // information_criteria_table: the Information Criteria table.
-host::PivotTable information_criteria_table(const model::MixSettings& s);
+host::PivotTable information_criteria_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
 
 }  // namespace mixed::inference

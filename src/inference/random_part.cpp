@@ -6,15 +6,15 @@
 
 namespace mixed::inference {
 
-std::vector<RandomColumn> random_column_places(const model::MixSettings& s) {
-  std::vector<RandomColumn> places(static_cast<std::size_t>(std::max(0, s.n_random_columns)));
-  for (std::size_t b = 0; b < s.blocks.size(); ++b) {
-    const auto& effects = s.blocks[b].effects;
+std::vector<RandomColumn> random_column_places(const data::GroupData& group) {
+  std::vector<RandomColumn> places(static_cast<std::size_t>(std::max(0, group.n_random_columns)));
+  for (std::size_t b = 0; b < group.blocks.size(); ++b) {
+    const auto& effects = group.blocks[b].effects;
     if (effects.empty()) continue;
-    const int first = s.rn_fcol[effects.front()];
+    const int first = group.rn_fcol[effects.front()];
     for (int e : effects)
-      for (int c = 0; c < s.rn_ncol[e]; ++c) {
-        const int col = s.rn_fcol[e] + c;
+      for (int c = 0; c < group.rn_ncol[e]; ++c) {
+        const int col = group.rn_fcol[e] + c;
         places[col] = {static_cast<int>(b), col - first};
       }
   }

@@ -19,18 +19,19 @@
 #include <vector>
 
 #include "model/command.h"
+#include "data/group.h"
 #include "estimate/fit.h"
 
 namespace mixed::inference {
 
 // Where a random design column lies within its covariance block.
 struct RandomColumn {
-  int block = 0;   // covariance block (MixSettings::blocks, estimate::Fit::blocks)
+  int block = 0;   // covariance block (GroupData::blocks, estimate::Fit::blocks)
   int offset = 0;  // column within one replicate of the block
 };
 
 // The place of every random design column, in design-column order.
-std::vector<RandomColumn> random_column_places(const model::MixSettings& s);
+std::vector<RandomColumn> random_column_places(const data::GroupData& group);
 
 // e_i: the coefficients `lr` (one per random design column) spread over every
 // replicate of its block that subject i has; `out` holds q values.

@@ -18,12 +18,12 @@ namespace {
 constexpr double kNearTwo = 1e-12;
 
 // The fixed image of the random coefficients: v = l_f - Σ_i tX_i' e_i.
-std::vector<double> fixed_image(const model::MixSettings& s, const estimate::Fit& fit,
+std::vector<double> fixed_image(const data::GroupData& group, const estimate::Fit& fit,
                                 std::span<const double> lf, std::span<const double> lr) {
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
   std::vector<double> v(lf.begin(), lf.end());
   if (lr.empty() || q == 0) return v;
-  const std::vector<RandomColumn> places = random_column_places(s);
+  const std::vector<RandomColumn> places = random_column_places(group);
   std::vector<double> e(q), x(p);
   for (std::size_t i = 0; i < fit.rows.subjects(); ++i) {
     spread_random(fit, places, lr, i, e);
@@ -84,24 +84,24 @@ void add_packed(const Eigen::MatrixXd& P, std::span<double> out) {
 using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
 
 // g_k = w' P_k w with w = C l_f.
-std::vector<double> fixed_gradient(const model::MixSettings& s, std::span<const double> products,
+std::vector<double> fixed_gradient(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> products,
                                    std::span<const double> lf) {
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns), T = host::tri_size(p);
-  std::vector<double> w(p), g(static_cast<std::size_t>(s.n_cov_params));
-  host::packed_multiply(p, s.fixed_covariance, lf, w);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns), T = host::tri_size(p);
+  std::vector<double> w(p), g(static_cast<std::size_t>(est.n_cov_params));
+  host::packed_multiply(p, est.fixed_covariance, lf, w);
   for (std::size_t k = 0; k < g.size(); ++k) g[k] = host::packed_quadratic_form(p, w, products.subspan(k * T, T));
   return g;
 }
 
 }  // namespace
 
-std::size_t derivative_products_size(const model::MixSettings& s) {
-  return static_cast<std::size_t>(std::max(0, s.n_cov_params)) * host::tri_size(static_cast<std::size_t>(s.n_fixed_columns));
+std::size_t derivative_products_size(const data::GroupData& group, const estimate::Estimates& est) {
+  return static_cast<std::size_t>(std::max(0, est.n_cov_params)) * host::tri_size(static_cast<std::size_t>(group.n_fixed_columns));
 }
 
-bool derivative_products(const model::MixSettings& s, std::span<double> out) {
-  if (!s.fit || out.size() < derivative_products_size(s)) return false;
-  const estimate::Fit& fit = *s.fit;
+bool derivative_products(const data::GroupData& group, const estimate::Estimates& est, std::span<double> out) {
+  if (!est.fit || out.size() < derivative_products_size(group, est)) return false;
+  const estimate::Fit& fit = *est.fit;
   const int p = fit.p, q = fit.q, m = p + 1 + q, n2 = fit.n_residual_cov_params;
   const std::size_t T = host::tri_size(static_cast<std::size_t>(p)), Tm = fit.sub.tri;
   std::fill(out.begin(), out.end(), 0.0);
@@ -136,19 +136,19 @@ bool derivative_products(const model::MixSettings& s, std::span<double> out) {
   return true;
 }
 
-std::vector<double> variance_gradient(const model::MixSettings& s, std::span<const double> lf,
+std::vector<double> variance_gradient(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> lf,
                                       std::span<const double> lr) {
-  if (!s.fit) return {};
-  const estimate::Fit& fit = *s.fit;
+  if (!est.fit) return {};
+  const estimate::Fit& fit = *est.fit;
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
   std::vector<double> g(static_cast<std::size_t>(fit.n_cov_params), 0.0);
-  const std::vector<double> v = fixed_image(s, fit, lf, lr);
+  const std::vector<double> v = fixed_image(group, fit, lf, lr);
   std::vector<double> stacked(p + 1 + q, 0.0);
   std::span<double> w(stacked.data(), p), t(stacked.data() + p + 1, q);
-  if (p > 0) host::packed_multiply(p, s.fixed_covariance, v, w);
+  if (p > 0) host::packed_multiply(p, est.fixed_covariance, v, w);
 
   const bool random = !lr.empty() && q > 0;
-  const std::vector<RandomColumn> places = random ? random_column_places(s) : std::vector<RandomColumn>{};
+  const std::vector<RandomColumn> places = random ? random_column_places(group) : std::vector<RandomColumn>{};
   std::vector<double> e(random ? q : 0), sv(q);
   for (std::size_t i = 0; i < fit.rows.subjects(); ++i) {
     if (random) spread_random(fit, places, lr, i, e);
@@ -174,12 +174,12 @@ double combine_directions(std::span<const double> nu, int rank) {
   return host::SYSMIS;
 }
 
-double satterthwaite_df(const model::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
+double satterthwaite_df(const data::GroupData& group, const estimate::Estimates& est, int q, int r, bool random_columns, std::span<const double> L,
               std::span<const double> d, std::span<const double> Z, std::span<const double> products) {
-  const std::size_t ntheta = static_cast<std::size_t>(s.n_cov_params);
-  if (!s.fit || ntheta == 0 || s.cov_param_covariance.size() < host::tri_size(ntheta)) return host::SYSMIS;
-  const std::size_t p = static_cast<std::size_t>(s.n_fixed_columns);
-  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(s.n_random_columns) : 0);
+  const std::size_t ntheta = static_cast<std::size_t>(est.n_cov_params);
+  if (!est.fit || ntheta == 0 || est.cov_param_covariance.size() < host::tri_size(ntheta)) return host::SYSMIS;
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
+  const std::size_t width = p + (random_columns ? static_cast<std::size_t>(group.n_random_columns) : 0);
   const std::size_t n = static_cast<std::size_t>(q);
   std::vector<double> nu;
   std::vector<double> l(width);
@@ -193,12 +193,12 @@ double satterthwaite_df(const model::MixSettings& s, int q, int r, bool random_c
       for (std::size_t j = 0; j < width; ++j) l[j] += L[i * width + j] * Z[i * n + m];
     std::span<const double> lspan(l);
     const bool fixed = std::all_of(l.begin() + static_cast<std::ptrdiff_t>(p), l.end(), [](double x) { return x == 0.0; });
-    std::vector<double> g = fixed && products.size() >= derivative_products_size(s)
-                                ? fixed_gradient(s, products, lspan.first(p))
-                                : variance_gradient(s, lspan.first(p), lspan.subspan(p));
+    std::vector<double> g = fixed && products.size() >= derivative_products_size(group, est)
+                                ? fixed_gradient(group, est, products, lspan.first(p))
+                                : variance_gradient(group, est, lspan.first(p), lspan.subspan(p));
     if (g.size() != ntheta) return host::SYSMIS;
     for (double& x : g) x /= d[m];
-    const double gwg = host::packed_quadratic_form(ntheta, g, s.cov_param_covariance);
+    const double gwg = host::packed_quadratic_form(ntheta, g, est.cov_param_covariance);
     if (!(gwg > 0.0)) return host::SYSMIS;
     const double v = 2.0 / gwg;
     if (r == 1) return v;

@@ -18,8 +18,8 @@
 // and for rank r ≥ 2, E = Σ ν_m/(ν_m - 2) over the ν_m > 2 gives
 // df = 2E/(E - r).
 //
-// Everything is read from MixSettings (fixed_covariance, cov_param_covariance, n_cov_params, n_fixed_columns,
-// n_random_columns, blocks) and MixSettings::fit (the per-subject blocks of the final
+// Everything is read from the group and the estimates (fixed_covariance, cov_param_covariance, n_cov_params, n_fixed_columns,
+// n_random_columns, blocks) and Estimates::fit (the per-subject blocks of the final
 // fit); nothing is written.
 #pragma once
 
@@ -27,13 +27,15 @@
 #include <vector>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 
 namespace mixed::inference {
 
 // g_k = ∂/∂θ_k Var(l_f'β̂ + l_r'Σ_i û_i - l_r'Σ_i u_i), k = 0 .. n_cov_params-1, for
 // l_f over the p fixed columns and l_r over the random design columns (empty
 // for a purely fixed direction).  Empty when the model has no fit.
-std::vector<double> variance_gradient(const model::MixSettings& s, std::span<const double> lf,
+std::vector<double> variance_gradient(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> lf,
                                       std::span<const double> lr);
 
 // For a purely fixed direction the gradient is a quadratic form in w = C l_f:
@@ -42,8 +44,8 @@ std::vector<double> variance_gradient(const model::MixSettings& s, std::span<con
 // derivative_products() fills `out` (derivative_products_size() reals: one
 // packed p x p matrix per covariance parameter, in cov_params order); false when
 // the model has no fit.
-std::size_t derivative_products_size(const model::MixSettings& s);
-bool derivative_products(const model::MixSettings& s, std::span<double> out);
+std::size_t derivative_products_size(const data::GroupData& group, const estimate::Estimates& est);
+bool derivative_products(const data::GroupData& group, const estimate::Estimates& est, std::span<double> out);
 
 // The combination of the per-direction ν_m into one df for rank r ≥ 2: ν_m of
 // a skipped direction (zero eigenvalue) is given as 0.  The result is 2.0 when
@@ -57,7 +59,7 @@ double combine_directions(std::span<const double> nu, int rank);
 // when the model has no covariance parameters.  `products` (optional) holds
 // the P_k of derivative_products(); with them a direction without random
 // coefficients costs O(p²) per parameter instead of a pass over the subjects.
-double satterthwaite_df(const model::MixSettings& s, int q, int r, bool random_columns, std::span<const double> L,
+double satterthwaite_df(const data::GroupData& group, const estimate::Estimates& est, int q, int r, bool random_columns, std::span<const double> L,
               std::span<const double> d, std::span<const double> Z, std::span<const double> products = {});
 
 }  // namespace mixed::inference

@@ -30,7 +30,6 @@ using enum model::SaveCode;
 
 namespace {
 
-using model::MixSettings;
 using host::SYSMIS;
 
 // The seven values of one case, indexed by SaveCode (entry 0 unused).
@@ -61,12 +60,12 @@ struct CaseDesign {
 // The fitted model of a split group as the saved values read it.
 class GroupModel {
  public:
-  GroupModel(const MixSettings& s, std::span<const int> keywords)
-      : s_(s), fit_(*s.fit), p_(static_cast<std::size_t>(fit_.p)), q_(static_cast<std::size_t>(fit_.q)),
-        ntheta_(static_cast<std::size_t>(s.n_cov_params)) {
+  GroupModel(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const int> keywords)
+      : cmd_(cmd), group_(group), est_(est), fit_(*est.fit), p_(static_cast<std::size_t>(fit_.p)), q_(static_cast<std::size_t>(fit_.q)),
+        ntheta_(static_cast<std::size_t>(est.n_cov_params)) {
     const std::size_t T = host::tri_size(p_);
-    C_ = std::span<const double>(s.fixed_covariance).first(T);
-    beta_ = std::span<const double>(s.fixed_covariance).subspan(T, p_);
+    C_ = std::span<const double>(est.fixed_covariance).first(T);
+    beta_ = std::span<const double>(est.fixed_covariance).subspan(T, p_);
     for (int code : keywords) {
       fixed_var_ = fixed_var_ || code == SEFIXP || code == DFFIXP;
       pred_var_ = pred_var_ || code == SEPRED || code == DFPRED;
@@ -79,8 +78,8 @@ class GroupModel {
       fixed_df_ = fixed_df_ || pred_df_;
     }
     if (fixed_df_ || pred_df_) {
-      products_.assign(inference::derivative_products_size(s), 0.0);
-      if (!inference::derivative_products(s, products_)) products_.clear();
+      products_.assign(inference::derivative_products_size(group, est), 0.0);
+      if (!inference::derivative_products(group, est, products_)) products_.clear();
     }
   }
 
@@ -97,7 +96,7 @@ class GroupModel {
     if (fixed_var_) {
       const double v = host::packed_quadratic_form(p_, d.x, C_);
       out[SEFIXP] = v >= 0.0 ? std::sqrt(v) : SYSMIS;
-      if (fixed_df_) out[DFFIXP] = satterthwaite(v, fixed_gradient(d.x), s_.cov_param_covariance);
+      if (fixed_df_) out[DFFIXP] = satterthwaite(v, fixed_gradient(d.x), est_.cov_param_covariance);
     }
     if (q_ == 0) {
       out[PRED] = fixpred;
@@ -141,7 +140,7 @@ class GroupModel {
     for (std::size_t c = 0; c < p_; ++c) a[c] -= YGz[c];
     const double v = host::dot_product(d.z, Gz) - host::dot_product(Gz, SGz) + host::packed_quadratic_form(p_, a, C_);
     out[SEPRED] = v >= 0.0 ? std::sqrt(v) : SYSMIS;
-    if (pred_df_) out[DFPRED] = satterthwaite(v, prediction_gradient(a, d.z, subject), s_.cov_param_covariance);
+    if (pred_df_) out[DFPRED] = satterthwaite(v, prediction_gradient(a, d.z, subject), est_.cov_param_covariance);
   }
 
   // The gradient of v_p.  The variance is l'M⁻¹l for l = (x, z on subject i)
@@ -194,7 +193,7 @@ class GroupModel {
     }
   }
 
-  const MixSettings& s_;
+  const model::Command& cmd_; const data::GroupData& group_; const estimate::Estimates& est_;
   const estimate::Fit& fit_;
   std::size_t p_, q_, ntheta_;
   std::span<const double> C_, beta_;
@@ -205,16 +204,16 @@ class GroupModel {
 // The case enters the fit: the case pass's rule (a positive case weight, a
 // positive REGWGT value, no missing classification value, dependent variable
 // or covariate).
-bool enters_fit(const MixSettings& s, const host::Dataset& data, std::size_t row) {
+bool enters_fit(const model::Command& cmd, const host::Dataset& data, std::size_t row) {
   if (const auto wv = data.weight())
     if (data.is_missing(*wv, row, false) || !(host::fuzzy_round(data.number(*wv, row)) > 0.0)) return false;
-  if (s.regression_weight && (data.is_missing(*s.regression_weight, row, s.include_user_missing) || !(data.number(*s.regression_weight, row) > 0.0)))
+  if (cmd.regression_weight && (data.is_missing(*cmd.regression_weight, row, cmd.include_user_missing) || !(data.number(*cmd.regression_weight, row) > 0.0)))
     return false;
-  for (const model::ClassVar& cv : s.classvars)
-    if (data.is_missing(cv.var, row, s.include_user_missing)) return false;
-  if (data.is_missing(s.dependent, row, s.include_user_missing)) return false;
-  for (std::size_t c : s.covariates)
-    if (data.is_missing(c, row, s.include_user_missing)) return false;
+  for (const model::ClassVar& cv : cmd.classvars)
+    if (data.is_missing(cv.var, row, cmd.include_user_missing)) return false;
+  if (data.is_missing(cmd.dependent, row, cmd.include_user_missing)) return false;
+  for (std::size_t c : cmd.covariates)
+    if (data.is_missing(c, row, cmd.include_user_missing)) return false;
   return true;
 }
 
@@ -226,22 +225,22 @@ bool enters_fit(const MixSettings& s, const host::Dataset& data, std::size_t row
 // every valid case's subject its own run.
 class SubjectLookup {
  public:
-  SubjectLookup(const MixSettings& s, const estimate::Fit& fit) : s_(s), fit_(fit) {}
+  SubjectLookup(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const estimate::Fit& fit) : cmd_(cmd), group_(group), est_(est), fit_(fit) {}
 
   // Reads the work file for the subjects' levels; false when it is short.
   bool build(host::Engine& e) {
-    if (s_.n_common_subjects == 0) return true;
-    const RecordLayout layout = ordered_layout(s_, e.data);
+    if (cmd_.n_common_subjects == 0) return true;
+    const RecordLayout layout = ordered_layout(cmd_, group_, e.data);
     std::vector<double> record(static_cast<std::size_t>(layout.length));
-    std::vector<int> levels(static_cast<std::size_t>(s_.n_class_vars()));
+    std::vector<int> levels(static_cast<std::size_t>(cmd_.n_class_vars()));
     const std::vector<std::size_t>& first = fit_.rows.first;
-    s_.workfile->rewind();
+    group_.workfile->rewind();
     std::size_t subject = 0;
     for (std::size_t r = 0; r < fit_.rows.records(); ++r) {
-      if (!s_.workfile->read(record)) return false;
+      if (!group_.workfile->read(record)) return false;
       while (r >= first[subject + 1]) ++subject;
       decode_class_key(layout, record, levels);
-      subjects_.try_emplace(std::vector<int>(levels.begin(), levels.begin() + s_.n_common_subjects), subject);
+      subjects_.try_emplace(std::vector<int>(levels.begin(), levels.begin() + cmd_.n_common_subjects), subject);
     }
     return true;
   }
@@ -252,11 +251,11 @@ class SubjectLookup {
     const std::size_t valid_record = valid_seen_;
     if (valid) ++valid_seen_;
     if (fit_.rows.subjects() == 0) return std::nullopt;
-    if (s_.n_common_subjects == 0) return 0;
-    key_.assign(levels.begin(), levels.begin() + s_.n_common_subjects);
+    if (cmd_.n_common_subjects == 0) return 0;
+    key_.assign(levels.begin(), levels.begin() + cmd_.n_common_subjects);
     const auto it = subjects_.find(key_);
     if (it == subjects_.end()) return std::nullopt;
-    if (valid && s_.subjects_grouped) {
+    if (valid && cmd_.subjects_grouped) {
       const auto& first = fit_.rows.first;
       it->second = static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), valid_record) -
                                             first.begin()) - 1;
@@ -265,10 +264,10 @@ class SubjectLookup {
   }
 
   // Whether find() must be told which cases are valid.
-  bool needs_validity() const { return s_.subjects_grouped && s_.n_common_subjects > 0; }
+  bool needs_validity() const { return cmd_.subjects_grouped && cmd_.n_common_subjects > 0; }
 
  private:
-  const MixSettings& s_;
+  const model::Command& cmd_; const data::GroupData& group_; const estimate::Estimates& est_;
   const estimate::Fit& fit_;
   std::map<std::vector<int>, std::size_t> subjects_;
   std::vector<int> key_;
@@ -282,10 +281,10 @@ struct PendingRows {
   std::size_t first = 0, begin = 0, end = 0;
 };
 
-PendingRows pending_rows(const MixSettings& s, const host::Dataset& data) {
+PendingRows pending_rows(const data::SaveFiles& save_files, const host::Dataset& data) {
   PendingRows r;
-  r.first = s.saved_scratch->records();
-  r.end = r.first + s.case_scratch->records();
+  r.first = save_files.values->records();
+  r.end = r.first + save_files.cases->records();
   r.begin = r.end;
   const host::CaseReader splits(data);
   while (r.begin > r.first && splits.same_split(r.begin - 1, r.end - 1)) --r.begin;
@@ -295,12 +294,12 @@ PendingRows pending_rows(const MixSettings& s, const host::Dataset& data) {
 // The design rows of the "mixcas__" records of a group.
 class CaseRows {
  public:
-  CaseRows(const MixSettings& s, const host::Dataset& data, const RecordLayout& layout, std::size_t p,
+  CaseRows(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Dataset& data, const RecordLayout& layout, std::size_t p,
            std::size_t q)
-      : s_(s), data_(data), layout_(layout), builder_(s, *s.fit), q_(q),
-        class_level_(static_cast<std::size_t>(s.n_class_vars())), factor_level_(static_cast<std::size_t>(s.n_factors())),
-        fcol_(static_cast<std::size_t>(s.n_fixed_effects())), rcol_(static_cast<std::size_t>(s.n_random_effects())),
-        covariates_(static_cast<std::size_t>(s.n_covariates())), fval_(fcol_.size()), rval_(rcol_.size()) {
+      : cmd_(cmd), group_(group), est_(est), data_(data), layout_(layout), builder_(cmd, group, *est.fit), q_(q),
+        class_level_(static_cast<std::size_t>(cmd.n_class_vars())), factor_level_(static_cast<std::size_t>(cmd.n_factors())),
+        fcol_(static_cast<std::size_t>(cmd.n_fixed_effects())), rcol_(static_cast<std::size_t>(cmd.n_random_effects())),
+        covariates_(static_cast<std::size_t>(cmd.n_covariates())), fval_(fcol_.size()), rval_(rcol_.size()) {
     design_.x.assign(p, 0.0);
     design_.z.assign(q, 0.0);
   }
@@ -308,14 +307,14 @@ class CaseRows {
   // Forms x and z of the record of data row `row`.  False when a
   // classification value is not among the group's levels.
   bool form(std::span<const double> record, std::size_t row) {
-    for (int cv = 0; cv < s_.n_class_vars(); ++cv) {
+    for (int cv = 0; cv < cmd_.n_class_vars(); ++cv) {
       class_level_[cv] =
-          level_of(s_.levels[cv], record.subspan(layout_.class_offset[cv], layout_.class_length[cv]));
+          level_of(group_.levels[cv], record.subspan(layout_.class_offset[cv], layout_.class_length[cv]));
       if (class_level_[cv] == 0) return false;
     }
     factor_levels_of(layout_, class_level_, factor_level_);
-    for (int c = 0; c < s_.n_covariates(); ++c)
-      covariates_[c] = data_.is_missing(s_.covariates[c], row, s_.include_user_missing) ? SYSMIS : record[layout_.cov + c];
+    for (int c = 0; c < cmd_.n_covariates(); ++c)
+      covariates_[c] = data_.is_missing(cmd_.covariates[c], row, cmd_.include_user_missing) ? SYSMIS : record[layout_.cov + c];
     CaseDesign& d = design_;
     d.fixed_ok = builder_.fixed(factor_level_, covariates_, fcol_, fval_);
     std::fill(d.x.begin(), d.x.end(), 0.0);
@@ -332,7 +331,7 @@ class CaseRows {
   std::span<const int> class_levels() const { return class_level_; }
 
  private:
-  const MixSettings& s_;
+  const model::Command& cmd_; const data::GroupData& group_; const estimate::Estimates& est_;
   const host::Dataset& data_;
   const RecordLayout& layout_;
   const estimate::DesignRowBuilder builder_;
@@ -343,51 +342,51 @@ class CaseRows {
 };
 
 // Computes and writes the saved values of the group's rows; returns 0, 5 or 70.
-int save_group(MixSettings& s, host::Engine& e) {
+int save_group(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e) {
   const host::Dataset& data = e.data;
-  const RecordLayout layout = case_layout(s, data);
+  const RecordLayout layout = case_layout(cmd, data);
   const std::size_t length = static_cast<std::size_t>(layout.cov + layout.n_covariates);
-  if (s.case_scratch->records() > 0 && s.case_scratch->record_length() != length) return 70;
-  const PendingRows rows = pending_rows(s, data);
-  const std::size_t nsav = static_cast<std::size_t>(s.n_saved());
+  if (save_files.cases->records() > 0 && save_files.cases->record_length() != length) return 70;
+  const PendingRows rows = pending_rows(save_files, data);
+  const std::size_t nsav = static_cast<std::size_t>(cmd.n_saved());
 
   // The rows of groups that were not analysed get system-missing values.
   std::vector<double> out(nsav, SYSMIS), record(length);
-  s.case_scratch->rewind();
+  save_files.cases->rewind();
   for (std::size_t row = rows.first; row < rows.begin; ++row) {
-    if (!s.case_scratch->read(record)) return 70;
-    if (!s.saved_scratch->write(out)) return 5;
+    if (!save_files.cases->read(record)) return 70;
+    if (!save_files.values->write(out)) return 5;
   }
 
-  const GroupModel model(s, s.save_keywords);
-  SubjectLookup subjects(s, *s.fit);
+  const GroupModel model(cmd, group, est, cmd.save_keywords);
+  SubjectLookup subjects(cmd, group, est, *est.fit);
   if (model.q() > 0 && !subjects.build(e)) return 70;
-  CaseRows cases(s, data, layout, model.p(), model.q());
+  CaseRows cases(cmd, group, est, data, layout, model.p(), model.q());
   for (std::size_t row = rows.begin; row < rows.end; ++row) {
     if (model::stop_if_interrupted(e.out)) return 0;
-    if (!s.case_scratch->read(record)) return 70;
+    if (!save_files.cases->read(record)) return 70;
     Values v = all_missing();
     if (cases.form(record, row)) {
       std::optional<std::size_t> subject;
       if (model.q() > 0)
-        subject = subjects.find(cases.class_levels(), subjects.needs_validity() && enters_fit(s, data, row));
-      const double y = data.is_missing(s.dependent, row, s.include_user_missing) ? SYSMIS : record[layout.y];
+        subject = subjects.find(cases.class_levels(), subjects.needs_validity() && enters_fit(cmd, data, row));
+      const double y = data.is_missing(cmd.dependent, row, cmd.include_user_missing) ? SYSMIS : record[layout.y];
       v = model.values(cases.design(), subject, y);
     }
-    for (std::size_t k = 0; k < nsav; ++k) out[k] = v[s.save_keywords[k]];
-    if (!s.saved_scratch->write(out)) return 5;
+    for (std::size_t k = 0; k < nsav; ++k) out[k] = v[cmd.save_keywords[k]];
+    if (!save_files.values->write(out)) return 5;
   }
-  s.case_scratch->reset(length);
+  save_files.cases->reset(length);
   return 0;
 }
 
 }  // namespace
 
 // The group is found by position (saved.h), so its number is not needed.
-void compute_saved_values(MixSettings& s, host::Engine& e, int) {
-  if (!MIXED_INVARIANT(e.out, s.case_scratch && s.saved_scratch)) return;
-  if (!MIXED_INVARIANT(e.out, s.fit != nullptr)) return;
-  const int status = save_group(s, e);
+void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e, int) {
+  if (!MIXED_INVARIANT(e.out, save_files.cases && save_files.values)) return;
+  if (!MIXED_INVARIANT(e.out, est.fit != nullptr)) return;
+  const int status = save_group(cmd, group, est, save_files, e);
   if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 

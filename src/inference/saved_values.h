@@ -27,8 +27,8 @@
 // that uses it missing.
 //
 // Storage.  The case pass appends every case of the data, group after group,
-// to "mixcas__" (MixSettings::case_scratch).  compute_saved_values consumes the records there:
-// after it, "mixprd__" (MixSettings::saved_scratch, n_saved values per record, SAVE
+// to "mixcas__" (SaveFiles::cases).  compute_saved_values consumes the records there:
+// after it, "mixprd__" (SaveFiles::values, n_saved values per record, SAVE
 // keyword order) holds one record per case of the data read so far, the
 // cases of the groups that were not analysed holding system-missing values,
 // and "mixcas__" is emptied.  write_saved_variables reads "mixprd__" once.
@@ -36,6 +36,9 @@
 
 #include "host/engine.h"
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
+#include "data/saved.h"
 
 namespace mixed::inference {
 
@@ -43,6 +46,6 @@ namespace mixed::inference {
 // of "mixcas__").  `group_counter` is the number of the group; the group's
 // cases are matched to the records by position.  Errors: 5 (writing
 // "mixprd__"), 70 (reading "mixcas__").
-void compute_saved_values(model::MixSettings& s, host::Engine& e, int group_counter);
+void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e, int group_counter);
 
 }  // namespace mixed::inference

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 #include "host/output.h"
 
 namespace mixed::inference {
@@ -18,7 +20,7 @@ inline host::Format estimate_format() { return host::Format::coefficient(); }
 host::PivotTable new_table(std::string_view title, std::string_view name);
 
 // Adds the dependent-variable footnote and, under REGWGT, the weight footnote.
-void annotate(host::PivotTable& table, const model::MixSettings& s);
+void annotate(host::PivotTable& table, const estimate::Estimates& est);
 
 // A degrees-of-freedom cell: an integer when it is at least 1 and whole by
 // is_fuzzy_whole, otherwise the statistics format; system-missing stays missing.
@@ -27,7 +29,7 @@ host::CellValue df_value(double df);
 // The interval group label `key` ("^1 Confidence Interval", or "^1
 // Confidence Interval of Difference") with ^1 the CIN value as the user wrote
 // it (at most 40 characters, trailing blanks removed).
-host::Text interval_label(const model::MixSettings& s, std::string_view key = "^1 Confidence Interval");
+host::Text interval_label(const model::Command& cmd, std::string_view key = "^1 Confidence Interval");
 
 // One covariance block as the covariance tables show it: its parameters
 // [first, first + count) of cov_params, its type code and its group label (empty
@@ -40,16 +42,16 @@ struct ParameterGroup {
 };
 
 // The residual or repeated block, then every RANDOM block in order.
-std::vector<ParameterGroup> parameter_groups(const model::MixSettings& s);
+std::vector<ParameterGroup> parameter_groups(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
 
 // The categories of the covariance parameters in dimension `dim` of `table`,
 // grouped as parameter_groups() says; one category per parameter, in order.
-std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::MixSettings& s);
+std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
 
 // The label of covariance parameter k (its number when no label was made).
-host::Text covpar_label(const model::MixSettings& s, int k);
+host::Text covpar_label(const estimate::Estimates& est, int k);
 
 // The label of fixed parameter k, or of random column u (after the p fixed ones).
-host::Text param_label(const model::MixSettings& s, int k);
+host::Text param_label(const estimate::Estimates& est, int k);
 
 }  // namespace mixed::inference

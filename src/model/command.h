@@ -1,11 +1,12 @@
-// MixSettings: the procedure's one record of settings, the model as parsed,
-// per-group counts and results for one MIXED command.
+// The parsed MIXED command: its settings (CRITERIA, METHOD, MISSING, PRINT,
+// REGWGT, OUTFILE, SAVE, TEST, EMMEANS) and the model as written (dependent
+// variable, factors, covariates, FIXED, RANDOM and REPEATED).
 //
-// The driver owns one MixSettings per command and passes it by reference to
-// every stage.  The command settings take their defaults on construction; each
-// subcommand parser resets its own fields on entry, so the last occurrence of a
-// subcommand wins.  Fields marked "per group" are reset by reset_group() before
-// every split group; the model as parsed is never touched by it.
+// The parser builds one Command per MIXED command; every later stage receives
+// it read-only.  Each subcommand parser resets its own fields on entry, so the
+// last occurrence of a subcommand wins.  What is computed per split group lives
+// elsewhere (data::GroupData, estimate::Estimates), so nothing can carry over
+// from one group to the next.
 //
 // Counts are plain integers; dictionary indices are 0-based; positions in the
 // lists of the model (factor list, covariate list, effects, columns) are 0-based
@@ -16,22 +17,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "covstruct/types.h"
-#include "host/bitset.h"
 #include "host/text.h"
 
-namespace mixed::host {
-class WorkFile;
-}
-namespace mixed::estimate {
-struct Fit;  // estimation's per-group blocks (per-subject cross products, G blocks)
-}
 
 namespace mixed::model {
 
@@ -78,16 +71,6 @@ struct ClassVar {
   int factor = 0;          // place in the factor list
 };
 
-// The sorted levels of one classification variable in a split group, with the
-// summed case weights of the valid cases that have them.
-struct Levels {
-  bool numeric = true;
-  std::vector<double> numbers;
-  std::vector<std::string> strings;  // trailing blanks removed
-  std::vector<double> weights;
-  std::size_t size() const { return numeric ? numbers.size() : strings.size(); }
-};
-
 // One TEST subcommand as stored by its parser.
 struct TestRecord {
   bool all_form = false;
@@ -117,22 +100,12 @@ struct EmmeansRecord {
   std::string refcat_string;          // kind 2
 };
 
-// The hypothesis matrix of one fixed term (Type I or Type III).
-struct TermHypothesis {
-  int df = 0;                          // numerator df: rows of L
-  std::vector<double> L;               // df rows of n_fixed_columns reals
-};
-
 // The SAVE keywords, in the order of the keyword table.
 enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
 
-struct MixSettings {
-  MixSettings();
-  ~MixSettings();
-  MixSettings(const MixSettings&) = delete;
-  MixSettings& operator=(const MixSettings&) = delete;
+struct Command {
 
-  // ---- Command settings (CRITERIA, METHOD, MISSING, PRINT, REGWGT, OUTFILE) ----
+  // Settings (CRITERIA, METHOD, MISSING, PRINT, REGWGT, OUTFILE).
   double confidence_level = 95.0;
   std::string confidence_text = "95";
   double hessian_tolerance = 0.0;
@@ -168,7 +141,7 @@ struct MixSettings {
   int n_tests() const { return static_cast<int>(tests.size()); }
   int n_emmeans() const { return static_cast<int>(emmeans.size()); }
 
-  // ---- The model as parsed ----
+  // The model as parsed.
   std::size_t dependent = 0;
   std::vector<std::size_t> factors;     // ptfact: dictionary indices, n_factors = size
   std::vector<std::size_t> covariates;  // ptcovl: n_covariates = size
@@ -210,89 +183,6 @@ struct MixSettings {
   // Effect-label texts: one per fixed effect, then one per random block (pttnam).
   std::vector<host::Text> fixed_effect_names;
   std::vector<host::Text> random_block_names;
-
-  // Scratch files of SAVE, open for the whole command when SAVE is given:
-  // "mixcas__" holds every case's classification cells, dependent variable and
-  // covariates; "mixprd__" the saved values of every analysed case.
-  std::unique_ptr<host::WorkFile> case_scratch;
-  std::unique_ptr<host::WorkFile> saved_scratch;
-
-  // ---- Per split group (reset_group) ----
-  std::unique_ptr<host::WorkFile> workfile;  // the case work file of the group
-  int record_length = 0;
-  std::size_t ncases = 0;
-  double n_observations = 0.0;
-  bool fractional_weights = false;
-  double max_case_weight = 0.0;
-  std::vector<Levels> levels;           // per classification variable (ptclnl, ptcllv)
-  std::vector<int> factor_levels;       // ptflev: per factor its number of levels
-  int class_key_length = 0;
-  int n_repeated_subjects = 0;
-  int n_repeated_levels = 0;
-  std::size_t subject_key_length = 0;
-  std::size_t n_subjects = 0;
-  // Record counts of the consecutive subjects of the ordered work file: the
-  // subjects in ascending key order; under SUBJECTS(GROUPED) the runs of equal
-  // subject key in file order (more entries than n_subjects when a subject's records
-  // are not in fact consecutive); without common subject variables one run of
-  // ncases.  Estimation walks the work file subject by subject with these.
-  std::vector<std::size_t> subject_counts;
-  // REPEATED levels: rows in ascending order of the REPEATED variables' level
-  // numbers (n_repeated_levels rows of n_repeated_vars 1-based level numbers) and the map from
-  // first-appearance number to sorted position (both 0-based).
-  std::vector<int> repeated_level_table;
-  std::vector<int> repeated_level_map;
-
-  // Design columns.
-  int n_fixed_columns = 0;
-  int n_random_columns = 0;
-  std::vector<int> fx_ncol, fx_fcol;    // ptncol, ptfcol: per fixed effect (fcol 0-based)
-  std::vector<std::int64_t> fx_cell;    // ptfcmp: per fixed column its 1-based cell index
-  std::vector<int> rn_ncol, rn_fcol;    // ptrncn, ptrnfc: per random effect
-  std::vector<std::int64_t> rn_cell;    // ptrcmp
-  struct CovBlock {
-    std::vector<int> effects;           // its random effects (0-based)
-    int dim = 0;
-    int cov_type = covstruct::VC;
-    std::vector<std::size_t> subjects;  // dictionary indices
-  };
-  std::vector<CovBlock> blocks;         // ptbkne, ptbkef, ptbkdm, ptbkct, ptbksn, ptbksl
-  long long n_random_design_columns = 0;
-
-  // Estimation results.
-  int iterations = 0;        // iterations of the last fit
-  long evaluations = 0;      // likelihood evaluations of the last fit
-  int n_cov_params = 0, n_random_cov_params = 0, n_residual_cov_params = 0;
-  int fixed_rank = 0;
-  double m2ll = 0.0;
-  int iteration_status = 0;
-  double ldetv = 0.0, rquad = 0.0, ldetx = 0.0, lwsum = 0.0;
-  std::vector<double> cov_params, cov_params_reported;
-  std::vector<double> cov_param_covariance, cov_param_covariance_reported;  // packed lower triangles of order n_cov_params
-  host::BitSet cov_params_kept;
-  std::vector<double> fixed_covariance;        // packed, order n_fixed_columns + 1
-  host::BitSet non_redundant;
-  host::BitSet l_row_columns;
-  std::vector<double> estimable_basis; // fixed_rank rows of n_fixed_columns reals
-  std::vector<TermHypothesis> hypotheses;  // per fixed term
-  std::vector<double> covariate_means;     // per covariate (first pass)
-  std::shared_ptr<estimate::Fit> fit;      // per-subject blocks for the later stages
-
-  // Labels made before estimation (make_parameter_labels).
-  host::Text dependent_note;
-  host::Text weight_note;                   // empty when no REGWGT
-  std::vector<host::Text> param_labels;    // ptplab: fixed columns, then random columns
-  std::vector<host::Text> covpar_labels;   // ptclab
-  std::vector<host::Text> block_labels;    // per random block
-
-  // Tests of fixed effects (post_estimation).
-  std::vector<int> term_numdf;
-  std::vector<double> term_dendf;
-  std::vector<double> term_f;
-  std::vector<double> param_df;        // per non-redundant parameter
-
-  // Resets every per-group field (before each split group).
-  void reset_group();
 };
 
 }  // namespace mixed::model

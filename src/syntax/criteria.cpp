@@ -14,21 +14,21 @@ using host::TokenType;
 
 enum Keyword { kCin = 1, kHconverge, kLconverge, kMxiter, kMxstep, kPconverge, kScoring, kSingular, kSubjects };
 
-void reset_criteria(model::MixSettings& s) {
-  const model::MixSettings defaults;
-  s.confidence_level = defaults.confidence_level;
-  s.confidence_text = defaults.confidence_text;
-  s.hessian_tolerance = defaults.hessian_tolerance;
-  s.hessian_criterion = defaults.hessian_criterion;
-  s.likelihood_tolerance = defaults.likelihood_tolerance;
-  s.likelihood_criterion = defaults.likelihood_criterion;
-  s.parameter_tolerance = defaults.parameter_tolerance;
-  s.parameter_criterion = defaults.parameter_criterion;
-  s.max_iterations = defaults.max_iterations;
-  s.max_step_halvings = defaults.max_step_halvings;
-  s.scoring_steps = defaults.scoring_steps;
-  s.singularity_tolerance = defaults.singularity_tolerance;
-  s.subjects_grouped = defaults.subjects_grouped;
+void reset_criteria(model::Command& cmd) {
+  const model::Command defaults;
+  cmd.confidence_level = defaults.confidence_level;
+  cmd.confidence_text = defaults.confidence_text;
+  cmd.hessian_tolerance = defaults.hessian_tolerance;
+  cmd.hessian_criterion = defaults.hessian_criterion;
+  cmd.likelihood_tolerance = defaults.likelihood_tolerance;
+  cmd.likelihood_criterion = defaults.likelihood_criterion;
+  cmd.parameter_tolerance = defaults.parameter_tolerance;
+  cmd.parameter_criterion = defaults.parameter_criterion;
+  cmd.max_iterations = defaults.max_iterations;
+  cmd.max_step_halvings = defaults.max_step_halvings;
+  cmd.scoring_steps = defaults.scoring_steps;
+  cmd.singularity_tolerance = defaults.singularity_tolerance;
+  cmd.subjects_grouped = defaults.subjects_grouped;
 }
 
 // The value list of a convergence criterion, up to its right parenthesis: at
@@ -56,31 +56,31 @@ bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, do
 }
 
 // The single number of CIN, MXITER, MXSTEP, SCORING and SINGULAR, checked.
-bool read_value(host::TokenStream& ts, model::MixSettings& s, host::Engine& e, int keyword) {
+bool read_value(host::TokenStream& ts, model::Command& cmd, host::Engine& e, int keyword) {
   const host::Token& t = ts.cur();
   if (t.type != TokenType::Number) return fail_here(ts, e, 18);
   const double v = t.value;
   switch (keyword) {
     case kCin:
       if (!(v >= 0 && v < 100)) return fail_here(ts, e, 19);
-      s.confidence_level = v;
-      s.confidence_text = t.text.substr(0, 40);
+      cmd.confidence_level = v;
+      cmd.confidence_text = t.text.substr(0, 40);
       break;
     case kMxiter:
       if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, 21);
-      s.max_iterations = to_count(v);
+      cmd.max_iterations = to_count(v);
       break;
     case kMxstep:
       if (!host::is_fuzzy_whole(v) || v < 1) return fail_here(ts, e, 22);
-      s.max_step_halvings = to_count(v);
+      cmd.max_step_halvings = to_count(v);
       break;
     case kScoring:
       if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, 24);
-      s.scoring_steps = to_count(v);
+      cmd.scoring_steps = to_count(v);
       break;
     default:
       if (!std::isfinite(v) || v <= 0) return fail_here(ts, e, 25);
-      s.singularity_tolerance = v;
+      cmd.singularity_tolerance = v;
       break;
   }
   ts.next();
@@ -89,8 +89,8 @@ bool read_value(host::TokenStream& ts, model::MixSettings& s, host::Engine& e, i
 
 }  // namespace
 
-bool parse_criteria(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  reset_criteria(s);
+bool parse_criteria(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  reset_criteria(cmd);
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == TokenType::Name && !t.quoted
@@ -103,20 +103,20 @@ bool parse_criteria(host::TokenStream& ts, model::MixSettings& s, host::Engine& 
     bool failed = false;
     switch (keyword) {
       case kHconverge:
-        failed = read_convergence(ts, e, 0.0, s.hessian_tolerance, s.hessian_criterion, 78, 79);
+        failed = read_convergence(ts, e, 0.0, cmd.hessian_tolerance, cmd.hessian_criterion, 78, 79);
         break;
       case kLconverge:
-        failed = read_convergence(ts, e, 0.0, s.likelihood_tolerance, s.likelihood_criterion, 20, 26);
+        failed = read_convergence(ts, e, 0.0, cmd.likelihood_tolerance, cmd.likelihood_criterion, 20, 26);
         break;
       case kPconverge:
-        failed = read_convergence(ts, e, 1.0e-6, s.parameter_tolerance, s.parameter_criterion, 23, 27);
+        failed = read_convergence(ts, e, 1.0e-6, cmd.parameter_tolerance, cmd.parameter_criterion, 23, 27);
         break;
       case kSubjects:
-        s.subjects_grouped = is_keyword(ts.cur(), "GROUPED");
+        cmd.subjects_grouped = is_keyword(ts.cur(), "GROUPED");
         ts.next();
         break;
       default:
-        failed = read_value(ts, s, e, keyword);
+        failed = read_value(ts, cmd, e, keyword);
         break;
     }
     if (failed) return true;

@@ -14,6 +14,6 @@ namespace mixed::syntax {
 // setting returns to its default first, so a repeated CRITERIA replaces the
 // earlier one as a whole.  Messages 17 to 27, 78 and 79 (class 3, severity 3)
 // end the subcommand; returns true after one.
-bool parse_criteria(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+bool parse_criteria(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -29,34 +29,34 @@ void step_over_name(host::TokenStream& ts) {
   if (ts.cur().sym == Sym::Equals) ts.next();
 }
 
-void call_parser(int index, host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+void call_parser(int index, host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   switch (index) {
-    case kCriteria: parse_criteria(ts, s, e); break;
-    case kMethod: parse_method(ts, s, e); break;
-    case kMissing: parse_missing(ts, s, e); break;
-    case kPrint: parse_print(ts, s, e); break;
-    case kRegwgt: parse_regwgt(ts, s, e); break;
-    case kRepeated: parse_repeated(ts, s, e); break;
-    case kSave: parse_save(ts, s, e); break;
-    case kTest: parse_test(ts, s, e); break;
-    case kEmmeans: parse_emmeans(ts, s, e); break;
-    case kOutfile: parse_outfile(ts, s, e); break;
+    case kCriteria: parse_criteria(ts, cmd, e); break;
+    case kMethod: parse_method(ts, cmd, e); break;
+    case kMissing: parse_missing(ts, cmd, e); break;
+    case kPrint: parse_print(ts, cmd, e); break;
+    case kRegwgt: parse_regwgt(ts, cmd, e); break;
+    case kRepeated: parse_repeated(ts, cmd, e); break;
+    case kSave: parse_save(ts, cmd, e); break;
+    case kTest: parse_test(ts, cmd, e); break;
+    case kEmmeans: parse_emmeans(ts, cmd, e); break;
+    case kOutfile: parse_outfile(ts, cmd, e); break;
     default: break;
   }
 }
 
 // The command from the first token of its variable list; returns after the
 // first error, else after the post-processing.
-void read_command(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+void read_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const int errors = e.out.error_count();
   const auto failed = [&] { return e.out.error_count() > errors; };
   std::array<bool, kOutfile + 1> seen{};
 
-  if (read_variable_list(ts, s, e) || failed()) return;
-  const int fixed = parse_fixed(ts, s, e);
+  if (read_variable_list(ts, cmd, e) || failed()) return;
+  const int fixed = parse_fixed(ts, cmd, e);
   if (fixed == 1 || failed()) return;
   seen[kFixed] = fixed == 0;
-  if (parse_random(ts, s, e) == 1 || failed()) return;
+  if (parse_random(ts, cmd, e) == 1 || failed()) return;
 
   if (ts.cur().sym == Sym::Slash) ts.next();
   while (!ts.at_end()) {
@@ -76,28 +76,28 @@ void read_command(host::TokenStream& ts, model::MixSettings& s, host::Engine& e)
         step_over_name(ts);
       } else if (!seen[index]) {
         seen[index] = true;
-        call_parser(index, ts, s, e);
+        call_parser(index, ts, cmd, e);
       } else {
         if (index < kTest) {
           ts.seek(name);
           syntax_warning(e, 8, ts.cur());
           step_over_name(ts);
         }
-        call_parser(index, ts, s, e);
+        call_parser(index, ts, cmd, e);
       }
     }
     if (failed()) return;
     ts.skip_subcommand();
     if (ts.cur().sym == Sym::Slash) ts.next();
   }
-  postprocess_syntax(s, e);
+  postprocess_syntax(cmd, e);
 }
 
 }  // namespace
 
-void parse_command(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+void parse_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   try {
-    read_command(ts, s, e);
+    read_command(ts, cmd, e);
   } catch (const std::bad_alloc&) {
     model::issue_message(e.out, 1, model::kOtherClass, host::Severity::Error);
   } catch (const std::length_error&) {

@@ -16,6 +16,6 @@ namespace mixed::syntax {
 // last one wins, while TEST, EMMEANS and OUTFILE may repeat; an unknown
 // subcommand is error 6.  Reading stops at the first error (the engine error
 // flag); a command read without error is completed by postprocess_syntax.
-void parse_command(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+void parse_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

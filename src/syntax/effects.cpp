@@ -33,18 +33,18 @@ constexpr char kActions[7][4] = {
 
 // The place of a variable name in the row (factor list, then covariate list),
 // or -1.
-int row_place(std::string_view name, const model::MixSettings& s, const host::Dataset& data) {
-  for (std::size_t i = 0; i < s.factors.size(); ++i)
-    if (host::iequals(data.var(s.factors[i]).name, name)) return static_cast<int>(i);
-  for (std::size_t j = 0; j < s.covariates.size(); ++j)
-    if (host::iequals(data.var(s.covariates[j]).name, name)) return static_cast<int>(s.factors.size() + j);
+int row_place(std::string_view name, const model::Command& cmd, const host::Dataset& data) {
+  for (std::size_t i = 0; i < cmd.factors.size(); ++i)
+    if (host::iequals(data.var(cmd.factors[i]).name, name)) return static_cast<int>(i);
+  for (std::size_t j = 0; j < cmd.covariates.size(); ++j)
+    if (host::iequals(data.var(cmd.covariates[j]).name, name)) return static_cast<int>(cmd.factors.size() + j);
   return -1;
 }
 
 // Classifies a token; `place` receives a variable's place in the row and
 // `message` becomes 36 for a name that cannot stand in an effect (not a valid
 // variable name, or a variable in neither list).
-Class classify(const Token& t, const model::MixSettings& s, const host::Dataset& data, int& place,
+Class classify(const Token& t, const model::Command& cmd, const host::Dataset& data, int& place,
                int& message) {
   if (t.type == TokenType::End || t.type == TokenType::Number) return kEnd;
   switch (t.sym) {
@@ -60,22 +60,22 @@ Class classify(const Token& t, const model::MixSettings& s, const host::Dataset&
     return kOther;
   }
   if (t.sym != Sym::None) return kOther;  // = ; and the like
-  place = row_place(t.text, s, data);
-  if (place >= 0) return place < s.n_factors() ? kFactor : kCovariate;
+  place = row_place(t.text, cmd, data);
+  if (place >= 0) return place < cmd.n_factors() ? kFactor : kCovariate;
   if (!host::is_valid_variable_name(t.text) || data.find(t.text)) message = 36;
   return kOther;
 }
 
 }  // namespace
 
-bool read_effect_term(host::TokenStream& ts, const model::MixSettings& s, host::Engine& e,
+bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::Engine& e,
                       std::span<int> row) {
   std::fill(row.begin(), row.end(), 0);
   if (is_word(ts.cur(), "INTERCEPT")) {
     ts.next();
     return false;
   }
-  const int n_factors = s.n_factors();
+  const int n_factors = cmd.n_factors();
   int state = kStart;
   int nesting = 0;  // nesting operators of the term
   int open = 0;     // left parentheses of the term
@@ -83,7 +83,7 @@ bool read_effect_term(host::TokenStream& ts, const model::MixSettings& s, host::
   bool done = false;
   while (true) {
     int place = -1;
-    const Class cls = classify(ts.cur(), s, e.data, place, message);
+    const Class cls = classify(ts.cur(), cmd, e.data, place, message);
     switch (kActions[cls - 1][state - 1]) {
       case 'A':
       case 'B':
@@ -172,12 +172,12 @@ int model_kind(const model::EffectTable& table, int n_factors) {
   return 3;
 }
 
-host::Text effect_name(std::span<const int> row, const model::MixSettings& s, const host::Dataset& data,
+host::Text effect_name(std::span<const int> row, const model::Command& cmd, const host::Dataset& data,
                        const host::Catalogue& catalogue) {
-  const int n_factors = s.n_factors();
+  const int n_factors = cmd.n_factors();
   std::vector<host::TextGroup> items;
   const auto variable = [&](std::size_t cell) {
-    const std::size_t var = static_cast<int>(cell) < n_factors ? s.factors[cell] : s.covariates[cell - n_factors];
+    const std::size_t var = static_cast<int>(cell) < n_factors ? cmd.factors[cell] : cmd.covariates[cell - n_factors];
     items.push_back({host::Text::variable(data.var(var).name)});
   };
   const auto symbol = [&](std::string_view text) { items.push_back({host::Text::raw(text)}); };

@@ -34,7 +34,7 @@ namespace mixed::syntax {
 // before the end of the command, a slash, the vertical bar, a number, a comma
 // or any other punctuation, and before a second variable written without an
 // operator.
-bool read_effect_term(host::TokenStream& ts, const model::MixSettings& s, host::Engine& e,
+bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::Engine& e,
                       std::span<int> row);
 
 // Comparison of two effects whose first `n_factors` cells are factor cells:
@@ -63,7 +63,7 @@ int model_kind(const model::EffectTable& table, int n_factors);
 // often as its power, then for k = depth ... 1 "(" and the factors with cell k,
 // then depth times ")", variables joined by " * ".  So A WITHIN B is A(B), the
 // crossing A * B, the square of X is X * X and X WITHIN A is X(A).
-host::Text effect_name(std::span<const int> row, const model::MixSettings& s, const host::Dataset& data,
+host::Text effect_name(std::span<const int> row, const model::Command& cmd, const host::Dataset& data,
                        const host::Catalogue& catalogue);
 
 // The duplicate search over a growing table of effects.  Effects that are

@@ -86,7 +86,7 @@ int check_factor_list(host::TokenStream& ts) {
 }
 
 // TABLES(OVERALL) or TABLES(factor BY factor ...).
-int read_tables(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
+int read_tables(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
                 model::EmmeansRecord& rec) {
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
@@ -97,7 +97,7 @@ int read_tables(host::TokenStream& ts, const model::MixSettings& s, const host::
     rec.factors.clear();
     return 0;
   }
-  if (s.n_factors() < 1) return 90;
+  if (cmd.n_factors() < 1) return 90;
   if (int st = check_factor_list(ts)) return st;
 
   std::vector<int> factors;
@@ -106,7 +106,7 @@ int read_tables(host::TokenStream& ts, const model::MixSettings& s, const host::
       ts.next();
       continue;
     }
-    const int f = place_in(ts.cur(), s.factors, data);
+    const int f = place_in(ts.cur(), cmd.factors, data);
     if (f < 0) return 95;
     if (std::find(factors.begin(), factors.end(), f) != factors.end()) return 94;
     factors.push_back(f);
@@ -120,14 +120,14 @@ int read_tables(host::TokenStream& ts, const model::MixSettings& s, const host::
 }
 
 // WITH(covariate [=] value|MEAN ...): the values at which covariates are held.
-int read_with(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
+int read_with(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
               model::EmmeansRecord& rec) {
-  if (s.n_covariates() < 1) return 96;
+  if (cmd.n_covariates() < 1) return 96;
   if (ts.cur().sym != Sym::LParen) return 88;
   ts.next();
   while (ts.cur().sym != Sym::RParen) {
     if (ts.at_subcommand_end()) return 93;
-    const int c = place_in(ts.cur(), s.covariates, data);
+    const int c = place_in(ts.cur(), cmd.covariates, data);
     if (c < 0) return 97;
     ts.next();
     if (ts.cur().sym == Sym::Equals) ts.next();
@@ -153,12 +153,12 @@ int read_with(host::TokenStream& ts, const model::MixSettings& s, const host::Da
 }
 
 // COMPARE, or COMPARE(factor).
-int read_compare(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
+int read_compare(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
                  CompareRequest& compare) {
   compare = {true, std::nullopt};
   if (ts.cur().sym != Sym::LParen) return 0;
   ts.next();
-  const int f = place_in(ts.cur(), s.factors, data);
+  const int f = place_in(ts.cur(), cmd.factors, data);
   if (f < 0) return 100;
   compare.factor = f;
   ts.next();
@@ -209,7 +209,7 @@ std::optional<double> refcat_as_number(const std::string& text) {
 
 // The rules that tie COMPARE, ADJ and REFCAT to the TABLES factors; warnings
 // are issued here, an error is returned.
-int reconcile(const CompareRequest& compare, const model::MixSettings& s, host::Engine& eng,
+int reconcile(const CompareRequest& compare, const model::Command& cmd, host::Engine& eng,
               model::EmmeansRecord& rec) {
   if (!compare.given) {
     if (rec.adjust != 0)
@@ -234,7 +234,7 @@ int reconcile(const CompareRequest& compare, const model::MixSettings& s, host::
   if (rec.adjust == 0) rec.adjust = 1;
 
   const bool numeric_factor =
-      eng.data.var(s.factors[static_cast<std::size_t>(rec.factors[rec.compare - 1])]).numeric();
+      eng.data.var(cmd.factors[static_cast<std::size_t>(rec.factors[rec.compare - 1])]).numeric();
   if (rec.refcat_kind == 1 && !numeric_factor) return 110;
   if (rec.refcat_kind == 2 && numeric_factor) {
     std::optional<double> v = refcat_as_number(rec.refcat_string);
@@ -257,10 +257,10 @@ bool same_request(const model::EmmeansRecord& a, const model::EmmeansRecord& b) 
          a.refcat_string == b.refcat_string;
 }
 
-int read_emmeans(host::TokenStream& ts, const model::MixSettings& s, host::Engine& eng,
+int read_emmeans(host::TokenStream& ts, const model::Command& cmd, host::Engine& eng,
                  model::EmmeansRecord& rec) {
-  rec.cov_mode.assign(static_cast<std::size_t>(s.n_covariates()), 0);
-  rec.cov_value.assign(static_cast<std::size_t>(s.n_covariates()), host::SYSMIS);
+  rec.cov_mode.assign(static_cast<std::size_t>(cmd.n_covariates()), 0);
+  rec.cov_value.assign(static_cast<std::size_t>(cmd.n_covariates()), host::SYSMIS);
   CompareRequest compare;
   while (!ts.at_subcommand_end()) {
     const int k = is_word(ts.cur())
@@ -270,27 +270,27 @@ int read_emmeans(host::TokenStream& ts, const model::MixSettings& s, host::Engin
     ts.next();
     int st = 0;
     switch (k) {
-      case 1: st = read_tables(ts, s, eng.data, rec); break;
-      case 2: st = read_with(ts, s, eng.data, rec); break;
-      case 3: st = read_compare(ts, s, eng.data, compare); break;
+      case 1: st = read_tables(ts, cmd, eng.data, rec); break;
+      case 2: st = read_with(ts, cmd, eng.data, rec); break;
+      case 3: st = read_compare(ts, cmd, eng.data, compare); break;
       case 4: st = read_adjust(ts, rec); break;
       case 5: st = read_refcat(ts, rec); break;
     }
     if (st != 0) return st;
   }
-  if (int st = reconcile(compare, s, eng, rec)) return st;
-  for (const model::EmmeansRecord& earlier : s.emmeans)
+  if (int st = reconcile(compare, cmd, eng, rec)) return st;
+  for (const model::EmmeansRecord& earlier : cmd.emmeans)
     if (same_request(earlier, rec)) return 106;
   return 0;
 }
 
 }  // namespace
 
-void parse_emmeans(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng) {
+void parse_emmeans(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
   model::EmmeansRecord rec;
-  const int status = read_emmeans(ts, s, eng, rec);
+  const int status = read_emmeans(ts, cmd, eng, rec);
   if (status == 0) {
-    s.emmeans.push_back(std::move(rec));
+    cmd.emmeans.push_back(std::move(rec));
     return;
   }
   model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error, ts.cur().text);

@@ -1,4 +1,4 @@
-// EMMEANS syntax: parses one EMMEANS subcommand (estimated marginal means) into MixSettings::emmeans.
+// EMMEANS syntax: parses one EMMEANS subcommand (estimated marginal means) into Command::emmeans.
 #pragma once
 
 #include "model/command.h"
@@ -11,6 +11,6 @@ namespace mixed::syntax {
 // when one follows it); leaves the stream at the slash that ends the
 // subcommand or at the end of the command.  Errors are issued through the
 // message catalogue, after which the rest of the subcommand is skipped.
-void parse_emmeans(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+void parse_emmeans(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -17,19 +17,19 @@ using host::Sym;
 using host::Text;
 
 // The options after the vertical bar: NOINT, SSTYPE and SSTYPE(1 | 3).
-bool read_fixed_options(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+bool read_fixed_options(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     if (is_keyword(t, "NOINT")) {
-      s.has_intercept = false;
+      cmd.has_intercept = false;
       ts.next();
     } else if (is_keyword(t, "SSTYPE")) {
-      s.sstype = 3;
+      cmd.sstype = 3;
       if (ts.next().sym != Sym::LParen) continue;
       const host::Token& v = ts.next();
       const bool whole = v.type == host::TokenType::Number && host::is_fuzzy_whole(v.value);
       if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, 40);
-      s.sstype = to_count(v.value);
+      cmd.sstype = to_count(v.value);
       if (ts.next().sym != Sym::RParen) return fail_here(ts, e, 40);
       ts.next();
     } else {
@@ -41,17 +41,17 @@ bool read_fixed_options(host::TokenStream& ts, model::MixSettings& s, host::Engi
 
 // Adds the written effects to the table after the intercept row, refusing an
 // effect identical or functionally the same as an earlier one.
-bool add_fixed_effects(const model::EffectTable& written, model::MixSettings& s, host::Engine& e) {
-  const int n_factors = s.n_factors();
+bool add_fixed_effects(const model::EffectTable& written, model::Command& cmd, host::Engine& e) {
+  const int n_factors = cmd.n_factors();
   EffectIndex index(n_factors);
-  for (std::size_t r = 0; r < s.fixed.rows(); ++r) index.add(s.fixed.row(r), r);
+  for (std::size_t r = 0; r < cmd.fixed.rows(); ++r) index.add(cmd.fixed.row(r), r);
   const auto name = [&](std::span<const int> row) {
-    return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
+    return host::TextGroup{effect_name(row, cmd, e.data, e.catalogue)};
   };
   for (std::size_t r = 0; r < written.rows(); ++r) {
     const std::span<const int> row = written.row(r);
     if (const auto* earlier = index.matches(row)) {
-      const std::span<const int> first = s.fixed.row(earlier->front());
+      const std::span<const int> first = cmd.fixed.row(earlier->front());
       if (compare_effects(first, row, n_factors) == 1) {
         model::issue(e.out, Severity::Error, Text::key("Duplicated FIXED effect [:^1:]1 ...").list({name(row)}));
       } else {
@@ -60,41 +60,41 @@ bool add_fixed_effects(const model::EffectTable& written, model::MixSettings& s,
       }
       return true;
     }
-    index.add(row, s.fixed.rows());
-    s.fixed.add_row(row);
+    index.add(row, cmd.fixed.rows());
+    cmd.fixed.add_row(row);
   }
   return false;
 }
 
 // The content of one FIXED subcommand, from the first token after its name and
 // equals sign.
-bool parse_fixed_content(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  const int width = s.n_factors() + s.n_covariates();
-  s.fixed = model::EffectTable{width, {}};
-  s.sstype = 3;
-  s.has_intercept = true;
+bool parse_fixed_content(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  const int width = cmd.n_factors() + cmd.n_covariates();
+  cmd.fixed = model::EffectTable{width, {}};
+  cmd.sstype = 3;
+  cmd.has_intercept = true;
   const bool intercept_written = is_word(ts.cur(), "INTERCEPT");
   if (intercept_written) ts.next();
 
   model::EffectTable written{width, {}};
   std::vector<int> row(width);
   while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
-    if (read_effect_term(ts, s, e, row)) return true;
+    if (read_effect_term(ts, cmd, e, row)) return true;
     written.add_row(row);
   }
   if (ts.cur().sym == Sym::Bar) {
     ts.next();
-    if (read_fixed_options(ts, s, e)) return true;
+    if (read_fixed_options(ts, cmd, e)) return true;
   }
-  if (intercept_written && !s.has_intercept) model::issue_message(e.out, 42, model::kOtherClass, Severity::Warning);
+  if (intercept_written && !cmd.has_intercept) model::issue_message(e.out, 42, model::kOtherClass, Severity::Warning);
 
-  if (s.has_intercept) s.fixed.add_row(std::vector<int>(width, 0));
-  return add_fixed_effects(written, s, e);
+  if (cmd.has_intercept) cmd.fixed.add_row(std::vector<int>(width, 0));
+  return add_fixed_effects(written, cmd, e);
 }
 
 }  // namespace
 
-int parse_fixed(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+int parse_fixed(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const std::size_t start = ts.pos();
   std::optional<std::size_t> chosen;
   while (!ts.at_end()) {
@@ -117,20 +117,20 @@ int parse_fixed(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
     ts.skip_subcommand();
   }
 
-  const int width = s.n_factors() + s.n_covariates();
+  const int width = cmd.n_factors() + cmd.n_covariates();
   int result = -1;
   if (!chosen) {
-    s.fixed = model::EffectTable{width, {}};
-    s.fixed.add_row(std::vector<int>(width, 0));
-    s.has_intercept = true;
-    s.sstype = 3;
+    cmd.fixed = model::EffectTable{width, {}};
+    cmd.fixed.add_row(std::vector<int>(width, 0));
+    cmd.has_intercept = true;
+    cmd.sstype = 3;
   } else {
     ts.seek(*chosen);
     ts.next();
     if (ts.cur().sym == Sym::Equals) ts.next();
-    result = parse_fixed_content(ts, s, e) ? 1 : 0;
+    result = parse_fixed_content(ts, cmd, e) ? 1 : 0;
   }
-  if (result != 1) s.fixed_kind = model_kind(s.fixed, s.n_factors());
+  if (result != 1) cmd.fixed_kind = model_kind(cmd.fixed, cmd.n_factors());
   ts.seek(start);
   return result;
 }

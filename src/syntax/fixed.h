@@ -1,4 +1,4 @@
-// FIXED: the fixed effects of the model.  The fixed EffectTable (MixSettings::
+// FIXED: the fixed effects of the model.  The fixed EffectTable (Command::
 // fixed, n_fixed_effects rows of n_factors + n_covariates cells) holds, when the model has an
 // intercept, the all-zero intercept row first and then the written effects in
 // their written order.  FIXED is read before every other subcommand, wherever
@@ -18,6 +18,6 @@ namespace mixed::syntax {
 // covariates, 2 factors only, 1 covariates only, 3 neither).  Returns -1 when
 // the command has no FIXED, 0 when FIXED was parsed, 1 after an error; leaves
 // the stream where it found it.
-int parse_fixed(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+int parse_fixed(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

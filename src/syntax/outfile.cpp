@@ -16,16 +16,16 @@ using host::Sym;
 constexpr std::size_t kMaxSpec = 255;
 
 // The file specification token of FXMODEL(...) or FXPARAMETER(...).
-bool read_file_spec(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+bool read_file_spec(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const host::Token& t = ts.cur();
   const bool symbol = !t.quoted && (t.type == host::TokenType::End || t.sym == Sym::Slash || t.sym == Sym::RParen);
   if (symbol || t.text.empty()) return fail_here(ts, e, 116);
   if (!t.quoted && t.sym == Sym::Asterisk) return fail_here(ts, e, 118);
   if (t.text.size() > kMaxSpec) return fail_here(ts, e, 117);
   bool valid = false;
-  s.outfile_path = expand_file_name(t.text, valid);
+  cmd.outfile_path = expand_file_name(t.text, valid);
   if (!valid) {
-    std::string shown = s.outfile_path;
+    std::string shown = cmd.outfile_path;
     while (!shown.empty() && shown.back() == ' ') shown.pop_back();
     model::issue(e.out, host::Severity::Error,
                   host::Text::key("Invalid file specification ^1 ...").arg(host::Text::raw(shown)));
@@ -54,9 +54,9 @@ std::string expand_file_name(std::string_view name, bool& valid) {
   return path;
 }
 
-bool parse_outfile(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  s.outfile_kind = 0;
-  s.outfile_path.clear();
+bool parse_outfile(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  cmd.outfile_kind = 0;
+  cmd.outfile_path.clear();
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == host::TokenType::Name && !t.quoted
@@ -65,10 +65,10 @@ bool parse_outfile(host::TokenStream& ts, model::MixSettings& s, host::Engine& e
     if (keyword == 0) return fail_here(ts, e, 114);
     if (ts.next().sym != Sym::LParen) return fail_here(ts, e, 115);
     ts.next();
-    if (read_file_spec(ts, s, e)) return true;
+    if (read_file_spec(ts, cmd, e)) return true;
     if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, 115);
     ts.next();
-    s.outfile_kind = keyword == 1 ? 2 : 1;
+    cmd.outfile_kind = keyword == 1 ? 2 : 1;
   }
   return false;
 }

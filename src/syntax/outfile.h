@@ -16,7 +16,7 @@ namespace mixed::syntax {
 // Messages 114 to 118 (class 3, severity 3) and "Invalid file specification
 // ^1 ..." (class 2, severity 3) end the subcommand; returns true after one.
 // Each OUTFILE replaces the file of an earlier one.
-bool parse_outfile(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+bool parse_outfile(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 // The file name `name` expanded (a leading "~/" becomes the
 // home directory).  `valid` tells whether it names a file that can be created:

@@ -27,6 +27,6 @@ namespace mixed::syntax {
 // - fixed_effect_names and random_block_names;
 // - composition (1 fixed only, 2 random only, 3 both, 4 neither) and warning 67 for
 //   a model with nothing to estimate but the residual.
-void postprocess_syntax(model::MixSettings& s, host::Engine& e);
+void postprocess_syntax(model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -90,15 +90,15 @@ bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& 
 
 // One RANDOM subcommand, from its first effect: the effects up to the vertical
 // bar, then the options.
-bool read_random(host::TokenStream& ts, const model::MixSettings& s, host::Engine& e,
+bool read_random(host::TokenStream& ts, const model::Command& cmd, host::Engine& e,
                  model::RandomSubcommand& r) {
-  const int width = s.n_factors() + s.n_covariates();
+  const int width = cmd.n_factors() + cmd.n_covariates();
   r = model::RandomSubcommand{};
   r.effects.width = width;
   r.cov_type = covstruct::VC;
   std::vector<int> row(width);
   while (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) {
-    if (read_effect_term(ts, s, e, row)) return true;
+    if (read_effect_term(ts, cmd, e, row)) return true;
     r.effects.add_row(row);
   }
   if (ts.cur().sym != Sym::Bar) return false;
@@ -113,32 +113,32 @@ bool read_random(host::TokenStream& ts, const model::MixSettings& s, host::Engin
   return false;
 }
 
-void reset_random(model::MixSettings& s) {
-  s.random_subcommands.clear();
-  s.random = model::EffectTable{s.n_factors() + s.n_covariates(), {}};
-  s.random_subject_counts.clear();
-  s.random_subject_lists.clear();
-  s.random_types.clear();
-  s.random_effect_block.clear();
-  s.random_effect_subcommand.clear();
-  s.rnd_signed_count.clear();
-  s.n_random_blocks = 0;
-  s.random_kind = 4;
-  s.subject_vars.clear();
-  s.n_common_subjects = 0;
+void reset_random(model::Command& cmd) {
+  cmd.random_subcommands.clear();
+  cmd.random = model::EffectTable{cmd.n_factors() + cmd.n_covariates(), {}};
+  cmd.random_subject_counts.clear();
+  cmd.random_subject_lists.clear();
+  cmd.random_types.clear();
+  cmd.random_effect_block.clear();
+  cmd.random_effect_subcommand.clear();
+  cmd.rnd_signed_count.clear();
+  cmd.n_random_blocks = 0;
+  cmd.random_kind = 4;
+  cmd.subject_vars.clear();
+  cmd.n_common_subjects = 0;
 }
 
 // Lays the subcommands out per random effect, refusing an effect identical or
 // functionally the same as an earlier one with the same set of subjects.
-bool lay_out_effects(model::MixSettings& s, host::Engine& e) {
-  const int n_factors = s.n_factors();
+bool lay_out_effects(model::Command& cmd, host::Engine& e) {
+  const int n_factors = cmd.n_factors();
   EffectIndex index(n_factors);
   std::vector<std::vector<std::size_t>> subject_sets;
   const auto name = [&](std::span<const int> row) {
-    return host::TextGroup{effect_name(row, s, e.data, e.catalogue)};
+    return host::TextGroup{effect_name(row, cmd, e.data, e.catalogue)};
   };
-  for (std::size_t k = 0; k < s.random_subcommands.size(); ++k) {
-    const model::RandomSubcommand& sub = s.random_subcommands[k];
+  for (std::size_t k = 0; k < cmd.random_subcommands.size(); ++k) {
+    const model::RandomSubcommand& sub = cmd.random_subcommands[k];
     subject_sets.push_back(sub.subjects);
     std::sort(subject_sets.back().begin(), subject_sets.back().end());
     const std::size_t n = sub.effects.rows();
@@ -146,8 +146,8 @@ bool lay_out_effects(model::MixSettings& s, host::Engine& e) {
       const std::span<const int> row = sub.effects.row(i);
       if (const auto* earlier = index.matches(row)) {
         for (std::size_t j : *earlier) {
-          if (subject_sets[s.random_effect_subcommand[j]] != subject_sets[k]) continue;
-          const std::span<const int> first = s.random.row(j);
+          if (subject_sets[cmd.random_effect_subcommand[j]] != subject_sets[k]) continue;
+          const std::span<const int> first = cmd.random.row(j);
           if (compare_effects(first, row, n_factors) == 1)
             model::issue(e.out, Severity::Error, Text::key("Duplicated RANDOM effect [:^1:]1 ...").list({name(row)}));
           else
@@ -156,46 +156,46 @@ bool lay_out_effects(model::MixSettings& s, host::Engine& e) {
           return true;
         }
       }
-      index.add(row, s.random.rows());
-      s.random.add_row(row);
-      s.random_subject_counts.push_back(static_cast<int>(sub.subjects.size()));
-      s.random_subject_lists.push_back(sub.subjects);
-      s.random_types.push_back(sub.cov_type);
-      s.random_effect_block.push_back(sub.cov_type == covstruct::VC ? s.n_random_blocks + static_cast<int>(i) : s.n_random_blocks);
-      s.random_effect_subcommand.push_back(static_cast<int>(k));
+      index.add(row, cmd.random.rows());
+      cmd.random.add_row(row);
+      cmd.random_subject_counts.push_back(static_cast<int>(sub.subjects.size()));
+      cmd.random_subject_lists.push_back(sub.subjects);
+      cmd.random_types.push_back(sub.cov_type);
+      cmd.random_effect_block.push_back(sub.cov_type == covstruct::VC ? cmd.n_random_blocks + static_cast<int>(i) : cmd.n_random_blocks);
+      cmd.random_effect_subcommand.push_back(static_cast<int>(k));
     }
-    s.rnd_signed_count.push_back(sub.covtype_written ? static_cast<int>(n) : -static_cast<int>(n));
-    s.n_random_blocks += sub.cov_type == covstruct::VC ? static_cast<int>(n) : 1;
+    cmd.rnd_signed_count.push_back(sub.covtype_written ? static_cast<int>(n) : -static_cast<int>(n));
+    cmd.n_random_blocks += sub.cov_type == covstruct::VC ? static_cast<int>(n) : 1;
   }
   return false;
 }
 
 // The union of the subject variables of all random effects, those common to
 // every random effect first.
-void collect_subjects(model::MixSettings& s) {
+void collect_subjects(model::Command& cmd) {
   std::vector<std::size_t> all;
-  for (const model::RandomSubcommand& sub : s.random_subcommands)
+  for (const model::RandomSubcommand& sub : cmd.random_subcommands)
     for (std::size_t v : sub.subjects)
       if (!contains(all, v)) all.push_back(v);
   std::vector<std::size_t> shared;
-  if (!s.random_subcommands.empty()) {
-    for (std::size_t v : s.random_subcommands.front().subjects) {
-      const bool everywhere = std::all_of(s.random_subcommands.begin(), s.random_subcommands.end(),
+  if (!cmd.random_subcommands.empty()) {
+    for (std::size_t v : cmd.random_subcommands.front().subjects) {
+      const bool everywhere = std::all_of(cmd.random_subcommands.begin(), cmd.random_subcommands.end(),
                                           [&](const model::RandomSubcommand& sub) { return contains(sub.subjects, v); });
       if (everywhere) shared.push_back(v);
     }
   }
-  s.n_common_subjects = static_cast<int>(shared.size());
-  s.subject_vars = shared;
+  cmd.n_common_subjects = static_cast<int>(shared.size());
+  cmd.subject_vars = shared;
   for (std::size_t v : all)
-    if (!contains(shared, v)) s.subject_vars.push_back(v);
+    if (!contains(shared, v)) cmd.subject_vars.push_back(v);
 }
 
 }  // namespace
 
-int parse_random(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+int parse_random(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const std::size_t start = ts.pos();
-  reset_random(s);
+  reset_random(cmd);
   std::vector<std::size_t> contents;  // first token of each non-empty RANDOM
   while (!ts.at_end()) {
     if (ts.cur().sym == Sym::Slash) ts.next();
@@ -215,7 +215,7 @@ int parse_random(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) 
   }
 
   int result = -1;
-  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.dependent)}};
+  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, cmd.dependent)}};
   for (std::size_t pos : contents) {
     ts.seek(pos);
     if (ts.cur().sym == Sym::Bar) {
@@ -224,38 +224,38 @@ int parse_random(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) 
       break;
     }
     model::RandomSubcommand r;
-    if (read_random(ts, s, e, r)) {
+    if (read_random(ts, cmd, e, r)) {
       result = 1;
       break;
     }
-    if (contains(r.subjects, s.dependent)) {
+    if (contains(r.subjects, cmd.dependent)) {
       model::issue(e.out, Severity::Error, Text::key("Same ran sub and dependent [:^1:]1 ...").list(dependent));
       result = 1;
       break;
     }
-    s.random_subcommands.push_back(std::move(r));
+    cmd.random_subcommands.push_back(std::move(r));
   }
   if (result == -1) {
-    if (lay_out_effects(s, e)) result = 1;
-    if (s.n_random_effects() > 0) s.random_kind = model_kind(s.random, s.n_factors());
-    collect_subjects(s);
+    if (lay_out_effects(cmd, e)) result = 1;
+    if (cmd.n_random_effects() > 0) cmd.random_kind = model_kind(cmd.random, cmd.n_factors());
+    collect_subjects(cmd);
   }
   ts.seek(start);
   return result;
 }
 
-bool parse_repeated(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  s.repeated_given = true;
-  s.repeated_type = covstruct::DIAG;
-  s.repeated_vars.clear();
-  s.repeated_subjects.clear();
+bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  cmd.repeated_given = true;
+  cmd.repeated_type = covstruct::DIAG;
+  cmd.repeated_vars.clear();
+  cmd.repeated_subjects.clear();
 
-  if (read_subject_list(ts, e.data, s.repeated_vars) != 0) return fail_here(ts, e, 50);
-  if (s.repeated_vars.empty()) return fail_here(ts, e, 49);
+  if (read_subject_list(ts, e.data, cmd.repeated_vars) != 0) return fail_here(ts, e, 50);
+  if (cmd.repeated_vars.empty()) return fail_here(ts, e, 49);
   if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, 50);
-  if (contains(s.repeated_vars, s.dependent)) {
+  if (contains(cmd.repeated_vars, cmd.dependent)) {
     model::issue(e.out, Severity::Error,
-                  Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, s.dependent)}}));
+                  Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, cmd.dependent)}}));
     ts.skip_subcommand();
     return true;
   }
@@ -265,9 +265,9 @@ bool parse_repeated(host::TokenStream& ts, model::MixSettings& s, host::Engine& 
     ts.next();
     if (read_options(ts, e, kRepeatedMessages, o)) return true;
   }
-  if (o.covtype != 0) s.repeated_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC_REPEATED : o.covtype;
+  if (o.covtype != 0) cmd.repeated_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC_REPEATED : o.covtype;
   if (!o.subject_given) return fail_here(ts, e, 74);
-  s.repeated_subjects = std::move(o.subjects);
+  cmd.repeated_subjects = std::move(o.subjects);
 
   bool failed = false;
   const auto report = [&](std::string_view text, const std::vector<std::size_t>& vars) {
@@ -275,13 +275,13 @@ bool parse_repeated(host::TokenStream& ts, model::MixSettings& s, host::Engine& 
     model::issue(e.out, Severity::Error, Text::key(text).list(variable_groups(e.data, vars)));
     failed = true;
   };
-  report("Same rep sub and rep var [%1:, ^1:]1 ...", common(s.repeated_subjects, s.repeated_vars));
-  report("Same rep sub and dependent [:^1:]1 ...", common({s.dependent}, s.repeated_subjects));
-  report("Same ran sub and rep var [%1:, ^1:]1 ...", common(s.subject_vars, s.repeated_vars));
+  report("Same rep sub and rep var [%1:, ^1:]1 ...", common(cmd.repeated_subjects, cmd.repeated_vars));
+  report("Same rep sub and dependent [:^1:]1 ...", common({cmd.dependent}, cmd.repeated_subjects));
+  report("Same ran sub and rep var [%1:, ^1:]1 ...", common(cmd.subject_vars, cmd.repeated_vars));
   if (failed) return true;
 
-  for (std::size_t v : s.subject_vars)
-    if (!contains(s.repeated_subjects, v)) return fail_here(ts, e, 9);
+  for (std::size_t v : cmd.subject_vars)
+    if (!contains(cmd.repeated_subjects, v)) return fail_here(ts, e, 9);
   return false;
 }
 

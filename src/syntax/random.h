@@ -1,7 +1,7 @@
 // RANDOM and REPEATED: the random-effect blocks and the residual structure.
 //
 // Each non-empty RANDOM subcommand is kept as written in
-// MixSettings::random_subcommands (its effects, subject variables and cov_type).
+// Command::random_subcommands (its effects, subject variables and cov_type).
 // Its effects are then laid out per random effect, in subcommand order: the
 // random EffectTable (random), each effect's subject count and list, cov_type,
 // 0-based covariance block and subcommand.  A RANDOM with cov_type VC (18, also
@@ -28,13 +28,13 @@ namespace mixed::syntax {
 // error (51, 43, 45, 47, an effect-term message, a dependent variable among the
 // subjects, or a random effect repeated with the same subjects), -1 otherwise;
 // leaves the stream where it found it.
-int parse_random(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+int parse_random(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 // REPEATED, from the first token after its name and equals sign: the repeated
 // variables, then after the vertical bar SUBJECT (required, 74) and COVTYPE.
 // Sets repeated_given, repeated_vars, repeated_subjects and repeated_type; every
 // RANDOM subject variable must be a REPEATED subject (9).  Returns true after
 // an error, with the stream at the end of the subcommand.
-bool parse_repeated(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

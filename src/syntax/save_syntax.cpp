@@ -24,7 +24,7 @@ int save_code(const Token& t) {
 
 // "(name)" after a keyword: a valid name of a new variable that no earlier
 // keyword of this SAVE has taken.
-int read_name(host::TokenStream& ts, const model::MixSettings& s, const host::Dataset& data,
+int read_name(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
               std::string& name) {
   ts.next();
   const Token& t = ts.cur();
@@ -32,7 +32,7 @@ int read_name(host::TokenStream& ts, const model::MixSettings& s, const host::Da
   if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return 33;
   if (data.find(t.text)) return 32;
   auto taken = [&t](const std::string& earlier) { return host::iequals(earlier, t.text); };
-  if (std::any_of(s.save_names.begin(), s.save_names.end(), taken)) return 35;
+  if (std::any_of(cmd.save_names.begin(), cmd.save_names.end(), taken)) return 35;
   name = t.text;
   ts.next();
   if (ts.cur().sym != Sym::RParen) return 31;
@@ -42,9 +42,9 @@ int read_name(host::TokenStream& ts, const model::MixSettings& s, const host::Da
 
 // The warning that drops a keyword whose value the model cannot give: FIXPRED
 // without fixed effects, PRED and RESID without any effects.
-int unavailable_warning(int code, const model::MixSettings& s) {
-  const bool fixed = s.n_fixed_effects() > 0;
-  const bool any = fixed || s.n_random_effects() > 0;
+int unavailable_warning(int code, const model::Command& cmd) {
+  const bool fixed = cmd.n_fixed_effects() > 0;
+  const bool any = fixed || cmd.n_random_effects() > 0;
   if (code == 1 && !fixed) return 84;
   if (code == 2 && !any) return 85;
   if (code == 3 && !any) return 86;
@@ -53,44 +53,44 @@ int unavailable_warning(int code, const model::MixSettings& s) {
 
 // Reads the keywords; on an error returns its number, with `shown` set when
 // its ^1 is not the current token (34 names the repeated keyword).
-int read_save(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng, std::string& shown) {
+int read_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng, std::string& shown) {
   while (!ts.at_subcommand_end()) {
     const int code = save_code(ts.cur());
     if (code == 0) return 30;
     const std::string keyword = ts.cur().text;
     std::string name;
     if (ts.next().sym == Sym::LParen) {
-      if (int st = read_name(ts, s, eng.data, name)) return st;
+      if (int st = read_name(ts, cmd, eng.data, name)) return st;
     }
-    if (std::find(s.save_keywords.begin(), s.save_keywords.end(), code) != s.save_keywords.end()) {
+    if (std::find(cmd.save_keywords.begin(), cmd.save_keywords.end(), code) != cmd.save_keywords.end()) {
       shown = keyword;
       return 34;
     }
-    if (int w = unavailable_warning(code, s)) {
+    if (int w = unavailable_warning(code, cmd)) {
       model::issue_message(eng.out, w, model::kOtherClass, host::Severity::Warning);
       continue;
     }
-    s.save_keywords.push_back(code);
-    s.save_names.push_back(std::move(name));
+    cmd.save_keywords.push_back(code);
+    cmd.save_names.push_back(std::move(name));
   }
   return 0;
 }
 
 }  // namespace
 
-void parse_save(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng) {
-  s.save_keywords.clear();
-  s.save_names.clear();
+void parse_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
+  cmd.save_keywords.clear();
+  cmd.save_names.clear();
   std::string shown;
-  const int status = read_save(ts, s, eng, shown);
+  const int status = read_save(ts, cmd, eng, shown);
   if (status != 0) {
     model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error,
                    shown.empty() ? ts.cur().text : shown);
-    s.save_keywords.clear();
-    s.save_names.clear();
+    cmd.save_keywords.clear();
+    cmd.save_names.clear();
     ts.skip_subcommand();
   }
-  MIXED_INVARIANT(eng.out, s.n_saved() <= nkwd);
+  MIXED_INVARIANT(eng.out, cmd.n_saved() <= nkwd);
 }
 
 }  // namespace mixed::syntax

@@ -11,6 +11,6 @@ namespace mixed::syntax {
 // when one follows it); leaves the stream at the slash that ends the
 // subcommand or at the end of the command.  Errors are issued through the
 // message catalogue, after which the rest of the subcommand is skipped.
-void parse_save(host::TokenStream& ts, model::MixSettings& s, host::Engine& e);
+void parse_save(host::TokenStream& ts, model::Command& cmd, host::Engine& e);
 
 }  // namespace mixed::syntax

@@ -29,51 +29,51 @@ bool read_choice(host::TokenStream& ts, host::Engine& e, std::string_view first,
 
 enum PrintKeyword { kCorb = 1, kCovb, kCps, kDescriptives, kG, kHistory, kLmatrix, kR, kSolution, kTestcov };
 
-bool& print_flag(model::MixSettings& s, int keyword) {
+bool& print_flag(model::Command& cmd, int keyword) {
   switch (keyword) {
-    case kCorb: return s.print_fixed_correlations;
-    case kCovb: return s.print_fixed_covariances;
-    case kCps: return s.print_case_summary;
-    case kDescriptives: return s.print_descriptives;
-    case kG: return s.print_g;
-    case kHistory: return s.print_history;
-    case kLmatrix: return s.print_lmatrix;
-    case kR: return s.print_r;
-    case kSolution: return s.print_solution;
-    default: return s.print_testcov;
+    case kCorb: return cmd.print_fixed_correlations;
+    case kCovb: return cmd.print_fixed_covariances;
+    case kCps: return cmd.print_case_summary;
+    case kDescriptives: return cmd.print_descriptives;
+    case kG: return cmd.print_g;
+    case kHistory: return cmd.print_history;
+    case kLmatrix: return cmd.print_lmatrix;
+    case kR: return cmd.print_r;
+    case kSolution: return cmd.print_solution;
+    default: return cmd.print_testcov;
   }
 }
 
 // The interval of HISTORY(n), from its left parenthesis.
-bool read_history_interval(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+bool read_history_interval(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const host::Token& n = ts.next();
   const bool valid = n.type == TokenType::Number && host::is_fuzzy_whole(n.value) && n.value >= 1;
   if (!valid || ts.next().sym != Sym::RParen) {
-    s.print_history = false;
+    cmd.print_history = false;
     return fail_here(ts, e, 29);
   }
-  s.history_interval = to_count(n.value);
+  cmd.history_interval = to_count(n.value);
   ts.next();
   return false;
 }
 
 }  // namespace
 
-bool parse_method(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  s.method = 2;
-  return read_choice(ts, e, "ML", "REML", 14, s.method);
+bool parse_method(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  cmd.method = 2;
+  return read_choice(ts, e, "ML", "REML", 14, cmd.method);
 }
 
-bool parse_missing(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+bool parse_missing(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   int choice = 1;
   const bool failed = read_choice(ts, e, "EXCLUDE", "INCLUDE", 13, choice);
-  s.include_user_missing = choice == 2;
+  cmd.include_user_missing = choice == 2;
   return failed;
 }
 
-bool parse_print(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  for (int k = kCorb; k <= kTestcov; ++k) print_flag(s, k) = false;
-  s.history_interval = 1;
+bool parse_print(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  for (int k = kCorb; k <= kTestcov; ++k) print_flag(cmd, k) = false;
+  cmd.history_interval = 1;
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == TokenType::Name && !t.quoted
@@ -81,22 +81,22 @@ bool parse_print(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) 
                                                     "R", "SOLUTION", "TESTCOV"})
                             : 0;
     if (keyword == 0) return fail_here(ts, e, 28);
-    print_flag(s, keyword) = true;
+    print_flag(cmd, keyword) = true;
     ts.next();
-    if (keyword == kHistory && ts.cur().sym == Sym::LParen && read_history_interval(ts, s, e)) return true;
+    if (keyword == kHistory && ts.cur().sym == Sym::LParen && read_history_interval(ts, cmd, e)) return true;
   }
-  if (s.print_testcov && !s.print_solution) return fail_here(ts, e, 82);
+  if (cmd.print_testcov && !cmd.print_solution) return fail_here(ts, e, 82);
   return false;
 }
 
-bool parse_regwgt(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  s.regression_weight.reset();
+bool parse_regwgt(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  cmd.regression_weight.reset();
   const host::Token& t = ts.cur();
   if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return fail_here(ts, e, 12);
   const auto var = e.data.find(t.text);
   if (!var) return fail_here(ts, e, 11);
   if (!e.data.var(*var).numeric()) return fail_here(ts, e, 10);
-  s.regression_weight = *var;
+  cmd.regression_weight = *var;
   ts.next();
   if (!ts.at_subcommand_end()) return fail_here(ts, e, 12);
   return false;

@@ -26,7 +26,7 @@ constexpr int kNothingToTest = -2;
 // The state of one TEST subcommand being read.
 struct TestParse {
   host::TokenStream& ts;
-  const model::MixSettings& s;
+  const model::Command& cmd;
   host::Engine& eng;
   std::string shown;  // the ^1 of the status when it is not the current token
 };
@@ -61,10 +61,10 @@ int read_number_list(host::TokenStream& ts, std::vector<double>& values) {
   return 0;
 }
 
-bool names_model_variable(const Token& t, const model::MixSettings& s, const host::Dataset& data) {
+bool names_model_variable(const Token& t, const model::Command& cmd, const host::Dataset& data) {
   auto named = [&](std::size_t var) { return host::iequals(data.var(var).name, t.text); };
-  return std::any_of(s.factors.begin(), s.factors.end(), named) ||
-         std::any_of(s.covariates.begin(), s.covariates.end(), named);
+  return std::any_of(cmd.factors.begin(), cmd.factors.end(), named) ||
+         std::any_of(cmd.covariates.begin(), cmd.covariates.end(), named);
 }
 
 // The word DIVISOR (not a variable of the model that happens to share its
@@ -72,7 +72,7 @@ bool names_model_variable(const Token& t, const model::MixSettings& s, const hos
 bool at_divisor(const TestParse& p) {
   const Token& t = p.ts.cur();
   return t.type == TokenType::Name && !t.quoted && host::is_keyword(t, "DIVISOR") &&
-         !names_model_variable(t, p.s, p.eng.data);
+         !names_model_variable(t, p.cmd, p.eng.data);
 }
 
 // DIVISOR [=] d, which must close its row; the row is then multiplied by 1/d.
@@ -127,22 +127,22 @@ struct EffectRow {
 
 // One effect of the effect form with its values, at the current token.
 int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, model::TestRecord& rec) {
-  const model::EffectTable& table = random_mode ? p.s.random : p.s.fixed;
+  const model::EffectTable& table = random_mode ? p.cmd.random : p.cmd.fixed;
   const int not_in_model = random_mode ? 71 : 60;
   if (table.rows() == 0) return not_in_model;
 
-  std::vector<int> term(static_cast<std::size_t>(p.s.n_factors() + p.s.n_covariates()), 0);
-  if (read_effect_term(p.ts, p.s, p.eng, term)) return kReported;
-  const int k = find_effect(table, term, p.s.n_factors());
+  std::vector<int> term(static_cast<std::size_t>(p.cmd.n_factors() + p.cmd.n_covariates()), 0);
+  if (read_effect_term(p.ts, p.cmd, p.eng, term)) return kReported;
+  const int k = find_effect(table, term, p.cmd.n_factors());
   if (k < 0) {
-    p.shown = effect_name(term, p.s, p.eng.data, p.eng.catalogue).json();
+    p.shown = effect_name(term, p.cmd, p.eng.data, p.eng.catalogue).json();
     return not_in_model;
   }
   auto& slot = (random_mode ? row.random : row.fixed)[k];
   if (!slot.empty()) {
     host::Text warning = host::Text::key(random_mode ? "Duplicated TEST random effect [:^1:]1 ..."
                                                      : "Duplicated TEST fixed effect [:^1:]1 ...");
-    warning.list(model::one_per_group({effect_name(term, p.s, p.eng.data, p.eng.catalogue)}));
+    warning.list(model::one_per_group({effect_name(term, p.cmd, p.eng.data, p.eng.catalogue)}));
     model::issue(p.eng.out, host::Severity::Warning, std::move(warning));
     return kReported;
   }
@@ -153,7 +153,7 @@ int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, model::Te
   int& count = (random_mode ? rec.random_counts : rec.fixed_counts)[k];
   if (count != 0 && count != static_cast<int>(values.size())) return 57;
   count = static_cast<int>(values.size());
-  if (values.size() > 1 && !has_factor(term, p.s.n_factors())) return 63;
+  if (values.size() > 1 && !has_factor(term, p.cmd.n_factors())) return 63;
   slot = std::move(values);
   row.named_any = true;
   return 0;
@@ -163,8 +163,8 @@ int read_effect_values(TestParse& p, bool random_mode, EffectRow& row, model::Te
 // effects, ";" starts the next row.
 int parse_effect_rows(TestParse& p, model::TestRecord& rec) {
   host::TokenStream& ts = p.ts;
-  rec.fixed_counts.assign(static_cast<std::size_t>(p.s.n_fixed_effects()), 0);
-  rec.random_counts.assign(static_cast<std::size_t>(p.s.n_random_effects()), 0);
+  rec.fixed_counts.assign(static_cast<std::size_t>(p.cmd.n_fixed_effects()), 0);
+  rec.random_counts.assign(static_cast<std::size_t>(p.cmd.n_random_effects()), 0);
   auto new_row = [&] {
     EffectRow r;
     r.fixed.resize(rec.fixed_counts.size());
@@ -281,8 +281,8 @@ int parse_all_rows(TestParse& p, model::TestRecord& rec) {
 
   const std::size_t q = fixed_rows.size();
   if (!rec.hypothesised.empty() && rec.hypothesised.size() != q) return 62;
-  if (int st = check_all_count(rec.nfix, p.s.fixed, p.s.n_factors(), 64, 75)) return st;
-  if (int st = check_all_count(rec.nran, p.s.random, p.s.n_factors(), 65, 76)) return st;
+  if (int st = check_all_count(rec.nfix, p.cmd.fixed, p.cmd.n_factors(), 64, 75)) return st;
+  if (int st = check_all_count(rec.nran, p.cmd.random, p.cmd.n_factors(), 65, 76)) return st;
 
   rec.all_form = true;
   rec.rows = static_cast<int>(q);
@@ -324,7 +324,7 @@ int read_test(TestParse& p, model::TestRecord& rec) {
   if (int st = read_prologue(ts, p.eng.out, rec)) return st;
   while (ts.cur().sym == Sym::Semicolon) ts.next();
   if (ts.at_subcommand_end()) {
-    if (p.s.n_fixed_effects() > 0 || p.s.n_random_effects() > 0) return 77;
+    if (p.cmd.n_fixed_effects() > 0 || p.cmd.n_random_effects() > 0) return 77;
     return rec.hypothesised.empty() ? kNothingToTest : 62;
   }
   return ts.cur().sym == Sym::All ? parse_all_rows(p, rec) : parse_effect_rows(p, rec);
@@ -332,12 +332,12 @@ int read_test(TestParse& p, model::TestRecord& rec) {
 
 }  // namespace
 
-void parse_test(host::TokenStream& ts, model::MixSettings& s, host::Engine& eng) {
-  TestParse p{ts, s, eng, {}};
+void parse_test(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
+  TestParse p{ts, cmd, eng, {}};
   model::TestRecord rec;
   const int status = read_test(p, rec);
   if (status == 0) {
-    s.tests.push_back(std::move(rec));
+    cmd.tests.push_back(std::move(rec));
     return;
   }
   if (status > 0) {

@@ -121,20 +121,20 @@ bool contains(const std::vector<std::size_t>& list, std::size_t v) {
 }
 
 // The three role checks; returns true when one failed.
-bool check_roles(const model::MixSettings& s, host::Engine& e) {
+bool check_roles(const model::Command& cmd, host::Engine& e) {
   bool failed = false;
-  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, s.dependent)}};
-  if (contains(s.factors, s.dependent)) {
+  const std::vector<host::TextGroup> dependent = {{variable_text(e.data, cmd.dependent)}};
+  if (contains(cmd.factors, cmd.dependent)) {
     model::issue(e.out, Severity::Error, Text::key("Same dependent and factor [:^1:]1 ...").list(dependent));
     failed = true;
   }
-  if (contains(s.covariates, s.dependent)) {
+  if (contains(cmd.covariates, cmd.dependent)) {
     model::issue(e.out, Severity::Error, Text::key("Same dependent and covariate [:^1:]1 ...").list(dependent));
     failed = true;
   }
   std::vector<std::size_t> both;
-  for (std::size_t f : s.factors)
-    if (contains(s.covariates, f)) both.push_back(f);
+  for (std::size_t f : cmd.factors)
+    if (contains(cmd.covariates, f)) both.push_back(f);
   if (!both.empty()) {
     model::issue(e.out, Severity::Error,
                   Text::key("Same factor and covariate [%1:, ^1:]1 ...").list(variable_groups(e.data, both)));
@@ -143,13 +143,13 @@ bool check_roles(const model::MixSettings& s, host::Engine& e) {
   return failed;
 }
 
-bool read_lists(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
+bool read_lists(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const NameIndex names(e.data);
   std::vector<std::size_t> dependent;
   if (read_list(ts, e, names, kDependent, dependent)) return true;
-  s.dependent = dependent[0];
-  s.factors.clear();
-  s.covariates.clear();
+  cmd.dependent = dependent[0];
+  cmd.factors.clear();
+  cmd.covariates.clear();
   bool by = false, with = false;
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
@@ -157,24 +157,24 @@ bool read_lists(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
       if (by) return syntax_error(e, 72, t), true;
       by = true;
       ts.next();
-      if (read_list(ts, e, names, kFactors, s.factors)) return true;
+      if (read_list(ts, e, names, kFactors, cmd.factors)) return true;
     } else if (t.sym == Sym::With) {
       if (with) return syntax_error(e, 73, t), true;
       with = true;
       ts.next();
-      if (read_list(ts, e, names, kCovariates, s.covariates)) return true;
+      if (read_list(ts, e, names, kCovariates, cmd.covariates)) return true;
     } else {
       syntax_error(e, 16, t);
       return true;
     }
   }
-  return check_roles(s, e);
+  return check_roles(cmd, e);
 }
 
 }  // namespace
 
-bool read_variable_list(host::TokenStream& ts, model::MixSettings& s, host::Engine& e) {
-  const bool failed = read_lists(ts, s, e);
+bool read_variable_list(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
+  const bool failed = read_lists(ts, cmd, e);
   while (!ts.at_end() && ts.cur().sym != Sym::Slash) ts.next();
   return failed;
 }

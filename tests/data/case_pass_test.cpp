@@ -50,8 +50,8 @@ TEST(CasePass, DecidesWhichCasesEnterAndCollectsTheirLevels) {
   EXPECT_DOUBLE_EQ(g[0].max_case_weight, 3);
 
   // Classification variables in table order: the factors a, s.
-  const model::MixSettings& s = session.s();
-  ASSERT_EQ(s.n_class_vars(), 2);
+  const model::Command& cmd = session.cmd;
+  ASSERT_EQ(cmd.n_class_vars(), 2);
   ASSERT_EQ(g[0].levels.size(), 2u);
   EXPECT_EQ(g[0].levels[0].numbers, (std::vector<double>{1, 2}));
   EXPECT_EQ(g[0].levels[0].weights, (std::vector<double>{3.5, 3}));
@@ -61,7 +61,7 @@ TEST(CasePass, DecidesWhichCasesEnterAndCollectsTheirLevels) {
   EXPECT_EQ(g[0].factor_levels, (std::vector<int>{2, 2}));
 
   // The record: a (1 cell), s of width 20 (3 cells), y, x, REGWGT, weight.
-  const RecordLayout layout = case_layout(s, session.data);
+  const RecordLayout layout = case_layout(cmd, session.data);
   EXPECT_EQ(layout.class_length, (std::vector<int>{1, 3}));
   EXPECT_EQ(g[0].record_length, 8);
   EXPECT_EQ(layout.y, 4);
@@ -138,7 +138,7 @@ TEST(CasePass, GroupsWithoutValidCases) {
   Session split(testing::csv("g,y,x\n1,,1\n1,2,\n2,3,1\n2,4,2\n"));
   split.data.set_split({0});
   ASSERT_TRUE(split.parse("y WITH x /FIXED=x"));
-  split.s().case_scratch = std::make_unique<host::WorkFile>(split.scratch, 1);
+  split.save_files.cases = std::make_unique<host::WorkFile>(split.scratch, 1);
   std::vector<GroupResult> g = testing::run_groups(split);
   ASSERT_EQ(g.size(), 2u);
   EXPECT_FALSE(g[0].analysable);
@@ -150,7 +150,7 @@ TEST(CasePass, GroupsWithoutValidCases) {
   EXPECT_FALSE(split.out.error_flag());
 
   // "mixcas__" keeps every case, valid or not: y and x.
-  host::WorkFile& case_scratch = *split.s().case_scratch;
+  host::WorkFile& case_scratch = *split.save_files.cases;
   ASSERT_EQ(case_scratch.records(), 4u);
   ASSERT_EQ(case_scratch.record_length(), 2u);
   std::vector<double> rec(2);

@@ -67,45 +67,45 @@ bool Session::parse(std::string_view command) {
   std::vector<host::LexProblem> problems;
   host::TokenStream ts(host::tokenize(command, problems));
   EXPECT_TRUE(problems.empty());
-  syntax::parse_command(ts, s(), engine);
+  syntax::parse_command(ts, cmd, engine);
   return !out.error_flag();
 }
 
 namespace {
 
-GroupResult snapshot(const model::MixSettings& s, bool analysable) {
+GroupResult snapshot(const data::GroupData& group, bool analysable) {
   GroupResult g;
   g.analysable = analysable;
-  g.ncases = s.ncases;
-  g.n_observations = s.n_observations;
-  g.fractional_weights = s.fractional_weights;
-  g.max_case_weight = s.max_case_weight;
-  g.record_length = s.record_length;
-  g.class_key_length = s.class_key_length;
-  g.levels = s.levels;
-  g.factor_levels = s.factor_levels;
-  if (s.workfile) {
-    std::vector<double> rec(s.workfile->record_length());
-    s.workfile->rewind();
-    while (s.workfile->read(rec)) g.records.insert(g.records.end(), rec.begin(), rec.end());
-    EXPECT_EQ(static_cast<int>(s.workfile->record_length()), s.record_length);
+  g.ncases = group.ncases;
+  g.n_observations = group.n_observations;
+  g.fractional_weights = group.fractional_weights;
+  g.max_case_weight = group.max_case_weight;
+  g.record_length = group.record_length;
+  g.class_key_length = group.class_key_length;
+  g.levels = group.levels;
+  g.factor_levels = group.factor_levels;
+  if (group.workfile) {
+    std::vector<double> rec(group.workfile->record_length());
+    group.workfile->rewind();
+    while (group.workfile->read(rec)) g.records.insert(g.records.end(), rec.begin(), rec.end());
+    EXPECT_EQ(static_cast<int>(group.workfile->record_length()), group.record_length);
   }
-  g.subject_key_length = s.subject_key_length;
-  g.n_subjects = s.n_subjects;
-  g.subject_counts = s.subject_counts;
-  g.n_repeated_levels = s.n_repeated_levels;
-  g.n_repeated_subjects = s.n_repeated_subjects;
-  g.repeated_level_table = s.repeated_level_table;
-  g.repeated_level_map = s.repeated_level_map;
-  g.n_fixed_columns = s.n_fixed_columns;
-  g.n_random_columns = s.n_random_columns;
-  g.fx_ncol = s.fx_ncol;
-  g.fx_fcol = s.fx_fcol;
-  g.fx_cell = s.fx_cell;
-  g.rn_ncol = s.rn_ncol;
-  g.rn_fcol = s.rn_fcol;
-  g.rn_cell = s.rn_cell;
-  g.blocks = s.blocks;
+  g.subject_key_length = group.subject_key_length;
+  g.n_subjects = group.n_subjects;
+  g.subject_counts = group.subject_counts;
+  g.n_repeated_levels = group.n_repeated_levels;
+  g.n_repeated_subjects = group.n_repeated_subjects;
+  g.repeated_level_table = group.repeated_level_table;
+  g.repeated_level_map = group.repeated_level_map;
+  g.n_fixed_columns = group.n_fixed_columns;
+  g.n_random_columns = group.n_random_columns;
+  g.fx_ncol = group.fx_ncol;
+  g.fx_fcol = group.fx_fcol;
+  g.fx_cell = group.fx_cell;
+  g.rn_ncol = group.rn_ncol;
+  g.rn_fcol = group.rn_fcol;
+  g.rn_cell = group.rn_cell;
+  g.blocks = group.blocks;
   return g;
 }
 
@@ -130,25 +130,26 @@ void collect_messages(const std::vector<host::Item>& items, std::vector<const ho
 }  // namespace
 
 std::vector<GroupResult> run_groups(Session& session, Through through) {
-  model::MixSettings& s = session.s();
+  const model::Command& cmd = session.cmd;
   host::Engine& e = session.engine;
   std::vector<GroupResult> results;
   host::CaseReader reader(session.data);
   int counter = 0;
   while (reader.next_group()) {
-    s.reset_group();
+    session.group = GroupData{};
+    data::GroupData& group = session.group;
     bool analysable = true;
-    case_pass(s, e, reader, counter, analysable);
+    case_pass(cmd, group, session.save_files, e, reader, counter, analysable);
     if (e.out.error_flag()) {
-      results.push_back(snapshot(s, false));
+      results.push_back(snapshot(group, false));
       break;
     }
     if (analysable && through != Through::CasePass) {
-      if (s.n_class_vars() > 0) order_subjects(s, e);
-      if (!e.out.error_flag() && s.print_descriptives) descriptives(s, e);
-      if (!e.out.error_flag() && through == Through::Design) design_columns(s, e);
+      if (cmd.n_class_vars() > 0) order_subjects(cmd, group, e);
+      if (!e.out.error_flag() && cmd.print_descriptives) descriptives(cmd, group, e);
+      if (!e.out.error_flag() && through == Through::Design) design_columns(cmd, group, e);
     }
-    results.push_back(snapshot(s, analysable));
+    results.push_back(snapshot(group, analysable));
     if (e.out.error_flag()) break;
   }
   EXPECT_EQ(counter, static_cast<int>(results.size()));

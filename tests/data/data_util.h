@@ -44,7 +44,7 @@ struct GroupResult {
   double max_case_weight = 0.0;
   int record_length = 0;
   int class_key_length = 0;
-  std::vector<model::Levels> levels;
+  std::vector<data::Levels> levels;
   std::vector<int> factor_levels;
   std::vector<double> records;  // the work file after the last stage run
   std::size_t subject_key_length = 0, n_subjects = 0;
@@ -54,7 +54,7 @@ struct GroupResult {
   int n_fixed_columns = 0, n_random_columns = 0;
   std::vector<int> fx_ncol, fx_fcol, rn_ncol, rn_fcol;
   std::vector<std::int64_t> fx_cell, rn_cell;
-  std::vector<model::MixSettings::CovBlock> blocks;
+  std::vector<data::CovBlock> blocks;
 
   // Record r of the work file.
   std::vector<double> record(std::size_t r) const {

@@ -55,11 +55,11 @@ TEST(DesignColumns, OnlyObservedCombinationsBecomeColumns) {
       if (!(a == 2 && b == 3)) crossed.push_back((a - 1) * 4 + b);
   EXPECT_EQ(cells_of(g[0], 1), crossed);
   // Cell to column: the unobserved cell 7 has none, cell 8 follows cell 6.
-  EXPECT_EQ(fixed_column(session.s(), 0, 1), 0);
-  EXPECT_EQ(fixed_column(session.s(), 1, 6), 6);
-  EXPECT_EQ(fixed_column(session.s(), 1, 7), -1);
-  EXPECT_EQ(fixed_column(session.s(), 1, 8), 7);
-  EXPECT_EQ(fixed_column(session.s(), 3, 3), 15);
+  EXPECT_EQ(fixed_column(session.group, 0, 1), 0);
+  EXPECT_EQ(fixed_column(session.group, 1, 6), 6);
+  EXPECT_EQ(fixed_column(session.group, 1, 7), -1);
+  EXPECT_EQ(fixed_column(session.group, 1, 8), 7);
+  EXPECT_EQ(fixed_column(session.group, 3, 3), 15);
   // b(a): A nests B, so A comes first and B varies fastest: the same cells.
   EXPECT_EQ(cells_without_intercept("b(a)"), crossed);
   // a(b) orders B first: cell (b-1) 3 + a; the empty (2, 3) is cell 8.
@@ -146,7 +146,7 @@ TEST(DesignColumns, HugePotentialCellsCostOnlyWhatIsObserved) {
     const std::int64_t cell = std::int64_t{k} * 1000000 + std::int64_t{k} * 1000 + k + 1;
     ASSERT_EQ(g[0].fx_cell[k], cell);
     ASSERT_EQ(g[0].rn_cell[k], cell);
-    ASSERT_EQ(random_column(session.s(), 0, cell), k);
+    ASSERT_EQ(random_column(session.group, 0, cell), k);
   }
   EXPECT_LT(session.scratch.peak(), std::size_t{16} << 20);
 }

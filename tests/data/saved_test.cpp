@@ -38,26 +38,30 @@ using testing::Session;
 
 bool run_stages(Session& session, std::string_view command) {
   if (!session.parse(command)) return false;
-  model::MixSettings& s = session.s();
+  const model::Command& cmd = session.cmd;
   host::Engine& e = session.engine;
-  s.case_scratch = std::make_unique<host::WorkFile>(session.scratch, 1);
-  s.saved_scratch = std::make_unique<host::WorkFile>(session.scratch, static_cast<std::size_t>(s.n_saved()));
+  data::SaveFiles& save_files = session.save_files;
+  save_files.cases = std::make_unique<host::WorkFile>(session.scratch, 1);
+  save_files.values = std::make_unique<host::WorkFile>(session.scratch, static_cast<std::size_t>(cmd.n_saved()));
   host::CaseReader reader(session.data);
-  int group = 0;
+  int group_number = 0;
   while (reader.next_group()) {
-    s.reset_group();
+    session.group = GroupData{};
+    session.est = estimate::Estimates{};
+    GroupData& group = session.group;
+    estimate::Estimates& est = session.est;
     bool analysable = true;
-    case_pass(s, e, reader, group, analysable);
+    case_pass(cmd, group, save_files, e, reader, group_number, analysable);
     if (session.out.error_flag()) return false;
     if (!analysable) continue;
-    if (s.n_class_vars() > 0) order_subjects(s, e);
-    design_columns(s, e);
-    estimate::estimate(s, e, analysable);
+    if (cmd.n_class_vars() > 0) order_subjects(cmd, group, e);
+    design_columns(cmd, group, e);
+    estimate::estimate(cmd, group, est, e, analysable);
     if (session.out.error_flag()) return false;
-    if (analysable) inference::compute_saved_values(s, e, group);
+    if (analysable) inference::compute_saved_values(cmd, group, est, save_files, e, group_number);
     if (session.out.error_flag()) return false;
   }
-  write_saved_variables(s, e);
+  write_saved_variables(cmd, save_files, e);
   return !session.out.error_flag();
 }
 
@@ -176,15 +180,15 @@ struct FittedParameters {
   MatrixXd W;
 };
 
-FittedParameters fitted_parameters(const model::MixSettings& s) {
-  EXPECT_EQ(s.cov_params, s.cov_params_reported) << "variances and covariances only";
+FittedParameters fitted_parameters(const estimate::Estimates& est) {
+  EXPECT_EQ(est.cov_params, est.cov_params_reported) << "variances and covariances only";
   FittedParameters f;
-  const Eigen::Index n = s.n_cov_params;
-  f.theta = Eigen::Map<const VectorXd>(s.cov_params.data(), n);
+  const Eigen::Index n = est.n_cov_params;
+  f.theta = Eigen::Map<const VectorXd>(est.cov_params.data(), n);
   f.W.resize(n, n);
   for (Eigen::Index i = 0; i < n; ++i)
     for (Eigen::Index j = 0; j < n; ++j)
-      f.W(i, j) = s.cov_param_covariance[host::sym(static_cast<std::size_t>(i), static_cast<std::size_t>(j))];
+      f.W(i, j) = est.cov_param_covariance[host::sym(static_cast<std::size_t>(i), static_cast<std::size_t>(j))];
   return f;
 }
 
@@ -263,7 +267,7 @@ TEST(SavedValues, RandomInterceptMatchesTheDenseMixedModelEquations) {
   ASSERT_TRUE(run_stages(session, "y BY a WITH x /FIXED = a x /RANDOM = INTERCEPT | SUBJECT(id*h)"
                                   " /SAVE = FIXPRED PRED RESID SEFIXP SEPRED DFFIXP DFPRED(dfp)"));
   const host::Dataset& d = session.data;
-  const FittedParameters f = fitted_parameters(session.s());
+  const FittedParameters f = fitted_parameters(session.est);
   ASSERT_EQ(f.theta.size(), 2);
   ASSERT_GT(f.theta(1), 0.0) << "the test needs a positive subject variance";
 
@@ -351,7 +355,7 @@ TEST(SavedValues, UnstructuredRandomSlopeMatchesTheDenseMixedModelEquations) {
   ASSERT_TRUE(run_stages(session, "Reaction WITH Days /FIXED = Days /RANDOM = INTERCEPT Days | SUBJECT(Subject)"
                                   " COVTYPE(UN) /SAVE = SEPRED FIXPRED DFPRED PRED DFFIXP SEFIXP"));
   const host::Dataset& d = session.data;
-  const FittedParameters f = fitted_parameters(session.s());
+  const FittedParameters f = fitted_parameters(session.est);
   ASSERT_EQ(f.theta.size(), 4);
 
   const auto at = [&](const char* v, std::size_t r) { return d.number(*d.find(v), r); };
@@ -386,7 +390,7 @@ TEST(SavedValues, ReplicatedRandomBlocksMatchTheDenseMixedModelEquations) {
                                   " /RANDOM = INTERCEPT | SUBJECT(Block) /RANDOM = INTERCEPT | SUBJECT(Block*Variety)"
                                   " /SAVE = FIXPRED PRED SEFIXP SEPRED DFFIXP DFPRED"));
   const host::Dataset& d = session.data;
-  const FittedParameters f = fitted_parameters(session.s());
+  const FittedParameters f = fitted_parameters(session.est);
   ASSERT_EQ(f.theta.size(), 3);
 
   const auto str = [&](const char* v, std::size_t r) { return d.string(*d.find(v), r); };
@@ -427,7 +431,7 @@ TEST(SavedValues, AutoregressiveResidualWithRandomInterceptMatchesTheDenseModel)
                                   " /REPEATED = occ | SUBJECT(Mare) COVTYPE(AR1) /SAVE = FIXPRED PRED SEFIXP SEPRED"
                                   " DFFIXP DFPRED"));
   const host::Dataset& d = session.data;
-  const FittedParameters f = fitted_parameters(session.s());
+  const FittedParameters f = fitted_parameters(session.est);
   ASSERT_EQ(f.theta.size(), 3);
 
   const auto at = [&](const char* v, std::size_t r) { return d.number(*d.find(v), r); };
@@ -566,7 +570,7 @@ TEST(SavedValues, GroupedSubjectsFollowTheRunsOfTheFile) {
   ASSERT_TRUE(run_stages(grouped, "y WITH x /FIXED = x /RANDOM = INTERCEPT | SUBJECT(id)"
                                   " /CRITERIA = SUBJECTS(GROUPED) /SAVE = PRED SEPRED DFPRED"));
   ASSERT_TRUE(run_stages(separate, "y WITH x /FIXED = x /RANDOM = INTERCEPT | SUBJECT(id) /SAVE = PRED SEPRED DFPRED"));
-  ASSERT_EQ(grouped.s().fit->rows.subjects(), 5u) << "five runs";
+  ASSERT_EQ(grouped.est.fit->rows.subjects(), 5u) << "five runs";
   for (const char* n : {"PRED_1", "SEPRED_1", "DFPRED_1"}) {
     const std::vector<double> got = column(grouped.data, n), want = column(separate.data, n);
     for (std::size_t r = 0; r < got.size(); ++r) expect_near_rel(got[r], want[r], 1e-8, n + std::to_string(r));

@@ -19,7 +19,7 @@ using testing::Session;
 
 // The dependent variable of every record of the ordered work file.
 std::vector<double> y_column(Session& session, const GroupResult& g) {
-  const RecordLayout layout = ordered_layout(session.s(), session.data);
+  const RecordLayout layout = ordered_layout(session.cmd, session.group, session.data);
   std::vector<double> y;
   for (std::size_t r = 0; r < g.ncases; ++r) y.push_back(g.record(r)[layout.y]);
   return y;
@@ -72,7 +72,7 @@ TEST(SubjectOrdering, InterleavedSubjectsBecomeConsecutive) {
   EXPECT_EQ(g[0].class_key_length, 1);
   EXPECT_EQ(g[0].record_length, 2) << "key and y";
   // The key of the first record decodes to id = A (1), t = 1 (1).
-  const RecordLayout layout = ordered_layout(sorted.s(), sorted.data);
+  const RecordLayout layout = ordered_layout(sorted.cmd, sorted.group, sorted.data);
   std::vector<int> levels(2);
   decode_class_key(layout, g[0].record(1), levels);
   EXPECT_EQ(levels, (std::vector<int>{1, 2}));
@@ -136,7 +136,7 @@ TEST(SubjectOrdering, RepeatedLevelsAreNumberedByFirstAppearanceAndMapped) {
   EXPECT_EQ(g[0].n_repeated_subjects, 2);
   EXPECT_EQ(g[0].repeated_level_table, (std::vector<int>{1, 2, 3, 4}));
   EXPECT_EQ(g[0].repeated_level_map, (std::vector<int>{2, 0, 3, 1}));
-  const RecordLayout layout = ordered_layout(one.s(), one.data);
+  const RecordLayout layout = ordered_layout(one.cmd, one.group, one.data);
   ASSERT_GE(layout.rep_level, 0);
   std::vector<double> numbers, subjects;
   for (std::size_t r = 0; r < g[0].ncases; ++r) {

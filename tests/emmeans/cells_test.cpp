@@ -18,20 +18,20 @@ namespace {
 // A model of factors with the given numbers of levels and `n_covariates`
 // covariates; `terms` are effect rows (factor cells, then covariate powers)
 // and `observed` the observed cell indices of each term, ascending.
-void set_model(model::MixSettings& s, std::vector<int> levels, int n_covariates, std::vector<std::vector<int>> terms,
+void set_model(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, std::vector<int> levels, int n_covariates, std::vector<std::vector<int>> terms,
                std::vector<std::vector<std::int64_t>> observed) {
-  s.factors.resize(levels.size());
-  s.covariates.resize(static_cast<std::size_t>(n_covariates));
-  s.fixed.width = static_cast<int>(levels.size()) + n_covariates;
-  for (const auto& row : terms) s.fixed.add_row(row);
-  s.factor_levels = std::move(levels);
+  cmd.factors.resize(levels.size());
+  cmd.covariates.resize(static_cast<std::size_t>(n_covariates));
+  cmd.fixed.width = static_cast<int>(levels.size()) + n_covariates;
+  for (const auto& row : terms) cmd.fixed.add_row(row);
+  group.factor_levels = std::move(levels);
   for (const auto& cells : observed) {
-    s.fx_fcol.push_back(static_cast<int>(s.fx_cell.size()));
-    s.fx_ncol.push_back(static_cast<int>(cells.size()));
-    s.fx_cell.insert(s.fx_cell.end(), cells.begin(), cells.end());
+    group.fx_fcol.push_back(static_cast<int>(group.fx_cell.size()));
+    group.fx_ncol.push_back(static_cast<int>(cells.size()));
+    group.fx_cell.insert(group.fx_cell.end(), cells.begin(), cells.end());
   }
-  s.n_fixed_columns = static_cast<int>(s.fx_cell.size());
-  s.covariate_means.assign(static_cast<std::size_t>(n_covariates), 0.0);
+  group.n_fixed_columns = static_cast<int>(group.fx_cell.size());
+  est.covariate_means.assign(static_cast<std::size_t>(n_covariates), 0.0);
 }
 
 model::EmmeansRecord tables(std::vector<int> factors, int n_covariates = 0) {
@@ -51,9 +51,9 @@ struct Filled {
   int status = 0;
 };
 
-void fill(Filled& f, const model::MixSettings& s, const model::EmmeansRecord& rec) {
-  ASSERT_TRUE(allocate_cells(f.blocks, s, rec, f.cells));
-  f.status = fill_cells(s, covariate_values(s, rec), f.out, f.cells);
+void fill(Filled& f, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const model::EmmeansRecord& rec) {
+  ASSERT_TRUE(allocate_cells(f.blocks, group, rec, f.cells));
+  f.status = fill_cells(cmd, group, covariate_values(cmd, est, rec), f.out, f.cells);
 }
 
 void expect_row(const CellTable& cells, std::size_t cell, const std::vector<double>& want, const std::string& what) {
@@ -65,15 +65,17 @@ void expect_row(const CellTable& cells, std::size_t cell, const std::vector<doub
 
 // A (2 levels) x B (3 levels) with intercept, A, B and A*B, every combination
 // observed but (A=2, B=3): A*B has 5 of its 6 potential columns.
-void two_by_three_without_one(model::MixSettings& s) {
-  set_model(s, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5}});
+void two_by_three_without_one(model::Command& cmd, data::GroupData& group, estimate::Estimates& est) {
+  set_model(cmd, group, est, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5}});
 }
 
 TEST(Cells, CompleteTwoWayTableAveragesTheOtherFactorEqually) {
-  model::MixSettings s;
-  set_model(s, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5, 6}});
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  set_model(cmd, group, est, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5, 6}});
   Filled f;
-  fill(f, s, tables({0}));
+  fill(f, cmd, group, est, tables({0}));
   ASSERT_EQ(f.status, kFilled);
   ASSERT_EQ(f.cells.ncell, 2u);
   const double t = 1.0 / 3.0;
@@ -84,11 +86,11 @@ TEST(Cells, CompleteTwoWayTableAveragesTheOtherFactorEqually) {
   EXPECT_EQ(f.cells.count[1], 3.0);
 
   Filled b;
-  fill(b, s, tables({1}));
+  fill(b, cmd, group, est, tables({1}));
   expect_row(b.cells, 2, {1, 0.5, 0.5, 0, 0, 1, 0, 0, 0.5, 0, 0, 0.5}, "B=3 averages the two A levels");
 
   Filled overall;
-  fill(overall, s, tables({}));
+  fill(overall, cmd, group, est, tables({}));
   const double six = 1.0 / 6.0;
   expect_row(overall.cells, 0, {1, 0.5, 0.5, t, t, t, six, six, six, six, six, six},
              "OVERALL averages every combination");
@@ -96,11 +98,13 @@ TEST(Cells, CompleteTwoWayTableAveragesTheOtherFactorEqually) {
 }
 
 TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
-  model::MixSettings s;
-  two_by_three_without_one(s);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  two_by_three_without_one(cmd, group, est);
 
   Filled a;
-  fill(a, s, tables({0}));
+  fill(a, cmd, group, est, tables({0}));
   ASSERT_EQ(a.status, kFilled);
   const double t = 1.0 / 3.0;
   expect_row(a.cells, 0, {1, 1, 0, t, t, t, t, t, t, 0, 0}, "A=1 is unaffected");
@@ -109,13 +113,13 @@ TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
   EXPECT_EQ(a.cells.count[1], 2.0) << "one combination dropped";
 
   Filled b;
-  fill(b, s, tables({1}));
+  fill(b, cmd, group, est, tables({1}));
   expect_row(b.cells, 0, {1, 0.5, 0.5, 1, 0, 0, 0.5, 0, 0, 0.5, 0}, "B=1 averages both A levels");
   expect_row(b.cells, 2, {1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0}, "B=3 has A=1 only");
   EXPECT_EQ(b.cells.count[2], 1.0);
 
   Filled ab;
-  fill(ab, s, tables({0, 1}));
+  fill(ab, cmd, group, est, tables({0, 1}));
   ASSERT_EQ(ab.cells.ncell, 6u);
   EXPECT_EQ(ab.cells.full, 1.0);
   EXPECT_EQ(ab.cells.count[5], 0.0) << "(A=2, B=3) has no observed combination";
@@ -123,7 +127,7 @@ TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
   expect_row(ab.cells, 4, {1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1}, "(A=2, B=2) is its design row");
 
   Filled overall;
-  fill(overall, s, tables({}));
+  fill(overall, cmd, group, est, tables({}));
   const double fifth = 0.2;
   expect_row(overall.cells, 0, {1, 0.6, 0.4, 0.4, 0.4, 0.2, fifth, fifth, fifth, fifth, fifth},
              "OVERALL averages the five observed combinations");
@@ -134,10 +138,12 @@ TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
 TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {
   // A (2), B (2), C (3); terms intercept, A*B with (A=2, B=2) missing, and C.
   // TABLES(A): O = {B}, C spreads evenly; F = 6 combinations of B and C.
-  model::MixSettings s;
-  set_model(s, {2, 2, 3}, 0, {{0, 0, 0}, {1, 1, 0}, {0, 0, 1}}, {{1}, {1, 2, 3}, {1, 2, 3}});
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  set_model(cmd, group, est, {2, 2, 3}, 0, {{0, 0, 0}, {1, 1, 0}, {0, 0, 1}}, {{1}, {1, 2, 3}, {1, 2, 3}});
   Filled a;
-  fill(a, s, tables({0}));
+  fill(a, cmd, group, est, tables({0}));
   const double t = 1.0 / 3.0;
   expect_row(a.cells, 0, {1, 0.5, 0.5, 0, t, t, t}, "A=1 over B=1,2 and every C");
   expect_row(a.cells, 1, {1, 0, 0, 1, t, t, t}, "A=2 over B=1 only");
@@ -148,39 +154,43 @@ TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {
 
 TEST(Cells, CovariatesEnterAtTheirValuesAndPowers) {
   // Factor A (2 levels), covariate x; terms intercept, x, x*x, A*x.
-  model::MixSettings s;
-  set_model(s, {2}, 1, {{0, 0}, {0, 1}, {0, 2}, {1, 1}}, {{1}, {1}, {1}, {1, 2}});
-  s.covariate_means = {1.5};
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  set_model(cmd, group, est, {2}, 1, {{0, 0}, {0, 1}, {0, 2}, {1, 1}}, {{1}, {1}, {1}, {1, 2}});
+  est.covariate_means = {1.5};
 
   Filled at_mean;
-  fill(at_mean, s, tables({0}, 1));
+  fill(at_mean, cmd, group, est, tables({0}, 1));
   expect_row(at_mean.cells, 1, {1, 1.5, 2.25, 0, 1.5}, "x at its mean, x*x at its square");
 
   model::EmmeansRecord with = tables({0}, 1);
   with.cov_mode[0] = -1;
   with.cov_value[0] = 3.0;
   Filled at_three;
-  fill(at_three, s, with);
+  fill(at_three, cmd, group, est, with);
   expect_row(at_three.cells, 0, {1, 3, 9, 3, 0}, "x at its WITH value");
 
   with.cov_value[0] = 0.0;
   Filled at_zero;
-  fill(at_zero, s, with);
+  fill(at_zero, cmd, group, est, with);
   expect_row(at_zero.cells, 0, {1, 0, 0, 0, 0}, "WITH(x=0) removes every covariate term");
 
   model::EmmeansRecord mean = tables({0}, 1);
   mean.cov_mode[0] = 1;
   mean.cov_value[0] = 7.0;
-  EXPECT_EQ(covariate_values(s, mean)[0], 1.5) << "WITH(x=MEAN) holds x at its mean";
+  EXPECT_EQ(covariate_values(cmd, est, mean)[0], 1.5) << "WITH(x=MEAN) holds x at its mean";
 }
 
 TEST(Cells, NestedTermsUseTheDesignCellOrder) {
   // A (2 levels), B (2 levels) nested in A: B(A) has B's cell 2 and A's 1, so
   // its cells run A slowest: (A1,B1)=1, (A1,B2)=2, (A2,B1)=3, (A2,B2)=4.
-  model::MixSettings s;
-  set_model(s, {2, 2}, 0, {{0, 0}, {1, 0}, {1, 2}}, {{1}, {1, 2}, {1, 2, 3, 4}});
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  set_model(cmd, group, est, {2, 2}, 0, {{0, 0}, {1, 0}, {1, 2}}, {{1}, {1, 2}, {1, 2, 3, 4}});
   Filled b;
-  fill(b, s, tables({1}));
+  fill(b, cmd, group, est, tables({1}));
   expect_row(b.cells, 0, {1, 0.5, 0.5, 0.5, 0, 0.5, 0}, "B=1 takes (A1,B1) and (A2,B1)");
   expect_row(b.cells, 1, {1, 0.5, 0.5, 0, 0.5, 0, 0.5}, "B=2 takes (A1,B2) and (A2,B2)");
 }
@@ -188,21 +198,25 @@ TEST(Cells, NestedTermsUseTheDesignCellOrder) {
 TEST(Cells, RefusesWhatCannotBeVisitedOrHeld) {
   // Eight factors; the term A misses one of its two levels, so the averaging
   // would visit the combinations of all factors outside TABLES(B): 2 x 1e54.
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   std::vector<int> levels = {2, 3};
   for (int k = 0; k < 6; ++k) levels.push_back(1000000000);
   std::vector<int> intercept(8, 0), a(8, 0);
   a[0] = 1;
-  set_model(s, levels, 0, {intercept, a}, {{1}, {1}});
+  set_model(cmd, group, est, levels, 0, {intercept, a}, {{1}, {1}});
   Filled f;
-  fill(f, s, tables({1}));
+  fill(f, cmd, group, est, tables({1}));
   EXPECT_EQ(f.status, kTooManyCombinations);
 
   // Without missing columns the same factors are no obstacle: nothing to visit.
-  model::MixSettings complete;
-  set_model(complete, levels, 0, {intercept, a}, {{1}, {1, 2}});
+  model::Command complete_cmd;
+  data::GroupData complete_group;
+  estimate::Estimates complete_est;
+  set_model(complete_cmd, complete_group, complete_est, levels, 0, {intercept, a}, {{1}, {1, 2}});
   Filled g;
-  fill(g, complete, tables({1}));
+  fill(g, complete_cmd, complete_group, complete_est, tables({1}));
   EXPECT_EQ(g.status, kFilled);
   expect_row(g.cells, 2, {1, 0.5, 0.5}, "A spreads evenly");
 
@@ -210,10 +224,12 @@ TEST(Cells, RefusesWhatCannotBeVisitedOrHeld) {
   host::Scratch small(1024);
   Blocks blocks(small);
   CellTable cells;
-  model::MixSettings wide;
-  set_model(wide, {400}, 0, {{0}, {1}}, {{1}, {}});
-  wide.n_fixed_columns = 401;
-  EXPECT_FALSE(allocate_cells(blocks, wide, tables({0}), cells)) << "400 cells x 401 columns in 1 KB";
+  model::Command wide_cmd;
+  data::GroupData wide_group;
+  estimate::Estimates wide_est;
+  set_model(wide_cmd, wide_group, wide_est, {400}, 0, {{0}, {1}}, {{1}, {}});
+  wide_group.n_fixed_columns = 401;
+  EXPECT_FALSE(allocate_cells(blocks, wide_group, tables({0}), cells)) << "400 cells x 401 columns in 1 KB";
 }
 
 }  // namespace

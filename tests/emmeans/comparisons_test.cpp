@@ -13,15 +13,15 @@ namespace mixed::emmeans {
 namespace {
 
 // Factor 0 numeric with levels 1, 2.5, 7; factor 1 a string with F, M.
-void two_factors(model::MixSettings& s) {
-  s.factors = {10, 11};
-  s.classvars.resize(2);
-  s.classvars[0].factor = 1;
-  s.classvars[1].factor = 2;
-  s.levels.resize(2);
-  s.levels[0].numbers = {1.0, 2.5, 7.0};
-  s.levels[1].numeric = false;
-  s.levels[1].strings = {"F", "M"};
+void two_factors(model::Command& cmd, data::GroupData& group) {
+  cmd.factors = {10, 11};
+  cmd.classvars.resize(2);
+  cmd.classvars[0].factor = 1;
+  cmd.classvars[1].factor = 2;
+  group.levels.resize(2);
+  group.levels[0].numbers = {1.0, 2.5, 7.0};
+  group.levels[1].numeric = false;
+  group.levels[1].strings = {"F", "M"};
 }
 
 model::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::string text = {}) {
@@ -36,24 +36,28 @@ model::EmmeansRecord compare(int factor, int kind, double value = 0.0, std::stri
 }
 
 TEST(ReferenceCategory, ResolvesTheReferenceLevel) {
-  model::MixSettings s;
-  two_factors(s);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  two_factors(cmd, group);
   host::Output out;
-  EXPECT_EQ(reference_category_level(s, out, compare(0, 3)), 1) << "FIRST";
-  EXPECT_EQ(reference_category_level(s, out, compare(0, 4)), 3) << "LAST";
-  EXPECT_EQ(reference_category_level(s, out, compare(0, 1, 2.5)), 2) << "a value equal to a level";
-  EXPECT_EQ(reference_category_level(s, out, compare(0, 1, 2.5000001)), 0) << "values must agree exactly";
-  EXPECT_EQ(reference_category_level(s, out, compare(0, 1, 3.0)), 0) << "no such level";
-  EXPECT_EQ(reference_category_level(s, out, compare(1, 2, 0, "M")), 2) << "a string level";
-  EXPECT_EQ(reference_category_level(s, out, compare(1, 2, 0, "M ")), 0) << "same characters and the same length";
-  EXPECT_EQ(reference_category_level(s, out, compare(1, 2, 0, "m")), 0) << "strings are compared exactly";
-  EXPECT_EQ(reference_category_level(s, out, compare(1, 4)), 2) << "LAST of a string factor";
-  EXPECT_EQ(reference_category_level(s, out, compare(0, 0)), 0) << "no REFCAT";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 3)), 1) << "FIRST";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 4)), 3) << "LAST";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 1, 2.5)), 2) << "a value equal to a level";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 1, 2.5000001)), 0) << "values must agree exactly";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 1, 3.0)), 0) << "no such level";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "M")), 2) << "a string level";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "M ")), 0) << "same characters and the same length";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "m")), 0) << "strings are compared exactly";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 4)), 2) << "LAST of a string factor";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 0)), 0) << "no REFCAT";
   EXPECT_EQ(out.error_count(), 0);
 
-  model::MixSettings unknown;
-  unknown.factors = {10};
-  EXPECT_EQ(reference_category_level(unknown, out, compare(0, 3)), 0);
+  model::Command unknown_cmd;
+
+  data::GroupData unknown_group;
+  unknown_cmd.factors = {10};
+  EXPECT_EQ(reference_category_level(unknown_cmd, unknown_group, out, compare(0, 3)), 0);
   EXPECT_EQ(out.error_count(), 1) << "a factor without its classification variable is an internal error";
 }
 

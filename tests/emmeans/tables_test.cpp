@@ -12,7 +12,9 @@ namespace {
 
 // Factors a (levels 1..4) and b, covariates x and z; FIXED = a x (z unused).
 struct Model {
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   host::Dataset data;
   Model() {
     host::Variable a, b, x, z;
@@ -26,19 +28,19 @@ struct Model {
     data.add_numeric(b, {1, 1, 2, 2});
     data.add_numeric(x, {0.5, 1.5, 2.5, 3.5});
     data.add_numeric(z, {1, 1, 1, 1});
-    s.factors = {0, 1};
-    s.covariates = {2, 3};
-    s.fixed.width = 4;
-    s.fixed.add_row(std::vector<int>{1, 0, 0, 0});
-    s.fixed.add_row(std::vector<int>{0, 0, 1, 0});
-    s.classvars.resize(2);
-    s.classvars[0].factor = 1;
-    s.classvars[1].var = 1;
-    s.classvars[1].factor = 2;
-    s.levels.resize(2);
-    s.levels[0].numbers = {1, 2, 3, 4};
-    s.levels[1].numbers = {1, 2};
-    s.dependent_note = host::Text::key("Dep variable is ^1").arg(host::Text::variable("y"));
+    cmd.factors = {0, 1};
+    cmd.covariates = {2, 3};
+    cmd.fixed.width = 4;
+    cmd.fixed.add_row(std::vector<int>{1, 0, 0, 0});
+    cmd.fixed.add_row(std::vector<int>{0, 0, 1, 0});
+    cmd.classvars.resize(2);
+    cmd.classvars[0].factor = 1;
+    cmd.classvars[1].var = 1;
+    cmd.classvars[1].factor = 2;
+    group.levels.resize(2);
+    group.levels[0].numbers = {1, 2, 3, 4};
+    group.levels[1].numbers = {1, 2};
+    est.dependent_note = host::Text::key("Dep variable is ^1").arg(host::Text::variable("y"));
   }
 };
 
@@ -53,25 +55,25 @@ model::EmmeansRecord record(int kind, std::vector<int> factors) {
 
 TEST(TableName, NumberedOnlyWithSeveralSubcommands) {
   Model m;
-  m.s.emmeans.resize(1);
-  EXPECT_EQ(table_name(m.s, m.data, record(1, {}), 1).json(), "Grand Mean");
-  EXPECT_EQ(table_name(m.s, m.data, record(2, {0, 1}), 1).json(), "a * b");
-  m.s.emmeans.resize(3);
-  EXPECT_EQ(table_name(m.s, m.data, record(1, {}), 3).json(), "3. Grand Mean");
-  EXPECT_EQ(table_name(m.s, m.data, record(2, {1, 0}), 2).json(), "2. b * a");
+  m.cmd.emmeans.resize(1);
+  EXPECT_EQ(table_name(m.cmd, m.data, record(1, {}), 1).json(), "Grand Mean");
+  EXPECT_EQ(table_name(m.cmd, m.data, record(2, {0, 1}), 1).json(), "a * b");
+  m.cmd.emmeans.resize(3);
+  EXPECT_EQ(table_name(m.cmd, m.data, record(1, {}), 3).json(), "3. Grand Mean");
+  EXPECT_EQ(table_name(m.cmd, m.data, record(2, {1, 0}), 2).json(), "2. b * a");
 }
 
 TEST(CovariateNote, OnlyCovariatesOfTheFixedEffects) {
   Model m;
   model::EmmeansRecord rec = record(2, {0});
-  EXPECT_EQ(covariate_note(m.s, m.data, rec, std::vector<double>{2.0, 1.0}).json(), "Evaluated at x = 2.0000")
+  EXPECT_EQ(covariate_note(m.cmd, m.data, rec, std::vector<double>{2.0, 1.0}).json(), "Evaluated at x = 2.0000")
       << "a mean in the mean format; z is in no FIXED effect";
   rec.cov_mode = {-1, -1};
-  EXPECT_EQ(covariate_note(m.s, m.data, rec, std::vector<double>{3.0, 5.0}).json(), "Evaluated at x = 3.0")
+  EXPECT_EQ(covariate_note(m.cmd, m.data, rec, std::vector<double>{3.0, 5.0}).json(), "Evaluated at x = 3.0")
       << "a WITH value in the variable's print format";
-  m.s.fixed.clear();
-  m.s.fixed.add_row(std::vector<int>{1, 0, 0, 0});
-  EXPECT_TRUE(covariate_note(m.s, m.data, rec, std::vector<double>{3.0, 5.0}).empty())
+  m.cmd.fixed.clear();
+  m.cmd.fixed.add_row(std::vector<int>{1, 0, 0, 0});
+  EXPECT_TRUE(covariate_note(m.cmd, m.data, rec, std::vector<double>{3.0, 5.0}).empty())
       << "no note when no covariate enters the model";
 }
 
@@ -105,7 +107,7 @@ TEST(MeansTable, ShowsEstimableCellsWithTheirIntervalAndNotesForTheOthers) {
   cells.state = state;
   cells.count = count;
   const host::Text covnote = host::Text::key("Evaluated at [%1 = %2:, ^1 = ^2:]1");
-  const host::PivotTable t = means_table(m.s, m.data, out, cells, host::Text::key("Estimates"), covnote);
+  const host::PivotTable t = means_table(m.cmd, m.group, m.est, m.data, out, cells, host::Text::key("Estimates"), covnote);
   EXPECT_EQ(t.name().json(), "Estimated Marginal Means");
 
   const double t975 = 2.446911851144968;  // t_6(0.975)

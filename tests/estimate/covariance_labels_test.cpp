@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "covstruct/catalogue.h"
+#include "estimate/estimates.h"
 #include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
@@ -11,7 +12,7 @@ namespace mixed::estimate {
 namespace {
 
 using model::ClassVar;
-using model::Levels;
+using data::Levels;
 using host::Text;
 
 // Factors A (numeric 1..3, value 2 labelled "two") and B (string x, y), the
@@ -20,7 +21,9 @@ using host::Text;
 // in B=y); random block 1: X*X and X within B (2 columns).
 struct Model {
   host::Dataset data;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
 
   Model() {
     auto numeric = [&](const char* name, int decimals, std::vector<double> v) {
@@ -42,38 +45,38 @@ struct Model {
     numeric("T", 1, {1.5, 2.5});
     string("S", {"a", "b"});
 
-    s.factors = {1, 2};
-    s.covariates = {3};
-    s.random.width = 3;
+    cmd.factors = {1, 2};
+    cmd.covariates = {3};
+    cmd.random.width = 3;
     for (const std::vector<int>& row : std::vector<std::vector<int>>{
              {0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {0, 0, 2}, {0, 1, -1}})
-      s.random.add_row(row);
-    s.classvars = {ClassVar{.var = 1, .factor = 1}, ClassVar{.var = 2, .width = 1, .factor = 2},
+      cmd.random.add_row(row);
+    cmd.classvars = {ClassVar{.var = 1, .factor = 1}, ClassVar{.var = 2, .width = 1, .factor = 2},
                    ClassVar{.var = 4, .repeated = 1}, ClassVar{.var = 5, .width = 1, .repeated = 2}};
-    s.levels.resize(4);
-    s.levels[0].numbers = {1.0, 2.0, 3.0};
-    s.levels[1].numeric = false;
-    s.levels[1].strings = {"x", "y"};
-    s.levels[2].numbers = {1.5, 2.5};
-    s.levels[3].numeric = false;
-    s.levels[3].strings = {"a", "b"};
-    s.factor_levels = {3, 2};
-    s.repeated_vars = {4, 5};
-    s.n_repeated_levels = 3;
-    s.repeated_level_table = {1, 1, 1, 2, 2, 1};
-    s.rn_ncol = {1, 3, 2, 1, 2};
-    s.rn_fcol = {0, 1, 4, 6, 7};
-    s.rn_cell = {1, 1, 2, 3, 1, 5, 1, 1, 2};
-    s.blocks.resize(2);
-    s.blocks[0].effects = {0, 1, 2};
-    s.blocks[0].dim = 6;
-    s.blocks[1].effects = {3, 4};
-    s.blocks[1].dim = 3;
+    group.levels.resize(4);
+    group.levels[0].numbers = {1.0, 2.0, 3.0};
+    group.levels[1].numeric = false;
+    group.levels[1].strings = {"x", "y"};
+    group.levels[2].numbers = {1.5, 2.5};
+    group.levels[3].numeric = false;
+    group.levels[3].strings = {"a", "b"};
+    group.factor_levels = {3, 2};
+    cmd.repeated_vars = {4, 5};
+    group.n_repeated_levels = 3;
+    group.repeated_level_table = {1, 1, 1, 2, 2, 1};
+    group.rn_ncol = {1, 3, 2, 1, 2};
+    group.rn_fcol = {0, 1, 4, 6, 7};
+    group.rn_cell = {1, 1, 2, 3, 1, 5, 1, 1, 2};
+    group.blocks.resize(2);
+    group.blocks[0].effects = {0, 1, 2};
+    group.blocks[0].dim = 6;
+    group.blocks[1].effects = {3, 4};
+    group.blocks[1].dim = 3;
   }
 
   std::vector<Text> labels(int n, bool random, int block, int cov_type, int* status = nullptr) const {
     std::vector<Text> out;
-    const int st = covariance_parameter_labels(s, data, n, random, block, cov_type, out);
+    const int st = covariance_parameter_labels(cmd, group, data, n, random, block, cov_type, out);
     if (status != nullptr) *status = st;
     return out;
   }
@@ -134,7 +137,7 @@ TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {
   for (int cov_type = 0; cov_type <= 20; ++cov_type)
     for (int n = 1; n <= 3; ++n) {
       std::vector<Text> labels = {Text::raw("before")};
-      EXPECT_EQ(covariance_parameter_labels(m.s, m.data, n, false, 0, cov_type, labels), 0);
+      EXPECT_EQ(covariance_parameter_labels(m.cmd, m.group, m.data, n, false, 0, cov_type, labels), 0);
       ASSERT_EQ(static_cast<int>(labels.size()), 1 + covstruct::parameter_count(n, cov_type)) << cov_type << ", n = " << n;
       EXPECT_EQ(labels[0].json(), "before");
       for (const Text& t : labels) EXPECT_FALSE(t.empty()) << cov_type;

@@ -24,67 +24,69 @@ const char* kTwoByTwo =
     "1.0,1,1\n2.0,1,1\n3.5,1,2\n3.0,1,2\n"
     "5.0,2,1\n4.0,2,1\n7.0,2,2\n8.5,2,2\n";
 
-std::vector<double> row(const model::TermHypothesis& h, int r, int p) {
+std::vector<double> row(const estimate::TermHypothesis& h, int r, int p) {
   return std::vector<double>(h.L.begin() + r * p, h.L.begin() + (r + 1) * p);
 }
 
 TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b."));
-  const model::MixSettings& s = f.s();
-  ASSERT_EQ(s.n_fixed_columns, 9);
-  ASSERT_EQ(s.hypotheses.size(), 4u);
+  const data::GroupData& group = f.group;
+  const estimate::Estimates& est = f.est;
+  ASSERT_EQ(group.n_fixed_columns, 9);
+  ASSERT_EQ(est.hypotheses.size(), 4u);
   // Columns: intercept, a1, a2, b1, b2, a1b1, a1b2, a2b1, a2b2.
-  EXPECT_EQ(s.hypotheses[1].df, 1);
-  EXPECT_EQ(row(s.hypotheses[1], 0, 9), (std::vector<double>{0, 1, -1, 0, 0, 0.5, 0.5, -0.5, -0.5}))
+  EXPECT_EQ(est.hypotheses[1].df, 1);
+  EXPECT_EQ(row(est.hypotheses[1], 0, 9), (std::vector<double>{0, 1, -1, 0, 0, 0.5, 0.5, -0.5, -0.5}))
       << "a: its levels' difference averaged over b";
-  EXPECT_EQ(row(s.hypotheses[2], 0, 9), (std::vector<double>{0, 0, 0, 1, -1, 0.5, -0.5, 0.5, -0.5}))
+  EXPECT_EQ(row(est.hypotheses[2], 0, 9), (std::vector<double>{0, 0, 0, 1, -1, 0.5, -0.5, 0.5, -0.5}))
       << "b: its levels' difference averaged over a";
-  EXPECT_EQ(row(s.hypotheses[3], 0, 9), (std::vector<double>{0, 0, 0, 0, 0, 1, -1, -1, 1})) << "a*b: the interaction contrast";
-  EXPECT_EQ(s.hypotheses[0].df, 1) << "intercept";
-  EXPECT_EQ(s.fixed_rank, 4) << "rank of the over-parameterised design";
+  EXPECT_EQ(row(est.hypotheses[3], 0, 9), (std::vector<double>{0, 0, 0, 0, 0, 1, -1, -1, 1})) << "a*b: the interaction contrast";
+  EXPECT_EQ(est.hypotheses[0].df, 1) << "intercept";
+  EXPECT_EQ(est.fixed_rank, 4) << "rank of the over-parameterised design";
   // The redundant columns yield no rows.
-  for (int c : {2, 4, 6, 7, 8}) EXPECT_FALSE(s.l_row_columns.test(c)) << "column " << c;
+  for (int c : {2, 4, 6, 7, 8}) EXPECT_FALSE(est.l_row_columns.test(c)) << "column " << c;
 }
 
 TEST(Hypotheses, TypeOneRowsAreSequential) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a b /FIXED=a b a*b | SSTYPE(1)."));
-  const model::MixSettings& s = f.s();
+  const estimate::Estimates& est = f.est;
   // Type I rows of a term have zeros on every earlier term and 1 at their own pivot.
-  const auto b = row(s.hypotheses[2], 0, 9);
+  const auto b = row(est.hypotheses[2], 0, 9);
   EXPECT_EQ(b[0], 0.0);
   EXPECT_EQ(b[1], 0.0);
   EXPECT_EQ(b[2], 0.0);
   EXPECT_EQ(b[3], 1.0);
   EXPECT_EQ(b[4], -1.0) << "the aliased level of b";
-  EXPECT_EQ(s.hypotheses[3].df, 1);
+  EXPECT_EQ(est.hypotheses[3].df, 1);
 }
 
 TEST(Hypotheses, AFullSetOfIndicatorsWithAnInterceptDropsTheLastLevel) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a."));
-  const model::MixSettings& s = f.s();
-  EXPECT_EQ(s.n_fixed_columns, 3);
-  EXPECT_EQ(s.fixed_rank, 2) << "rank p - 1";
-  EXPECT_FALSE(s.non_redundant.test(2)) << "the last level is redundant";
+  const data::GroupData& group = f.group;
+  const estimate::Estimates& est = f.est;
+  EXPECT_EQ(group.n_fixed_columns, 3);
+  EXPECT_EQ(est.fixed_rank, 2) << "rank p - 1";
+  EXPECT_FALSE(est.non_redundant.test(2)) << "the last level is redundant";
   const std::size_t p = 3;
-  EXPECT_EQ(s.fixed_covariance[tri(p, 2)], 0.0) << "its estimate is 0";
-  for (std::size_t j = 0; j < p; ++j) EXPECT_EQ(s.fixed_covariance[host::sym(2, j)], 0.0) << "its covariance row";
+  EXPECT_EQ(est.fixed_covariance[tri(p, 2)], 0.0) << "its estimate is 0";
+  for (std::size_t j = 0; j < p; ++j) EXPECT_EQ(est.fixed_covariance[host::sym(2, j)], 0.0) << "its covariance row";
   // The intercept estimates the mean of the last level, a1 the difference.
-  EXPECT_NEAR(s.fixed_covariance[tri(p, 0)], 6.125, 1e-12);
-  EXPECT_NEAR(s.fixed_covariance[tri(p, 1)], 2.375 - 6.125, 1e-12);
+  EXPECT_NEAR(est.fixed_covariance[tri(p, 0)], 6.125, 1e-12);
+  EXPECT_NEAR(est.fixed_covariance[tri(p, 1)], 2.375 - 6.125, 1e-12);
 }
 
 TEST(Hypotheses, ASingleTermGivesTheEstimableFunctionsOfThatTerm) {
   Fitted f(csv(kTwoByTwo));
   ASSERT_TRUE(f.run("y BY a /FIXED=a | NOINT."));
-  const model::MixSettings& s = f.s();
-  ASSERT_EQ(s.hypotheses.size(), 1u);
-  EXPECT_EQ(s.hypotheses[0].df, 2);
-  ASSERT_EQ(s.estimable_basis.size(), s.hypotheses[0].L.size());
-  for (std::size_t i = 0; i < s.estimable_basis.size(); ++i)
-    EXPECT_EQ(s.hypotheses[0].L[i], s.estimable_basis[i]) << "element " << i;
+  const estimate::Estimates& est = f.est;
+  ASSERT_EQ(est.hypotheses.size(), 1u);
+  EXPECT_EQ(est.hypotheses[0].df, 2);
+  ASSERT_EQ(est.estimable_basis.size(), est.hypotheses[0].L.size());
+  for (std::size_t i = 0; i < est.estimable_basis.size(); ++i)
+    EXPECT_EQ(est.hypotheses[0].L[i], est.estimable_basis[i]) << "element " << i;
 }
 
 TEST(FixedSweep, APivotFarSmallerThanEarlierOnesIsRedundant) {

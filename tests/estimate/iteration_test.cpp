@@ -42,8 +42,8 @@ const host::PivotTable* table(const host::Output& out, const std::string& name) 
 TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
   Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=MXITER(0) /PRINT=HISTORY."));
-  EXPECT_EQ(f.s().iteration_status, kMaxIterations);
-  EXPECT_EQ(f.s().iterations, 0);
+  EXPECT_EQ(f.est.iteration_status, kMaxIterations);
+  EXPECT_EQ(f.est.iterations, 0);
   EXPECT_TRUE(has_message(f.out, 1004)) << "Model validity is uncertain";
   const host::PivotTable* h = table(f.out, "Iteration History");
   ASSERT_NE(h, nullptr);
@@ -51,15 +51,15 @@ TEST(Iteration, NoIterationsStillMakesOneStepReportedAsIterationZero) {
   EXPECT_EQ(h->dimensions()[0].categories[0].label.json(), "0");
   // The one step moved the parameters from their start: the scoring step of a
   // balanced random-intercept model lands on the optimum.
-  EXPECT_NEAR(f.s().cov_params[0], 960.456578928759, 1e-6);
+  EXPECT_NEAR(f.est.cov_params[0], 960.456578928759, 1e-6);
 }
 
 TEST(Iteration, AllCriteriaOffRunsToTheIterationLimit) {
   Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run(std::string(kSleepRi) + " /CRITERIA=PCONVERGE(0) LCONVERGE(0) HCONVERGE(0) MXITER(4)."));
-  EXPECT_EQ(f.s().iteration_status, kMaxIterations);
-  EXPECT_EQ(f.s().iterations, 4);
-  EXPECT_NEAR(f.s().m2ll, 1786.46508539492, 1e-8);
+  EXPECT_EQ(f.est.iteration_status, kMaxIterations);
+  EXPECT_EQ(f.est.iterations, 4);
+  EXPECT_NEAR(f.est.m2ll, 1786.46508539492, 1e-8);
 }
 
 TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
@@ -67,15 +67,15 @@ TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
   ASSERT_TRUE(f.run(
       "MIXED distance BY Sex WITH age /FIXED=Sex age /REPEATED=age | SUBJECT(Subject) COVTYPE(AR1) "
       "/CRITERIA=SCORING(0)."));
-  EXPECT_EQ(f.s().iteration_status, kConverged);
-  EXPECT_NEAR(f.s().m2ll, 445.448295098812, 1e-7) << "the reference optimum";
+  EXPECT_EQ(f.est.iteration_status, kConverged);
+  EXPECT_NEAR(f.est.m2ll, 445.448295098812, 1e-7) << "the reference optimum";
 }
 
 TEST(Iteration, TooFewObservationsForTheParameters) {
   // Three records, an intercept and two covariance parameters: N - 2 - 1 = 0.
   Fitted f(csv("y,s\n1,1\n2,1\n4,2\n"));
   f.run("MIXED y /RANDOM=INTERCEPT | SUBJECT(s).");
-  EXPECT_EQ(f.s().iteration_status, kTooFewObservations);
+  EXPECT_EQ(f.est.iteration_status, kTooFewObservations);
   EXPECT_FALSE(f.analysable);
   EXPECT_TRUE(has_message(f.out, 1007)) << "N less than no. of parameter";
 }
@@ -83,11 +83,11 @@ TEST(Iteration, TooFewObservationsForTheParameters) {
 TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
   Fitted f(reference_csv("Orthodont.csv"));
   ASSERT_TRUE(f.run("MIXED distance WITH age /FIXED=age /METHOD=ML /PRINT=HISTORY."));
-  const model::MixSettings& s = f.s();
-  EXPECT_EQ(s.iteration_status, kClosedForm);
+  const estimate::Estimates& est = f.est;
+  EXPECT_EQ(est.iteration_status, kClosedForm);
   const double n = 108;
-  const double rss = s.cov_params[0] * n;
-  EXPECT_NEAR(s.m2ll, n * std::log(rss / n) + n * (1.0 + kLog2Pi), 1e-9 * s.m2ll);
+  const double rss = est.cov_params[0] * n;
+  EXPECT_NEAR(est.m2ll, n * std::log(rss / n) + n * (1.0 + kLog2Pi), 1e-9 * est.m2ll);
   const host::PivotTable* h = table(f.out, "Iteration History");
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(h->dimensions()[0].categories.size(), 1u) << "one history row";
@@ -97,12 +97,12 @@ TEST(ClosedForm, OrdinaryLeastSquaresUnderMl) {
 TEST(ClosedForm, PerfectFitHasNoLikelihood) {
   Fitted f(csv("y,x\n3,1\n5,2\n7,3\n9,4\n"));
   ASSERT_TRUE(f.run("MIXED y WITH x /FIXED=x."));
-  const model::MixSettings& s = f.s();
-  EXPECT_EQ(s.iteration_status, kPerfectFit);
-  EXPECT_TRUE(std::isnan(s.m2ll));
-  EXPECT_EQ(s.cov_params[0], 0.0);
-  EXPECT_EQ(s.fixed_covariance[host::tri(0, 0)], 0.0) << "zero covariance of the estimates";
-  EXPECT_NEAR(s.fixed_covariance[host::tri(2, 1)], 2.0, 1e-12) << "the slope is still estimated";
+  const estimate::Estimates& est = f.est;
+  EXPECT_EQ(est.iteration_status, kPerfectFit);
+  EXPECT_TRUE(std::isnan(est.m2ll));
+  EXPECT_EQ(est.cov_params[0], 0.0);
+  EXPECT_EQ(est.fixed_covariance[host::tri(0, 0)], 0.0) << "zero covariance of the estimates";
+  EXPECT_NEAR(est.fixed_covariance[host::tri(2, 1)], 2.0, 1e-12) << "the slope is still estimated";
   EXPECT_TRUE(has_message(f.out, 1008));
 }
 
@@ -136,10 +136,10 @@ TEST(Weights, RegressionWeightsOfOneChangeNothing) {
   Fitted weighted(std::move(d));
   ASSERT_TRUE(weighted.run(
       "MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject) /REGWGT=one."));
-  EXPECT_EQ(weighted.s().lwsum, 0.0);
-  EXPECT_NEAR(weighted.s().m2ll, plain.s().m2ll, 1e-10 * plain.s().m2ll);
-  for (std::size_t k = 0; k < plain.s().cov_params.size(); ++k)
-    EXPECT_NEAR(weighted.s().cov_params[k], plain.s().cov_params[k], 1e-9 * plain.s().cov_params[k]);
+  EXPECT_EQ(weighted.est.lwsum, 0.0);
+  EXPECT_NEAR(weighted.est.m2ll, plain.est.m2ll, 1e-10 * plain.est.m2ll);
+  for (std::size_t k = 0; k < plain.est.cov_params.size(); ++k)
+    EXPECT_NEAR(weighted.est.cov_params[k], plain.est.cov_params[k], 1e-9 * plain.est.cov_params[k]);
 }
 
 TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
@@ -155,9 +155,9 @@ TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
   ASSERT_TRUE(weighted.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
   Fitted doubled(csv("y,s,x\n" + rows + "2.1,2,0.3\n"));
   ASSERT_TRUE(doubled.run("MIXED y WITH x /FIXED=x /RANDOM=INTERCEPT | SUBJECT(s)."));
-  EXPECT_NEAR(weighted.s().m2ll, doubled.s().m2ll, 1e-9 * std::fabs(doubled.s().m2ll));
-  for (std::size_t k = 0; k < doubled.s().cov_params.size(); ++k)
-    EXPECT_NEAR(weighted.s().cov_params[k], doubled.s().cov_params[k], 1e-7 * doubled.s().cov_params[k]);
+  EXPECT_NEAR(weighted.est.m2ll, doubled.est.m2ll, 1e-9 * std::fabs(doubled.est.m2ll));
+  for (std::size_t k = 0; k < doubled.est.cov_params.size(); ++k)
+    EXPECT_NEAR(weighted.est.cov_params[k], doubled.est.cov_params[k], 1e-7 * doubled.est.cov_params[k]);
 }
 
 }  // namespace

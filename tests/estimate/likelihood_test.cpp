@@ -25,8 +25,8 @@ struct Model {
 };
 
 // Parameters away from the optimum: variances scaled, correlations pulled in.
-std::vector<double> away_from_optimum(const model::MixSettings& s) {
-  std::vector<double> theta = s.cov_params;
+std::vector<double> away_from_optimum(const estimate::Estimates& est) {
+  std::vector<double> theta = est.cov_params;
   for (std::size_t k = 0; k < theta.size(); ++k) {
     const double f = 1.0 + 0.25 * static_cast<double>(k % 3) - 0.2;
     theta[k] = std::fabs(theta[k]) < 1.0 && k > 0 ? theta[k] * 0.7 + 0.05 : theta[k] * f;
@@ -39,11 +39,12 @@ void check_derivatives(const Model& m, const char* method) {
   Fitted f(reference_csv(m.data));
   ASSERT_TRUE(f.run(std::string(m.command) + " /METHOD=" + method + "."));
   ASSERT_TRUE(f.analysable);
-  model::MixSettings& s = f.s();
-  Likelihood lik(s, f.engine, *s.fit);
+  const model::Command& cmd = f.cmd;
+  estimate::Estimates& est = f.est;
+  Likelihood lik(cmd, f.group, est, f.engine, *est.fit);
   ASSERT_EQ(lik.setup(), 0);
-  const bool reml = s.method == 2;
-  const std::vector<double> theta = away_from_optimum(s);
+  const bool reml = cmd.method == 2;
+  const std::vector<double> theta = away_from_optimum(est);
   const std::size_t n = theta.size();
 
   auto m2ll = [&](const std::vector<double>& t) {
@@ -104,7 +105,7 @@ TEST(Likelihood, DerivativesMatchFiniteDifferencesUnderMl) {
 TEST(Likelihood, PartsAtTheReferenceParameters) {
   Fitted f(reference_csv("sleepstudy.csv"));
   ASSERT_TRUE(f.run("MIXED Reaction WITH Days /FIXED=Days /RANDOM=INTERCEPT | SUBJECT(Subject) /METHOD=REML."));
-  Likelihood lik(f.s(), f.engine, *f.s().fit);
+  Likelihood lik(f.cmd, f.group, f.est, f.engine, *f.est.fit);
   ASSERT_EQ(lik.setup(), 0);
   Evaluation ev;
   ASSERT_EQ(lik.evaluate(std::vector<double>{960.456578928759, 1378.1785084185}, ev), 0);

@@ -59,19 +59,19 @@ struct Model : test_support::Session {
   bool fit(std::string_view command) {
     bool analysable = true;
     if (!test_support::fit(*this, command, analysable) || !analysable) return false;
-    inference::post_estimation(s(), engine);
+    inference::post_estimation(cmd, group, est, engine);
     return !out.error_flag();
   }
 
   // Writes the model file to `path` as OUTFILE kind `kind`.
   void write(const std::string& path, int kind) {
-    s().outfile_path = path;
-    s().outfile_kind = kind;
-    write_pmml(s(), engine);
+    cmd.outfile_path = path;
+    cmd.outfile_kind = kind;
+    write_pmml(cmd, group, est, engine);
   }
 
-  double beta(int k) const { return s().fixed_covariance[host::tri(s().n_fixed_columns, k)]; }
-  double cov(int k, int j) const { return s().fixed_covariance[host::sym(k, j)]; }
+  double beta(int k) const { return est.fixed_covariance[host::tri(group.n_fixed_columns, k)]; }
+  double cov(int k, int j) const { return est.fixed_covariance[host::sym(k, j)]; }
 };
 
 // The items of the output, depth first.
@@ -166,11 +166,12 @@ const char* kRandomIntercept =
 TEST(Pmml, FixedModelOfARandomInterceptFit) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit(kRandomIntercept));
-  const model::MixSettings& s = m.s();
-  ASSERT_EQ(s.n_fixed_columns, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
-  ASSERT_EQ(s.fixed_rank, 4);
-  ASSERT_EQ(s.n_cov_params, 2);
-  ASSERT_EQ(s.n_observations, 108.0);
+  const data::GroupData& group = m.group;
+  const estimate::Estimates& est = m.est;
+  ASSERT_EQ(group.n_fixed_columns, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
+  ASSERT_EQ(est.fixed_rank, 4);
+  ASSERT_EQ(est.n_cov_params, 2);
+  ASSERT_EQ(group.n_observations, 108.0);
   TempDir dir;
   const std::string path = dir.file("model.xml");
   m.write(path, 2);
@@ -247,7 +248,7 @@ TEST(Pmml, FixedModelOfARandomInterceptFit) {
     }
 
   // REML counts the covariance parameters only, on n = 108 - rank 4 = 104.
-  const double m2ll = s.m2ll;
+  const double m2ll = est.m2ll;
   EXPECT_EQ(d.criterion("-2LogLikelihood"), m2ll);
   EXPECT_DOUBLE_EQ(d.criterion("AIC"), m2ll + 4.0);
   EXPECT_DOUBLE_EQ(d.criterion("AICC"), m2ll + 2.0 * (2.0 + 6.0 / 101.0));
@@ -279,13 +280,13 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age Sex*age /METHOD = ML "
                     "/RANDOM = INTERCEPT | SUBJECT(Subject) /OUTFILE = FXPARAMETER('/tmp/unused.xml')."));
-  ASSERT_EQ(m.s().fixed_rank, 4);
-  ASSERT_EQ(m.s().n_cov_params, 2);
+  ASSERT_EQ(m.est.fixed_rank, 4);
+  ASSERT_EQ(m.est.n_cov_params, 2);
   TempDir dir;
   m.write(dir.file("ml.xml"), 1);
   Document d(dir.file("ml.xml"));
   // d = 4 + 2 parameters on all n = 108 observations.
-  const double m2ll = m.s().m2ll;
+  const double m2ll = m.est.m2ll;
   EXPECT_EQ(d.criterion("-2LogLikelihood"), m2ll);
   EXPECT_DOUBLE_EQ(d.criterion("AIC"), m2ll + 12.0);
   EXPECT_DOUBLE_EQ(d.criterion("AICC"), m2ll + 2.0 * (6.0 + 42.0 / 101.0));
@@ -298,7 +299,7 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
 TEST(Pmml, LeastSquaresEstimatesAndCovarianceMatchADenseSolution) {
   Model m(orthodont());
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(m.s().n_fixed_columns, 4) << "Intercept, Female, Male, age";
+  ASSERT_EQ(m.group.n_fixed_columns, 4) << "Intercept, Female, Male, age";
   TempDir dir;
   m.write(dir.file("ols.xml"), 2);
   Document d(dir.file("ols.xml"));
@@ -372,7 +373,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
   TempDir dir;
   Model exclude(labelled_data());
   ASSERT_TRUE(exclude.fit(std::string(kLabelledModel) + " /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(exclude.s().n_observations, 36.0) << "the four cases with user-missing values are left out";
+  ASSERT_EQ(exclude.group.n_observations, 36.0) << "the four cases with user-missing values are left out";
   exclude.write(dir.file("exclude.xml"), 2);
   Document d(dir.file("exclude.xml"));
 
@@ -394,8 +395,8 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
 
   // The nested term names both factors in each column; x*x is x to the power 2.
   // Columns: Intercept, g 1..3, h(g) over the 9 observed (g, h) cells, x*x.
-  const model::MixSettings& s = exclude.s();
-  ASSERT_EQ(s.n_fixed_columns, 1 + 3 + 9 + 1);
+  const data::GroupData& group = exclude.group;
+  ASSERT_EQ(group.n_fixed_columns, 1 + 3 + 9 + 1);
   EXPECT_EQ(d.pp_cells("P5"), (std::vector<std::string>{"g=1", "h=a"}));
   EXPECT_EQ(d.pp_cells("P13"), (std::vector<std::string>{"g=3", "h=caf\xEF\xBF\xBD"}));
   EXPECT_EQ(d.pp_cells("P14"), (std::vector<std::string>{"x=2"}));
@@ -410,7 +411,7 @@ TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
 
   Model include(labelled_data());
   ASSERT_TRUE(include.fit(std::string(kLabelledModel) + " /MISSING = INCLUDE /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(include.s().n_observations, 40.0) << "user-missing values are valid under INCLUDE";
+  ASSERT_EQ(include.group.n_observations, 40.0) << "user-missing values are valid under INCLUDE";
   include.write(dir.file("include.xml"), 2);
   Document i(dir.file("include.xml"));
   for (const char* field : {"y", "g", "h", "x"}) {
@@ -465,7 +466,7 @@ TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   Model empty(orthodont());
   ASSERT_TRUE(empty.fit("distance /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(Subject) "
                         "/OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(empty.s().n_fixed_columns, 0);
+  ASSERT_EQ(empty.group.n_fixed_columns, 0);
   empty.write(dir.file("empty.xml"), 2);
   EXPECT_TRUE(Document(dir.file("empty.xml")).model().child("PCovMatrix").empty());
   EXPECT_TRUE(validates(dir.file("empty.xml")));

@@ -44,17 +44,17 @@ const VectorXd& null_vector() {
   return n;
 }
 
-void one_way(model::MixSettings& s) {
-  s.fixed.width = 0;
-  for (int t = 0; t < 3; ++t) s.fixed.add_row({});
-  s.fixed_effect_names = {Text::key("Intercept"), Text::raw("a"), Text::raw("x")};
-  s.n_fixed_columns = kP;
-  s.fx_ncol = {1, 3, 1};
-  s.fx_fcol = {0, 1, 4};
-  s.non_redundant.resize(kP);
-  for (int k : {0, 1, 2, 4}) s.non_redundant.set(k);
-  s.fixed_rank = 4;
-  s.estimable_basis = {1, 0, 0, 1, 0,  //
+void one_way(model::Command& cmd, data::GroupData& group, estimate::Estimates& est) {
+  cmd.fixed.width = 0;
+  for (int t = 0; t < 3; ++t) cmd.fixed.add_row({});
+  cmd.fixed_effect_names = {Text::key("Intercept"), Text::raw("a"), Text::raw("x")};
+  group.n_fixed_columns = kP;
+  group.fx_ncol = {1, 3, 1};
+  group.fx_fcol = {0, 1, 4};
+  est.non_redundant.resize(kP);
+  for (int k : {0, 1, 2, 4}) est.non_redundant.set(k);
+  est.fixed_rank = 4;
+  est.estimable_basis = {1, 0, 0, 1, 0,  //
                        0, 1, 0, -1, 0,  //
                        0, 0, 1, -1, 0,  //
                        0, 0, 0, 0, 1};
@@ -65,24 +65,24 @@ void one_way(model::MixSettings& s) {
       0, 0, 0, 0, 0,                  //
       -0.03, -0.002, -0.006, 0, 0.007;
   const double b[kP] = {15.5, -2.7, -1.35, 0.0, 0.27};
-  s.fixed_covariance.assign(host::tri_size(kP + 1), 0.0);
+  est.fixed_covariance.assign(host::tri_size(kP + 1), 0.0);
   for (int i = 0; i < kP; ++i) {
-    for (int j = 0; j <= i; ++j) s.fixed_covariance[host::tri(i, j)] = C(i, j);
-    s.fixed_covariance[host::tri(kP, i)] = b[i];
+    for (int j = 0; j <= i; ++j) est.fixed_covariance[host::tri(i, j)] = C(i, j);
+    est.fixed_covariance[host::tri(kP, i)] = b[i];
   }
-  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  est.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
 }
 
-MatrixXd one_way_C(const model::MixSettings& s) {
+MatrixXd one_way_C(const estimate::Estimates& est) {
   MatrixXd C(kP, kP);
   for (int i = 0; i < kP; ++i)
-    for (int j = 0; j < kP; ++j) C(i, j) = s.fixed_covariance[host::sym(i, j)];
+    for (int j = 0; j < kP; ++j) C(i, j) = est.fixed_covariance[host::sym(i, j)];
   return C;
 }
 
-VectorXd one_way_b(const model::MixSettings& s) {
+VectorXd one_way_b(const estimate::Estimates& est) {
   VectorXd b(kP);
-  for (int i = 0; i < kP; ++i) b(i) = s.fixed_covariance[host::tri(kP, i)];
+  for (int i = 0; i < kP; ++i) b(i) = est.fixed_covariance[host::tri(kP, i)];
   return b;
 }
 
@@ -154,9 +154,11 @@ std::vector<std::string> notes(const host::PivotTable& t) {
 }
 
 TEST(Estimability, RowsInTheSpanOfTheBasis) {
-  model::MixSettings s;
-  one_way(s);
-  auto estimable = [&](const VectorXd& l) { return is_estimable(s, std::span<const double>(l.data(), kP)); };
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  one_way(cmd, group, est);
+  auto estimable = [&](const VectorXd& l) { return is_estimable(est, std::span<const double>(l.data(), kP)); };
   VectorXd l(kP);
   l << 0, 1, -1, 0, 0;
   EXPECT_TRUE(estimable(l)) << "a difference of two levels";
@@ -183,25 +185,31 @@ TEST(Estimability, RowsInTheSpanOfTheBasis) {
     EXPECT_TRUE(estimable(in + 1e-11 * in.norm() / n.norm() * n)) << "row " << k << " off by 1e-11";
   }
 
-  model::MixSettings bad;
-  one_way(bad);
-  bad.estimable_basis.resize(3 * kP);
+  model::Command bad_cmd;
+
+  data::GroupData bad_group;
+
+  estimate::Estimates bad_est;
+  one_way(bad_cmd, bad_group, bad_est);
+  bad_est.estimable_basis.resize(3 * kP);
   l << 0, 1, -1, 0, 0;
-  EXPECT_FALSE(is_estimable(bad, std::span<const double>(l.data(), kP)))
+  EXPECT_FALSE(is_estimable(bad_est, std::span<const double>(l.data(), kP)))
       << "a basis that does not match non_redundant estimates nothing";
 }
 
 TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
   Harness h;
-  model::MixSettings s;
-  one_way(s);
-  s.print_lmatrix = true;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  one_way(cmd, group, est);
+  cmd.print_lmatrix = true;
   // 1: a one-row difference; 2: two rows with hypothesised values; 3: one
   // level alone, not estimable.
-  s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}}));
-  s.tests.push_back(effect_test({1, 3, 1}, {}, {{0, 1, -1, 0, 0}, {1, 0.5, 0.5, 0, 2}}, "", {1.0, 20.0}));
-  s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, 0, 0}}));
-  custom_hypothesis_tests(s, h.e);
+  cmd.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}}));
+  cmd.tests.push_back(effect_test({1, 3, 1}, {}, {{0, 1, -1, 0, 0}, {1, 0.5, 0.5, 0, 2}}, "", {1.0, 20.0}));
+  cmd.tests.push_back(effect_test({0, 3, 0}, {}, {{1, 0, 0}}));
+  custom_hypothesis_tests(cmd, group, est, h.e);
 
   const std::vector<std::string> want = {
       "H Custom Hypothesis Test 1",  "  T Contrast Coefficient", "  T Contrast Estimates",
@@ -213,19 +221,19 @@ TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
   EXPECT_FALSE(h.out.error_flag());
   EXPECT_EQ(h.scratch.in_use(), 0u) << "every work block is released";
 
-  const MatrixXd C = one_way_C(s);
-  const VectorXd b = one_way_b(s);
-  const auto est = tables(h.out, "Contrast Estimates");
-  ASSERT_EQ(est.size(), 2u);
+  const MatrixXd C = one_way_C(est);
+  const VectorXd b = one_way_b(est);
+  const auto estimates = tables(h.out, "Contrast Estimates");
+  ASSERT_EQ(estimates.size(), 2u);
   VectorXd l1(kP);
   l1 << 0, 1, -1, 0, 0;
-  EXPECT_NEAR(value(*est[0], {"L1", "B0"}), l1.dot(b), 1e-14) << "estimate b_a1 - b_a2";
-  EXPECT_NEAR(value(*est[0], {"L1", "Standard Error"}), std::sqrt(l1.dot(C * l1)), 1e-14)
+  EXPECT_NEAR(value(*estimates[0], {"L1", "B0"}), l1.dot(b), 1e-14) << "estimate b_a1 - b_a2";
+  EXPECT_NEAR(value(*estimates[0], {"L1", "Standard Error"}), std::sqrt(l1.dot(C * l1)), 1e-14)
       << "se from C_11 + C_22 - 2 C_12";
-  EXPECT_EQ(value(*est[0], {"L1", "Test Value"}), 0.0);
-  EXPECT_NEAR(value(*est[0], {"L1", "t Statistic"}), l1.dot(b) / std::sqrt(l1.dot(C * l1)), 1e-13);
-  EXPECT_TRUE(host::is_sysmis(value(*est[0], {"L1", "Significance"}))) << "no fit: no df, no significance";
-  EXPECT_TRUE(host::is_sysmis(value(*est[0], {"L1", "Lower Bound"}))) << "no df: no interval";
+  EXPECT_EQ(value(*estimates[0], {"L1", "Test Value"}), 0.0);
+  EXPECT_NEAR(value(*estimates[0], {"L1", "t Statistic"}), l1.dot(b) / std::sqrt(l1.dot(C * l1)), 1e-13);
+  EXPECT_TRUE(host::is_sysmis(value(*estimates[0], {"L1", "Significance"}))) << "no fit: no df, no significance";
+  EXPECT_TRUE(host::is_sysmis(value(*estimates[0], {"L1", "Lower Bound"}))) << "no df: no interval";
 
   // Test 2: L·b − h, its t tests and the joint F on the rank of L C L'.
   MatrixXd L(2, kP);
@@ -235,10 +243,10 @@ TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
   const MatrixXd A = L * C * L.transpose();
   for (int i = 0; i < 2; ++i) {
     const std::string row = "L" + std::to_string(i + 1);
-    EXPECT_NEAR(value(*est[1], {row, "B0"}), (L * b)(i), 1e-13) << row;
-    EXPECT_EQ(value(*est[1], {row, "Test Value"}), hv(i)) << row;
-    EXPECT_NEAR(value(*est[1], {row, "Contrast minus Tests"}), d(i), 1e-13) << row;
-    EXPECT_NEAR(value(*est[1], {row, "t Statistic"}), d(i) / std::sqrt(A(i, i)), 1e-12) << row << ": t of the difference";
+    EXPECT_NEAR(value(*estimates[1], {row, "B0"}), (L * b)(i), 1e-13) << row;
+    EXPECT_EQ(value(*estimates[1], {row, "Test Value"}), hv(i)) << row;
+    EXPECT_NEAR(value(*estimates[1], {row, "Contrast minus Tests"}), d(i), 1e-13) << row;
+    EXPECT_NEAR(value(*estimates[1], {row, "t Statistic"}), d(i) / std::sqrt(A(i, i)), 1e-12) << row << ": t of the difference";
   }
   const auto joint = tables(h.out, "Test of Contrasts");
   ASSERT_EQ(joint.size(), 1u);
@@ -256,26 +264,30 @@ TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
 TEST(CustomTests, LabelledAndSingleHeadings) {
   {
     Harness h;
-    model::MixSettings s;
-    one_way(s);
-    s.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}, {0, 1, -1}}, "a contrasts"));
-    custom_hypothesis_tests(s, h.e);
+    model::Command cmd;
+    data::GroupData group;
+    estimate::Estimates est;
+    one_way(cmd, group, est);
+    cmd.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}, {0, 1, -1}}, "a contrasts"));
+    custom_hypothesis_tests(cmd, group, est, h.e);
     const std::vector<std::string> want = {"H Custom Hypothesis Test  (a contrasts)", "  T Contrast Estimates",
                                            "  T Tests of Fixed Effects"};
     EXPECT_EQ(outline(h.out.items()), want) << "one labelled test: the label, no number; no LMATRIX";
-    const auto est = tables(h.out, "Contrast Estimates");
-    ASSERT_EQ(est.size(), 1u);
-    EXPECT_EQ(notes(*est[0]), (std::vector<std::string>{"a contrasts", "Dep variable is y"}));
+    const auto estimates = tables(h.out, "Contrast Estimates");
+    ASSERT_EQ(estimates.size(), 1u);
+    EXPECT_EQ(notes(*estimates[0]), (std::vector<std::string>{"a contrasts", "Dep variable is y"}));
     const auto joint = tables(h.out, "Test of Contrasts");
     ASSERT_EQ(joint.size(), 1u);
     EXPECT_EQ(value(*joint[0], {"Numerator DF", "a contrasts"}), 2.0) << "the row carries the label";
   }
   {
     Harness h;
-    model::MixSettings s;
-    one_way(s);
-    s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
-    custom_hypothesis_tests(s, h.e);
+    model::Command cmd;
+    data::GroupData group;
+    estimate::Estimates est;
+    one_way(cmd, group, est);
+    cmd.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
+    custom_hypothesis_tests(cmd, group, est, h.e);
     const std::vector<std::string> want = {"H Custom Hypothesis Test", "  T Contrast Estimates"};
     EXPECT_EQ(outline(h.out.items()), want) << "one unlabelled test: the plain heading";
   }
@@ -283,11 +295,13 @@ TEST(CustomTests, LabelledAndSingleHeadings) {
 
 TEST(CustomTests, OutOfMemoryEndsTheLoop) {
   Harness h(0);
-  model::MixSettings s;
-  one_way(s);
-  s.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
-  s.tests.push_back(effect_test({0, 0, 1}, {}, {{2}}));
-  custom_hypothesis_tests(s, h.e);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  one_way(cmd, group, est);
+  cmd.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
+  cmd.tests.push_back(effect_test({0, 0, 1}, {}, {{2}}));
+  custom_hypothesis_tests(cmd, group, est, h.e);
   ASSERT_EQ(outline(h.out.items()), std::vector<std::string>{"M Insufficient output memory ..."})
       << "reported once, after the loop, and no later test runs";
   EXPECT_TRUE(h.out.error_flag());
@@ -296,40 +310,42 @@ TEST(CustomTests, OutOfMemoryEndsTheLoop) {
 // The dense mixed model (three subjects, five subject-replicates of a
 // two-column random block) with fixed terms Intercept and x and random
 // effects Intercept and t.
-void dense_settings(const test::DenseModel& model, model::MixSettings& s, const VectorXd& theta) {
-  model.fill(s, theta, test::test_W());
-  s.fixed.width = 0;
-  s.fixed.add_row({});
-  s.fixed.add_row({});
-  s.fixed_effect_names = {Text::key("Intercept"), Text::raw("x")};
-  s.fx_ncol = {1, 1};
-  s.fx_fcol = {0, 1};
-  s.random.width = 0;
-  s.random.add_row({});
-  s.random.add_row({});
-  s.fixed_rank = 2;
-  s.estimable_basis = {1, 0, 0, 1};
-  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+void dense_settings(const test::DenseModel& model, model::Command& cmd, data::GroupData& group, estimate::Estimates& est, const VectorXd& theta) {
+  model.fill(cmd, group, est, theta, test::test_W());
+  cmd.fixed.width = 0;
+  cmd.fixed.add_row({});
+  cmd.fixed.add_row({});
+  cmd.fixed_effect_names = {Text::key("Intercept"), Text::raw("x")};
+  group.fx_ncol = {1, 1};
+  group.fx_fcol = {0, 1};
+  cmd.random.width = 0;
+  cmd.random.add_row({});
+  cmd.random.add_row({});
+  est.fixed_rank = 2;
+  est.estimable_basis = {1, 0, 0, 1};
+  est.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
   double present = 0;
   for (const auto& subject : model.present)
     for (bool on : subject) present += on;
-  s.fit->blocks[0].present_subjects = present;
+  est.fit->blocks[0].present_subjects = present;
 }
 
 TEST(CustomTests, RandomCoefficientWeighsTheAveragePredictedEffect) {
   test::DenseModel model;
   Harness h;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   const VectorXd theta = test::test_theta();
-  dense_settings(model, s, theta);
-  s.print_lmatrix = true;
+  dense_settings(model, cmd, group, est, theta);
+  cmd.print_lmatrix = true;
   // Intercept 1 | Intercept 1: β_0 plus the average predicted random intercept.
-  s.tests.push_back(effect_test({1, 0}, {1, 0}, {{1, 1}}));
-  custom_hypothesis_tests(s, h.e);
+  cmd.tests.push_back(effect_test({1, 0}, {1, 0}, {{1, 1}}));
+  custom_hypothesis_tests(cmd, group, est, h.e);
   ASSERT_FALSE(h.out.error_flag());
 
   // The average over the five subject-replicates of the predicted intercepts.
-  const estimate::Fit& fit = *s.fit;
+  const estimate::Fit& fit = *est.fit;
   double sum = 0.0;
   int n = 0;
   for (std::size_t i = 0; i < model.present.size(); ++i)
@@ -340,23 +356,23 @@ TEST(CustomTests, RandomCoefficientWeighsTheAveragePredictedEffect) {
       }
   ASSERT_EQ(n, 5);
   const double want = model.beta(theta)(0) + sum / n;
-  const auto est = tables(h.out, "Contrast Estimates");
-  ASSERT_EQ(est.size(), 1u);
-  EXPECT_NEAR(value(*est[0], {"L1", "B0"}), want, 1e-12 * std::fabs(want))
+  const auto estimates = tables(h.out, "Contrast Estimates");
+  ASSERT_EQ(estimates.size(), 1u);
+  EXPECT_NEAR(value(*estimates[0], {"L1", "B0"}), want, 1e-12 * std::fabs(want))
       << "β_0 + the mean of the subjects' predicted intercepts";
 
   const VectorXd lf = (VectorXd(2) << 1.0, 0.0).finished();
   const VectorXd lr = (VectorXd(2) << 1.0 / n, 0.0).finished();
   const double pev = model.pev(theta, lf, lr);
-  EXPECT_NEAR(value(*est[0], {"L1", "Standard Error"}), std::sqrt(pev), 1e-10 * std::sqrt(pev))
+  EXPECT_NEAR(value(*estimates[0], {"L1", "Standard Error"}), std::sqrt(pev), 1e-10 * std::sqrt(pev))
       << "prediction-error variance of the averaged contrast from the full equations";
   const VectorXd g = test::gradient(theta, [&](const VectorXd& t) { return model.pev(t, lf, lr); });
   const double df = 2.0 * pev * pev / g.dot(test::test_W() * g);
-  EXPECT_NEAR(value(*est[0], {"L1", "Degrees of Freedom"}), df, 1e-6 * df) << "Satterthwaite df, central differences";
+  EXPECT_NEAR(value(*estimates[0], {"L1", "Degrees of Freedom"}), df, 1e-6 * df) << "Satterthwaite df, central differences";
 
   const auto coef = tables(h.out, "Contrast Coefficients");
   ASSERT_EQ(coef.size(), 1u);
-  const std::string random_intercept = param_label(s, 2).json();
+  const std::string random_intercept = param_label(est, 2).json();
   EXPECT_DOUBLE_EQ(value(*coef[0], {"L1", random_intercept}), 1.0 / n)
       << "the coefficient table shows the averaged coefficient";
 }

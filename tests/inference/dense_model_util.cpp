@@ -128,24 +128,24 @@ double DenseModel::predicted(const VectorXd& theta, const VectorXd& lf, const Ve
   return sum;
 }
 
-void DenseModel::fill(model::MixSettings& s, const VectorXd& theta, const MatrixXd& W) const {
-  s.n_fixed_columns = p;
-  s.n_random_columns = dim;
-  s.rn_fcol = {0, 1};
-  s.rn_ncol = {1, 1};
-  s.blocks.assign(1, {});
-  s.blocks[0].effects = {0, 1};
-  s.blocks[0].dim = dim;
-  s.blocks[0].cov_type = covstruct::UN;
-  s.n_cov_params = ntheta;
-  s.n_residual_cov_params = 2;
-  s.cov_param_covariance = pack(W);
+void DenseModel::fill(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, const VectorXd& theta, const MatrixXd& W) const {
+  group.n_fixed_columns = p;
+  group.n_random_columns = dim;
+  group.rn_fcol = {0, 1};
+  group.rn_ncol = {1, 1};
+  group.blocks.assign(1, {});
+  group.blocks[0].effects = {0, 1};
+  group.blocks[0].dim = dim;
+  group.blocks[0].cov_type = covstruct::UN;
+  est.n_cov_params = ntheta;
+  est.n_residual_cov_params = 2;
+  est.cov_param_covariance = pack(W);
   MatrixXd fc = MatrixXd::Zero(p + 1, p + 1);
   fc.topLeftCorner(p, p) = C(theta);
   fc.row(p).head(p) = beta(theta).transpose();
-  s.fixed_covariance = pack(fc);
-  s.non_redundant.resize(p);
-  for (int k = 0; k < p; ++k) s.non_redundant.set(k);
+  est.fixed_covariance = pack(fc);
+  est.non_redundant.resize(p);
+  for (int k = 0; k < p; ++k) est.non_redundant.set(k);
 
   auto fit = std::make_shared<estimate::Fit>();
   fit->p = p;
@@ -198,7 +198,7 @@ void DenseModel::fill(model::MixSettings& s, const VectorXd& theta, const Matrix
     for (int r = 0; r < q; ++r)
       for (int c = 0; c < q; ++c) fit->final.S.push_back(S(r, c));
   }
-  s.fit = fit;
+  est.fit = fit;
 }
 
 VectorXd gradient(const VectorXd& theta, const std::function<double(const VectorXd&)>& f) {

@@ -6,7 +6,7 @@
 // of two columns (intercept, t) with an unstructured G_j = [g11 g21; g21 g22]
 // over two replicates per subject; subject 1 has only the first replicate.
 // θ = (a, c, g11, g21, g22).  fill() lays the model out as estimation leaves
-// it (MixSettings and estimate::Fit at θ); the dense functions give C(θ) and
+// it (command, group, estimates and estimate::Fit at θ); the dense functions give C(θ) and
 // the prediction-error variance of the full mixed-model equations, so that
 // derivatives can be taken by central differences.
 #pragma once
@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "model/command.h"
+#include "estimate/estimates.h"
+#include "data/group.h"
 
 namespace mixed::inference::test {
 
@@ -43,9 +45,9 @@ struct DenseModel {
   // l_f'β̂ + l_r'Σ_i û_i.
   double predicted(const Eigen::VectorXd& theta, const Eigen::VectorXd& lf, const Eigen::VectorXd& lr) const;
 
-  // MixSettings and its Fit as estimation leaves them at θ, with W the
+  // The command, group and estimates with their Fit as estimation leaves them at θ, with W the
   // asymptotic covariance matrix of θ (dense, ntheta x ntheta).
-  void fill(model::MixSettings& s, const Eigen::VectorXd& theta, const Eigen::MatrixXd& W) const;
+  void fill(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, const Eigen::VectorXd& theta, const Eigen::MatrixXd& W) const;
 };
 
 // Central difference of f at θ in direction k, h = 1e-5 max(1, |θ_k|).

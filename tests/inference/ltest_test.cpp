@@ -19,13 +19,13 @@ using Eigen::MatrixXd;
 using Eigen::VectorXd;
 
 // Settings holding only C (dense p x p) and b; no fit, so no df.
-void fixed_only(model::MixSettings& s, const MatrixXd& C, const std::vector<double>& b) {
+void fixed_only(data::GroupData& group, estimate::Estimates& est, const MatrixXd& C, const std::vector<double>& b) {
   const int p = static_cast<int>(C.rows());
-  s.n_fixed_columns = p;
-  s.fixed_covariance.assign(host::tri_size(p + 1), 0.0);
+  group.n_fixed_columns = p;
+  est.fixed_covariance.assign(host::tri_size(p + 1), 0.0);
   for (int i = 0; i < p; ++i) {
-    for (int j = 0; j <= i; ++j) s.fixed_covariance[host::tri(i, j)] = C(i, j);
-    s.fixed_covariance[host::tri(p, i)] = b[i];
+    for (int j = 0; j <= i; ++j) est.fixed_covariance[host::tri(i, j)] = C(i, j);
+    est.fixed_covariance[host::tri(p, i)] = b[i];
   }
 }
 
@@ -36,12 +36,14 @@ LTestOptions all_options() {
 }
 
 TEST(LTest, ZeroVarianceRowHasNoRankButKeepsItsEstimate) {
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   host::Scratch scratch;
   MatrixXd C(2, 2);
   C << 2.0, 0.0, 0.0, 0.0;
-  fixed_only(s, C, {1.5, -4.0});
-  const LTestResult r = l_matrix_test(s, scratch, 1, std::vector<double>{0.0, 1.0}, all_options());
+  fixed_only(group, est, C, {1.5, -4.0});
+  const LTestResult r = l_matrix_test(group, est, scratch, 1, std::vector<double>{0.0, 1.0}, all_options());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.rank, 0) << "L C L' = 0 has rank 0";
   EXPECT_TRUE(host::is_sysmis(r.F)) << "no F without rank";
@@ -53,24 +55,26 @@ TEST(LTest, ZeroVarianceRowHasNoRankButKeepsItsEstimate) {
 }
 
 TEST(LTest, RankAndGeneralizedInverse) {
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   host::Scratch scratch;
   LTestOptions f;
   f.f_test = true;
   MatrixXd C(2, 2);
   C << 2.0, 0.5, 0.5, 1.0;
-  fixed_only(s, C, {1.0, -2.0});
+  fixed_only(group, est, C, {1.0, -2.0});
 
   // Two identical rows: rank 1, F on one numerator df = (Lb)^2 / (L C L').
-  LTestResult dup = l_matrix_test(s, scratch, 2, std::vector<double>{1.0, 1.0, 1.0, 1.0}, f);
+  LTestResult dup = l_matrix_test(group, est, scratch, 2, std::vector<double>{1.0, 1.0, 1.0, 1.0}, f);
   EXPECT_EQ(dup.rank, 1) << "a duplicated row adds a zero eigenvalue";
   EXPECT_NEAR(dup.F, 1.0 / 4.0, 1e-14) << "F of the duplicated row equals the F of the single row";
 
   // A third row that is the sum of the first two changes neither rank nor F.
   const std::vector<double> two = {1.0, 0.0, 0.0, 1.0};
   const std::vector<double> three = {1.0, 0.0, 0.0, 1.0, 1.0, 1.0};
-  const LTestResult r2 = l_matrix_test(s, scratch, 2, two, f);
-  const LTestResult r3 = l_matrix_test(s, scratch, 3, three, f);
+  const LTestResult r2 = l_matrix_test(group, est, scratch, 2, two, f);
+  const LTestResult r3 = l_matrix_test(group, est, scratch, 3, three, f);
   EXPECT_EQ(r3.rank, 2) << "dependent rows are tested on the rank of L C L'";
   VectorXd b(2);
   b << 1.0, -2.0;
@@ -80,44 +84,48 @@ TEST(LTest, RankAndGeneralizedInverse) {
   // An eigenvalue of 1e-13 counts as zero: only the other direction is tested.
   MatrixXd tiny(2, 2);
   tiny << 1.0, 0.0, 0.0, 1e-13;
-  fixed_only(s, tiny, {3.0, 5.0});
-  const LTestResult t = l_matrix_test(s, scratch, 2, two, f);
+  fixed_only(group, est, tiny, {3.0, 5.0});
+  const LTestResult t = l_matrix_test(group, est, scratch, 2, two, f);
   EXPECT_EQ(t.rank, 1) << "an eigenvalue of 1e-13 is not counted";
   EXPECT_NEAR(t.F, 9.0, 1e-12) << "and contributes nothing to the generalized inverse";
 }
 
 TEST(LTest, HypothesisedValues) {
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   host::Scratch scratch;
   MatrixXd C(2, 2);
   C << 2.0, 0.5, 0.5, 1.0;
-  fixed_only(s, C, {1.0, -2.0});
+  fixed_only(group, est, C, {1.0, -2.0});
   LTestOptions o = all_options();
   o.hypothesised = true;
   const std::vector<double> L = {1.0, 0.0, 1.0, 1.0};
-  const LTestResult at_estimate = l_matrix_test(s, scratch, 2, L, o, std::vector<double>{1.0, -1.0});
+  const LTestResult at_estimate = l_matrix_test(group, est, scratch, 2, L, o, std::vector<double>{1.0, -1.0});
   EXPECT_NEAR(at_estimate.F, 0.0, 1e-15) << "h = L b gives F = 0";
   EXPECT_DOUBLE_EQ(at_estimate.estimate[1], -1.0) << "per-row estimates are L b, not L b - h";
-  const LTestResult one = l_matrix_test(s, scratch, 1, std::vector<double>{1.0, 1.0}, o, std::vector<double>{2.0});
+  const LTestResult one = l_matrix_test(group, est, scratch, 1, std::vector<double>{1.0, 1.0}, o, std::vector<double>{2.0});
   EXPECT_NEAR(one.F, 9.0 / 4.0, 1e-14) << "one row: F = (L b - h)^2 / L C L'";
   EXPECT_NEAR(one.se[0], 2.0, 1e-14) << "standard error sqrt(L C L')";
 }
 
 TEST(LTest, Statuses) {
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   MatrixXd C = MatrixXd::Identity(2, 2);
-  fixed_only(s, C, {1.0, 2.0});
+  fixed_only(group, est, C, {1.0, 2.0});
   host::Scratch scratch;
-  EXPECT_EQ(l_matrix_test(s, scratch, 0, {}, all_options()).status, kNoRows) << "no rows: status -1";
+  EXPECT_EQ(l_matrix_test(group, est, scratch, 0, {}, all_options()).status, kNoRows) << "no rows: status -1";
   host::Scratch small(16);
-  const LTestResult r = l_matrix_test(s, small, 2, std::vector<double>{1.0, 0.0, 0.0, 1.0}, all_options());
+  const LTestResult r = l_matrix_test(group, est, small, 2, std::vector<double>{1.0, 0.0, 0.0, 1.0}, all_options());
   EXPECT_EQ(r.status, kOutOfMemory) << "a refused work block gives status 4";
   EXPECT_TRUE(host::is_sysmis(r.F)) << "and leaves F missing";
   EXPECT_EQ(small.in_use(), 0u);
   MatrixXd broken = MatrixXd::Identity(2, 2);
   broken(1, 1) = NAN;
-  fixed_only(s, broken, {1.0, 2.0});
-  const LTestResult failed = l_matrix_test(s, scratch, 2, std::vector<double>{1.0, 0.0, 0.0, 1.0}, all_options());
+  fixed_only(group, est, broken, {1.0, 2.0});
+  const LTestResult failed = l_matrix_test(group, est, scratch, 2, std::vector<double>{1.0, 0.0, 0.0, 1.0}, all_options());
   EXPECT_EQ(failed.status, kEigenFailed) << "a failed eigen decomposition gives status 1003";
   EXPECT_TRUE(host::is_sysmis(failed.F));
   EXPECT_EQ(failed.rank, 0);
@@ -125,17 +133,19 @@ TEST(LTest, Statuses) {
 
 TEST(LTest, RandomCoefficientsFollowTheFullEquations) {
   test::DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   host::Scratch scratch;
   const VectorXd theta = test::test_theta();
   const MatrixXd W = test::test_W();
-  model.fill(s, theta, W);
+  model.fill(cmd, group, est, theta, W);
   VectorXd lf(2), lr(2);
   lf << 1.0, 0.5;
   lr << 0.3, -1.2;
   LTestOptions o = all_options();
   o.random_columns = true;
-  const LTestResult r = l_matrix_test(s, scratch, 1, std::vector<double>{1.0, 0.5, 0.3, -1.2}, o);
+  const LTestResult r = l_matrix_test(group, est, scratch, 1, std::vector<double>{1.0, 0.5, 0.3, -1.2}, o);
   const double pev = model.pev(theta, lf, lr);
   EXPECT_NEAR(r.se[0] * r.se[0], pev, 1e-10 * pev) << "L C L' is the prediction-error variance";
   const double pred = model.predicted(theta, lf, lr);
@@ -149,10 +159,12 @@ TEST(LTest, RandomCoefficientsFollowTheFullEquations) {
 
 TEST(LTest, FixedRowsAgainstDenseModel) {
   test::DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   host::Scratch scratch;
   const VectorXd theta = test::test_theta();
-  model.fill(s, theta, test::test_W());
+  model.fill(cmd, group, est, theta, test::test_W());
   MatrixXd L(2, 2);
   L << 1.0, 0.0, 1.0, 2.0;
   const VectorXd lb = L * model.beta(theta);
@@ -160,7 +172,7 @@ TEST(LTest, FixedRowsAgainstDenseModel) {
   LTestOptions f;
   f.f_test = true;
   const std::vector<double> rows = {1.0, 0.0, 1.0, 2.0};
-  const LTestResult r = l_matrix_test(s, scratch, 2, rows, f);
+  const LTestResult r = l_matrix_test(group, est, scratch, 2, rows, f);
   EXPECT_EQ(r.rank, 2);
   EXPECT_NEAR(r.F, F, 1e-10 * F) << "F = (Lb)'(LCL')^-1(Lb)/2";
   EXPECT_FALSE(host::is_sysmis(r.dendf)) << "a full-rank test has a df";

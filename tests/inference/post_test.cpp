@@ -18,29 +18,29 @@ struct OneTermModel {
   host::Progress progress{false};
 
   // y = β (intercept only) with C = 0.25, β = 3; no fit, so no df.
-  void settings(model::MixSettings& s) {
-    s.fixed.width = 0;
-    s.fixed.add_row({});
-    s.fixed_effect_names = {Text::key("Intercept")};
-    s.n_fixed_columns = 1;
-    s.fx_ncol = {1};
-    s.fx_fcol = {0};
-    s.fixed_covariance = {0.25, 3.0, 1.0};
-    s.non_redundant.resize(1);
-    s.non_redundant.set(0);
-    s.l_row_columns = s.non_redundant;
-    s.fixed_rank = 1;
-    s.hypotheses = {model::TermHypothesis{1, {1.0}}};
-    s.n_cov_params = 1;
-    s.cov_params_reported = {2.0};
-    s.cov_param_covariance_reported = {0.5};
-    s.cov_param_covariance = {0.5};
-    s.cov_params_kept.resize(1);
-    s.cov_params_kept.set(0);
-    s.covpar_labels = {Text::key("Residual")};
-    s.n_observations = 10;
-    s.m2ll = 30.0;
-    s.print_solution = s.print_fixed_correlations = true;
+  void settings(model::Command& cmd, data::GroupData& group, estimate::Estimates& est) {
+    cmd.fixed.width = 0;
+    cmd.fixed.add_row({});
+    cmd.fixed_effect_names = {Text::key("Intercept")};
+    group.n_fixed_columns = 1;
+    group.fx_ncol = {1};
+    group.fx_fcol = {0};
+    est.fixed_covariance = {0.25, 3.0, 1.0};
+    est.non_redundant.resize(1);
+    est.non_redundant.set(0);
+    est.l_row_columns = est.non_redundant;
+    est.fixed_rank = 1;
+    est.hypotheses = {estimate::TermHypothesis{1, {1.0}}};
+    est.n_cov_params = 1;
+    est.cov_params_reported = {2.0};
+    est.cov_param_covariance_reported = {0.5};
+    est.cov_param_covariance = {0.5};
+    est.cov_params_kept.resize(1);
+    est.cov_params_kept.set(0);
+    est.covpar_labels = {Text::key("Residual")};
+    group.n_observations = 10;
+    est.m2ll = 30.0;
+    cmd.print_solution = cmd.print_fixed_correlations = true;
   }
 };
 
@@ -63,14 +63,16 @@ TEST(Post, KeepsTheTermTests) {
   OneTermModel m;
   host::Scratch scratch;
   host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
-  model::MixSettings s;
-  m.settings(s);
-  post_estimation(s, e);
-  ASSERT_EQ(s.term_numdf.size(), 1u);
-  EXPECT_EQ(s.term_numdf[0], 1) << "numerator df: the rank of L C L'";
-  EXPECT_DOUBLE_EQ(s.term_f[0], 36.0) << "F = b^2 / C";
-  EXPECT_TRUE(host::is_sysmis(s.term_dendf[0])) << "no fit: no denominator df";
-  EXPECT_EQ(s.param_df.size(), 1u) << "one df per non-redundant parameter";
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  m.settings(cmd, group, est);
+  const FixedEffectTests fixed_tests = post_estimation(cmd, group, est, e);
+  ASSERT_EQ(fixed_tests.term_numdf.size(), 1u);
+  EXPECT_EQ(fixed_tests.term_numdf[0], 1) << "numerator df: the rank of L C L'";
+  EXPECT_DOUBLE_EQ(fixed_tests.term_f[0], 36.0) << "F = b^2 / C";
+  EXPECT_TRUE(host::is_sysmis(fixed_tests.term_dendf[0])) << "no fit: no denominator df";
+  EXPECT_EQ(fixed_tests.param_df.size(), 1u) << "one df per non-redundant parameter";
   EXPECT_EQ(scratch.in_use(), 0u) << "work blocks released";
   const std::vector<std::string> want = {
       "T Model Dimension", "T Information Criteria", "H Fixed Effects", "  T Tests of Fixed Effects",
@@ -83,9 +85,11 @@ TEST(Post, MemoryShortageLeavesOutTheTestsAndEstimates) {
   OneTermModel m;
   host::Scratch scratch(0);
   host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
-  model::MixSettings s;
-  m.settings(s);
-  post_estimation(s, e);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  m.settings(cmd, group, est);
+  post_estimation(cmd, group, est, e);
   const std::vector<std::string> want = {
       "T Model Dimension", "T Information Criteria", "M Insufficient output memory ...", "H Fixed Effects",
       "  T Correlation Matrix", "H Covariance Parameters", "  T Covariance Parameter Estimates",

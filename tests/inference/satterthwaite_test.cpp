@@ -28,62 +28,72 @@ void expect_close(const std::vector<double>& got, const VectorXd& want, double t
 
 TEST(Satterthwaite, GradientOfFixedContrastMatchesCentralDifferences) {
   DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   const VectorXd theta = test::test_theta();
-  model.fill(s, theta, test::test_W());
+  model.fill(cmd, group, est, theta, test::test_W());
   for (const VectorXd& l : std::vector<VectorXd>{VectorXd::Unit(2, 0), VectorXd::Unit(2, 1), VectorXd::Constant(2, 0.7)}) {
     const VectorXd want = test::gradient(theta, [&](const VectorXd& t) { return l.dot(model.C(t) * l); });
-    expect_close(variance_gradient(s, as_vector(l), {}), want, 1e-7, "d(l'Cl)/dθ of a fixed contrast");
+    expect_close(variance_gradient(group, est, as_vector(l), {}), want, 1e-7, "d(l'Cl)/dθ of a fixed contrast");
   }
 }
 
 TEST(Satterthwaite, GradientWithRandomCoefficientsMatchesFullEquations) {
   DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   const VectorXd theta = test::test_theta();
-  model.fill(s, theta, test::test_W());
+  model.fill(cmd, group, est, theta, test::test_W());
   VectorXd lf(2), lr(2);
   lf << 1.0, 0.5;
   lr << 0.3, -1.2;
   const VectorXd want = test::gradient(theta, [&](const VectorXd& t) { return model.pev(t, lf, lr); });
-  expect_close(variance_gradient(s, as_vector(lf), as_vector(lr)), want, 1e-7,
+  expect_close(variance_gradient(group, est, as_vector(lf), as_vector(lr)), want, 1e-7,
                "d(prediction-error variance)/dθ, fixed and random coefficients");
   const VectorXd zero = VectorXd::Zero(2);
   const VectorXd want_r = test::gradient(theta, [&](const VectorXd& t) { return model.pev(t, zero, lr); });
-  expect_close(variance_gradient(s, as_vector(zero), as_vector(lr)), want_r, 1e-7,
+  expect_close(variance_gradient(group, est, as_vector(zero), as_vector(lr)), want_r, 1e-7,
                "d(prediction-error variance)/dθ, random coefficients only");
 }
 
 TEST(Satterthwaite, OneRowDfIsTwiceSquaredVarianceOverGWG) {
   DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   const VectorXd theta = test::test_theta();
   const MatrixXd W = test::test_W();
-  model.fill(s, theta, W);
+  model.fill(cmd, group, est, theta, W);
   const VectorXd l = VectorXd::Unit(2, 1);
   const double var = model.C(theta)(1, 1);
   const VectorXd g = test::gradient(theta, [&](const VectorXd& t) { return model.C(t)(1, 1); });
   const double want = 2.0 * var * var / g.dot(W * g);
   const double one = 1.0;
-  EXPECT_NEAR(satterthwaite_df(s, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1}), want, 1e-6 * want)
+  EXPECT_NEAR(satterthwaite_df(group, est, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1}), want, 1e-6 * want)
       << "df of a single parameter = 2 C_kk^2 / g'Wg";
   // A zero eigenvalue is skipped; one row then has no df.
   const double zero = 0.0;
-  EXPECT_TRUE(host::is_sysmis(satterthwaite_df(s, 1, 1, false, as_vector(l), {&zero, 1}, {&one, 1})))
+  EXPECT_TRUE(host::is_sysmis(satterthwaite_df(group, est, 1, 1, false, as_vector(l), {&zero, 1}, {&one, 1})))
       << "a direction without variance gives no df";
   // A W that is not positive in the direction of g gives no df.
-  model::MixSettings flat;
-  model.fill(flat, theta, MatrixXd::Zero(DenseModel::ntheta, DenseModel::ntheta));
-  EXPECT_TRUE(host::is_sysmis(satterthwaite_df(flat, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1})))
+  model::Command flat_cmd;
+  data::GroupData flat_group;
+  estimate::Estimates flat_est;
+  model.fill(flat_cmd, flat_group, flat_est, theta, MatrixXd::Zero(DenseModel::ntheta, DenseModel::ntheta));
+  EXPECT_TRUE(host::is_sysmis(satterthwaite_df(flat_group, flat_est, 1, 1, false, as_vector(l), {&var, 1}, {&one, 1})))
       << "g'Wg = 0 gives a system-missing df";
 }
 
 TEST(Satterthwaite, SeveralRowsCombineTheEigenDirections) {
   DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   const VectorXd theta = test::test_theta();
   const MatrixXd W = test::test_W();
-  model.fill(s, theta, W);
+  model.fill(cmd, group, est, theta, W);
   MatrixXd L(2, 2);
   L << 1.0, 0.0, 1.0, 2.0;
   const MatrixXd LCL = L * model.C(theta) * L.transpose();
@@ -101,16 +111,18 @@ TEST(Satterthwaite, SeveralRowsCombineTheEigenDirections) {
   std::vector<double> d = {eig.eigenvalues()(0), eig.eigenvalues()(1)};
   std::vector<double> Z = {eig.eigenvectors()(0, 0), eig.eigenvectors()(0, 1), eig.eigenvectors()(1, 0),
                            eig.eigenvectors()(1, 1)};
-  EXPECT_NEAR(satterthwaite_df(s, 2, 2, false, Lrows, d, Z), want, 1e-6 * want) << "Fai-Cornelius df of a two-row L";
+  EXPECT_NEAR(satterthwaite_df(group, est, 2, 2, false, Lrows, d, Z), want, 1e-6 * want) << "Fai-Cornelius df of a two-row L";
 }
 
 TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
   DenseModel model;
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   const VectorXd theta = test::test_theta();
-  model.fill(s, theta, test::test_W());
-  std::vector<double> products(derivative_products_size(s));
-  ASSERT_TRUE(derivative_products(s, products));
+  model.fill(cmd, group, est, theta, test::test_W());
+  std::vector<double> products(derivative_products_size(group, est));
+  ASSERT_TRUE(derivative_products(group, est, products));
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j <= i; ++j) {
       const VectorXd want = -test::gradient(theta, [&](const VectorXd& t) { return model.C(t).inverse()(i, j); });
@@ -122,8 +134,8 @@ TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
   const double var = L[0] * L[0] * model.C(theta)(0, 0) + 2 * L[0] * L[1] * model.C(theta)(0, 1) +
                      L[1] * L[1] * model.C(theta)(1, 1);
   const double one = 1.0;
-  EXPECT_NEAR(satterthwaite_df(s, 1, 1, false, L, {&var, 1}, {&one, 1}, products),
-              satterthwaite_df(s, 1, 1, false, L, {&var, 1}, {&one, 1}), 1e-10)
+  EXPECT_NEAR(satterthwaite_df(group, est, 1, 1, false, L, {&var, 1}, {&one, 1}, products),
+              satterthwaite_df(group, est, 1, 1, false, L, {&var, 1}, {&one, 1}), 1e-10)
       << "the df from the products equals the df from the pass over the subjects";
 }
 

@@ -48,14 +48,14 @@ bool has_note(const host::Cell* c, const std::string& note) {
   return false;
 }
 
-void with_fixed(model::MixSettings& s, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
-  s.n_fixed_columns = p;
-  s.fixed_covariance = packed_c;
-  s.fixed_covariance.resize(host::tri_size(p + 1), 0.0);
-  for (int k = 0; k < p; ++k) s.fixed_covariance[host::tri(p, k)] = b[k];
-  s.non_redundant.resize(p);
-  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
-  for (int k = 0; k < p; ++k) s.param_labels.push_back(Text::raw("b" + std::to_string(k)));
+void with_fixed(data::GroupData& group, estimate::Estimates& est, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
+  group.n_fixed_columns = p;
+  est.fixed_covariance = packed_c;
+  est.fixed_covariance.resize(host::tri_size(p + 1), 0.0);
+  for (int k = 0; k < p; ++k) est.fixed_covariance[host::tri(p, k)] = b[k];
+  est.non_redundant.resize(p);
+  est.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+  for (int k = 0; k < p; ++k) est.param_labels.push_back(Text::raw("b" + std::to_string(k)));
 }
 
 TEST(ModelTables, InformationCriteriaCountParametersByMethod) {
@@ -70,13 +70,17 @@ TEST(ModelTables, InformationCriteriaCountParametersByMethod) {
   EXPECT_NEAR(ml.bic, 100.0 + 5.0 * std::log(10.0), 1e-12);
   EXPECT_TRUE(host::is_sysmis(information_criteria(2, 3, 1, 3.0, 50.0).bic)) << "n = 0: no BIC";
 
-  model::MixSettings s;
-  s.method = 2;
-  s.fixed_rank = 3;
-  s.n_cov_params = 6;
-  s.n_observations = 10.0;
-  s.m2ll = 100.0;
-  const host::PivotTable t = information_criteria_table(s);
+  model::Command cmd;
+
+  data::GroupData group;
+
+  estimate::Estimates est;
+  cmd.method = 2;
+  est.fixed_rank = 3;
+  est.n_cov_params = 6;
+  group.n_observations = 10.0;
+  est.m2ll = 100.0;
+  const host::PivotTable t = information_criteria_table(cmd, group, est);
   EXPECT_DOUBLE_EQ(value(t, {"-2 Restricted Log Likelihood"}), 100.0);
   EXPECT_DOUBLE_EQ(value(t, {"Akaike IC"}), 112.0) << "AIC is shown when AICC is not";
   const host::Cell* aicc = cell(t, {"Hurvich Tsai IC"});
@@ -93,13 +97,15 @@ TEST(FixedTables, DegreesOfFreedomDisplay) {
 }
 
 TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
-  model::MixSettings s;
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
   // Parameter 1 is redundant (zero row and column); parameter 2 has C_kk = 0.
-  with_fixed(s, 3, {4.0, 0.0, 0.0, 0.0, 0.0, 0.0}, {2.0, 0.0, 7.5});
-  s.non_redundant.set(0);
-  s.non_redundant.set(2);
+  with_fixed(group, est, 3, {4.0, 0.0, 0.0, 0.0, 0.0, 0.0}, {2.0, 0.0, 7.5});
+  est.non_redundant.set(0);
+  est.non_redundant.set(2);
   const std::vector<double> df = {12.0, 10.0};
-  host::PivotTable t = fixed_estimates_table(s, df);
+  host::PivotTable t = fixed_estimates_table(cmd, group, est, df);
   const char* ci = "95 Confidence Interval";
   EXPECT_DOUBLE_EQ(value(t, {"b0", "B0"}), 2.0);
   EXPECT_DOUBLE_EQ(value(t, {"b0", "Standard Error"}), 2.0);
@@ -128,18 +134,20 @@ TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
   EXPECT_DOUBLE_EQ(value(t, {"b2", "Lower Bound"}), 7.5) << "C_kk = 0: bounds equal the estimate";
   EXPECT_DOUBLE_EQ(value(t, {"b2", "Upper Bound"}), 7.5);
 
-  s.confidence_level = 90.0;
-  s.confidence_text = "90";
-  host::PivotTable t90 = fixed_estimates_table(s, df);
+  cmd.confidence_level = 90.0;
+  cmd.confidence_text = "90";
+  host::PivotTable t90 = fixed_estimates_table(cmd, group, est, df);
   EXPECT_NEAR(value(t90, {"b0", "Upper Bound"}), 2.0 + 2.0 * host::t_quantile(0.95, 12.0), 1e-12) << "CIN 90: t(0.95)";
 }
 
 TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
-  model::MixSettings s;
-  with_fixed(s, 3, {4.0, 0.0, 0.0, 1.0, 0.0, 9.0}, {1.0, 0.0, 1.0});
-  s.non_redundant.set(0);
-  s.non_redundant.set(2);
-  const host::PivotTable corr = fixed_correlation_table(s);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  with_fixed(group, est, 3, {4.0, 0.0, 0.0, 1.0, 0.0, 9.0}, {1.0, 0.0, 1.0});
+  est.non_redundant.set(0);
+  est.non_redundant.set(2);
+  const host::PivotTable corr = fixed_correlation_table(cmd, group, est);
   EXPECT_DOUBLE_EQ(value(corr, {"b0", "b0"}), 1.0);
   EXPECT_EQ(cell(corr, {"b0", "b0"})->value.format.kind, Format::Kind::Count) << "diagonal 1 as an integer";
   EXPECT_NEAR(value(corr, {"b2", "b0"}), 1.0 / 6.0, 1e-15) << "C_ij / sqrt(C_ii C_jj)";
@@ -149,7 +157,7 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
     EXPECT_TRUE(has_note(c, "Redundant correlation ..."));
     EXPECT_TRUE(has_note(cell(corr, {other, "b1"}), "Redundant correlation ...")) << "redundant column";
   }
-  const host::PivotTable cov = fixed_covariance_table(s);
+  const host::PivotTable cov = fixed_covariance_table(cmd, group, est);
   EXPECT_DOUBLE_EQ(value(cov, {"b2", "b0"}), 1.0);
   EXPECT_DOUBLE_EQ(value(cov, {"b2", "b2"}), 9.0);
   EXPECT_DOUBLE_EQ(value(cov, {"b1", "b2"}), 0.0);
@@ -157,17 +165,20 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
 }
 
 TEST(FixedTables, TestsOfFixedEffects) {
-  model::MixSettings s;
-  with_fixed(s, 1, {1.0}, {1.0});
-  s.fixed.width = 0;
-  s.fixed.add_row({});
-  s.fixed.add_row({});
-  s.fixed_effect_names = {Text::raw("A"), Text::raw("B")};
-  s.term_numdf = {2, 0};
-  s.term_dendf = {12.0, host::SYSMIS};
-  s.term_f = {3.5, host::SYSMIS};
-  s.sstype = 1;
-  const host::PivotTable t = fixed_tests_table(s);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  with_fixed(group, est, 1, {1.0}, {1.0});
+  cmd.fixed.width = 0;
+  cmd.fixed.add_row({});
+  cmd.fixed.add_row({});
+  cmd.fixed_effect_names = {Text::raw("A"), Text::raw("B")};
+  FixedEffectTests fixed_tests;
+  fixed_tests.term_numdf = {2, 0};
+  fixed_tests.term_dendf = {12.0, host::SYSMIS};
+  fixed_tests.term_f = {3.5, host::SYSMIS};
+  cmd.sstype = 1;
+  const host::PivotTable t = fixed_tests_table(cmd, est, fixed_tests);
   EXPECT_EQ(t.title().json(), "Type I Tests of Fixed Effects");
   EXPECT_EQ(t.name().json(), "Tests of Fixed Effects");
   EXPECT_NEAR(value(t, {"Significance", "A"}), host::f_significance(3.5, 2.0, 12.0), 1e-15);
@@ -178,14 +189,16 @@ TEST(FixedTables, TestsOfFixedEffects) {
 }
 
 TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
-  model::MixSettings s;
-  with_fixed(s, 6, std::vector<double>(21, 0.0), std::vector<double>(6, 0.0));
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  with_fixed(group, est, 6, std::vector<double>(21, 0.0), std::vector<double>(6, 0.0));
   host::BitSet rows(6);
   rows.set(3);
   rows.set(5);
   // The third term, columns 4..6 (contrasts L4..L6); its rows are L4 and L6.
   const std::vector<double> L = {0, 0, 0, 1, 0, -1, 0, 0, 0, 0, 0, 0.5};
-  const host::PivotTable t = contrast_coefficients_table(s, 3, 0, L, 4, rows, Text::raw("C"), Text(), true);
+  const host::PivotTable t = contrast_coefficients_table(group, est, 3, 0, L, 4, rows, Text::raw("C"), Text(), true);
   EXPECT_EQ(t.name().json(), "Contrast Coefficient");
   EXPECT_EQ(t.title().json(), "C");
   EXPECT_DOUBLE_EQ(value(t, {"L4", "b5"}), -1.0) << "L4 takes the first row";
@@ -194,7 +207,7 @@ TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
   EXPECT_EQ(cell(t, {"L4", "b3"})->value.format.kind, Format::Kind::NOrCoefficient);
   EXPECT_TRUE(t.notes().size() == 1) << "only the dependent-variable note";
   host::BitSet none(6);
-  const host::PivotTable z = contrast_coefficients_table(s, 3, 0, {}, 1, none, Text::raw("A"), Text(), false);
+  const host::PivotTable z = contrast_coefficients_table(group, est, 3, 0, {}, 1, none, Text::raw("A"), Text(), false);
   ASSERT_EQ(z.notes().size(), 3u);
   EXPECT_EQ(z.notes()[1].json(), "Zero degrees of freedom ...");
   EXPECT_EQ(z.notes()[2].json(), "L matrix not estimable ...");
@@ -233,46 +246,54 @@ TEST(CovarianceTables, BoundsByKind) {
 }
 
 // A residual-only model: one variance e with variance w of its estimate.
-void residual_only(model::MixSettings& s, double e, double w, bool kept) {
-  s.n_cov_params = 1;
-  s.cov_params_reported = {e};
-  s.cov_param_covariance_reported = {w};
-  s.cov_params_kept.resize(1);
-  s.cov_params_kept.set(0, kept);
-  s.covpar_labels = {Text::key("Residual")};
-  s.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
+void residual_only(estimate::Estimates& est, double e, double w, bool kept) {
+  est.n_cov_params = 1;
+  est.cov_params_reported = {e};
+  est.cov_param_covariance_reported = {w};
+  est.cov_params_kept.resize(1);
+  est.cov_params_kept.set(0, kept);
+  est.covpar_labels = {Text::key("Residual")};
+  est.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
 }
 
 TEST(CovarianceTables, EstimatesWaldAndConfidenceLevel) {
   for (const auto& [cin, text, z] : {std::tuple{90.0, "90", 1.644854}, std::tuple{99.0, "99", 2.575829}}) {
-    model::MixSettings s;
-    residual_only(s, 4.0, 0.25, true);
-    s.confidence_level = cin;
-    s.confidence_text = text;
-    const host::PivotTable t = covariance_estimates(s, true);
+    model::Command cmd;
+    data::GroupData group;
+    estimate::Estimates est;
+    residual_only(est, 4.0, 0.25, true);
+    cmd.confidence_level = cin;
+    cmd.confidence_text = text;
+    const host::PivotTable t = covariance_estimates(cmd, group, est, true);
     const double lower = value(t, {"Residual", "Lower Bound"});
     EXPECT_NEAR(-std::log(lower / 4.0) * 4.0 / 0.5, z, 1e-6) << "normal quantile of CIN " << text;
     EXPECT_DOUBLE_EQ(value(t, {"Residual", "Covpar Wald Statistic"}), 8.0) << "Wald Z = e / se";
     EXPECT_NEAR(value(t, {"Residual", "Covpar Wald Significance"}), 2.0 * host::normal_upper_tail(8.0), 1e-20);
   }
-  model::MixSettings s;
-  residual_only(s, -1.0, 0.25, true);
-  const host::PivotTable out = covariance_estimates(s, false);
+  model::Command cmd;
+  data::GroupData group;
+  estimate::Estimates est;
+  residual_only(est, -1.0, 0.25, true);
+  const host::PivotTable out = covariance_estimates(cmd, group, est, false);
   EXPECT_TRUE(has_note(cell(out, {"Residual", "Covpar Estimate"}), "Covpar out of range"))
       << "a negative variance is out of range";
   EXPECT_EQ(cell(out, {"Residual", "Covpar Wald Statistic"}), nullptr) << "without TESTCOV no Wald column";
 
-  model::MixSettings r;
-  residual_only(r, 0.0, 0.0, false);
-  EXPECT_TRUE(has_note(cell(covariance_estimates(r, false), {"Residual", "Covpar Estimate"}),
+  model::Command r_cmd;
+
+  data::GroupData r_group;
+
+  estimate::Estimates r_est;
+  residual_only(r_est, 0.0, 0.0, false);
+  EXPECT_TRUE(has_note(cell(covariance_estimates(r_cmd, r_group, r_est, false), {"Residual", "Covpar Estimate"}),
                        "Redundant Covpar, no testcov"));
-  const host::PivotTable red = covariance_estimates(r, true);
+  const host::PivotTable red = covariance_estimates(r_cmd, r_group, r_est, true);
   EXPECT_TRUE(has_note(cell(red, {"Residual", "Covpar Estimate"}), "Redundant Covpar"));
   EXPECT_DOUBLE_EQ(value(red, {"Residual", "Covpar Standard Error"}), 0.0) << "zero variance: se 0";
   EXPECT_EQ(cell(red, {"Residual", "Covpar Wald Statistic"})->value.kind, CellValue::Kind::Missing);
   EXPECT_EQ(cell(red, {"Residual", "Lower Bound"})->value.kind, CellValue::Kind::Missing)
       << "a redundant parameter has no bounds";
-  const host::PivotTable corr = covariance_correlations(r);
+  const host::PivotTable corr = covariance_correlations(r_cmd, r_group, r_est);
   EXPECT_TRUE(has_note(cell(corr, {"Residual", "Residual"}), "Covpar 0 variance no correlation ..."))
       << "a zero variance has no correlation";
 }

@@ -52,9 +52,10 @@ struct Session {
   host::Scratch scratch;
   host::Progress progress{false};
   host::Engine engine{out, data, scratch, host::Catalogue::english(), progress};
-  std::unique_ptr<model::MixSettings> settings = std::make_unique<model::MixSettings>();
-  model::MixSettings& s() { return *settings; }
-  const model::MixSettings& s() const { return *settings; }
+  model::Command cmd;          // the parsed command
+  data::GroupData group;       // the split group the stages work on
+  estimate::Estimates est;     // its fit
+  data::SaveFiles save_files;  // SAVE's scratch files, when a test opens them
 };
 
 // Reads the command text after the name MIXED, then takes the first split
@@ -63,22 +64,24 @@ struct Session {
 // an error or the case pass found the group not analysable; `analysable` is
 // what the stages left.
 inline bool fit(Session& session, std::string_view command, bool& analysable) {
-  model::MixSettings& s = session.s();
+  model::Command& cmd = session.cmd;
   std::vector<host::LexProblem> problems;
   host::TokenStream tokens(host::tokenize(command, problems));
-  syntax::parse_command(tokens, s, session.engine);
+  syntax::parse_command(tokens, cmd, session.engine);
   if (session.out.error_flag()) return false;
   host::CaseReader reader(session.data);
   reader.next_group();
-  int group = 0;
+  int group_number = 0;
   analysable = true;
-  s.reset_group();
-  data::case_pass(s, session.engine, reader, group, analysable);
+  session.group = data::GroupData{};
+  session.est = estimate::Estimates{};
+  data::GroupData& group = session.group;
+  data::case_pass(cmd, group, session.save_files, session.engine, reader, group_number, analysable);
   if (session.out.error_flag() || !analysable) return false;
-  if (s.n_class_vars() > 0) data::order_subjects(s, session.engine);
-  data::design_columns(s, session.engine);
+  if (cmd.n_class_vars() > 0) data::order_subjects(cmd, group, session.engine);
+  data::design_columns(cmd, group, session.engine);
   if (session.out.error_flag()) return false;
-  estimate::estimate(s, session.engine, analysable);
+  estimate::estimate(cmd, group, session.est, session.engine, analysable);
   return !session.out.error_flag();
 }
 

@@ -23,9 +23,9 @@ TEST(Dispatcher, SubcommandLoop) {
   expect_error("y /METHOD = ML 'PRINT'", 14, "Invalid METHOD PRINT ...");
 
   const Parsed abbreviated("y /METH ML /CRIT = PCONV(1e-8) /PRI DESC /DESCRIPTIVES");
-  EXPECT_EQ(abbreviated.s.method, 1);
-  EXPECT_EQ(abbreviated.s.parameter_tolerance, 1e-8);
-  EXPECT_TRUE(abbreviated.s.print_descriptives);
+  EXPECT_EQ(abbreviated.cmd.method, 1);
+  EXPECT_EQ(abbreviated.cmd.parameter_tolerance, 1e-8);
+  EXPECT_TRUE(abbreviated.cmd.print_descriptives);
   ASSERT_FALSE(abbreviated.messages().empty());
   EXPECT_EQ(abbreviated.messages()[0].text, "Unrecognized subcommand DESCRIPTIVES ...");
 
@@ -40,12 +40,12 @@ TEST(Dispatcher, SubcommandLoop) {
     EXPECT_EQ(w.severity, Severity::Warning);
     EXPECT_EQ(w.msg_class, 3);
   }
-  EXPECT_EQ(empty.s.method, 2);
-  EXPECT_EQ(empty.s.n_tests(), 0);
+  EXPECT_EQ(empty.cmd.method, 2);
+  EXPECT_EQ(empty.cmd.n_tests(), 0);
 
   const Parsed repeated("y /METHOD = ML /METHOD REML");
   expect_only(repeated, 8, Severity::Warning, "Last repeated subcommand used METHOD ...", "second METHOD");
-  EXPECT_EQ(repeated.s.method, 2);
+  EXPECT_EQ(repeated.cmd.method, 2);
 
   // Reading stops at the first error: the unknown subcommand after it is not reported.
   expect_error("y /METHOD = FOO /FOO", 14, "Invalid METHOD FOO ...");
@@ -54,11 +54,11 @@ TEST(Dispatcher, SubcommandLoop) {
 TEST(Dispatcher, RepeatedCriteriaReturnsToDefaults) {
   const Parsed p("y /CRITERIA = MXITER(5) CIN(90) SUBJECTS(GROUPED) /CRITERIA = MXSTEP(3)");
   expect_only(p, 8, Severity::Warning, "Last repeated subcommand used CRITERIA ...", "second CRITERIA");
-  EXPECT_EQ(p.s.max_iterations, 100);
-  EXPECT_EQ(p.s.confidence_level, 95);
-  EXPECT_EQ(p.s.confidence_text, "95");
-  EXPECT_FALSE(p.s.subjects_grouped);
-  EXPECT_EQ(p.s.max_step_halvings, 3);
+  EXPECT_EQ(p.cmd.max_iterations, 100);
+  EXPECT_EQ(p.cmd.confidence_level, 95);
+  EXPECT_EQ(p.cmd.confidence_text, "95");
+  EXPECT_FALSE(p.cmd.subjects_grouped);
+  EXPECT_EQ(p.cmd.max_step_halvings, 3);
 }
 
 TEST(Criteria, EveryKeyword) {
@@ -66,32 +66,32 @@ TEST(Criteria, EveryKeyword) {
       "y /CRITERIA = CIN(90.5) MXITER(0) MXSTEP(3) SCORING(2) SINGULAR(1e-10) HCONVERGE(0.001 RELATIVE) "
       "LCONVERGE(ABSOLUTE 1e-4) PCONVERGE(RELATIVE 1e-8) SUBJECTS(GROUPED) /RANDOM = INTERCEPT | SUBJECT(id)");
   expect_clean(p, "all CRITERIA keywords");
-  EXPECT_EQ(p.s.confidence_level, 90.5);
-  EXPECT_EQ(p.s.confidence_text, "90.5");
-  EXPECT_EQ(p.s.max_iterations, 0);
-  EXPECT_EQ(p.s.max_step_halvings, 3);
-  EXPECT_EQ(p.s.scoring_steps, 2);
-  EXPECT_EQ(p.s.singularity_tolerance, 1e-10);
-  EXPECT_EQ(p.s.hessian_tolerance, 0.001);
-  EXPECT_EQ(p.s.hessian_criterion, 2);
-  EXPECT_EQ(p.s.likelihood_tolerance, 1e-4);
-  EXPECT_EQ(p.s.likelihood_criterion, 1);
-  EXPECT_EQ(p.s.parameter_tolerance, 1e-8);
-  EXPECT_EQ(p.s.parameter_criterion, 2);
-  EXPECT_TRUE(p.s.subjects_grouped);
+  EXPECT_EQ(p.cmd.confidence_level, 90.5);
+  EXPECT_EQ(p.cmd.confidence_text, "90.5");
+  EXPECT_EQ(p.cmd.max_iterations, 0);
+  EXPECT_EQ(p.cmd.max_step_halvings, 3);
+  EXPECT_EQ(p.cmd.scoring_steps, 2);
+  EXPECT_EQ(p.cmd.singularity_tolerance, 1e-10);
+  EXPECT_EQ(p.cmd.hessian_tolerance, 0.001);
+  EXPECT_EQ(p.cmd.hessian_criterion, 2);
+  EXPECT_EQ(p.cmd.likelihood_tolerance, 1e-4);
+  EXPECT_EQ(p.cmd.likelihood_criterion, 1);
+  EXPECT_EQ(p.cmd.parameter_tolerance, 1e-8);
+  EXPECT_EQ(p.cmd.parameter_criterion, 2);
+  EXPECT_TRUE(p.cmd.subjects_grouped);
 
   const Parsed before("y /CRIT = PCONV(RELATIVE 1e-8)");
   const Parsed after("y /CRIT = PCONV(1e-8 RELATIVE)");
-  EXPECT_EQ(before.s.parameter_tolerance, after.s.parameter_tolerance);
-  EXPECT_EQ(before.s.parameter_criterion, 2);
-  EXPECT_EQ(after.s.parameter_criterion, 2);
+  EXPECT_EQ(before.cmd.parameter_tolerance, after.cmd.parameter_tolerance);
+  EXPECT_EQ(before.cmd.parameter_criterion, 2);
+  EXPECT_EQ(after.cmd.parameter_criterion, 2);
   const Parsed type_only("y /CRITERIA = PCONVERGE(REL) HCONVERGE()");
-  EXPECT_EQ(type_only.s.parameter_tolerance, 1e-6) << "the value keeps its default";
-  EXPECT_EQ(type_only.s.hessian_tolerance, 0);
-  EXPECT_EQ(type_only.s.hessian_criterion, 1);
-  EXPECT_EQ(Parsed("y /CRITERIA = CIN(0)").s.confidence_level, 0);
-  EXPECT_EQ(Parsed("y /CRITERIA = SUBJECTS(OTHER)").s.subjects_grouped, false);
-  EXPECT_EQ(Parsed("y /CRITERIA = MXITER(1e12)").s.max_iterations, INT_MAX) << "held at the largest count";
+  EXPECT_EQ(type_only.cmd.parameter_tolerance, 1e-6) << "the value keeps its default";
+  EXPECT_EQ(type_only.cmd.hessian_tolerance, 0);
+  EXPECT_EQ(type_only.cmd.hessian_criterion, 1);
+  EXPECT_EQ(Parsed("y /CRITERIA = CIN(0)").cmd.confidence_level, 0);
+  EXPECT_EQ(Parsed("y /CRITERIA = SUBJECTS(OTHER)").cmd.subjects_grouped, false);
+  EXPECT_EQ(Parsed("y /CRITERIA = MXITER(1e12)").cmd.max_iterations, INT_MAX) << "held at the largest count";
 }
 
 TEST(Criteria, Messages) {
@@ -124,12 +124,12 @@ TEST(Criteria, Messages) {
 }
 
 TEST(SimpleSubcommands, MethodAndMissing) {
-  EXPECT_EQ(Parsed("y /METHOD = ML ML").s.method, 1);
-  EXPECT_EQ(Parsed("y /METHOD = reml").s.method, 2);
+  EXPECT_EQ(Parsed("y /METHOD = ML ML").cmd.method, 1);
+  EXPECT_EQ(Parsed("y /METHOD = reml").cmd.method, 2);
   expect_error("y /METHOD = ML REML", 14, "Invalid METHOD REML ...");
   expect_error("y /METHOD = MLE", 14, "Invalid METHOD MLE ...");
   expect_error("y /METHOD = 1", 14, "Invalid METHOD 1 ...");
-  EXPECT_TRUE(Parsed("y /MISSING = INCLUDE INCLUDE").s.include_user_missing);
+  EXPECT_TRUE(Parsed("y /MISSING = INCLUDE INCLUDE").cmd.include_user_missing);
   expect_error("y /MISSING = INCLUDE EXCLUDE", 13, "Invalid MISSING EXCLUDE ...");
   expect_error("y /MISSING = LISTWISE", 13, "Invalid MISSING LISTWISE ...");
 }
@@ -137,13 +137,13 @@ TEST(SimpleSubcommands, MethodAndMissing) {
 TEST(SimpleSubcommands, Print) {
   const Parsed all("y /PRINT = CORB COVB CPS DESCRIPTIVES G HISTORY(5) LMATRIX R SOLUTION TESTCOV");
   expect_clean(all, "every PRINT keyword");
-  const model::MixSettings& s = all.s;
-  EXPECT_TRUE(s.print_fixed_correlations && s.print_fixed_covariances && s.print_case_summary && s.print_descriptives && s.print_g && s.print_history && s.print_lmatrix && s.print_r &&
-              s.print_solution && s.print_testcov);
-  EXPECT_EQ(s.history_interval, 5);
+  const model::Command& cmd = all.cmd;
+  EXPECT_TRUE(cmd.print_fixed_correlations && cmd.print_fixed_covariances && cmd.print_case_summary && cmd.print_descriptives && cmd.print_g && cmd.print_history && cmd.print_lmatrix && cmd.print_r &&
+              cmd.print_solution && cmd.print_testcov);
+  EXPECT_EQ(cmd.history_interval, 5);
   const Parsed history("y /PRINT = HISTORY /PRINT = G");
-  EXPECT_FALSE(history.s.print_history) << "the last PRINT starts from its defaults";
-  EXPECT_EQ(history.s.history_interval, 1);
+  EXPECT_FALSE(history.cmd.print_history) << "the last PRINT starts from its defaults";
+  EXPECT_EQ(history.cmd.history_interval, 1);
   expect_error("y /PRINT = HISTORY(0)", 29, "Invalid HISTORY in PRINT 0 ...");
   expect_error("y /PRINT = HISTORY(2", 29, "Invalid HISTORY in PRINT  ...");
   expect_error("y /PRINT = HISTORY(x)", 29, "Invalid HISTORY in PRINT x ...");
@@ -151,14 +151,14 @@ TEST(SimpleSubcommands, Print) {
   expect_error("y /PRINT = G(1)", 28, "Unrecognized keyword ( in PRINT ...");
   expect_error("y /PRINT = TESTCOV G", 82, "TESTCOV specified but not SOLUTION ...");
   const Parsed history_failed("y /PRINT = HISTORY(0)");
-  EXPECT_FALSE(history_failed.s.print_history);
+  EXPECT_FALSE(history_failed.cmd.print_history);
 }
 
 TEST(SimpleSubcommands, Regwgt) {
   const Parsed p("y /REGWGT = w");
   expect_clean(p, "REGWGT");
-  ASSERT_TRUE(p.s.regression_weight.has_value());
-  EXPECT_EQ(*p.s.regression_weight, 11u);
+  ASSERT_TRUE(p.cmd.regression_weight.has_value());
+  EXPECT_EQ(*p.cmd.regression_weight, 11u);
   expect_error("y /REGWGT = s", 10, "Regression weight s not numeric ...");
   expect_error("y /REGWGT = nosuch", 11, "Regression weight not found nosuch ...");
   expect_error("y /REGWGT = 1", 12, "Invalid REGWGT 1 ...");
@@ -171,12 +171,12 @@ TEST(Outfile, FileSpecification) {
   const std::string file = dir + "model.xml";
   const Parsed model("y /OUTFILE = FXMODEL('" + file + "')");
   expect_clean(model, "FXMODEL");
-  EXPECT_EQ(model.s.outfile_kind, 2);
-  EXPECT_EQ(model.s.outfile_path, file);
+  EXPECT_EQ(model.cmd.outfile_kind, 2);
+  EXPECT_EQ(model.cmd.outfile_path, file);
   const Parsed two("y /OUTFILE = FXMODEL('" + file + "') /OUTFILE = FXPARAMETER('" + dir + "p.xml')");
   expect_clean(two, "OUTFILE may repeat without a warning");
-  EXPECT_EQ(two.s.outfile_kind, 1);
-  EXPECT_EQ(two.s.outfile_path, dir + "p.xml");
+  EXPECT_EQ(two.cmd.outfile_kind, 1);
+  EXPECT_EQ(two.cmd.outfile_path, dir + "p.xml");
 
   expect_error("y /OUTFILE = FXMODEL('" + file + "'", 115, "Missing filename in OUTFILE  ...");
   expect_error("y /OUTFILE = FXMODEL '" + file + "'", 115, "Missing filename in OUTFILE " + file + " ...");
@@ -190,7 +190,7 @@ TEST(Outfile, FileSpecification) {
   expect_error("y /OUTFILE = FXMODEL('" + dir + "')", 0, "Invalid file specification " + dir + " ...");
   const Parsed failed("y /OUTFILE = FXMODEL('/no/such/dir/m.xml')");
   EXPECT_EQ(failed.messages()[0].msg_class, 2);
-  EXPECT_EQ(failed.s.outfile_kind, 0);
+  EXPECT_EQ(failed.cmd.outfile_kind, 0);
 }
 
 TEST(Postprocess, NotesAndFormats) {
@@ -207,26 +207,26 @@ TEST(Postprocess, NotesAndFormats) {
   EXPECT_EQ(notes->entries[1].value.json(), "Cases used ...");
 
   const Parsed defaults("y");
-  EXPECT_EQ(defaults.s.likelihood_format.kind, host::Format::Kind::GenStat);
-  EXPECT_EQ(defaults.s.parameter_format.kind, host::Format::Kind::Fixed);
-  EXPECT_EQ(defaults.s.parameter_format.decimals, 6) << "PCONVERGE 1e-6";
+  EXPECT_EQ(defaults.cmd.likelihood_format.kind, host::Format::Kind::GenStat);
+  EXPECT_EQ(defaults.cmd.parameter_format.kind, host::Format::Kind::Fixed);
+  EXPECT_EQ(defaults.cmd.parameter_format.decimals, 6) << "PCONVERGE 1e-6";
   const Parsed both("y /CRITERIA = HCONVERGE(0.001) LCONVERGE(0.00005) PCONVERGE(0)");
-  EXPECT_EQ(both.s.likelihood_format.kind, host::Format::Kind::Fixed);
-  EXPECT_EQ(both.s.likelihood_format.decimals, 5) << "the smaller of HCONVERGE and LCONVERGE";
-  EXPECT_EQ(both.s.parameter_format.kind, host::Format::Kind::Coefficient);
-  EXPECT_EQ(Parsed("y /CRITERIA = LCONVERGE(0.01)").s.likelihood_format.decimals, 2);
+  EXPECT_EQ(both.cmd.likelihood_format.kind, host::Format::Kind::Fixed);
+  EXPECT_EQ(both.cmd.likelihood_format.decimals, 5) << "the smaller of HCONVERGE and LCONVERGE";
+  EXPECT_EQ(both.cmd.parameter_format.kind, host::Format::Kind::Coefficient);
+  EXPECT_EQ(Parsed("y /CRITERIA = LCONVERGE(0.01)").cmd.likelihood_format.decimals, 2);
 }
 
 TEST(Postprocess, ScoringStepsAndMissingValues) {
-  EXPECT_EQ(Parsed("y /CRITERIA = SCORING(3)").s.scoring_steps, 0) << "identity residual, no random effect";
-  EXPECT_EQ(Parsed("y /REPEATED = t | SUBJECT(id) /CRITERIA = SCORING(3)").s.scoring_steps, 3);
-  EXPECT_EQ(Parsed("y /RANDOM = INTERCEPT | SUBJECT(id)").s.scoring_steps, 1);
+  EXPECT_EQ(Parsed("y /CRITERIA = SCORING(3)").cmd.scoring_steps, 0) << "identity residual, no random effect";
+  EXPECT_EQ(Parsed("y /REPEATED = t | SUBJECT(id) /CRITERIA = SCORING(3)").cmd.scoring_steps, 3);
+  EXPECT_EQ(Parsed("y /RANDOM = INTERCEPT | SUBJECT(id)").cmd.scoring_steps, 1);
 
-  EXPECT_TRUE(Parsed("y BY a WITH x").s.include_user_missing) << "nothing has user-missing values";
-  EXPECT_FALSE(Parsed("y WITH um").s.include_user_missing);
-  EXPECT_FALSE(Parsed("y /REGWGT = um").s.include_user_missing);
-  EXPECT_FALSE(Parsed("um").s.include_user_missing);
-  EXPECT_FALSE(Parsed("y /RANDOM = INTERCEPT | SUBJECT(um)").s.include_user_missing);
+  EXPECT_TRUE(Parsed("y BY a WITH x").cmd.include_user_missing) << "nothing has user-missing values";
+  EXPECT_FALSE(Parsed("y WITH um").cmd.include_user_missing);
+  EXPECT_FALSE(Parsed("y /REGWGT = um").cmd.include_user_missing);
+  EXPECT_FALSE(Parsed("um").cmd.include_user_missing);
+  EXPECT_FALSE(Parsed("y /RANDOM = INTERCEPT | SUBJECT(um)").cmd.include_user_missing);
   const Parsed exclude("y");
   for (const host::Item& item : exclude.out.items()) {
     if (const auto* n = std::get_if<host::Notes>(&item)) {
@@ -238,24 +238,24 @@ TEST(Postprocess, ScoringStepsAndMissingValues) {
 TEST(Postprocess, ClassificationVariables) {
   const Parsed p("y BY a g WITH x /RANDOM = INTERCEPT | SUBJECT(id) /REPEATED = t | SUBJECT(id*id2)");
   expect_clean(p, "classification variables");
-  ASSERT_EQ(p.s.n_class_vars(), 5);
+  ASSERT_EQ(p.cmd.n_class_vars(), 5);
   const std::size_t vars[] = {7, 8, 9, 1, 4};  // id, id2, t, a, g
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(p.s.classvars[i].var, vars[i]) << i;
-  EXPECT_EQ(p.s.classvars[0].random_subject, 1);
-  EXPECT_EQ(p.s.classvars[0].repeated_subject, 1);
-  EXPECT_EQ(p.s.classvars[1].random_subject, 0);
-  EXPECT_EQ(p.s.classvars[1].repeated_subject, 2);
-  EXPECT_EQ(p.s.classvars[2].repeated, 1);
-  EXPECT_EQ(p.s.classvars[3].factor, 1);
-  EXPECT_EQ(p.s.classvars[4].factor, 2);
-  EXPECT_EQ(p.s.classvars[4].width, 1) << "g is a string variable";
-  EXPECT_EQ(p.s.classvars[3].width, 0);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(p.cmd.classvars[i].var, vars[i]) << i;
+  EXPECT_EQ(p.cmd.classvars[0].random_subject, 1);
+  EXPECT_EQ(p.cmd.classvars[0].repeated_subject, 1);
+  EXPECT_EQ(p.cmd.classvars[1].random_subject, 0);
+  EXPECT_EQ(p.cmd.classvars[1].repeated_subject, 2);
+  EXPECT_EQ(p.cmd.classvars[2].repeated, 1);
+  EXPECT_EQ(p.cmd.classvars[3].factor, 1);
+  EXPECT_EQ(p.cmd.classvars[4].factor, 2);
+  EXPECT_EQ(p.cmd.classvars[4].width, 1) << "g is a string variable";
+  EXPECT_EQ(p.cmd.classvars[3].width, 0);
 
   const Parsed shared("y BY a /RANDOM = INTERCEPT | SUBJECT(a)");
-  ASSERT_EQ(shared.s.n_class_vars(), 1) << "a factor that is also a subject variable counts once";
-  EXPECT_EQ(shared.s.classvars[0].random_subject, 1);
-  EXPECT_EQ(shared.s.classvars[0].factor, 1);
-  EXPECT_EQ(Parsed("y WITH x").s.n_class_vars(), 0);
+  ASSERT_EQ(shared.cmd.n_class_vars(), 1) << "a factor that is also a subject variable counts once";
+  EXPECT_EQ(shared.cmd.classvars[0].random_subject, 1);
+  EXPECT_EQ(shared.cmd.classvars[0].factor, 1);
+  EXPECT_EQ(Parsed("y WITH x").cmd.n_class_vars(), 0);
 }
 
 host::Dataset wide_data(int factors, std::vector<std::size_t> split) {
@@ -276,20 +276,20 @@ std::string factor_list(int n) {
 TEST(Postprocess, DescriptivesDimensions) {
   const Parsed fits(factor_list(18), wide_data(18, {}));
   expect_clean(fits, "18 + 2 dimensions");
-  EXPECT_TRUE(fits.s.print_descriptives);
+  EXPECT_TRUE(fits.cmd.print_descriptives);
 
   const Parsed too_many(factor_list(19), wide_data(19, {}));
   expect_only(too_many, 68, Severity::Warning, "DESCRIPTIVES too many dim exclude split ...", "21 dimensions");
-  EXPECT_FALSE(too_many.s.print_descriptives);
+  EXPECT_FALSE(too_many.cmd.print_descriptives);
   EXPECT_EQ(too_many.messages()[0].msg_class, 2);
 
   const Parsed split(factor_list(18), wide_data(18, {19}));
   expect_only(split, 69, Severity::Warning, "DESCRIPTIVES too many dim include split ...", "a split variable");
-  EXPECT_FALSE(split.s.print_descriptives);
+  EXPECT_FALSE(split.cmd.print_descriptives);
 
   const Parsed same(factor_list(3), wide_data(18, {1, 2}));
   expect_only(same, 0, Severity::Warning, "Cat var same as split var f0, f1 ...", "split factors");
-  EXPECT_TRUE(same.s.print_descriptives);
+  EXPECT_TRUE(same.cmd.print_descriptives);
 
   const Parsed not_asked("y BY f0 f1", wide_data(18, {1}));
   expect_clean(not_asked, "without DESCRIPTIVES nothing is said");
@@ -297,21 +297,21 @@ TEST(Postprocess, DescriptivesDimensions) {
 
 TEST(Postprocess, LabelsAndComposition) {
   const Parsed p("y BY a WITH x /FIXED = a x a*x /RANDOM = INTERCEPT x | SUBJECT(id*id2) COVTYPE(UN) /RANDOM = a");
-  ASSERT_EQ(p.s.fixed_effect_names.size(), 4u);
-  EXPECT_EQ(p.s.fixed_effect_names[3].json(), "a * x");
-  ASSERT_EQ(p.s.random_block_names.size(), 2u);
-  EXPECT_EQ(p.s.random_block_names[0].json(), "Intercept + x subject id*id2");
-  EXPECT_EQ(p.s.random_block_names[1].json(), "a");
-  EXPECT_EQ(p.s.composition, 3);
+  ASSERT_EQ(p.cmd.fixed_effect_names.size(), 4u);
+  EXPECT_EQ(p.cmd.fixed_effect_names[3].json(), "a * x");
+  ASSERT_EQ(p.cmd.random_block_names.size(), 2u);
+  EXPECT_EQ(p.cmd.random_block_names[0].json(), "Intercept + x subject id*id2");
+  EXPECT_EQ(p.cmd.random_block_names[1].json(), "a");
+  EXPECT_EQ(p.cmd.composition, 3);
 
-  EXPECT_EQ(Parsed("y").s.composition, 1);
-  EXPECT_EQ(Parsed("y /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(id)").s.composition, 2);
+  EXPECT_EQ(Parsed("y").cmd.composition, 1);
+  EXPECT_EQ(Parsed("y /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(id)").cmd.composition, 2);
   const Parsed null_model("y /FIXED = | NOINT");
   expect_only(null_model, 67, Severity::Warning, "Null model fitted ...", "nothing but the residual");
-  EXPECT_EQ(null_model.s.composition, 4);
+  EXPECT_EQ(null_model.cmd.composition, 4);
   const Parsed repeated("y /FIXED = | NOINT /REPEATED = t | SUBJECT(id)");
   expect_clean(repeated, "a residual structure is a model");
-  EXPECT_EQ(repeated.s.composition, 4);
+  EXPECT_EQ(repeated.cmd.composition, 4);
 }
 
 TEST(Robustness, TenThousandEffects) {
@@ -334,8 +334,8 @@ TEST(Robustness, TenThousandEffects) {
   const Parsed p(command + " /RANDOM =" + command.substr(command.find('=') + 1), d);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   expect_clean(p, "10 000 fixed and 10 000 random effects");
-  EXPECT_EQ(p.s.n_fixed_effects(), 10001);
-  EXPECT_EQ(p.s.n_random_effects(), 10000);
+  EXPECT_EQ(p.cmd.n_fixed_effects(), 10001);
+  EXPECT_EQ(p.cmd.n_random_effects(), 10000);
   EXPECT_LT(seconds, 1.0);
 
   const Parsed dup(command + " f0*f1", d);

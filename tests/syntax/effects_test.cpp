@@ -18,8 +18,8 @@ constexpr std::string_view kModel = "y BY a b c WITH x z /FIXED = ";
 // The rows of the written effects (after the intercept row).
 std::vector<std::vector<int>> written_rows(const Parsed& p) {
   std::vector<std::vector<int>> rows;
-  for (std::size_t r = 1; r < p.s.fixed.rows(); ++r) {
-    const auto row = p.s.fixed.row(r);
+  for (std::size_t r = 1; r < p.cmd.fixed.rows(); ++r) {
+    const auto row = p.cmd.fixed.row(r);
     rows.emplace_back(row.begin(), row.end());
   }
   return rows;
@@ -47,19 +47,19 @@ TEST(EffectTerms, TermsEndAtAVariableWithoutOperator) {
   const Parsed p(std::string(kModel) + "a b*c x(a)");
   EXPECT_EQ(written_rows(p), (std::vector<std::vector<int>>{{1, 0, 0, 0, 0}, {0, 1, 1, 0, 0}, {1, 0, 0, -1, 0}}));
   const Parsed q(std::string(kModel) + "INTERCEPT a");
-  EXPECT_EQ(q.s.n_fixed_effects(), 2) << "a leading INTERCEPT is the intercept row itself";
+  EXPECT_EQ(q.cmd.n_fixed_effects(), 2) << "a leading INTERCEPT is the intercept row itself";
 }
 
 TEST(EffectTerms, NamesComposedItemByItem) {
   const Parsed p(std::string(kModel) + "a(b) b*c x*x x WITHIN a c(a(b)) a*x WITHIN b z*x(c) c*a");
   const std::vector<std::string> want = {"Intercept", "a(b)",  "b * c",     "x * x",
                                          "x(a)",      "c(a(b))", "x(a(b))", "x * z(c)", "a * c"};
-  ASSERT_EQ(p.s.fixed_effect_names.size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(p.s.fixed_effect_names[i].json(), want[i]) << i;
+  ASSERT_EQ(p.cmd.fixed_effect_names.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(p.cmd.fixed_effect_names[i].json(), want[i]) << i;
 
   // Every variable is one item of the list, so that the output can show it by
   // its name or its label.
-  const host::Text& crossed = p.s.fixed_effect_names[2];
+  const host::Text& crossed = p.cmd.fixed_effect_names[2];
   EXPECT_EQ(crossed.templ(), "[:^1:]1");
   EXPECT_EQ(crossed.display(host::Catalogue::english()), "b * c");
 }

@@ -17,8 +17,8 @@ TEST(EmmeansSyntax, TablesListsTheFactorsInWrittenOrder) {
   Parsed p(kModel + "/EMMEANS = TABLES(a*b) /EMMEANS TABLES(b BY a) /EMMEANS TABLES(OVERALL)"
                     "/EMMEANS TABLES(a) TABLES(g) /EMMEANS WITH(x=1)");
   ASSERT_TRUE(p.messages().empty());
-  ASSERT_EQ(p.s.n_emmeans(), 5);
-  const auto& e = p.s.emmeans;
+  ASSERT_EQ(p.cmd.n_emmeans(), 5);
+  const auto& e = p.cmd.emmeans;
   EXPECT_EQ(e[0].table_kind, 2);
   EXPECT_EQ(e[0].factors, (std::vector<int>{0, 1}));
   EXPECT_EQ(e[1].factors, (std::vector<int>{1, 0}));
@@ -41,12 +41,12 @@ TEST(EmmeansSyntax, TablesListsTheFactorsInWrittenOrder) {
 TEST(EmmeansSyntax, WithHoldsCovariatesAtValuesOrMeans) {
   Parsed p(kModel + "/EMMEANS TABLES(a) WITH(x=MEAN x=MEAN) /EMMEANS TABLES(a) WITH(z -2.5 x = 1.5 z=-2.5)");
   ASSERT_TRUE(p.messages().empty());
-  ASSERT_EQ(p.s.n_emmeans(), 2);
-  const auto& m = p.s.emmeans[0];
+  ASSERT_EQ(p.cmd.n_emmeans(), 2);
+  const auto& m = p.cmd.emmeans[0];
   EXPECT_EQ(m.cov_mode, (std::vector<int>{1, 0}));
   EXPECT_TRUE(host::is_sysmis(m.cov_value[0]));
   EXPECT_TRUE(host::is_sysmis(m.cov_value[1]));
-  const auto& v = p.s.emmeans[1];
+  const auto& v = p.cmd.emmeans[1];
   EXPECT_EQ(v.cov_mode, (std::vector<int>{-1, -1}));
   EXPECT_EQ(v.cov_value, (std::vector<double>{1.5, -2.5}));
 }
@@ -60,8 +60,8 @@ TEST(EmmeansSyntax, CompareAdjustAndReferenceCategory) {
            "/EMMEANS TABLES(a) COMPARE REFCAT(FIRST)"
            "/EMMEANS TABLES(a*b) COMPARE(a) REFCAT(2)");
   ASSERT_TRUE(p.messages().empty());
-  ASSERT_EQ(p.s.n_emmeans(), 6);
-  const auto& e = p.s.emmeans;
+  ASSERT_EQ(p.cmd.n_emmeans(), 6);
+  const auto& e = p.cmd.emmeans;
   EXPECT_EQ(e[0].compare, 1);
   EXPECT_EQ(e[0].adjust, 2);
   EXPECT_EQ(e[1].compare, 2);
@@ -92,12 +92,12 @@ TEST(EmmeansSyntax, AdjustAndReferenceWithoutCompareOnlyWarn) {
   EXPECT_EQ(m[1].number, 109);
   EXPECT_EQ(m[1].severity, host::Severity::Warning);
   EXPECT_EQ(m[1].text, "EMMEAN REFCAT ignored without COMPARE ...");
-  ASSERT_EQ(p.s.n_emmeans(), 2);
-  EXPECT_EQ(p.s.emmeans[0].adjust, 3) << "the adjustment is kept, though no comparison uses it";
-  EXPECT_EQ(p.s.emmeans[0].compare, 0);
-  EXPECT_EQ(p.s.emmeans[1].refcat_kind, 0) << "the reference category is dropped";
-  EXPECT_TRUE(p.s.emmeans[1].refcat_string.empty());
-  EXPECT_EQ(p.s.method, 1);
+  ASSERT_EQ(p.cmd.n_emmeans(), 2);
+  EXPECT_EQ(p.cmd.emmeans[0].adjust, 3) << "the adjustment is kept, though no comparison uses it";
+  EXPECT_EQ(p.cmd.emmeans[0].compare, 0);
+  EXPECT_EQ(p.cmd.emmeans[1].refcat_kind, 0) << "the reference category is dropped";
+  EXPECT_TRUE(p.cmd.emmeans[1].refcat_string.empty());
+  EXPECT_EQ(p.cmd.method, 1);
 }
 
 TEST(EmmeansSyntax, EveryErrorIsReportedAndStoresNothing) {
@@ -148,7 +148,7 @@ TEST(EmmeansSyntax, EveryErrorIsReportedAndStoresNothing) {
   for (const auto& c : cases) {
     Parsed p(c.command + "/METHOD = ML");
     expect_stopped(p, c.number, c.text, c.command);
-    EXPECT_EQ(p.s.n_emmeans(), 0) << c.command;
+    EXPECT_EQ(p.cmd.n_emmeans(), 0) << c.command;
   }
 }
 
@@ -158,7 +158,7 @@ TEST(EmmeansSyntax, ARepeatedRequestIsRefused) {
   ASSERT_EQ(m.size(), 1u);
   EXPECT_EQ(m[0].number, 106);
   EXPECT_EQ(m[0].text, "Redundant EMMEANS ...");
-  EXPECT_EQ(p.s.n_emmeans(), 1);
+  EXPECT_EQ(p.cmd.n_emmeans(), 1);
 }
 
 }  // namespace

@@ -13,29 +13,29 @@ namespace {
 TEST(Fixed, WithoutFixedTheModelIsTheIntercept) {
   const Parsed p("y BY a WITH x");
   expect_clean(p, "no FIXED");
-  EXPECT_EQ(p.s.n_fixed_effects(), 1);
-  EXPECT_EQ(p.s.fixed.width, 2);
-  EXPECT_EQ(p.s.fixed.cells, (std::vector<int>{0, 0}));
-  EXPECT_TRUE(p.s.has_intercept);
-  EXPECT_EQ(p.s.fixed_kind, 3);
-  EXPECT_EQ(p.s.sstype, 3);
-  ASSERT_EQ(p.s.fixed_effect_names.size(), 1u);
-  EXPECT_EQ(p.s.fixed_effect_names[0].json(), "Intercept");
+  EXPECT_EQ(p.cmd.n_fixed_effects(), 1);
+  EXPECT_EQ(p.cmd.fixed.width, 2);
+  EXPECT_EQ(p.cmd.fixed.cells, (std::vector<int>{0, 0}));
+  EXPECT_TRUE(p.cmd.has_intercept);
+  EXPECT_EQ(p.cmd.fixed_kind, 3);
+  EXPECT_EQ(p.cmd.sstype, 3);
+  ASSERT_EQ(p.cmd.fixed_effect_names.size(), 1u);
+  EXPECT_EQ(p.cmd.fixed_effect_names[0].json(), "Intercept");
 
   const Parsed bare("y");
-  EXPECT_EQ(bare.s.n_fixed_effects(), 1) << "a model without factors and covariates still has its intercept";
-  EXPECT_EQ(bare.s.fixed.width, 0);
+  EXPECT_EQ(bare.cmd.n_fixed_effects(), 1) << "a model without factors and covariates still has its intercept";
+  EXPECT_EQ(bare.cmd.fixed.width, 0);
 }
 
 TEST(Fixed, ModelKindFromAllEffects) {
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a x").s.fixed_kind, 4);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a*x").s.fixed_kind, 4);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a").s.fixed_kind, 2);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x").s.fixed_kind, 1);
-  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x | NOINT").s.fixed_kind, 1);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a x").cmd.fixed_kind, 4);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a*x").cmd.fixed_kind, 4);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = a").cmd.fixed_kind, 2);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x").cmd.fixed_kind, 1);
+  EXPECT_EQ(Parsed("y BY a WITH x /FIXED = x | NOINT").cmd.fixed_kind, 1);
   const Parsed p("y BY a b WITH x /FIXED = a b a*b x");
-  EXPECT_EQ(p.s.n_fixed_effects(), 5);
-  EXPECT_EQ(p.s.fixed.cells, (std::vector<int>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(p.cmd.n_fixed_effects(), 5);
+  EXPECT_EQ(p.cmd.fixed.cells, (std::vector<int>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 1}));
 }
 
 TEST(Fixed, Duplicates) {
@@ -47,7 +47,7 @@ TEST(Fixed, Duplicates) {
   expect_error("y WITH x /FIXED = x x WITHIN x", 39, "Covariate after WITHIN in effect x ...");
   const Parsed powers("y WITH x /FIXED = x x*x");
   expect_clean(powers, "powers of a covariate are different effects");
-  EXPECT_EQ(powers.s.n_fixed_effects(), 3);
+  EXPECT_EQ(powers.cmd.n_fixed_effects(), 3);
   const Parsed p("y BY a /FIXED = a a");
   EXPECT_EQ(p.messages()[0].msg_class, 2);
 }
@@ -55,30 +55,30 @@ TEST(Fixed, Duplicates) {
 TEST(Fixed, InterceptOptions) {
   const Parsed noint("y BY a /FIXED = a | NOINT");
   expect_clean(noint, "NOINT");
-  EXPECT_FALSE(noint.s.has_intercept);
-  EXPECT_EQ(noint.s.n_fixed_effects(), 1);
-  EXPECT_EQ(noint.s.fixed.cells, (std::vector<int>{1}));
-  EXPECT_EQ(noint.s.fixed_effect_names[0].json(), "a");
+  EXPECT_FALSE(noint.cmd.has_intercept);
+  EXPECT_EQ(noint.cmd.n_fixed_effects(), 1);
+  EXPECT_EQ(noint.cmd.fixed.cells, (std::vector<int>{1}));
+  EXPECT_EQ(noint.cmd.fixed_effect_names[0].json(), "a");
 
   const Parsed both("y BY a /FIXED = INTERCEPT a | NOINT");
   expect_only(both, 42, Severity::Warning, "INTERCEPT and NOINT in FIXED ...", "INTERCEPT with NOINT");
   EXPECT_EQ(both.messages()[0].msg_class, 2);
-  EXPECT_FALSE(both.s.has_intercept);
-  EXPECT_EQ(both.s.n_fixed_effects(), 1);
+  EXPECT_FALSE(both.cmd.has_intercept);
+  EXPECT_EQ(both.cmd.n_fixed_effects(), 1);
 
   const Parsed explicit_intercept("y BY a /FIXED = INTERCEPT a");
-  EXPECT_TRUE(explicit_intercept.s.has_intercept);
-  EXPECT_EQ(explicit_intercept.s.n_fixed_effects(), 2);
+  EXPECT_TRUE(explicit_intercept.cmd.has_intercept);
+  EXPECT_EQ(explicit_intercept.cmd.n_fixed_effects(), 2);
 
   const Parsed bar_only("y BY a /FIXED = | NOINT /RANDOM = a");
   expect_clean(bar_only, "no fixed effects at all");
-  EXPECT_EQ(bar_only.s.n_fixed_effects(), 0);
+  EXPECT_EQ(bar_only.cmd.n_fixed_effects(), 0);
 }
 
 TEST(Fixed, SumsOfSquaresType) {
-  EXPECT_EQ(Parsed("y BY a /FIXED = a | SSTYPE(1)").s.sstype, 1);
-  EXPECT_EQ(Parsed("y BY a /FIXED = a | SSTYPE(3) NOINT").s.sstype, 3);
-  EXPECT_EQ(Parsed("y BY a /FIXED = a | SSTYPE(1) SSTYPE").s.sstype, 3) << "SSTYPE alone is type 3";
+  EXPECT_EQ(Parsed("y BY a /FIXED = a | SSTYPE(1)").cmd.sstype, 1);
+  EXPECT_EQ(Parsed("y BY a /FIXED = a | SSTYPE(3) NOINT").cmd.sstype, 3);
+  EXPECT_EQ(Parsed("y BY a /FIXED = a | SSTYPE(1) SSTYPE").cmd.sstype, 3) << "SSTYPE alone is type 3";
   expect_error("y BY a /FIXED = a | SSTYPE(2)", 40, "Missing SSTYPE value in FIXED 2 ...");
   expect_error("y BY a /FIXED = a | SSTYPE(1.5)", 40, "Missing SSTYPE value in FIXED 1.5 ...");
   expect_error("y BY a /FIXED = a | SSTYPE(x)", 40, "Missing SSTYPE value in FIXED x ...");
@@ -90,17 +90,17 @@ TEST(Fixed, SumsOfSquaresType) {
 TEST(Fixed, FoundWhereverItStands) {
   const Parsed last("y BY a b /METHOD = ML /FIX = a /PRINT = G");
   expect_clean(last, "abbreviated FIXED after another subcommand");
-  EXPECT_EQ(last.s.n_fixed_effects(), 2);
-  EXPECT_EQ(last.s.method, 1);
-  EXPECT_TRUE(last.s.print_g);
+  EXPECT_EQ(last.cmd.n_fixed_effects(), 2);
+  EXPECT_EQ(last.cmd.method, 1);
+  EXPECT_TRUE(last.cmd.print_g);
 
   const Parsed two("y BY a b /FIXED = a /FIXED b");
   expect_only(two, 8, Severity::Warning, "Last repeated subcommand used FIXED ...", "second FIXED");
-  EXPECT_EQ(two.s.fixed.cells, (std::vector<int>{0, 0, 0, 1}));
+  EXPECT_EQ(two.cmd.fixed.cells, (std::vector<int>{0, 0, 0, 1}));
 
   const Parsed empty("y BY a b /FIXED = a /fixed = |");
   expect_only(empty, 7, Severity::Warning, "Empty subcommand fixed ...", "empty FIXED");
-  EXPECT_EQ(empty.s.n_fixed_effects(), 2) << "the empty FIXED is ignored";
+  EXPECT_EQ(empty.cmd.n_fixed_effects(), 2) << "the empty FIXED is ignored";
 
   // FIXED errors come before the errors of the subcommands written before it.
   expect_error("y BY a /METHOD = XX /FIXED = a a", 0, "Duplicated FIXED effect a ...");

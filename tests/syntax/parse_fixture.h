@@ -61,12 +61,12 @@ struct Parsed {
   host::Scratch scratch{std::size_t{1} << 28};
   host::Progress progress{false};
   host::Engine eng{out, data, scratch, host::Catalogue::english(), progress};
-  model::MixSettings s;
+  model::Command cmd;
 
   explicit Parsed(std::string_view command, host::Dataset d = sample_data()) : data(std::move(d)) {
     std::vector<host::LexProblem> problems;
     host::TokenStream ts(host::tokenize(command, problems));
-    syntax::parse_command(ts, s, eng);
+    syntax::parse_command(ts, cmd, eng);
   }
 
   std::vector<Seen> messages() const {
@@ -111,7 +111,7 @@ inline void expect_stopped(const Parsed& p, int number, std::string_view text, s
   EXPECT_EQ(m[0].severity, host::Severity::Error) << what;
   EXPECT_EQ(m[0].text, text) << what;
   EXPECT_EQ(m[0].msg_class, 3) << what;
-  EXPECT_EQ(p.s.method, 2) << what << ": parsing stops at the failed subcommand";
+  EXPECT_EQ(p.cmd.method, 2) << what << ": parsing stops at the failed subcommand";
 }
 
 inline void expect_clean(const Parsed& p, std::string_view what) {

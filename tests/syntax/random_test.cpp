@@ -16,57 +16,57 @@ constexpr std::size_t kY = 0, kA = 1, kId = 7, kId2 = 8, kT = 9;
 TEST(Random, BlocksFollowTheCovarianceType) {
   const Parsed vc("y BY a b c /RANDOM = a b c");
   expect_clean(vc, "three effects, default type");
-  EXPECT_EQ(vc.s.n_random_effects(), 3);
-  EXPECT_EQ(vc.s.n_random_blocks, 3) << "VC gives every effect its own block";
-  EXPECT_EQ(vc.s.random_effect_block, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(vc.s.random_types, (std::vector<int>{18, 18, 18}));
-  EXPECT_EQ(vc.s.rnd_signed_count, (std::vector<int>{-3}));
-  EXPECT_EQ(vc.s.random_kind, 2);
+  EXPECT_EQ(vc.cmd.n_random_effects(), 3);
+  EXPECT_EQ(vc.cmd.n_random_blocks, 3) << "VC gives every effect its own block";
+  EXPECT_EQ(vc.cmd.random_effect_block, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(vc.cmd.random_types, (std::vector<int>{18, 18, 18}));
+  EXPECT_EQ(vc.cmd.rnd_signed_count, (std::vector<int>{-3}));
+  EXPECT_EQ(vc.cmd.random_kind, 2);
 
   const Parsed un("y BY a b c /RANDOM = a b c | COVTYPE(UN)");
-  EXPECT_EQ(un.s.n_random_blocks, 1);
-  EXPECT_EQ(un.s.random_effect_block, (std::vector<int>{0, 0, 0}));
-  EXPECT_EQ(un.s.random_types, (std::vector<int>{15, 15, 15}));
-  EXPECT_EQ(un.s.rnd_signed_count, (std::vector<int>{3}));
+  EXPECT_EQ(un.cmd.n_random_blocks, 1);
+  EXPECT_EQ(un.cmd.random_effect_block, (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(un.cmd.random_types, (std::vector<int>{15, 15, 15}));
+  EXPECT_EQ(un.cmd.rnd_signed_count, (std::vector<int>{3}));
 
   // Blocks are numbered across subcommands; VC written is still 18.
   const Parsed mixed("y BY a b WITH x /RANDOM = a b | COVTYPE(VC) /RANDOM = INTERCEPT x | COVTYPE(CSH) "
                      "SUBJECT(id) /RANDOM = a | COVTYPE(ARMA11) SUBJECT(id)");
   expect_clean(mixed, "three RANDOM subcommands");
-  EXPECT_EQ(mixed.s.n_random_blocks, 4);
-  EXPECT_EQ(mixed.s.random_effect_block, (std::vector<int>{0, 1, 2, 2, 3}));
-  EXPECT_EQ(mixed.s.random_types, (std::vector<int>{18, 18, 6, 6, 1}));
-  EXPECT_EQ(mixed.s.rnd_signed_count, (std::vector<int>{2, 2, 1}));
-  EXPECT_EQ(mixed.s.random_effect_subcommand, (std::vector<int>{0, 0, 1, 1, 2}));
-  EXPECT_EQ(mixed.s.random_subject_counts, (std::vector<int>{0, 0, 1, 1, 1}));
-  EXPECT_EQ(mixed.s.random.cells, (std::vector<int>{1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0}));
-  EXPECT_EQ(mixed.s.random_kind, 4);
-  ASSERT_EQ(mixed.s.random_block_names.size(), 4u);
-  EXPECT_EQ(mixed.s.random_block_names[0].json(), "a");
-  EXPECT_EQ(mixed.s.random_block_names[2].json(), "Intercept + x subject id");
+  EXPECT_EQ(mixed.cmd.n_random_blocks, 4);
+  EXPECT_EQ(mixed.cmd.random_effect_block, (std::vector<int>{0, 1, 2, 2, 3}));
+  EXPECT_EQ(mixed.cmd.random_types, (std::vector<int>{18, 18, 6, 6, 1}));
+  EXPECT_EQ(mixed.cmd.rnd_signed_count, (std::vector<int>{2, 2, 1}));
+  EXPECT_EQ(mixed.cmd.random_effect_subcommand, (std::vector<int>{0, 0, 1, 1, 2}));
+  EXPECT_EQ(mixed.cmd.random_subject_counts, (std::vector<int>{0, 0, 1, 1, 1}));
+  EXPECT_EQ(mixed.cmd.random.cells, (std::vector<int>{1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0}));
+  EXPECT_EQ(mixed.cmd.random_kind, 4);
+  ASSERT_EQ(mixed.cmd.random_block_names.size(), 4u);
+  EXPECT_EQ(mixed.cmd.random_block_names[0].json(), "a");
+  EXPECT_EQ(mixed.cmd.random_block_names[2].json(), "Intercept + x subject id");
 }
 
 TEST(Random, KindOfTheRandomPart) {
-  EXPECT_EQ(Parsed("y WITH x /RANDOM = x").s.random_kind, 1);
-  EXPECT_EQ(Parsed("y WITH x /RANDOM = INTERCEPT | SUBJECT(id)").s.random_kind, 3);
-  EXPECT_EQ(Parsed("y WITH x").s.random_kind, 4) << "the default without RANDOM";
+  EXPECT_EQ(Parsed("y WITH x /RANDOM = x").cmd.random_kind, 1);
+  EXPECT_EQ(Parsed("y WITH x /RANDOM = INTERCEPT | SUBJECT(id)").cmd.random_kind, 3);
+  EXPECT_EQ(Parsed("y WITH x").cmd.random_kind, 4) << "the default without RANDOM";
   const Parsed bare("y /RANDOM = INTERCEPT | SUBJECT(id)");
-  EXPECT_EQ(bare.s.n_random_effects(), 1) << "an intercept of width 0 is still an effect";
+  EXPECT_EQ(bare.cmd.n_random_effects(), 1) << "an intercept of width 0 is still an effect";
 }
 
 TEST(Random, SubjectVariablesCommonOnesFirst) {
   const Parsed p("y BY a /RANDOM = INTERCEPT | SUBJECT(id*id2) /RANDOM = a | SUBJECT(id2 id2)");
   expect_clean(p, "two subject lists");
-  EXPECT_EQ(p.s.subject_vars, (std::vector<std::size_t>{kId2, kId}));
-  EXPECT_EQ(p.s.n_common_subjects, 1);
-  EXPECT_EQ(p.s.random_subcommands[0].subjects, (std::vector<std::size_t>{kId, kId2}));
-  EXPECT_EQ(p.s.random_subcommands[1].subjects, (std::vector<std::size_t>{kId2})) << "a repeated name dropped";
-  EXPECT_EQ(p.s.random_subject_lists[1], (std::vector<std::size_t>{kId2}));
-  EXPECT_EQ(p.s.random_block_names[0].json(), "Intercept subject id*id2");
+  EXPECT_EQ(p.cmd.subject_vars, (std::vector<std::size_t>{kId2, kId}));
+  EXPECT_EQ(p.cmd.n_common_subjects, 1);
+  EXPECT_EQ(p.cmd.random_subcommands[0].subjects, (std::vector<std::size_t>{kId, kId2}));
+  EXPECT_EQ(p.cmd.random_subcommands[1].subjects, (std::vector<std::size_t>{kId2})) << "a repeated name dropped";
+  EXPECT_EQ(p.cmd.random_subject_lists[1], (std::vector<std::size_t>{kId2}));
+  EXPECT_EQ(p.cmd.random_block_names[0].json(), "Intercept subject id*id2");
 
   const Parsed none("y BY a /RANDOM = a /RANDOM = INTERCEPT | SUBJECT(id)");
-  EXPECT_EQ(none.s.n_common_subjects, 0) << "an effect without subjects shares none";
-  EXPECT_EQ(none.s.subject_vars, (std::vector<std::size_t>{kId}));
+  EXPECT_EQ(none.cmd.n_common_subjects, 0) << "an effect without subjects shares none";
+  EXPECT_EQ(none.cmd.subject_vars, (std::vector<std::size_t>{kId}));
 }
 
 TEST(Random, DuplicateEffectsNeedTheSameSubjects) {
@@ -78,7 +78,7 @@ TEST(Random, DuplicateEffectsNeedTheSameSubjects) {
                "Func same RANDOM effect a(b) b(a) ...");
   const Parsed other("y BY a /RANDOM = a | SUBJECT(id2) /RANDOM = a | SUBJECT(id) /RANDOM = a | SUBJECT(id*id2)");
   expect_clean(other, "the same effect with other subjects");
-  EXPECT_EQ(other.s.n_random_effects(), 3);
+  EXPECT_EQ(other.cmd.n_random_effects(), 3);
   expect_error("y BY a /RANDOM = a | SUBJECT(id2) /RANDOM = a | SUBJECT(id) /RANDOM = a | SUBJECT(id)", 0,
                "Duplicated RANDOM effect a ...");
 }
@@ -98,36 +98,36 @@ TEST(Random, Messages) {
   expect_error("y BY a /RANDOM = a*a", 38, "Repeated factor in effect a ...");
   const Parsed empty("y BY a /RANDOM /RANDOM = a");
   expect_only(empty, 7, Severity::Warning, "Empty subcommand RANDOM ...", "empty RANDOM");
-  EXPECT_EQ(empty.s.n_random_effects(), 1);
-  EXPECT_EQ(empty.s.random_subcommands.size(), 1u);
+  EXPECT_EQ(empty.cmd.n_random_effects(), 1);
+  EXPECT_EQ(empty.cmd.random_subcommands.size(), 1u);
   const Parsed later("y BY a /RANDOM = a | SUBJECT(id) COVTYPE(CS) SUBJECT(id2) COVTYPE(AR1)");
-  EXPECT_EQ(later.s.random_types[0], 3) << "a later COVTYPE replaces an earlier one";
-  EXPECT_EQ(later.s.subject_vars, (std::vector<std::size_t>{kId2}));
+  EXPECT_EQ(later.cmd.random_types[0], 3) << "a later COVTYPE replaces an earlier one";
+  EXPECT_EQ(later.cmd.subject_vars, (std::vector<std::size_t>{kId2}));
 }
 
 TEST(Repeated, ResidualStructure) {
   const Parsed none("y BY a");
-  EXPECT_EQ(none.s.repeated_type, 12);
-  EXPECT_FALSE(none.s.repeated_given);
+  EXPECT_EQ(none.cmd.repeated_type, 12);
+  EXPECT_FALSE(none.cmd.repeated_given);
 
   const Parsed diag("y BY a /REPEATED = t | SUBJECT(id)");
   expect_clean(diag, "REPEATED");
-  EXPECT_TRUE(diag.s.repeated_given);
-  EXPECT_EQ(diag.s.repeated_type, 8);
-  EXPECT_EQ(diag.s.repeated_vars, (std::vector<std::size_t>{kT}));
-  EXPECT_EQ(diag.s.repeated_subjects, (std::vector<std::size_t>{kId}));
+  EXPECT_TRUE(diag.cmd.repeated_given);
+  EXPECT_EQ(diag.cmd.repeated_type, 8);
+  EXPECT_EQ(diag.cmd.repeated_vars, (std::vector<std::size_t>{kT}));
+  EXPECT_EQ(diag.cmd.repeated_subjects, (std::vector<std::size_t>{kId}));
 
-  EXPECT_EQ(Parsed("y BY a /REPEATED = t | SUBJECT(id) COVTYPE(VC)").s.repeated_type, 19);
-  EXPECT_EQ(Parsed("y BY a /REPEATED = t | COVTYPE(AR1) SUBJECT(id)").s.repeated_type, 3);
+  EXPECT_EQ(Parsed("y BY a /REPEATED = t | SUBJECT(id) COVTYPE(VC)").cmd.repeated_type, 19);
+  EXPECT_EQ(Parsed("y BY a /REPEATED = t | COVTYPE(AR1) SUBJECT(id)").cmd.repeated_type, 3);
   const Parsed two("y BY a /REPEATED = t*a | SUBJECT(id*id2)");
-  EXPECT_EQ(two.s.repeated_vars, (std::vector<std::size_t>{kT, kA}));
-  EXPECT_EQ(two.s.repeated_subjects, (std::vector<std::size_t>{kId, kId2}));
+  EXPECT_EQ(two.cmd.repeated_vars, (std::vector<std::size_t>{kT, kA}));
+  EXPECT_EQ(two.cmd.repeated_subjects, (std::vector<std::size_t>{kId, kId2}));
 
   const Parsed again("y BY a /REPEATED = t | SUBJECT(id) COVTYPE(UN) /REPEATED = a | SUBJECT(id2)");
   expect_only(again, 8, Severity::Warning, "Last repeated subcommand used REPEATED ...", "second REPEATED");
-  EXPECT_EQ(again.s.repeated_type, 8) << "the last REPEATED starts from its defaults";
-  EXPECT_EQ(again.s.repeated_vars, (std::vector<std::size_t>{kA}));
-  EXPECT_EQ(again.s.repeated_subjects, (std::vector<std::size_t>{kId2}));
+  EXPECT_EQ(again.cmd.repeated_type, 8) << "the last REPEATED starts from its defaults";
+  EXPECT_EQ(again.cmd.repeated_vars, (std::vector<std::size_t>{kA}));
+  EXPECT_EQ(again.cmd.repeated_subjects, (std::vector<std::size_t>{kId2}));
 
   const Parsed random("y BY a /RANDOM = INTERCEPT | SUBJECT(id) /REPEATED = t | SUBJECT(id2 id)");
   expect_clean(random, "random subjects within the repeated subjects");

@@ -16,15 +16,15 @@ const std::string kModel = "y BY a WITH x /FIXED = a x ";
 TEST(SaveSyntax, KeywordsAndNamesInWrittenOrder) {
   Parsed p(kModel + "/SAVE = PRED RESID");
   ASSERT_TRUE(p.messages().empty());
-  EXPECT_EQ(p.s.save_keywords, (std::vector<int>{2, 3}));
-  EXPECT_EQ(p.s.save_names, (std::vector<std::string>{"", ""}));
-  EXPECT_EQ(p.s.n_saved(), 2);
+  EXPECT_EQ(p.cmd.save_keywords, (std::vector<int>{2, 3}));
+  EXPECT_EQ(p.cmd.save_names, (std::vector<std::string>{"", ""}));
+  EXPECT_EQ(p.cmd.n_saved(), 2);
 
   // All seven, abbreviated where the table allows, some with new names.
   Parsed q(kModel + "/SAVE DFPRED(dfp) SEPRED FIXPRED(fixed_1) RESID DFFIX SEFIXP(se) PRE");
   ASSERT_TRUE(q.messages().empty());
-  EXPECT_EQ(q.s.save_keywords, (std::vector<int>{7, 5, 1, 3, 6, 4, 2}));
-  EXPECT_EQ(q.s.save_names, (std::vector<std::string>{"dfp", "", "fixed_1", "", "", "se", ""}));
+  EXPECT_EQ(q.cmd.save_keywords, (std::vector<int>{7, 5, 1, 3, 6, 4, 2}));
+  EXPECT_EQ(q.cmd.save_names, (std::vector<std::string>{"dfp", "", "fixed_1", "", "", "se", ""}));
 }
 
 TEST(SaveSyntax, ARepeatedSaveReplacesTheEarlierOne) {
@@ -32,8 +32,8 @@ TEST(SaveSyntax, ARepeatedSaveReplacesTheEarlierOne) {
   const auto m = p.messages();
   ASSERT_EQ(m.size(), 1u);
   EXPECT_EQ(m[0].number, 8);
-  EXPECT_EQ(p.s.save_keywords, (std::vector<int>{5}));
-  EXPECT_EQ(p.s.save_names, (std::vector<std::string>{"p1"})) << "the name is free again";
+  EXPECT_EQ(p.cmd.save_keywords, (std::vector<int>{5}));
+  EXPECT_EQ(p.cmd.save_names, (std::vector<std::string>{"p1"})) << "the name is free again";
 }
 
 TEST(SaveSyntax, ValuesTheModelCannotGiveAreDroppedWithAWarning) {
@@ -46,8 +46,8 @@ TEST(SaveSyntax, ValuesTheModelCannotGiveAreDroppedWithAWarning) {
   EXPECT_EQ(m[0].severity, host::Severity::Warning);
   EXPECT_EQ(m[0].text, "SAVE FIXPRED ignored ...");
   EXPECT_EQ(m[0].msg_class, 2);
-  EXPECT_EQ(r.s.save_keywords, (std::vector<int>{2, 3}));
-  EXPECT_EQ(r.s.save_names, (std::vector<std::string>{"p", ""}));
+  EXPECT_EQ(r.cmd.save_keywords, (std::vector<int>{2, 3}));
+  EXPECT_EQ(r.cmd.save_names, (std::vector<std::string>{"p", ""}));
 
   // No effects at all: nothing but the standard errors and df remain.
   Parsed n("y /FIXED = | NOINT /REPEATED = a | SUBJECT(id) /SAVE FIXPRED PRED RESID SEPRED");
@@ -57,7 +57,7 @@ TEST(SaveSyntax, ValuesTheModelCannotGiveAreDroppedWithAWarning) {
   EXPECT_EQ(numbers, (std::vector<int>{84, 85, 86}));
   EXPECT_EQ(m[1].text, "SAVE PRED ignored ...");
   EXPECT_EQ(m[2].text, "SAVE RESID ignored ...");
-  EXPECT_EQ(n.s.save_keywords, (std::vector<int>{5}));
+  EXPECT_EQ(n.cmd.save_keywords, (std::vector<int>{5}));
 }
 
 TEST(SaveSyntax, EveryErrorIsReportedAndSavesNothing) {
@@ -84,8 +84,8 @@ TEST(SaveSyntax, EveryErrorIsReportedAndSavesNothing) {
   for (const auto& c : cases) {
     Parsed p(kModel + c.save + "/METHOD = ML");
     expect_stopped(p, c.number, c.text, c.save);
-    EXPECT_EQ(p.s.n_saved(), 0) << c.save;
-    EXPECT_TRUE(p.s.save_names.empty()) << c.save;
+    EXPECT_EQ(p.cmd.n_saved(), 0) << c.save;
+    EXPECT_TRUE(p.cmd.save_names.empty()) << c.save;
   }
 }
 

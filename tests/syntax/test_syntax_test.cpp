@@ -26,10 +26,10 @@ TEST(TestSyntax, EffectFormLaysRowsOutOverTheFixedTerms) {
            "/TEST (0 1/2) 'a linear' a -1 0 1 ; INTERCEPT 1 x 3 DIVISOR=2"
            "/TEST a 1/3 1/3 1/3 /METHOD = ML");
   ASSERT_TRUE(p.messages().empty());
-  EXPECT_EQ(p.s.method, 1);
-  ASSERT_EQ(p.s.n_tests(), 2);
+  EXPECT_EQ(p.cmd.method, 1);
+  ASSERT_EQ(p.cmd.n_tests(), 2);
 
-  const model::TestRecord& t1 = p.s.tests[0];
+  const model::TestRecord& t1 = p.cmd.tests[0];
   EXPECT_FALSE(t1.all_form);
   EXPECT_EQ(t1.rows, 2);
   EXPECT_EQ(t1.label, "a linear");
@@ -40,7 +40,7 @@ TEST(TestSyntax, EffectFormLaysRowsOutOverTheFixedTerms) {
   expect_values(t1.values[0], {0, -1, 0, 1, 0}, "row 1");
   expect_values(t1.values[1], {0.5, 0, 0, 0, 1.5}, "row 2 divided by 2");
 
-  const model::TestRecord& t2 = p.s.tests[1];
+  const model::TestRecord& t2 = p.cmd.tests[1];
   EXPECT_EQ(t2.rows, 1);
   EXPECT_TRUE(t2.label.empty());
   EXPECT_TRUE(t2.hypothesised.empty());
@@ -50,9 +50,9 @@ TEST(TestSyntax, EffectFormLaysRowsOutOverTheFixedTerms) {
   // An interaction is found however its factors are written.
   Parsed c("y BY a b /FIXED = a*b | NOINT /TEST b BY a 1 -1 -1 1");
   ASSERT_TRUE(c.messages().empty());
-  ASSERT_EQ(c.s.n_tests(), 1);
-  EXPECT_EQ(c.s.tests[0].fixed_counts, (std::vector<int>{4}));
-  expect_values(c.s.tests[0].values[0], {1, -1, -1, 1}, "interaction");
+  ASSERT_EQ(c.cmd.n_tests(), 1);
+  EXPECT_EQ(c.cmd.tests[0].fixed_counts, (std::vector<int>{4}));
+  expect_values(c.cmd.tests[0].values[0], {1, -1, -1, 1}, "interaction");
 }
 
 TEST(TestSyntax, RandomCoefficientsFollowTheBar) {
@@ -62,8 +62,8 @@ TEST(TestSyntax, RandomCoefficientsFollowTheBar) {
            "/RANDOM = INTERCEPT b | SUBJECT(id) /RANDOM = x | SUBJECT(id)"
            "/TEST a 1 -1 0 | b 1 -1 ; | x 2 ; x 1");
   ASSERT_TRUE(p.messages().empty());
-  ASSERT_EQ(p.s.n_tests(), 1);
-  const model::TestRecord& t = p.s.tests[0];
+  ASSERT_EQ(p.cmd.n_tests(), 1);
+  const model::TestRecord& t = p.cmd.tests[0];
   EXPECT_EQ(t.rows, 3);
   EXPECT_EQ(t.fixed_counts, (std::vector<int>{0, 3, 1}));
   EXPECT_EQ(t.random_counts, (std::vector<int>{0, 2, 1}));
@@ -80,8 +80,8 @@ TEST(TestSyntax, AllFormTakesFixedThenRandomValues) {
            "/TEST (1 2) ALL 0 1 -1 0 0 | 1 -1 DIVISOR=4 ; ALL 1 0 0 0 2/5 | 0 1"
            "/TEST ALL | 3 1");
   ASSERT_TRUE(p.messages().empty());
-  ASSERT_EQ(p.s.n_tests(), 2);
-  const model::TestRecord& t = p.s.tests[0];
+  ASSERT_EQ(p.cmd.n_tests(), 2);
+  const model::TestRecord& t = p.cmd.tests[0];
   EXPECT_TRUE(t.all_form);
   EXPECT_EQ(t.rows, 2);
   EXPECT_EQ(t.nfix, 5);
@@ -89,7 +89,7 @@ TEST(TestSyntax, AllFormTakesFixedThenRandomValues) {
   expect_values(t.values[0], {0, 0.25, -0.25, 0, 0, 0.25, -0.25}, "row 1 divided by 4");
   expect_values(t.values[1], {1, 0, 0, 0, 0.4, 0, 1}, "row 2");
 
-  const model::TestRecord& r = p.s.tests[1];
+  const model::TestRecord& r = p.cmd.tests[1];
   EXPECT_EQ(r.nfix, 0);
   EXPECT_EQ(r.nran, 2);
   expect_values(r.values[0], {3, 1}, "random only");
@@ -103,8 +103,8 @@ TEST(TestSyntax, LabelAndEdgeWarnings) {
   EXPECT_EQ(m[0].number, 55);
   EXPECT_EQ(m[0].severity, host::Severity::Warning);
   EXPECT_EQ(m[0].msg_class, 3);
-  ASSERT_EQ(p.s.n_tests(), 1);
-  EXPECT_TRUE(p.s.tests[0].label.empty());
+  ASSERT_EQ(p.cmd.n_tests(), 1);
+  EXPECT_TRUE(p.cmd.tests[0].label.empty());
 
   // An effect named twice in a row drops the TEST with a warning, and parsing
   // goes on.
@@ -117,12 +117,12 @@ TEST(TestSyntax, LabelAndEdgeWarnings) {
   EXPECT_EQ(w[0].msg_class, 2);
   EXPECT_EQ(w[0].text, "Duplicated TEST fixed effect a ...");
   EXPECT_EQ(w[1].text, "Duplicated TEST random effect b ...");
-  EXPECT_EQ(d.s.n_tests(), 0);
-  EXPECT_EQ(d.s.method, 1);
+  EXPECT_EQ(d.cmd.n_tests(), 0);
+  EXPECT_EQ(d.cmd.method, 1);
 
   // Without any effect in the model, a TEST of nothing is silent.
   Parsed n("y /FIXED = | NOINT /TEST 'nothing'");
-  EXPECT_EQ(n.s.n_tests(), 0);
+  EXPECT_EQ(n.cmd.n_tests(), 0);
   EXPECT_FALSE(n.out.error_flag());
 }
 
@@ -165,7 +165,7 @@ TEST(TestSyntax, EveryErrorIsReportedAndStoresNothing) {
   for (const ErrorCase& c : cases) {
     Parsed p(std::string(kModel) + c.command + "/METHOD = ML");
     expect_stopped(p, c.number, c.text, c.command);
-    EXPECT_EQ(p.s.n_tests(), 0) << c.command;
+    EXPECT_EQ(p.cmd.n_tests(), 0) << c.command;
   }
 }
 
@@ -195,7 +195,7 @@ TEST(TestSyntax, ErrorsThatDependOnTheModel) {
     ASSERT_FALSE(m.empty()) << c.command;
     EXPECT_EQ(m.back().number, c.number) << c.command;
     EXPECT_EQ(m.back().text, c.text) << c.command;
-    EXPECT_EQ(p.s.n_tests(), 0) << c.command;
+    EXPECT_EQ(p.cmd.n_tests(), 0) << c.command;
   }
 }
 

@@ -14,29 +14,29 @@ constexpr std::size_t kY = 0, kA = 1, kB = 2, kG = 4, kX = 5, kZ = 6;
 TEST(VariableList, RolesInEitherOrder) {
   const Parsed p("y BY a b WITH x z");
   expect_clean(p, "BY then WITH");
-  EXPECT_EQ(p.s.dependent, kY);
-  EXPECT_EQ(p.s.factors, (std::vector<std::size_t>{kA, kB}));
-  EXPECT_EQ(p.s.covariates, (std::vector<std::size_t>{kX, kZ}));
+  EXPECT_EQ(p.cmd.dependent, kY);
+  EXPECT_EQ(p.cmd.factors, (std::vector<std::size_t>{kA, kB}));
+  EXPECT_EQ(p.cmd.covariates, (std::vector<std::size_t>{kX, kZ}));
 
   const Parsed q("Y with Z X by G A");
   expect_clean(q, "WITH before BY, names in any case");
-  EXPECT_EQ(q.s.factors, (std::vector<std::size_t>{kG, kA})) << "in the order written; a string factor";
-  EXPECT_EQ(q.s.covariates, (std::vector<std::size_t>{kZ, kX}));
+  EXPECT_EQ(q.cmd.factors, (std::vector<std::size_t>{kG, kA})) << "in the order written; a string factor";
+  EXPECT_EQ(q.cmd.covariates, (std::vector<std::size_t>{kZ, kX}));
 }
 
 TEST(VariableList, DuplicatesWarnAndCountOnce) {
   const Parsed dep("y y BY a");
   expect_only(dep, 0, Severity::Warning, "Duplicated dependent y ...", "dependent twice");
-  EXPECT_EQ(dep.s.dependent, kY);
+  EXPECT_EQ(dep.cmd.dependent, kY);
   EXPECT_EQ(dep.messages()[0].msg_class, 2);
 
   const Parsed factors("y BY a b a b a");
   expect_only(factors, 0, Severity::Warning, "Duplicated factor a, b ...", "factors repeated");
-  EXPECT_EQ(factors.s.factors, (std::vector<std::size_t>{kA, kB}));
+  EXPECT_EQ(factors.cmd.factors, (std::vector<std::size_t>{kA, kB}));
 
   const Parsed covariates("y WITH x z x");
   expect_only(covariates, 0, Severity::Warning, "Duplicated covariate x ...", "covariate repeated");
-  EXPECT_EQ(covariates.s.covariates, (std::vector<std::size_t>{kX, kZ}));
+  EXPECT_EQ(covariates.cmd.covariates, (std::vector<std::size_t>{kX, kZ}));
 }
 
 TEST(VariableList, Messages) {
