@@ -90,44 +90,5 @@ TEST(StructureDerivatives, LinearStructuresAreTheSumOfTheirDerivatives) {
     }
 }
 
-TEST(StructureDerivatives, WorkedExamples) {
-  // ARMA11 with two rows: ρ enters only from lag 2 on.
-  EXPECT_EQ(dr1(2, {2.0, 0.4, 0.5}, 1, {}, 1), Vec(3, 0.0));
-  // HF: ∂Σ/∂λ is -1 off the diagonal and 0 on it.
-  EXPECT_EQ(dr1(3, {0.3, 1.0, 2.0, 3.0}, 0, {}, 11), (Vec{0, -1, 0, -1, -1, 0}));
-  // A subject without level 2 (0-based 1): the parameters of that level move nothing.
-  const std::vector<int> map = {0, 2, 3};
-  const Vec zero(tri_size(3), 0.0);
-  EXPECT_EQ(dr1(3, {1.0, 2.0, 3.0, 4.0}, 1, map, 8), zero);               // DIAG variance 2
-  EXPECT_EQ(dr1(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, map, 4), zero);          // ARH1 sd 2
-  EXPECT_EQ(dr1(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, map, 6), zero);          // CSH sd 2
-  EXPECT_EQ(dr1(3, {1.0, 0.2, 1.1, 0.3, 1.2, 0.4, 1.3}, 2, map, 2), zero);  // AD1 sd 2
-  EXPECT_EQ(dr1(3, {1.0, 0.2, 1.1, 0.3, 1.2, 0.4, 1.3}, 2, map, 14), zero); // TPH sd 2
-  EXPECT_EQ(dr1(3, {0.5, 1.0, 1.1, 1.2, 1.3}, 2, map, 9), zero);          // FA1 loading 2
-  EXPECT_EQ(dr1(3, {1.0, 0.5, 1.1, 0.6, 1.2, 0.7, 1.3, 0.8}, 3, map, 10), zero);  // FAH1 offset 2
-  EXPECT_EQ(dr1(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, map, 11), zero);         // HF variance 2
-  EXPECT_EQ(dr2(3, {0.3, 1.0, 1.1, 1.2, 1.3}, 2, 2, map, 4), zero);       // ARH1 (sd 2, sd 2)
-}
-
-TEST(StructureDerivatives, SecondDerivativeWorkedExamples) {
-  const Vec arma = {2.0, 0.4, 0.5};
-  // ARMA11 with the identity map and n <= 3: ∂²Σ/∂ρ² = 0.
-  for (int n = 1; n <= 3; ++n) EXPECT_EQ(dr2(n, arma, 1, 1, {}, 1), Vec(tri_size(n), 0.0));
-  // Rows at levels 1 and 4 (lag 3): 2·σ²·φ off the diagonal.
-  EXPECT_EQ(dr2(2, arma, 1, 1, std::vector<int>{0, 3}, 1), (Vec{0.0, 2.0 * 2.0 * 0.5, 0.0}));
-  // ARH1 rows at levels 1 and 3: ∂²Σ/∂ρ² = 2·s1·s3 off the diagonal.
-  EXPECT_EQ(dr2(2, {0.3, 1.5, 9.0, 2.5}, 0, 0, std::vector<int>{0, 2}, 4), (Vec{0.0, 2.0 * 1.5 * 2.5, 0.0}));
-  // AR1: the variance enters linearly.
-  EXPECT_EQ(dr2(4, {2.0, 0.7}, 0, 0, {}, 3), Vec(tri_size(4), 0.0));
-}
-
-TEST(StructureDerivatives, UnknownCodes) {
-  Vec out(3, -7.0);
-  structure_first_derivative(2, Vec{1, 1, 1}, 0, {}, 17, out);
-  EXPECT_EQ(out, Vec(3, -7.0));
-  structure_second_derivative(2, Vec{1, 1, 1}, 0, 0, {}, 17, out);
-  EXPECT_EQ(out, Vec(3, 0.0));
-}
-
 }  // namespace
 }  // namespace mixed::covstruct

@@ -101,14 +101,6 @@ TEST(StructureInverse, ZeroVariancesAreLeftOut) {
   EXPECT_EQ(l, (Vec{2, 0, 0, 0, 0, 3}));
 }
 
-TEST(StructureInverse, ClosedFormSecondDerivatives) {
-  // ID with θ1 = 2: -2/θ³ = -0.25 on the diagonal.
-  EXPECT_EQ(q_matrix(2, {2.0}, 0, 0, {}, 12), (Vec{-0.25, 0, -0.25}));
-  // DIAG: only a variance with itself.
-  EXPECT_EQ(q_matrix(2, {2.0, 4.0}, 0, 1, {}, 8), Vec(3, 0.0));
-  EXPECT_EQ(q_matrix(2, {2.0, 4.0}, 1, 1, {}, 8), (Vec{0, 0, -2.0 / 64.0}));
-}
-
 TEST(PackedProducts, SandwichAccumulatesXYX) {
   std::mt19937 rng(2);
   std::uniform_real_distribution<double> u(-1.0, 1.0);

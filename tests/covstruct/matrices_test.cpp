@@ -59,41 +59,5 @@ TEST(StructureMatrix, AutoregressivePowersAgreeWithAndWithoutLevelMap) {
   }
 }
 
-TEST(StructureMatrix, SubjectAtLevelsOneThreeFourOfFour) {
-  const std::vector<int> map = {0, 2, 3};
-  // AR1: lags 2, 3 and 1 between rows (2,1), (3,1), (3,2).
-  const Vec ar1 = sigma(3, {2.0, 0.5}, map, 3);
-  EXPECT_EQ(ar1[tri(1, 0)], 2.0 * 0.25);
-  EXPECT_EQ(ar1[tri(2, 0)], 2.0 * 0.125);
-  EXPECT_EQ(ar1[tri(2, 1)], 2.0 * 0.5);
-  EXPECT_EQ(ar1[tri(1, 1)], 2.0);
-  // TP: θ3, θ4 and θ2 off the diagonal.
-  const Vec tp = sigma(3, {2.0, 0.5, 0.25, 0.125}, map, 13);
-  EXPECT_EQ(tp[tri(1, 0)], 2.0 * 0.25);
-  EXPECT_EQ(tp[tri(2, 0)], 2.0 * 0.125);
-  EXPECT_EQ(tp[tri(2, 1)], 2.0 * 0.5);
-}
-
-TEST(StructureMatrix, HuynhFeldtWithEqualVariances) {
-  const Vec hf = sigma(3, {0.75, 2.0, 2.0, 2.0}, {}, 11);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j <= i; ++j) EXPECT_EQ(hf[tri(i, j)], i == j ? 2.0 : 2.0 - 0.75);
-}
-
-TEST(StructureMatrix, UnstructuredAndUnstructuredCorrelations) {
-  EXPECT_EQ(sigma(2, {4.0, 1.0, 9.0}, {}, 15), (Vec{4.0, 1.0, 9.0}));
-  EXPECT_EQ(sigma(2, {4.0, 1.0, 9.0}, {}, 16), (Vec{16.0, 36.0, 81.0}));
-  // UN at levels 3 and 1 of 3 picks U(3,3), U(3,1), U(1,1).
-  EXPECT_EQ(sigma(2, {1, 2, 3, 4, 5, 6}, std::vector<int>{2, 0}, 15), (Vec{6.0, 4.0, 1.0}));
-}
-
-TEST(StructureMatrix, ParseOnlyAndUnknownCodesLeaveResultUntouched) {
-  for (int cov_type : {0, 17, 20}) {
-    Vec out(3, -7.0);
-    structure_matrix(2, Vec{1.0, 1.0, 1.0}, {}, cov_type, out);
-    EXPECT_EQ(out, Vec(3, -7.0)) << cov_type;
-  }
-}
-
 }  // namespace
 }  // namespace mixed::covstruct

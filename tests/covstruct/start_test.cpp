@@ -35,10 +35,6 @@ TEST(StartParameters, StartFromTheResidualVariance) {
   EXPECT_EQ(start(3, 9), (Vec{2.0, std::sqrt(2.0), 0.0, 0.0}));
   EXPECT_EQ(start(1, 9), (Vec{2.0, 0.0}));
   EXPECT_EQ(start(2, 10), (Vec{std::sqrt(2.0), 2.0, 0.0, 2.0}));
-  EXPECT_EQ(start(1, 11), (Vec{0.0, 4.0}));
-  EXPECT_EQ(start(2, 11), (Vec{4.0, 4.0, 4.0}));
-  EXPECT_EQ(start(3, 14), (Vec{2.0, 0.0, 2.0, 0.0, 2.0}));
-  EXPECT_EQ(start(2, 16), (Vec{2.0, 0.0, 2.0}));
 }
 
 }  // namespace

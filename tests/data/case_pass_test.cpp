@@ -158,16 +158,6 @@ TEST(CasePass, GroupsWithoutValidCases) {
   ASSERT_TRUE(case_scratch.read(rec));
   EXPECT_TRUE(host::is_sysmis(rec[0]));
   EXPECT_EQ(rec[1], 1);
-
-  // A data set without cases is one empty group: error 66.
-  Session empty(testing::csv("y,x\n"));
-  ASSERT_TRUE(empty.parse("y WITH x /PRINT=CPS"));
-  g = testing::run_groups(empty);
-  ASSERT_EQ(g.size(), 1u);
-  EXPECT_FALSE(g[0].analysable);
-  EXPECT_TRUE(empty.out.error_flag());
-  ASSERT_EQ(testing::message_numbers(empty.out), (std::vector<int>{66}));
-  EXPECT_EQ(testing::messages(empty.out)[0]->text.json(), "No cases remain in the analysis...");
 }
 
 TEST(CasePass, AHugeCaseWeightIsCarriedThrough) {

@@ -115,20 +115,6 @@ TEST(SavedNames, NumberedRootsSkipTakenNamesAndFailBeyondTheLongestName) {
   EXPECT_EQ(save_format(RESID, host::PrintFormat{'F', 20, 16}).str(), "F23.16") << "decimals at most 16";
   EXPECT_EQ(save_format(DFFIXP, dep).str(), "F8.2");
   EXPECT_EQ(save_format(DFPRED, dep).str(), "F8.2");
-
-  const host::Catalogue& cat = host::Catalogue::english();
-  const std::map<int, std::pair<std::string, std::string>> expected = {
-      {FIXPRED, {"FXPRED", "Fixed Predicted Values"}},
-      {PRED, {"PRED", "Predicted Values"}},
-      {RESID, {"RESID", "Residuals"}},
-      {SEFIXP, {"SEFIXP", "Standard Errors of Fixed Predicted Values"}},
-      {SEPRED, {"SEPRED", "Standard Errors of Predicted Values"}},
-      {DFFIXP, {"DFFIXP", "Degrees of Freedom of Fixed Predicted Values"}},
-      {DFPRED, {"DFPRED", "Degrees of Freedom of Predicted Values"}}};
-  for (const auto& [code, names] : expected) {
-    EXPECT_EQ(save_root_name(code), names.first) << code;
-    EXPECT_EQ(cat.numbered(save_label_number(code)).value_or("?"), names.second) << code;
-  }
 }
 
 // ---------------------------------------------------------------------------

@@ -1,13 +1,12 @@
 // The L vectors of marginal-mean cells against hand-worked averages of the
-// full-coding design rows: equal weights over the levels outside the table,
-// averages over the observed combinations only when a column is missing,
-// covariates at their values and powers, the factor order of nested terms,
-// the refusal of too many combinations and of too large cell blocks.
+// full-coding design rows: factors outside every term when a column is
+// missing, the factor order of nested terms, the refusal of too many
+// combinations and of too large cell blocks.  Equal weights, missing
+// combinations and covariates are golden cases (tests/golden/cases/emmeans.test).
 #include "emmeans/cells.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "host/dataset.h"
@@ -63,78 +62,6 @@ void expect_row(const CellTable& cells, std::size_t cell, const std::vector<doub
     EXPECT_NEAR(got[k], want[k], 1e-15) << what << ", column " << k;
 }
 
-// A (2 levels) x B (3 levels) with intercept, A, B and A*B, every combination
-// observed but (A=2, B=3): A*B has 5 of its 6 potential columns.
-void two_by_three_without_one(model::Command& cmd, data::GroupData& group, estimate::Estimates& est) {
-  set_model(cmd, group, est, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5}});
-}
-
-TEST(Cells, CompleteTwoWayTableAveragesTheOtherFactorEqually) {
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  set_model(cmd, group, est, {2, 3}, 0, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, {{1}, {1, 2}, {1, 2, 3}, {1, 2, 3, 4, 5, 6}});
-  Filled f;
-  fill(f, cmd, group, est, tables({0}));
-  ASSERT_EQ(f.status, kFilled);
-  ASSERT_EQ(f.cells.ncell, 2u);
-  const double t = 1.0 / 3.0;
-  expect_row(f.cells, 0, {1, 1, 0, t, t, t, t, t, t, 0, 0, 0}, "A=1 averages the three B levels");
-  expect_row(f.cells, 1, {1, 0, 1, t, t, t, 0, 0, 0, t, t, t}, "A=2 averages the three B levels");
-  EXPECT_EQ(f.cells.full, 3.0) << "F: the levels of B";
-  EXPECT_EQ(f.cells.count[0], 3.0);
-  EXPECT_EQ(f.cells.count[1], 3.0);
-
-  Filled b;
-  fill(b, cmd, group, est, tables({1}));
-  expect_row(b.cells, 2, {1, 0.5, 0.5, 0, 0, 1, 0, 0, 0.5, 0, 0, 0.5}, "B=3 averages the two A levels");
-
-  Filled overall;
-  fill(overall, cmd, group, est, tables({}));
-  const double six = 1.0 / 6.0;
-  expect_row(overall.cells, 0, {1, 0.5, 0.5, t, t, t, six, six, six, six, six, six},
-             "OVERALL averages every combination");
-  EXPECT_EQ(overall.cells.full, 6.0);
-}
-
-TEST(Cells, MissingCombinationIsLeftOutOfTheAverage) {
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  two_by_three_without_one(cmd, group, est);
-
-  Filled a;
-  fill(a, cmd, group, est, tables({0}));
-  ASSERT_EQ(a.status, kFilled);
-  const double t = 1.0 / 3.0;
-  expect_row(a.cells, 0, {1, 1, 0, t, t, t, t, t, t, 0, 0}, "A=1 is unaffected");
-  expect_row(a.cells, 1, {1, 0, 1, 0.5, 0.5, 0, 0, 0, 0, 0.5, 0.5}, "A=2 averages B=1 and B=2 only");
-  EXPECT_EQ(a.cells.count[0], 3.0);
-  EXPECT_EQ(a.cells.count[1], 2.0) << "one combination dropped";
-
-  Filled b;
-  fill(b, cmd, group, est, tables({1}));
-  expect_row(b.cells, 0, {1, 0.5, 0.5, 1, 0, 0, 0.5, 0, 0, 0.5, 0}, "B=1 averages both A levels");
-  expect_row(b.cells, 2, {1, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0}, "B=3 has A=1 only");
-  EXPECT_EQ(b.cells.count[2], 1.0);
-
-  Filled ab;
-  fill(ab, cmd, group, est, tables({0, 1}));
-  ASSERT_EQ(ab.cells.ncell, 6u);
-  EXPECT_EQ(ab.cells.full, 1.0);
-  EXPECT_EQ(ab.cells.count[5], 0.0) << "(A=2, B=3) has no observed combination";
-  expect_row(ab.cells, 5, std::vector<double>(11, 0.0), "an unobserved cell has a zero L vector");
-  expect_row(ab.cells, 4, {1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1}, "(A=2, B=2) is its design row");
-
-  Filled overall;
-  fill(overall, cmd, group, est, tables({}));
-  const double fifth = 0.2;
-  expect_row(overall.cells, 0, {1, 0.6, 0.4, 0.4, 0.4, 0.2, fifth, fifth, fifth, fifth, fifth},
-             "OVERALL averages the five observed combinations");
-  EXPECT_EQ(overall.cells.count[0], 5.0);
-  EXPECT_EQ(overall.cells.full, 6.0);
-}
-
 TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {
   // A (2), B (2), C (3); terms intercept, A*B with (A=2, B=2) missing, and C.
   // TABLES(A): O = {B}, C spreads evenly; F = 6 combinations of B and C.
@@ -150,36 +77,6 @@ TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {
   EXPECT_EQ(a.cells.full, 6.0);
   EXPECT_EQ(a.cells.count[0], 6.0);
   EXPECT_EQ(a.cells.count[1], 3.0) << "each dropped B level takes the three C levels with it";
-}
-
-TEST(Cells, CovariatesEnterAtTheirValuesAndPowers) {
-  // Factor A (2 levels), covariate x; terms intercept, x, x*x, A*x.
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  set_model(cmd, group, est, {2}, 1, {{0, 0}, {0, 1}, {0, 2}, {1, 1}}, {{1}, {1}, {1}, {1, 2}});
-  est.covariate_means = {1.5};
-
-  Filled at_mean;
-  fill(at_mean, cmd, group, est, tables({0}, 1));
-  expect_row(at_mean.cells, 1, {1, 1.5, 2.25, 0, 1.5}, "x at its mean, x*x at its square");
-
-  model::EmmeansRecord with = tables({0}, 1);
-  with.cov_mode[0] = -1;
-  with.cov_value[0] = 3.0;
-  Filled at_three;
-  fill(at_three, cmd, group, est, with);
-  expect_row(at_three.cells, 0, {1, 3, 9, 3, 0}, "x at its WITH value");
-
-  with.cov_value[0] = 0.0;
-  Filled at_zero;
-  fill(at_zero, cmd, group, est, with);
-  expect_row(at_zero.cells, 0, {1, 0, 0, 0, 0}, "WITH(x=0) removes every covariate term");
-
-  model::EmmeansRecord mean = tables({0}, 1);
-  mean.cov_mode[0] = 1;
-  mean.cov_value[0] = 7.0;
-  EXPECT_EQ(covariate_values(cmd, est, mean)[0], 1.5) << "WITH(x=MEAN) holds x at its mean";
 }
 
 TEST(Cells, NestedTermsUseTheDesignCellOrder) {

@@ -1,11 +1,9 @@
 // The reference level of REFCAT, the slices of a table, the number of
-// comparisons, and the adjusted significance and interval of a comparison
-// against t quantiles worked out independently.
+// comparisons, and a comparison without standard error or df.  Adjusted
+// significances and intervals are golden cases (tests/golden/cases/emmeans.test).
 #include "emmeans/comparisons.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "emmeans/adjust.h"
 
@@ -79,41 +77,6 @@ TEST(Slices, RunOverTheOtherTablesFactors) {
   EXPECT_EQ(comparison_count(4, false), 6);
   EXPECT_EQ(comparison_count(4, true), 3);
   EXPECT_EQ(comparison_count(2, false), 1);
-}
-
-// t_6(0.975), t_6(1 - 0.05/6) and t_6(1 - (1 - 0.95^(1/3))/2), worked out
-// from the regularised incomplete beta function.
-constexpr double kT975 = 2.446911851144968;
-constexpr double kBonferroni3 = 3.287455157088158;
-constexpr double kSidak3 = 3.273848768999076;
-
-TEST(Infer, SignificanceAndIntervalFollowTheAdjustment) {
-  host::Output out;
-  Comparison c;
-  c.estimate = 2.0 * kT975;
-  c.se = 2.0;
-  c.df = 6.0;
-  const ComparisonInference lsd = infer(out, 3, kLsd, 0.05, c);
-  EXPECT_NEAR(lsd.significance, 0.05, 1e-10) << "t at the 97.5% point";
-  EXPECT_NEAR(lsd.lower, 0.0, 1e-9);
-  EXPECT_NEAR(lsd.upper, 4.0 * kT975, 1e-9);
-
-  const ComparisonInference bonf = infer(out, 3, kBonferroni, 0.05, c);
-  EXPECT_NEAR(bonf.significance, 0.15, 1e-10);
-  EXPECT_NEAR(bonf.lower, c.estimate - 2.0 * kBonferroni3, 1e-9) << "interval at level 0.05/3";
-  EXPECT_NEAR(bonf.upper, c.estimate + 2.0 * kBonferroni3, 1e-9);
-
-  const ComparisonInference sidak = infer(out, 3, kSidak, 0.05, c);
-  EXPECT_NEAR(sidak.significance, 1.0 - std::pow(0.95, 3), 1e-10);
-  EXPECT_NEAR(sidak.upper, c.estimate + 2.0 * kSidak3, 1e-9);
-
-  c.estimate = -6.0;  // t = -3 on 6 df: p = 0.024008196755730946
-  EXPECT_TRUE(infer(out, 6, kLsd, 0.05, c).significant);
-  const ComparisonInference six = infer(out, 6, kBonferroni, 0.05, c);
-  EXPECT_NEAR(six.significance, 0.14404918053438567, 1e-10);
-  EXPECT_FALSE(six.significant);
-  EXPECT_NEAR(infer(out, 6, kSidak, 0.05, c).significance, 0.13567510546278405, 1e-10);
-  EXPECT_EQ(out.error_count(), 0);
 }
 
 TEST(Infer, NothingWithoutAStandardErrorOrDf) {

@@ -1,6 +1,6 @@
-// The table name and covariate note of an EMMEANS subcommand, and the means
-// table: bounds from the t quantile, nothing but notes for cells that are not
-// estimable or not observed, no bounds without df.
+// The means table of an EMMEANS subcommand: bounds from the t quantile,
+// nothing but notes for cells that are not estimable or not observed, no
+// bounds without df.  Table names and covariate notes are golden cases.
 #include "emmeans/tables.h"
 
 #include <gtest/gtest.h>
@@ -43,39 +43,6 @@ struct Model {
     est.dependent_note = host::Text::key("Dep variable is ^1").arg(host::Text::variable("y"));
   }
 };
-
-model::EmmeansRecord record(int kind, std::vector<int> factors) {
-  model::EmmeansRecord rec;
-  rec.table_kind = kind;
-  rec.factors = std::move(factors);
-  rec.cov_mode = {0, 0};
-  rec.cov_value = {host::SYSMIS, host::SYSMIS};
-  return rec;
-}
-
-TEST(TableName, NumberedOnlyWithSeveralSubcommands) {
-  Model m;
-  m.cmd.emmeans.resize(1);
-  EXPECT_EQ(table_name(m.cmd, m.data, record(1, {}), 1).json(), "Grand Mean");
-  EXPECT_EQ(table_name(m.cmd, m.data, record(2, {0, 1}), 1).json(), "a * b");
-  m.cmd.emmeans.resize(3);
-  EXPECT_EQ(table_name(m.cmd, m.data, record(1, {}), 3).json(), "3. Grand Mean");
-  EXPECT_EQ(table_name(m.cmd, m.data, record(2, {1, 0}), 2).json(), "2. b * a");
-}
-
-TEST(CovariateNote, OnlyCovariatesOfTheFixedEffects) {
-  Model m;
-  model::EmmeansRecord rec = record(2, {0});
-  EXPECT_EQ(covariate_note(m.cmd, m.data, rec, std::vector<double>{2.0, 1.0}).json(), "Evaluated at x = 2.0000")
-      << "a mean in the mean format; z is in no FIXED effect";
-  rec.cov_mode = {-1, -1};
-  EXPECT_EQ(covariate_note(m.cmd, m.data, rec, std::vector<double>{3.0, 5.0}).json(), "Evaluated at x = 3.0")
-      << "a WITH value in the variable's print format";
-  m.cmd.fixed.clear();
-  m.cmd.fixed.add_row(std::vector<int>{1, 0, 0, 0});
-  EXPECT_TRUE(covariate_note(m.cmd, m.data, rec, std::vector<double>{3.0, 5.0}).empty())
-      << "no note when no covariate enters the model";
-}
 
 const host::Cell* find(const host::PivotTable& t, const std::string& row, const std::string& column) {
   for (const host::Cell& c : t.cells()) {

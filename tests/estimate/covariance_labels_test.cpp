@@ -114,24 +114,6 @@ TEST(CovarianceLabels, RepeatedLevelsNameEachRepeatedVariable) {
                                       "AD1 rho 2", "Var: [T=2.5]*[S=a]"}));
 }
 
-TEST(CovarianceLabels, FixedLabels) {
-  const Model m;
-  EXPECT_EQ(json(m.labels(3, false, 0, 15)),
-            (std::vector<std::string>{"UN (1,1)", "UN (2,1)", "UN (2,2)", "UN (3,1)", "UN (3,2)", "UN (3,3)"}));
-  EXPECT_EQ(json(m.labels(3, false, 0, 16)),
-            (std::vector<std::string>{"Var(1)", "Corr(2,1)", "Var(2)", "Corr(3,1)", "Corr(3,2)", "Var(3)"}));
-  EXPECT_EQ(m.labels(1, false, 0, 15)[0].templ(), "UN (^1,^2)");
-  EXPECT_EQ(json(m.labels(2, false, 0, 10)),
-            (std::vector<std::string>{"FAH1 lambda 1", "FAH1 diagonal offset 1", "FAH1 lambda 2",
-                                      "FAH1 diagonal offset 2"}));
-  EXPECT_EQ(json(m.labels(3, false, 0, 13)), (std::vector<std::string>{"TP diagonal", "TP rho 1", "TP rho 2"}));
-  EXPECT_EQ(json(m.labels(1, false, 0, 13)), (std::vector<std::string>{"TP diagonal"}));
-  EXPECT_EQ(json(m.labels(1, false, 0, 16)), (std::vector<std::string>{"Var(1)"}));
-  EXPECT_EQ(json(m.labels(1, false, 0, 12)), (std::vector<std::string>{"ID diagonal"}));
-  EXPECT_EQ(json(m.labels(1, true, 0, 18)), (std::vector<std::string>{"VC variance"}));
-  EXPECT_EQ(json(m.labels(3, false, 0, 8)), json(m.labels(3, false, 0, 19)));
-}
-
 TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {
   const Model m;
   for (int cov_type = 0; cov_type <= 20; ++cov_type)

@@ -125,23 +125,6 @@ TEST(StartingValues, AnExactFitWithRandomEffectsStartsAtOne) {
   EXPECT_EQ(found, 2);
 }
 
-TEST(Weights, RegressionWeightsOfOneChangeNothing) {
-  const char* data = "Orthodont.csv";
-  Fitted plain(reference_csv(data));
-  ASSERT_TRUE(plain.run("MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject)."));
-  host::Dataset d = reference_csv(data);
-  host::Variable w;
-  w.name = "one";
-  d.add_numeric(w, std::vector<double>(d.n_cases(), 1.0));
-  Fitted weighted(std::move(d));
-  ASSERT_TRUE(weighted.run(
-      "MIXED distance BY Sex WITH age /FIXED=Sex age /RANDOM=INTERCEPT | SUBJECT(Subject) /REGWGT=one."));
-  EXPECT_EQ(weighted.est.lwsum, 0.0);
-  EXPECT_NEAR(weighted.est.m2ll, plain.est.m2ll, 1e-10 * plain.est.m2ll);
-  for (std::size_t k = 0; k < plain.est.cov_params.size(); ++k)
-    EXPECT_NEAR(weighted.est.cov_params[k], plain.est.cov_params[k], 1e-9 * plain.est.cov_params[k]);
-}
-
 TEST(Weights, AFrequencyWeightOfTwoIsTheCaseTwice) {
   const std::string rows = "1.2,1,0.5\n2.9,1,1.5\n2.1,2,0.3\n4.8,2,2.2\n3.3,3,1.1\n5.9,3,2.9\n4.1,4,1.7\n";
   Fitted weighted(csv("y,s,x,f\n" + [&] {

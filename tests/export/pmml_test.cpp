@@ -20,7 +20,6 @@
 
 #include "model/command.h"
 #include "export/pmml.h"
-#include "host/packed.h"
 #include "inference/post.h"
 #include "support/session_util.h"
 
@@ -69,48 +68,7 @@ struct Model : test_support::Session {
     cmd.outfile_kind = kind;
     write_pmml(cmd, group, est, engine);
   }
-
-  double beta(int k) const { return est.fixed_covariance[host::tri(group.n_fixed_columns, k)]; }
-  double cov(int k, int j) const { return est.fixed_covariance[host::sym(k, j)]; }
 };
-
-// The items of the output, depth first.
-std::vector<const host::Item*> items(const host::Output& out) {
-  std::vector<const host::Item*> all;
-  std::function<void(const std::vector<host::Item>&)> walk = [&](const std::vector<host::Item>& list) {
-    for (const host::Item& it : list) {
-      all.push_back(&it);
-      if (const auto* h = std::get_if<host::Heading>(&it)) walk(h->items);
-    }
-  };
-  walk(out.items());
-  return all;
-}
-
-std::vector<const host::Notes*> saved_notes(const host::Output& out) {
-  std::vector<const host::Notes*> notes;
-  for (const host::Item* it : items(out))
-    if (const auto* n = std::get_if<host::Notes>(it); n && n->title.json() == "File Saved") notes.push_back(n);
-  return notes;
-}
-
-// The "B0" column of the Fixed Parameter Estimates table, in parameter order.
-std::vector<double> table_estimates(const host::Output& out) {
-  for (const host::Item* it : items(out)) {
-    const auto* t = std::get_if<host::PivotTable>(it);
-    if (!t || t->name().json() != "Parameter Estimates") continue;
-    int params = -1, stats = -1;
-    for (std::size_t d = 0; d < t->dimensions().size(); ++d) {
-      if (t->dimensions()[d].label.json() == "Parameter") params = static_cast<int>(d);
-      if (t->dimensions()[d].label.json() == "Statistics") stats = static_cast<int>(d);
-    }
-    std::vector<double> b(t->dimensions()[params].categories.size(), NAN);
-    for (const host::Cell& c : t->cells())
-      if (t->dimensions()[stats].categories[c.at[stats]].label.json() == "B0") b[c.at[params]] = c.value.number;
-    return b;
-  }
-  return {};
-}
 
 // A model file read back.
 struct Document {
@@ -126,28 +84,10 @@ struct Document {
     for (pugi::xml_node n : parent.children(name)) nodes.push_back(n);
     return nodes;
   }
-  pugi::xml_node field(const std::string& name) const {
-    return root().child("DataDictionary").find_child_by_attribute("DataField", "name", name.c_str());
-  }
   std::string extension(pugi::xml_node parent, const char* name) const {
     return parent.find_child_by_attribute("Extension", "name", name).attribute("value").value();
   }
   double criterion(const char* name) const { return std::strtod(extension(model(), name).c_str(), nullptr); }
-  // The PPCells of one parameter as "predictor=value" texts, in document order.
-  std::vector<std::string> pp_cells(const std::string& parameter) const {
-    std::vector<std::string> cells;
-    for (pugi::xml_node c : model().child("PPMatrix").children("PPCell"))
-      if (parameter == c.attribute("parameterName").value())
-        cells.push_back(std::string(c.attribute("predictorName").value()) + "=" + c.attribute("value").value());
-    return cells;
-  }
-  // The values of a DataField's Values with the given property.
-  std::vector<std::string> values(const std::string& field_name, const char* property) const {
-    std::vector<std::string> v;
-    for (pugi::xml_node x : field(field_name).children("Value"))
-      if (std::string(property) == x.attribute("property").value()) v.push_back(x.attribute("value").value());
-    return v;
-  }
 };
 
 double number(pugi::xml_attribute a) { return std::strtod(a.value(), nullptr); }
@@ -162,119 +102,6 @@ bool validates(const std::string& path) {
 const char* kRandomIntercept =
     "distance BY Sex WITH age /FIXED = Sex age Sex*age /RANDOM = INTERCEPT | SUBJECT(Subject) "
     "/PRINT = SOLUTION /OUTFILE = FXMODEL('/tmp/unused.xml').";
-
-TEST(Pmml, FixedModelOfARandomInterceptFit) {
-  Model m(orthodont());
-  ASSERT_TRUE(m.fit(kRandomIntercept));
-  const data::GroupData& group = m.group;
-  const estimate::Estimates& est = m.est;
-  ASSERT_EQ(group.n_fixed_columns, 6) << "Intercept, Female, Male, age, Female*age, Male*age";
-  ASSERT_EQ(est.fixed_rank, 4);
-  ASSERT_EQ(est.n_cov_params, 2);
-  ASSERT_EQ(group.n_observations, 108.0);
-  TempDir dir;
-  const std::string path = dir.file("model.xml");
-  m.write(path, 2);
-  ASSERT_FALSE(m.out.error_flag());
-  Document d(path);
-
-  EXPECT_STREQ(d.root().attribute("version").value(), "4.1");
-  EXPECT_STREQ(d.root().attribute("xmlns").value(), "http://www.dmg.org/PMML-4_1");
-  EXPECT_STREQ(d.root().child("DataDictionary").attribute("numberOfFields").value(), "3");
-  std::vector<std::string> fields;
-  for (pugi::xml_node f : d.root().child("DataDictionary").children("DataField"))
-    fields.push_back(std::string(f.attribute("name").value()) + ":" + f.attribute("optype").value() + ":" +
-                     f.attribute("dataType").value());
-  EXPECT_EQ(fields, (std::vector<std::string>{"distance:continuous:double", "Sex:categorical:string",
-                                              "age:continuous:double"}));
-  EXPECT_EQ(d.values("Sex", "valid"), (std::vector<std::string>{"Female", "Male"}));
-  EXPECT_EQ(d.extension(d.field("distance"), "format"), "F");
-  EXPECT_EQ(d.extension(d.field("distance"), "decimals"), "1") << "distance is written with one decimal";
-  EXPECT_EQ(d.extension(d.field("Sex"), "format"), "A");
-  EXPECT_EQ(d.extension(d.field("Sex"), "width"), "6");
-
-  const pugi::xml_node model = d.model();
-  EXPECT_STREQ(model.attribute("targetVariableName").value(), "distance");
-  EXPECT_STREQ(model.attribute("modelType").value(), "generalLinear");
-  std::vector<std::string> usage;
-  for (pugi::xml_node f : model.child("MiningSchema").children("MiningField"))
-    usage.push_back(std::string(f.attribute("name").value()) + ":" + f.attribute("usageType").value());
-  EXPECT_EQ(usage, (std::vector<std::string>{"distance:predicted", "Sex:active", "age:active"}));
-
-  std::vector<std::string> labels;
-  for (pugi::xml_node p : model.child("ParameterList").children("Parameter"))
-    labels.push_back(std::string(p.attribute("name").value()) + " " + p.attribute("label").value());
-  EXPECT_EQ(labels, (std::vector<std::string>{"P1 Intercept", "P2 [Sex=Female]", "P3 [Sex=Male]", "P4 age",
-                                              "P5 [Sex=Female] * age", "P6 [Sex=Male] * age"}));
-
-  // The design of each column: the factor's level, the covariate's power.
-  EXPECT_TRUE(d.pp_cells("P1").empty()) << "the intercept has no predictor";
-  EXPECT_EQ(d.pp_cells("P3"), (std::vector<std::string>{"Sex=Male"}));
-  EXPECT_EQ(d.pp_cells("P4"), (std::vector<std::string>{"age=1"}));
-  EXPECT_EQ(d.pp_cells("P5"), (std::vector<std::string>{"Sex=Female", "age=1"}));
-
-  // The estimates: the table's values to the last bit; the last level of Sex
-  // is redundant in both terms that hold it.
-  const std::vector<double> shown = table_estimates(m.out);
-  ASSERT_EQ(shown.size(), 6u);
-  const std::vector<pugi::xml_node> cells = d.all(model.child("ParamMatrix"), "PCell");
-  ASSERT_EQ(cells.size(), 6u);
-  for (int k = 0; k < 6; ++k) {
-    const pugi::xml_node c = cells[k];
-    EXPECT_EQ(c.attribute("parameterName").value(), "P" + std::to_string(k + 1));
-    if (k == 2 || k == 5) {
-      EXPECT_STREQ(c.attribute("beta").value(), "0") << "redundant P" << k + 1;
-      EXPECT_STREQ(c.attribute("df").value(), "0") << "redundant P" << k + 1;
-    } else {
-      EXPECT_EQ(number(c.attribute("beta")), shown[k]) << "P" << k + 1;
-      EXPECT_EQ(number(c.attribute("beta")), m.beta(k)) << "P" << k + 1;
-      EXPECT_STREQ(c.attribute("df").value(), "1");
-    }
-  }
-
-  // Cov(b): the lower triangle row by row, zero wherever P3 or P6 is involved.
-  const std::vector<pugi::xml_node> cov = d.all(model.child("PCovMatrix"), "PCovCell");
-  ASSERT_EQ(cov.size(), 21u) << "k(k+1)/2 cells for k = 6";
-  std::size_t at = 0;
-  for (int k = 0; k < 6; ++k)
-    for (int j = 0; j <= k; ++j, ++at) {
-      EXPECT_EQ(cov[at].attribute("pRow").value(), "P" + std::to_string(k + 1));
-      EXPECT_EQ(cov[at].attribute("pCol").value(), "P" + std::to_string(j + 1));
-      const bool redundant = k == 2 || k == 5 || j == 2 || j == 5;
-      if (redundant)
-        EXPECT_STREQ(cov[at].attribute("value").value(), "0") << k << "," << j;
-      else
-        EXPECT_EQ(number(cov[at].attribute("value")), m.cov(k, j)) << k << "," << j;
-    }
-
-  // REML counts the covariance parameters only, on n = 108 - rank 4 = 104.
-  const double m2ll = est.m2ll;
-  EXPECT_EQ(d.criterion("-2LogLikelihood"), m2ll);
-  EXPECT_DOUBLE_EQ(d.criterion("AIC"), m2ll + 4.0);
-  EXPECT_DOUBLE_EQ(d.criterion("AICC"), m2ll + 2.0 * (2.0 + 6.0 / 101.0));
-  EXPECT_DOUBLE_EQ(d.criterion("CAIC"), m2ll + 2.0 * (1.0 + std::log(104.0)));
-  EXPECT_DOUBLE_EQ(d.criterion("BIC"), m2ll + 2.0 * std::log(104.0));
-
-  std::vector<const host::Notes*> notes = saved_notes(m.out);
-  ASSERT_EQ(notes.size(), 1u);
-  ASSERT_EQ(notes[0]->entries.size(), 1u);
-  EXPECT_EQ(notes[0]->entries[0].label.json(), "Fixed Model Information");
-  EXPECT_EQ(notes[0]->entries[0].value.json(), path);
-
-  // FXPARAMETER: the same model without the covariance matrix.
-  const std::string params = dir.file("params.xml");
-  m.write(params, 1);
-  Document p(params);
-  EXPECT_TRUE(p.model().child("PCovMatrix").empty());
-  ASSERT_EQ(p.all(p.model().child("ParamMatrix"), "PCell").size(), 6u);
-  for (int k = 0; k < 6; ++k)
-    EXPECT_STREQ(p.all(p.model().child("ParamMatrix"), "PCell")[k].attribute("beta").value(),
-                 cells[k].attribute("beta").value());
-  notes = saved_notes(m.out);
-  ASSERT_EQ(notes.size(), 2u);
-  EXPECT_EQ(notes[1]->entries[0].label.json(), "Fixed Parameter Information");
-  EXPECT_EQ(notes[1]->entries[0].value.json(), params);
-}
 
 TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
   Model m(orthodont());
@@ -368,83 +195,6 @@ host::Dataset labelled_data() {
 }
 
 const char* kLabelledModel = "y BY g h WITH x /FIXED = g h(g) x*x";
-
-TEST(Pmml, UserMissingValuesAreWrittenUnderExcludeOnly) {
-  TempDir dir;
-  Model exclude(labelled_data());
-  ASSERT_TRUE(exclude.fit(std::string(kLabelledModel) + " /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(exclude.group.n_observations, 36.0) << "the four cases with user-missing values are left out";
-  exclude.write(dir.file("exclude.xml"), 2);
-  Document d(dir.file("exclude.xml"));
-
-  EXPECT_STREQ(d.root().child("DataDictionary").attribute("numberOfFields").value(), "4");
-  EXPECT_STREQ(d.field("y").attribute("displayName").value(), "Yield <kg> & \xEF\xBF\xBD more");
-  EXPECT_EQ(d.values("g", "valid"), (std::vector<std::string>{"1", "2", "3"}));
-  EXPECT_EQ(d.values("g", "missing"), (std::vector<std::string>{"9"}));
-  EXPECT_STREQ(d.field("g").find_child_by_attribute("Value", "value", "2").attribute("displayValue").value(), "mid");
-  EXPECT_EQ(d.values("h", "valid"), (std::vector<std::string>{"a", "b", "caf\xEF\xBF\xBD"}));
-  EXPECT_STREQ(d.field("h").find_child_by_attribute("Value", "value", "a").attribute("displayValue").value(),
-               "Alpha");
-  EXPECT_TRUE(d.field("h").find_child_by_attribute("Value", "value", "b").attribute("displayValue").empty());
-  EXPECT_EQ(d.values("h", "missing"), (std::vector<std::string>{"zz"}));
-  EXPECT_EQ(d.extension(d.field("x"), "invalidRangeLower"), "-INF");
-  EXPECT_EQ(d.extension(d.field("x"), "invalidRangeUpper"), "-1");
-  EXPECT_EQ(d.values("x", "missing"), (std::vector<std::string>{"99"}));
-  EXPECT_EQ(d.extension(d.field("x"), "decimals"), "2");
-  EXPECT_TRUE(d.values("y", "missing").empty());
-
-  // The nested term names both factors in each column; x*x is x to the power 2.
-  // Columns: Intercept, g 1..3, h(g) over the 9 observed (g, h) cells, x*x.
-  const data::GroupData& group = exclude.group;
-  ASSERT_EQ(group.n_fixed_columns, 1 + 3 + 9 + 1);
-  EXPECT_EQ(d.pp_cells("P5"), (std::vector<std::string>{"g=1", "h=a"}));
-  EXPECT_EQ(d.pp_cells("P13"), (std::vector<std::string>{"g=3", "h=caf\xEF\xBF\xBD"}));
-  EXPECT_EQ(d.pp_cells("P14"), (std::vector<std::string>{"x=2"}));
-  // Every factor value of the PPMatrix is one of the field's valid levels.
-  for (pugi::xml_node c : d.model().child("PPMatrix").children("PPCell")) {
-    const std::string pred = c.attribute("predictorName").value();
-    if (pred == "x") continue;
-    const std::vector<std::string> valid = d.values(pred, "valid");
-    EXPECT_NE(std::find(valid.begin(), valid.end(), c.attribute("value").value()), valid.end())
-        << pred << "=" << c.attribute("value").value();
-  }
-
-  Model include(labelled_data());
-  ASSERT_TRUE(include.fit(std::string(kLabelledModel) + " /MISSING = INCLUDE /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  ASSERT_EQ(include.group.n_observations, 40.0) << "user-missing values are valid under INCLUDE";
-  include.write(dir.file("include.xml"), 2);
-  Document i(dir.file("include.xml"));
-  for (const char* field : {"y", "g", "h", "x"}) {
-    EXPECT_TRUE(i.values(field, "missing").empty()) << field;
-    EXPECT_TRUE(i.field(field).find_child_by_attribute("Extension", "name", "invalidRangeLower").empty()) << field;
-    EXPECT_TRUE(i.field(field).find_child_by_attribute("Extension", "name", "invalidRangeUpper").empty()) << field;
-  }
-  EXPECT_EQ(i.values("g", "valid"), (std::vector<std::string>{"1", "2", "3", "9"}));
-  EXPECT_EQ(i.values("h", "valid"), (std::vector<std::string>{"a", "b", "caf\xEF\xBF\xBD", "zz"}));
-}
-
-TEST(Pmml, AFileThatCannotBeWrittenIsAnError) {
-  Model m(orthodont());
-  ASSERT_TRUE(m.fit(kRandomIntercept));
-  fs::path path;
-  {
-    TempDir dir;
-    path = dir.file("model.xml");
-  }
-  ASSERT_FALSE(fs::exists(path.parent_path())) << "the directory is gone";
-  m.write(path.string(), 2);
-  EXPECT_TRUE(m.out.error_flag());
-  EXPECT_FALSE(fs::exists(path));
-  EXPECT_TRUE(saved_notes(m.out).empty()) << "no notes item for a file that was not written";
-  const host::Message* error = nullptr;
-  for (const host::Item* it : items(m.out))
-    if (const auto* msg = std::get_if<host::Message>(it); msg && msg->severity == host::Severity::Error) error = msg;
-  ASSERT_NE(error, nullptr);
-  EXPECT_EQ(error->text.templ(), "Cannot write the model file ^1: ^2 ...");
-  EXPECT_EQ(error->text.json().rfind("Cannot write the model file " + path.string() + ": ", 0), 0u)
-      << error->text.json();
-  EXPECT_NE(error->text.json().find("No such file or directory"), std::string::npos) << error->text.json();
-}
 
 TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   if (!have_xmllint()) GTEST_SKIP() << "xmllint is not installed";

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <string>
 #include <string_view>
 
 #include "host/catalogue.h"
-#include "host/text.h"
 
 namespace mixed::host {
 namespace {
@@ -95,63 +93,6 @@ TEST(Catalogue, EveryDisplayKeepsThePlaceholdersOfItsKey) {
     EXPECT_EQ(display.find("..."), std::string::npos) << "unfinished display text for " << key;
     EXPECT_FALSE(display.empty()) << key;
   }
-}
-
-TEST(Catalogue, DisplayTextsOfTableKeys) {
-  const Catalogue& en = Catalogue::english();
-  const std::map<std::string, std::string> expected = {
-      {"B0", "Estimate"},
-      {"Covpar Estimate", "Estimate"},
-      {"Covpar Standard Error", "Std. Error"},
-      {"Covpar Wald Statistic", "Wald Z"},
-      {"Covpar Wald Significance", "Sig."},
-      {"Dep variable is ^1", "Dependent Variable: ^1."},
-      {"Reg weight is ^1", "Regression Weight: ^1."},
-      {"Unrecognized subcommand ^1 ...", "Unrecognized subcommand: ^1."},
-      {"Redundant parameter ...", "This parameter is set to zero because it is redundant."},
-      {"^1 Confidence Interval", "^1% Confidence Interval"},
-  };
-  for (const auto& [key, display] : expected) EXPECT_EQ(en.lookup(key), display) << key;
-
-  EXPECT_EQ(en.lookup("Model Dimension"), "Model Dimension") << "a key without entry is shown as it stands";
-  EXPECT_FALSE(en.contains("Model Dimension"));
-  EXPECT_TRUE(en.contains("No cases remain in the analysis..."));
-  EXPECT_TRUE(en.contains("Case weight > 1 with REPEATED")) << "the plain text without dots";
-  EXPECT_TRUE(en.contains("Perfect fit [%1=%2:,^1=^2:]1 ..."));
-}
-
-TEST(Catalogue, FilledDisplays) {
-  const Catalogue& en = Catalogue::english();
-  EXPECT_EQ(Text::key("^1 Confidence Interval").arg("95").display(en), "95% Confidence Interval");
-  EXPECT_EQ(Text::key("Var\\: [:^1:]1").list({{Text::variable("A")}}).display(en), "Var: A");
-  Text block = Text::key("[:^1:]1 subject [%1:*^1:]2")
-                   .list({{Text::key("Intercept")}})
-                   .list({{Text::variable("s1")}, {Text::variable("s2")}});
-  EXPECT_EQ(block.json(), "Intercept subject s1*s2");
-  EXPECT_EQ(block.display(en), "Intercept [subject = s1*s2]");
-  EXPECT_EQ(Text::key("Filename too long ^1 ^2 ...").arg(Text::integer(255)).arg("f").display(en),
-            "The file name is longer than 255 characters: f.");
-}
-
-TEST(Catalogue, NumberedTexts) {
-  const Catalogue& en = Catalogue::english();
-  EXPECT_EQ(en.numbered(15901), "Intercept");
-  EXPECT_EQ(en.numbered(15902), "Residuals");
-  EXPECT_EQ(en.numbered(15904), "Fixed Predicted Values");
-  EXPECT_EQ(en.numbered(15908), "Degrees of Freedom of Predicted Values");
-  for (int n = 15901; n <= 15908; ++n) EXPECT_TRUE(en.numbered(n).has_value()) << n;
-  EXPECT_FALSE(en.numbered(15900).has_value());
-  EXPECT_FALSE(en.numbered(15909).has_value());
-}
-
-TEST(Catalogue, AddReplacesAndLookupFallsBack) {
-  Catalogue c;
-  EXPECT_EQ(c.lookup("k"), "k");
-  c.add("k", "first");
-  c.add("k", "second");
-  EXPECT_EQ(c.lookup("k"), "second");
-  c.add_numbered(1, "one");
-  EXPECT_EQ(c.numbered(1), "one");
 }
 
 }  // namespace

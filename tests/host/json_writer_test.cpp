@@ -59,37 +59,6 @@ Output document() {
   return out;
 }
 
-TEST(JsonWriter, DocumentFollowsTheContract) {
-  const std::string text = write_json(document(), "1.2.3");
-  const Json doc = Json::parse(text);
-  EXPECT_EQ(keys(doc), (std::vector<std::string>{"program", "version", "items"}));
-  EXPECT_EQ(doc["program"], "mixed");
-  EXPECT_EQ(doc["version"], "1.2.3");
-  ASSERT_EQ(doc["items"].size(), 4u);
-
-  const Json& heading = doc["items"][0];
-  EXPECT_EQ(heading["kind"], "heading");
-  EXPECT_EQ(heading["title"], "Fixed Effects");
-  ASSERT_EQ(heading["items"].size(), 1u);
-
-  const Json& table = heading["items"][0];
-  EXPECT_EQ(keys(table),
-            (std::vector<std::string>{"kind", "title", "name", "split", "notes", "dims", "cells"}));
-  EXPECT_EQ(table["kind"], "table");
-  EXPECT_EQ(table["title"], "Fixed Parameter Estimates") << "keys, not display texts";
-  EXPECT_EQ(table["name"], "Parameter Estimates");
-  EXPECT_EQ(table["notes"], Json::array({"Dep variable is y"}));
-  EXPECT_EQ(table["dims"],
-            Json::parse(R"([{"name":"Parameter","axis":"row"},{"name":"Statistics","axis":"column"}])"));
-
-  const Json& split = table["split"];
-  ASSERT_EQ(split.size(), 2u);
-  EXPECT_EQ(split[0]["variable"], "g");
-  EXPECT_TRUE(split[0]["value"].is_number()) << "a numeric split value is a number";
-  EXPECT_EQ(split[0]["value"].get<double>(), 2.0);
-  EXPECT_EQ(split[1]["value"], "north");
-}
-
 TEST(JsonWriter, CellsCarryPathsValuesAndTexts) {
   const Json doc = Json::parse(write_json(document(), "v"));
   const Json& cells = doc["items"][0]["items"][0]["cells"];
@@ -123,40 +92,6 @@ TEST(JsonWriter, CellsCarryPathsValuesAndTexts) {
   const Json& kind = cells[5];
   EXPECT_EQ(kind["value"], "B0") << "a text cell's value is its key";
   EXPECT_EQ(kind["text"], "Estimate") << "its text is what the report shows";
-}
-
-TEST(JsonWriter, MessagesAndNotes) {
-  const Json doc = Json::parse(write_json(document(), "v"));
-  const Json& error = doc["items"][1];
-  EXPECT_EQ(keys(error), (std::vector<std::string>{"kind", "severity", "number", "text", "split"}));
-  EXPECT_EQ(error["kind"], "message");
-  EXPECT_EQ(error["severity"], "error");
-  EXPECT_EQ(error["number"], 36);
-  EXPECT_EQ(error["text"], "Syntax error in effect A**B ...");
-  EXPECT_TRUE(error["split"].is_null());
-
-  const Json& warning = doc["items"][2];
-  EXPECT_EQ(warning["severity"], "warning");
-  EXPECT_TRUE(warning["number"].is_null()) << "a message built outside the catalogues has no number";
-  EXPECT_EQ(warning["text"], "Duplicated factor a, b ...");
-
-  const Json& notes = doc["items"][3];
-  EXPECT_EQ(keys(notes), (std::vector<std::string>{"kind", "title", "entries"}));
-  EXPECT_EQ(notes["kind"], "notes");
-  EXPECT_EQ(notes["title"], "Contents");
-  EXPECT_EQ(notes["entries"],
-            Json::parse(R"([{"label":"Definition of Missing","value":"MISSING is EXCLUDE ..."}])"));
-}
-
-TEST(JsonWriter, MessagesCarryTheirSplit) {
-  Output out;
-  out.set_split({SplitValue{"g", true, 1.0, "", Text::data_value("1")}});
-  out.message(Severity::Warning, 1002,
-              Text::key("No valid cases in split [%1=%2:,^1=^2:]1 ...").list(out.split_list()));
-  const Json doc = Json::parse(write_json(out, "v"));
-  EXPECT_EQ(doc["items"][0]["number"], 1002);
-  EXPECT_EQ(doc["items"][0]["text"], "No valid cases in split g=1 ...");
-  EXPECT_EQ(doc["items"][0]["split"], Json::parse(R"([{"variable":"g","value":1.0}])"));
 }
 
 TEST(JsonWriter, RepeatedDimensionNamesAndNestedHeadings) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -173,29 +172,6 @@ TEST(TextWriter, MessagesNotesAndHeadings) {
   const std::string* used = line_with(lines, "Cases Used");
   ASSERT_TRUE(def && used);
   EXPECT_EQ(column_of(*def, "User-missing"), column_of(*used, "Statistics are"));
-}
-
-TEST(TextWriter, LargeTablesRenderInLinearTime) {
-  Output out;
-  PivotTable t(Text::key("Descriptive Statistics"), Text::key("Descriptive Statistics"));
-  int r = t.add_dimension(Text::key("Case"), Axis::Row);
-  int c = t.add_dimension(Text::key("Statistics"), Axis::Column);
-  const int n_rows = 40000;
-  std::vector<int> rows;
-  for (int i = 0; i < n_rows; ++i) rows.push_back(t.add_category(r, Text::integer(i)));
-  int m = t.add_category(c, Text::key("Mean"));
-  int s = t.add_category(c, Text::key("Standard Deviation"));
-  for (int i = 0; i < n_rows; ++i) {
-    t.put({rows[i], m}, CellValue::num(i * 0.5, Format::mean()));
-    t.put({rows[i], s}, CellValue::num(1.0, Format::stddev()));
-  }
-  out.add(std::move(t));
-  auto start = std::chrono::steady_clock::now();
-  const std::string text = write_text(out, Catalogue::english());
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 10.0) << "a quadratic layout would take minutes";
-  EXPECT_NE(text.find("\n39999  19999.5000"), std::string::npos);
-  EXPECT_EQ(lines_of(text).size(), static_cast<std::size_t>(n_rows) + 6) << "title, three rules, header";
 }
 
 }  // namespace

@@ -17,34 +17,6 @@ std::vector<Token> lex(std::string_view text, std::vector<LexProblem>* problems 
   return t;
 }
 
-TEST(Tokens, KindsSymbolsAndKeywords) {
-  const std::vector<Token> t = lex("y BY a with x / FIXED = a*b(c) | noint ; , + all Within By.x");
-  ASSERT_EQ(t.size(), 23u);
-  EXPECT_EQ(t[0].type, TokenType::Name);
-  EXPECT_EQ(t[0].sym, Sym::None);
-  EXPECT_EQ(t[1].sym, Sym::By);
-  EXPECT_EQ(t[1].text, "BY");
-  EXPECT_EQ(t[3].sym, Sym::With);
-  EXPECT_EQ(t[3].text, "with") << "keywords keep their text";
-  EXPECT_EQ(t[5].sym, Sym::Slash);
-  EXPECT_EQ(t[7].sym, Sym::Equals);
-  EXPECT_EQ(t[9].sym, Sym::Asterisk);
-  EXPECT_EQ(t[11].sym, Sym::LParen);
-  EXPECT_EQ(t[13].sym, Sym::RParen);
-  EXPECT_EQ(t[14].sym, Sym::Bar);
-  EXPECT_EQ(t[16].sym, Sym::Semicolon);
-  EXPECT_EQ(t[17].sym, Sym::Comma);
-  EXPECT_EQ(t[18].sym, Sym::Other);
-  EXPECT_EQ(t[18].text, "+");
-  EXPECT_EQ(t[19].sym, Sym::All);
-  EXPECT_EQ(t[20].sym, Sym::Within);
-  EXPECT_EQ(t[21].sym, Sym::None) << "By.x is a name, not the keyword";
-  EXPECT_EQ(t[21].text, "By.x");
-  EXPECT_EQ(t[22].type, TokenType::End);
-  EXPECT_EQ(t[7].line, 1);
-  EXPECT_EQ(t[7].column, 23);
-}
-
 TEST(Tokens, NamesTakePunctuationAndUtf8) {
   const std::vector<Token> t = lex("v_1.x @a #b $c Größe a.\n");
   ASSERT_EQ(t.size(), 7u);
@@ -220,26 +192,6 @@ TEST(Tokens, VariableNames) {
     EXPECT_FALSE(is_valid_variable_name(bad)) << bad;
   EXPECT_TRUE(is_valid_variable_name(std::string(64, 'v')));
   EXPECT_FALSE(is_valid_variable_name(std::string(65, 'v')));
-}
-
-TEST(Tokens, NeverHangsOnArbitraryBytes) {
-  std::string text;
-  std::uint32_t state = 12345;
-  for (int round = 0; round < 200; ++round) {
-    text.clear();
-    for (int i = 0; i < 300; ++i) {
-      state = state * 1664525u + 1013904223u;
-      text += static_cast<char>(state >> 24);
-    }
-    std::vector<LexProblem> problems;
-    const std::vector<Command> c = read_commands(text, problems);
-    for (const Command& cmd : c) {
-      ASSERT_FALSE(cmd.tokens.empty());
-      EXPECT_EQ(cmd.tokens.back().type, TokenType::End);
-    }
-    const std::vector<Token> t = tokenize(text, problems);
-    EXPECT_EQ(t.back().type, TokenType::End);
-  }
 }
 
 }  // namespace

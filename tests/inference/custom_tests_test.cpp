@@ -1,6 +1,6 @@
-// Custom hypothesis tests: the estimability rule, the headings and tables of
-// each test against dense computations, random coefficients averaged over the
-// subjects, and the memory status.  The ALL form and the count warnings are
+// Custom hypothesis tests: the estimability rule, random coefficients averaged
+// over the subjects against the dense model, and the memory status.  The
+// headings, the fixed contrasts, the ALL form and the count warnings are
 // covered end to end (tests/golden/cases/custom_tests.test).
 #include "inference/custom_tests.h"
 
@@ -73,19 +73,6 @@ void one_way(model::Command& cmd, data::GroupData& group, estimate::Estimates& e
   est.dependent_note = Text::key("Dep variable is ^1").arg(Text::variable("y"));
 }
 
-MatrixXd one_way_C(const estimate::Estimates& est) {
-  MatrixXd C(kP, kP);
-  for (int i = 0; i < kP; ++i)
-    for (int j = 0; j < kP; ++j) C(i, j) = est.fixed_covariance[host::sym(i, j)];
-  return C;
-}
-
-VectorXd one_way_b(const estimate::Estimates& est) {
-  VectorXd b(kP);
-  for (int i = 0; i < kP; ++i) b(i) = est.fixed_covariance[host::tri(kP, i)];
-  return b;
-}
-
 // An effect-form record; each row lists every term's values in term order
 // (fixed terms, then random effects), as the parser stores them.
 model::TestRecord effect_test(std::vector<int> fixed_counts, std::vector<int> random_counts,
@@ -147,12 +134,6 @@ double value(const host::PivotTable& t, const std::vector<std::string>& labels) 
   return host::SYSMIS;
 }
 
-std::vector<std::string> notes(const host::PivotTable& t) {
-  std::vector<std::string> out;
-  for (const Text& n : t.notes()) out.push_back(n.json());
-  return out;
-}
-
 TEST(Estimability, RowsInTheSpanOfTheBasis) {
   model::Command cmd;
   data::GroupData group;
@@ -195,102 +176,6 @@ TEST(Estimability, RowsInTheSpanOfTheBasis) {
   l << 0, 1, -1, 0, 0;
   EXPECT_FALSE(is_estimable(bad_est, std::span<const double>(l.data(), kP)))
       << "a basis that does not match non_redundant estimates nothing";
-}
-
-TEST(CustomTests, HeadingsTablesAndEstimatesOfFixedContrasts) {
-  Harness h;
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  one_way(cmd, group, est);
-  cmd.print_lmatrix = true;
-  // 1: a one-row difference; 2: two rows with hypothesised values; 3: one
-  // level alone, not estimable.
-  cmd.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}}));
-  cmd.tests.push_back(effect_test({1, 3, 1}, {}, {{0, 1, -1, 0, 0}, {1, 0.5, 0.5, 0, 2}}, "", {1.0, 20.0}));
-  cmd.tests.push_back(effect_test({0, 3, 0}, {}, {{1, 0, 0}}));
-  custom_hypothesis_tests(cmd, group, est, h.e);
-
-  const std::vector<std::string> want = {
-      "H Custom Hypothesis Test 1",  "  T Contrast Coefficient", "  T Contrast Estimates",
-      "H Custom Hypothesis Test 2",  "  T Contrast Coefficient", "  T Contrast Estimates",
-      "  T Tests of Fixed Effects",  "M Test 3 Not estimable ...", "H Custom Hypothesis Test 3",
-      "  T Contrast Coefficient"};
-  EXPECT_EQ(outline(h.out.items()), want)
-      << "one-row tests have no Test of Contrasts; a non-estimable test only its coefficients";
-  EXPECT_FALSE(h.out.error_flag());
-  EXPECT_EQ(h.scratch.in_use(), 0u) << "every work block is released";
-
-  const MatrixXd C = one_way_C(est);
-  const VectorXd b = one_way_b(est);
-  const auto estimates = tables(h.out, "Contrast Estimates");
-  ASSERT_EQ(estimates.size(), 2u);
-  VectorXd l1(kP);
-  l1 << 0, 1, -1, 0, 0;
-  EXPECT_NEAR(value(*estimates[0], {"L1", "B0"}), l1.dot(b), 1e-14) << "estimate b_a1 - b_a2";
-  EXPECT_NEAR(value(*estimates[0], {"L1", "Standard Error"}), std::sqrt(l1.dot(C * l1)), 1e-14)
-      << "se from C_11 + C_22 - 2 C_12";
-  EXPECT_EQ(value(*estimates[0], {"L1", "Test Value"}), 0.0);
-  EXPECT_NEAR(value(*estimates[0], {"L1", "t Statistic"}), l1.dot(b) / std::sqrt(l1.dot(C * l1)), 1e-13);
-  EXPECT_TRUE(host::is_sysmis(value(*estimates[0], {"L1", "Significance"}))) << "no fit: no df, no significance";
-  EXPECT_TRUE(host::is_sysmis(value(*estimates[0], {"L1", "Lower Bound"}))) << "no df: no interval";
-
-  // Test 2: L·b − h, its t tests and the joint F on the rank of L C L'.
-  MatrixXd L(2, kP);
-  L << 0, 1, -1, 0, 0, 1, 0.5, 0.5, 0, 2;
-  const VectorXd hv = (VectorXd(2) << 1.0, 20.0).finished();
-  const VectorXd d = L * b - hv;
-  const MatrixXd A = L * C * L.transpose();
-  for (int i = 0; i < 2; ++i) {
-    const std::string row = "L" + std::to_string(i + 1);
-    EXPECT_NEAR(value(*estimates[1], {row, "B0"}), (L * b)(i), 1e-13) << row;
-    EXPECT_EQ(value(*estimates[1], {row, "Test Value"}), hv(i)) << row;
-    EXPECT_NEAR(value(*estimates[1], {row, "Contrast minus Tests"}), d(i), 1e-13) << row;
-    EXPECT_NEAR(value(*estimates[1], {row, "t Statistic"}), d(i) / std::sqrt(A(i, i)), 1e-12) << row << ": t of the difference";
-  }
-  const auto joint = tables(h.out, "Test of Contrasts");
-  ASSERT_EQ(joint.size(), 1u);
-  EXPECT_EQ(value(*joint[0], {"Numerator DF", ""}), 2.0);
-  const double F = d.dot(A.inverse() * d) / 2.0;
-  EXPECT_NEAR(value(*joint[0], {"F Value", ""}), F, 1e-10 * F) << "F = (Lb-h)'(LCL')^-1(Lb-h)/2";
-  EXPECT_EQ(joint[0]->dimensions()[1].label.json(), "Source");
-
-  const auto coef = tables(h.out, "Contrast Coefficients");
-  ASSERT_EQ(coef.size(), 3u);
-  EXPECT_EQ(notes(*coef[2]), (std::vector<std::string>{"Dep variable is y", "L matrix not estimable ..."}));
-  EXPECT_EQ(notes(*coef[0]), std::vector<std::string>{"Dep variable is y"});
-}
-
-TEST(CustomTests, LabelledAndSingleHeadings) {
-  {
-    Harness h;
-    model::Command cmd;
-    data::GroupData group;
-    estimate::Estimates est;
-    one_way(cmd, group, est);
-    cmd.tests.push_back(effect_test({0, 3, 0}, {}, {{1, -1, 0}, {0, 1, -1}}, "a contrasts"));
-    custom_hypothesis_tests(cmd, group, est, h.e);
-    const std::vector<std::string> want = {"H Custom Hypothesis Test  (a contrasts)", "  T Contrast Estimates",
-                                           "  T Tests of Fixed Effects"};
-    EXPECT_EQ(outline(h.out.items()), want) << "one labelled test: the label, no number; no LMATRIX";
-    const auto estimates = tables(h.out, "Contrast Estimates");
-    ASSERT_EQ(estimates.size(), 1u);
-    EXPECT_EQ(notes(*estimates[0]), (std::vector<std::string>{"a contrasts", "Dep variable is y"}));
-    const auto joint = tables(h.out, "Test of Contrasts");
-    ASSERT_EQ(joint.size(), 1u);
-    EXPECT_EQ(value(*joint[0], {"Numerator DF", "a contrasts"}), 2.0) << "the row carries the label";
-  }
-  {
-    Harness h;
-    model::Command cmd;
-    data::GroupData group;
-    estimate::Estimates est;
-    one_way(cmd, group, est);
-    cmd.tests.push_back(effect_test({0, 0, 1}, {}, {{1}}));
-    custom_hypothesis_tests(cmd, group, est, h.e);
-    const std::vector<std::string> want = {"H Custom Hypothesis Test", "  T Contrast Estimates"};
-    EXPECT_EQ(outline(h.out.items()), want) << "one unlabelled test: the plain heading";
-  }
 }
 
 TEST(CustomTests, OutOfMemoryEndsTheLoop) {

@@ -1,5 +1,5 @@
-// The post-estimation driver on a one-term model: the per-term results it
-// keeps, and what a memory shortage leaves out.
+// The post-estimation driver on a one-term model: what a memory shortage
+// leaves out.
 #include "inference/post.h"
 
 #include <gtest/gtest.h>
@@ -57,28 +57,6 @@ std::vector<std::string> names(const std::vector<host::Item>& items) {
     }
   }
   return out;
-}
-
-TEST(Post, KeepsTheTermTests) {
-  OneTermModel m;
-  host::Scratch scratch;
-  host::Engine e{m.out, m.data, scratch, host::Catalogue::english(), m.progress};
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  m.settings(cmd, group, est);
-  const FixedEffectTests fixed_tests = post_estimation(cmd, group, est, e);
-  ASSERT_EQ(fixed_tests.term_numdf.size(), 1u);
-  EXPECT_EQ(fixed_tests.term_numdf[0], 1) << "numerator df: the rank of L C L'";
-  EXPECT_DOUBLE_EQ(fixed_tests.term_f[0], 36.0) << "F = b^2 / C";
-  EXPECT_TRUE(host::is_sysmis(fixed_tests.term_dendf[0])) << "no fit: no denominator df";
-  EXPECT_EQ(fixed_tests.param_df.size(), 1u) << "one df per non-redundant parameter";
-  EXPECT_EQ(scratch.in_use(), 0u) << "work blocks released";
-  const std::vector<std::string> want = {
-      "T Model Dimension", "T Information Criteria", "H Fixed Effects", "  T Tests of Fixed Effects",
-      "  T Parameter Estimates", "  T Correlation Matrix", "H Covariance Parameters",
-      "  T Covariance Parameter Estimates", "  T Correlation Matrix"};
-  EXPECT_EQ(names(m.out.items()), want);
 }
 
 TEST(Post, MemoryShortageLeavesOutTheTestsAndEstimates) {

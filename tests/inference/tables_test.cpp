@@ -1,7 +1,7 @@
 // The rules of the model, fixed-effect and covariance tables: information
 // criteria and their sample sizes, degrees-of-freedom display, the rows of a
 // redundant parameter, t tests and intervals, the confidence bounds of
-// covariance parameters by kind, and the contrast numbering of L matrices.
+// covariance parameters by kind.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -186,31 +186,6 @@ TEST(FixedTables, TestsOfFixedEffects) {
   EXPECT_EQ(cell(t, {"Significance", "B"})->value.kind, CellValue::Kind::Missing)
       << "numerator df 0: significance missing";
   EXPECT_DOUBLE_EQ(value(t, {"Numerator DF", "B"}), 0.0);
-}
-
-TEST(FixedTables, ContrastNumberingFollowsTheRowSet) {
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  with_fixed(group, est, 6, std::vector<double>(21, 0.0), std::vector<double>(6, 0.0));
-  host::BitSet rows(6);
-  rows.set(3);
-  rows.set(5);
-  // The third term, columns 4..6 (contrasts L4..L6); its rows are L4 and L6.
-  const std::vector<double> L = {0, 0, 0, 1, 0, -1, 0, 0, 0, 0, 0, 0.5};
-  const host::PivotTable t = contrast_coefficients_table(group, est, 3, 0, L, 4, rows, Text::raw("C"), Text(), true);
-  EXPECT_EQ(t.name().json(), "Contrast Coefficient");
-  EXPECT_EQ(t.title().json(), "C");
-  EXPECT_DOUBLE_EQ(value(t, {"L4", "b5"}), -1.0) << "L4 takes the first row";
-  EXPECT_DOUBLE_EQ(value(t, {"L6", "b5"}), 0.5) << "L6 takes the second row";
-  EXPECT_EQ(cell(t, {"L5", "b0"}), nullptr) << "L5 is not in the row set";
-  EXPECT_EQ(cell(t, {"L4", "b3"})->value.format.kind, Format::Kind::NOrCoefficient);
-  EXPECT_TRUE(t.notes().size() == 1) << "only the dependent-variable note";
-  host::BitSet none(6);
-  const host::PivotTable z = contrast_coefficients_table(group, est, 3, 0, {}, 1, none, Text::raw("A"), Text(), false);
-  ASSERT_EQ(z.notes().size(), 3u);
-  EXPECT_EQ(z.notes()[1].json(), "Zero degrees of freedom ...");
-  EXPECT_EQ(z.notes()[2].json(), "L matrix not estimable ...");
 }
 
 TEST(CovarianceTables, BoundsByKind) {

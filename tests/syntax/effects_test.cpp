@@ -1,6 +1,6 @@
 // Effect terms: the EffectTerm cells the reader builds for each way of writing
-// an effect, the names composed from them, the comparison of two effects, the
-// duplicate index, and the messages of the term reader.
+// an effect, the comparison of two effects and the duplicate index.  The names
+// and messages of the term reader are golden cases.
 #include "syntax/effects.h"
 
 #include <gtest/gtest.h>
@@ -48,39 +48,6 @@ TEST(EffectTerms, TermsEndAtAVariableWithoutOperator) {
   EXPECT_EQ(written_rows(p), (std::vector<std::vector<int>>{{1, 0, 0, 0, 0}, {0, 1, 1, 0, 0}, {1, 0, 0, -1, 0}}));
   const Parsed q(std::string(kModel) + "INTERCEPT a");
   EXPECT_EQ(q.cmd.n_fixed_effects(), 2) << "a leading INTERCEPT is the intercept row itself";
-}
-
-TEST(EffectTerms, NamesComposedItemByItem) {
-  const Parsed p(std::string(kModel) + "a(b) b*c x*x x WITHIN a c(a(b)) a*x WITHIN b z*x(c) c*a");
-  const std::vector<std::string> want = {"Intercept", "a(b)",  "b * c",     "x * x",
-                                         "x(a)",      "c(a(b))", "x(a(b))", "x * z(c)", "a * c"};
-  ASSERT_EQ(p.cmd.fixed_effect_names.size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(p.cmd.fixed_effect_names[i].json(), want[i]) << i;
-
-  // Every variable is one item of the list, so that the output can show it by
-  // its name or its label.
-  const host::Text& crossed = p.cmd.fixed_effect_names[2];
-  EXPECT_EQ(crossed.templ(), "[:^1:]1");
-  EXPECT_EQ(crossed.display(host::Catalogue::english()), "b * c");
-}
-
-TEST(EffectTerms, ReaderMessages) {
-  const std::string m(kModel);
-  expect_error(m + "a*a", 38, "Repeated factor in effect a ...");
-  expect_error(m + "a(b(a))", 38, "Repeated factor in effect a ...");
-  expect_error(m + "a WITHIN x", 39, "Covariate after WITHIN in effect x ...");
-  expect_error(m + "x WITHIN a*z", 39, "Covariate after WITHIN in effect z ...");
-  expect_error(m + "a(b /METHOD=ML", 37, "Unbalanced parentheses in effect / ...");
-  expect_error(m + "a(b)) c", 37, "Unbalanced parentheses in effect c ...");
-  expect_error(m + "a* /METHOD=ML", 36, "Syntax error in effect / ...");
-  expect_error(m + "a*(b)", 36, "Syntax error in effect ( ...");
-  expect_error(m + "a, b", 36, "Syntax error in effect , ...");
-  expect_error(m + "a s", 36, "Syntax error in effect s ...");
-  expect_error(m + "a nosuch", 36, "Syntax error in effect nosuch ...");
-  expect_error(m + "a 'b'", 36, "Syntax error in effect b ...");
-  expect_error(m + "a WITH b", 36, "Syntax error in effect WITH ...");
-  const Parsed p(m + "a*a");
-  EXPECT_EQ(p.messages()[0].msg_class, 3);
 }
 
 TEST(EffectTerms, Comparison) {

@@ -76,12 +76,6 @@ struct Parsed {
         seen.push_back({m->number.value_or(0), m->severity, m->msg_class, m->text.json()});
     return seen;
   }
-  // The numbers of the messages, 0 for those outside the catalogue.
-  std::vector<int> numbers() const {
-    std::vector<int> n;
-    for (const Seen& m : messages()) n.push_back(m.number);
-    return n;
-  }
   bool failed() const { return out.error_flag(); }
 };
 
@@ -99,19 +93,6 @@ inline void expect_error(std::string_view command, int number, std::string_view 
   const Parsed p(command);
   expect_only(p, number, host::Severity::Error, text, command);
   EXPECT_TRUE(p.failed()) << command;
-}
-
-// The command stopped at a subcommand's syntax error: exactly one message, of
-// this number and text, an error of the syntax class; and METHOD = ML written
-// after the failed subcommand was never read (METHOD stays REML).
-inline void expect_stopped(const Parsed& p, int number, std::string_view text, std::string_view what) {
-  const std::vector<Seen> m = p.messages();
-  ASSERT_EQ(m.size(), 1u) << what;
-  EXPECT_EQ(m[0].number, number) << what;
-  EXPECT_EQ(m[0].severity, host::Severity::Error) << what;
-  EXPECT_EQ(m[0].text, text) << what;
-  EXPECT_EQ(m[0].msg_class, 3) << what;
-  EXPECT_EQ(p.cmd.method, 2) << what << ": parsing stops at the failed subcommand";
 }
 
 inline void expect_clean(const Parsed& p, std::string_view what) {

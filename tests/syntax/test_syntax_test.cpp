@@ -1,6 +1,6 @@
 // TEST subcommand: the stored coefficient rows (effect form and ALL form,
-// fractions, DIVISOR, hypothesised values, label) and every message of its
-// parser, each read through the whole MIXED command.
+// fractions, DIVISOR, hypothesised values, label), each read through the whole
+// MIXED command.  The messages of its parser are golden cases.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -93,110 +93,6 @@ TEST(TestSyntax, AllFormTakesFixedThenRandomValues) {
   EXPECT_EQ(r.nfix, 0);
   EXPECT_EQ(r.nran, 2);
   expect_values(r.values[0], {3, 1}, "random only");
-}
-
-TEST(TestSyntax, LabelAndEdgeWarnings) {
-  // An empty label warns and leaves no label.
-  Parsed p(std::string(kModel) + "/TEST '' a 1 0 -1");
-  const auto m = p.messages();
-  ASSERT_EQ(m.size(), 1u);
-  EXPECT_EQ(m[0].number, 55);
-  EXPECT_EQ(m[0].severity, host::Severity::Warning);
-  EXPECT_EQ(m[0].msg_class, 3);
-  ASSERT_EQ(p.cmd.n_tests(), 1);
-  EXPECT_TRUE(p.cmd.tests[0].label.empty());
-
-  // An effect named twice in a row drops the TEST with a warning, and parsing
-  // goes on.
-  Parsed d(std::string(kModel) + "/RANDOM = b | SUBJECT(id) /TEST a 1 0 -1 x 1 a 0 1 -1 /TEST | b 1 -1 b 1 1"
-                                 "/METHOD = ML");
-  const auto w = d.messages();
-  ASSERT_EQ(w.size(), 2u);
-  EXPECT_EQ(w[0].number, 0);
-  EXPECT_EQ(w[0].severity, host::Severity::Warning);
-  EXPECT_EQ(w[0].msg_class, 2);
-  EXPECT_EQ(w[0].text, "Duplicated TEST fixed effect a ...");
-  EXPECT_EQ(w[1].text, "Duplicated TEST random effect b ...");
-  EXPECT_EQ(d.cmd.n_tests(), 0);
-  EXPECT_EQ(d.cmd.method, 1);
-
-  // Without any effect in the model, a TEST of nothing is silent.
-  Parsed n("y /FIXED = | NOINT /TEST 'nothing'");
-  EXPECT_EQ(n.cmd.n_tests(), 0);
-  EXPECT_FALSE(n.out.error_flag());
-}
-
-struct ErrorCase {
-  const char* command;  // after the variable list and FIXED of kModel
-  int number;
-  const char* text;
-};
-
-TEST(TestSyntax, EveryErrorIsReportedAndStoresNothing) {
-  const ErrorCase cases[] = {
-      {"/TEST a 1/0 1 1", 52, "Not positive denominator 0 in fraction ..."},
-      {"/TEST a 1 1/-3 1", 52, "Not positive denominator -3 in fraction ..."},
-      {"/TEST () a 1 0 -1", 53, "No values in parenthesized value list in TEST ..."},
-      {"/TEST (0 a) a 1 0 -1", 54, "Invalid parenthesized value list a in TEST ..."},
-      {"/TEST a ; x 1", 56, "No values found in TEST ; ..."},
-      {"/TEST a 1 0 -1 ; a 1 -1", 57, "Different number of values in TEST ..."},
-      {"/TEST ALL 1 0 0 0 0 ; 1 0 0 0 0", 58, "ALL was expected in TEST 1 ..."},
-      {"/TEST ALL 1 0 0 0 0 ALL 1", 59, "Invalid syntax in TEST ALL ..."},
-      {"/TEST a 1 0 -1 | b 1 -1", 71, "Effect b in TEST not in RANDOM ..."},
-      {"/TEST b 1 -1", 60, "Effect b in TEST not in FIXED ..."},
-      {"/TEST a*x 1 -1 0", 60, "Effect a * x in TEST not in FIXED ..."},
-      {"/TEST a 0 0 0 x 0", 61, "Zero row in TEST ..."},
-      {"/TEST ALL 0 0 0 0 0", 61, "Zero row in TEST ..."},
-      {"/TEST (0 0) a 1 -1 0 ; a 0 1 -1 ; a 1 0 -1", 62, "N test row NE N optional value ..."},
-      {"/TEST (0 0) ALL 1 0 0 0 0 ; ALL 0 1 0 0 0 ; ALL 0 0 1 0 0", 62, "N test row NE N optional value ..."},
-      {"/TEST x 1 2", 63, "TEST GT 1 value Intercept covariate ..."},
-      {"/TEST ALL 1 2", 75, "TEST ALL fixed factors wrong N values ..."},
-      {"/TEST 'no rows'", 77, "TEST empty specification ..."},
-      {"/TEST a 1 0 -1 ;", 77, "TEST empty specification ..."},
-      {"/TEST a 1 0 -1 ; ; a 1 -1 0", 77, "TEST empty specification ..."},
-      {"/TEST ALL 1 0 0 0 0 ; /METHOD = ML", 77, "TEST empty specification ..."},
-      {"/TEST 0 1) a 1 0 -1", 81, "Incomplete parenthesized value list 0 in TEST ..."},
-      {"/TEST DIVISOR = 3 a 1 0 -1", 112, "DIVISOR keyword must be specified at the end ..."},
-      {"/TEST ALL 1 0 0 0 0 DIVISOR = 2 | 1", 112, "DIVISOR keyword must be specified at the end ..."},
-      {"/TEST a 1 0 -1 DIVISOR = 0", 113, "DIVISOR must not be zero ..."},
-      {"/TEST a 1 0 -1 DIVISOR = x", 59, "Invalid syntax in TEST x ..."},
-      {"/TEST a 1 0 -1 DIVISOR 1/0", 52, "Not positive denominator 0 in fraction ..."},
-  };
-  for (const ErrorCase& c : cases) {
-    Parsed p(std::string(kModel) + c.command + "/METHOD = ML");
-    expect_stopped(p, c.number, c.text, c.command);
-    EXPECT_EQ(p.cmd.n_tests(), 0) << c.command;
-  }
-}
-
-TEST(TestSyntax, ErrorsThatDependOnTheModel) {
-  const struct {
-    const char* command;
-    int number;
-    const char* text;
-  } cases[] = {
-      // No FIXED terms at all (NOINT, no effects): the effect is refused at once.
-      {"y BY a /FIXED = | NOINT /RANDOM = a | SUBJECT(id) /TEST a 1 -1 0", 60,
-       "Effect a in TEST not in FIXED ..."},
-      {"y BY a b /FIXED = a /RANDOM = b | SUBJECT(id) /TEST | a 1 -1 0", 71,
-       "Effect a in TEST not in RANDOM ..."},
-      // Covariates only: exactly one value per fixed term (Intercept, x).
-      {"y WITH x /FIXED = x /TEST ALL 1 0 0", 64, "TEST ALL fixed no factors wrong N values ..."},
-      {"y WITH x /FIXED = x /RANDOM = x | SUBJECT(id) /TEST ALL | 1 2", 65,
-       "TEST ALL random no factors wrong N values ..."},
-      {"y BY a b /FIXED = a /RANDOM = a b | SUBJECT(id) /TEST ALL | 1", 76,
-       "TEST ALL random factors wrong N values ..."},
-      // No effects: hypothesised values without rows.
-      {"y /FIXED = | NOINT /TEST (0)", 62, "N test row NE N optional value ..."},
-  };
-  for (const auto& c : cases) {
-    Parsed p(c.command);
-    const auto m = p.messages();
-    ASSERT_FALSE(m.empty()) << c.command;
-    EXPECT_EQ(m.back().number, c.number) << c.command;
-    EXPECT_EQ(m.back().text, c.text) << c.command;
-    EXPECT_EQ(p.cmd.n_tests(), 0) << c.command;
-  }
 }
 
 }  // namespace
