@@ -65,7 +65,7 @@ struct RandomSubcommand {
 struct ClassVar {
   std::size_t var = 0;
   int width = 0;           // string width, 0 numeric
-  int random_subject = 0;  // place in the RANDOM subject list (ptsubv)
+  int random_subject = 0;  // place in the RANDOM subject list
   int repeated_subject = 0;// place in the REPEATED SUBJECT list
   int repeated = 0;        // place in the REPEATED variable list
   int factor = 0;          // place in the factor list
@@ -143,44 +143,44 @@ struct Command {
 
   // The model as parsed.
   std::size_t dependent = 0;
-  std::vector<std::size_t> factors;     // ptfact: dictionary indices, n_factors = size
-  std::vector<std::size_t> covariates;  // ptcovl: n_covariates = size
+  std::vector<std::size_t> factors;     // dictionary indices
+  std::vector<std::size_t> covariates;  // dictionary indices
   int n_factors() const { return static_cast<int>(factors.size()); }
   int n_covariates() const { return static_cast<int>(covariates.size()); }
 
-  EffectTable fixed;                    // ptefds; n_fixed_effects = fixed.rows()
+  EffectTable fixed;                    // the fixed effects, the intercept first when there is one
   int n_fixed_effects() const { return static_cast<int>(fixed.rows()); }
   int fixed_kind = 4;                      // 1 covariates only, 2 factors only, 3 intercept only, 4 both
 
-  std::vector<RandomSubcommand> random_subcommands;  // nrndsc
-  EffectTable random;                   // ptrnef; n_random_effects = random.rows()
+  std::vector<RandomSubcommand> random_subcommands;
+  EffectTable random;                   // the random effects of every RANDOM subcommand in order
   int n_random_effects() const { return static_cast<int>(random.rows()); }
-  std::vector<int> random_subject_counts;           // ptrnsn: per random effect, its subcommand's subject count
-  std::vector<std::vector<std::size_t>> random_subject_lists;  // ptrnsl: per random effect, that list
-  std::vector<int> random_types;          // ptrnct
-  std::vector<int> random_effect_block;           // ptrnbk: 0-based covariance block of each random effect
+  std::vector<int> random_subject_counts;           // per random effect, its subcommand's subject count
+  std::vector<std::vector<std::size_t>> random_subject_lists;  // per random effect, that list
+  std::vector<int> random_types;          // per random effect, its structure
+  std::vector<int> random_effect_block;           // 0-based covariance block of each random effect
   std::vector<int> random_effect_subcommand;      // the RANDOM subcommand (0-based) of each random effect
-  std::vector<int> rnd_signed_count;    // ptrnne: per subcommand, + when COVTYPE written, - otherwise
+  std::vector<int> rnd_signed_count;    // per subcommand, + when COVTYPE written, - otherwise
   int n_random_blocks = 0;                       // covariance blocks of the random part
   int random_kind = 4;
-  std::vector<std::size_t> subject_vars;   // ptsubv: union of RANDOM subjects, common ones first
+  std::vector<std::size_t> subject_vars;   // union of RANDOM subjects, common ones first
   int n_common_subjects = 0;                          // the first n_common_subjects of subject_vars are common
   int n_subject_vars() const { return static_cast<int>(subject_vars.size()); }
 
   bool repeated_given = false;
-  std::vector<std::size_t> repeated_vars;  // ptrepv; n_repeated_vars = size
-  std::vector<std::size_t> repeated_subjects; // ptrsbv; nrsbvr = size
+  std::vector<std::size_t> repeated_vars;  // dictionary indices
+  std::vector<std::size_t> repeated_subjects; // dictionary indices
   int n_repeated_vars() const { return static_cast<int>(repeated_vars.size()); }
   int repeated_type = covstruct::ID;
 
-  std::vector<ClassVar> classvars;      // ptclsv; n_class_vars = size
+  std::vector<ClassVar> classvars;      // factors, REPEATED and subject variables
   int n_class_vars() const { return static_cast<int>(classvars.size()); }
   int composition = 4;                       // 1 fixed only, 2 random only, 3 both, 4 neither
 
   // Display formats and texts made after parsing.
   host::Format likelihood_format = host::Format::genstat();
   host::Format parameter_format = host::Format::coefficient();
-  // Effect-label texts: one per fixed effect, then one per random block (pttnam).
+  // Effect-label texts: one per fixed effect, then one per random block.
   std::vector<host::Text> fixed_effect_names;
   std::vector<host::Text> random_block_names;
 };

@@ -1,6 +1,6 @@
 // OUTFILE: the file that receives the fixed part of the model as a PMML
-// document, FXMODEL (outfile_kind 2) or FXPARAMETER (outfile_kind 1), with its file
-// specification in outfile_path.
+// document, FXMODEL (outfile_kind 2) or FXPARAMETER (outfile_kind 1), with its path
+// in outfile_path.
 #pragma once
 
 #include <string>
