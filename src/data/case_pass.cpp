@@ -110,14 +110,14 @@ bool read_cases(const model::Command& cmd, data::GroupData& group, data::SaveFil
       group.max_case_weight = std::max(group.max_case_weight, w);
       if (w != std::floor(w)) group.fractional_weights = true;
       if (!group.workfile->write(record)) {
-        model::issue_message(e.out, 2, model::kOtherClass, host::Severity::Error);
+        model::issue_message(e.out, model::Msg::InsufficientDataMemory, model::kOtherClass, host::Severity::Error);
         return false;
       }
     } else {
       ++counts.excluded;
     }
     if (save_files.cases && !save_files.cases->write(std::span<const double>(record).first(saved_length))) {
-      model::issue_message(e.out, 2, model::kOtherClass, host::Severity::Error);
+      model::issue_message(e.out, model::Msg::InsufficientDataMemory, model::kOtherClass, host::Severity::Error);
       return false;
     }
   }
@@ -192,16 +192,16 @@ void case_processing_summary(const model::Command& cmd, const data::GroupData& g
 
 // Warnings and the verdict on the group once its cases are read.
 bool group_outcome(const model::Command& cmd, data::GroupData& group, host::Engine& e, const GroupCounts& counts) {
-  if (group.fractional_weights && !cmd.print_case_summary && !cmd.print_descriptives) model::issue_split_warning(e.out, 1001);
+  if (group.fractional_weights && !cmd.print_case_summary && !cmd.print_descriptives) model::issue_split_warning(e.out, model::Msg::FractionalCaseWeight);
   if (group.ncases == 0) {
     if (counts.rows > 0)
-      model::issue_split_warning(e.out, 1002);
+      model::issue_split_warning(e.out, model::Msg::NoValidCases);
     else
-      model::issue_message(e.out, 66, model::kOtherClass, host::Severity::Error);
+      model::issue_message(e.out, model::Msg::NoCasesRemainInTheAnalysis, model::kOtherClass, host::Severity::Error);
     return false;
   }
   if (cmd.repeated_type != covstruct::ID && group.max_case_weight > 1.0) {
-    model::issue_split_warning(e.out, 1009);
+    model::issue_split_warning(e.out, model::Msg::CaseWeightAboveOneWithRepeated);
     return false;
   }
   return true;
@@ -242,7 +242,7 @@ void case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFile
   try {
     analysable = run_case_pass(cmd, group, save_files, e, reader);
   } catch (const std::bad_alloc&) {
-    model::issue_message(e.out, 2, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, model::Msg::InsufficientDataMemory, model::kOtherClass, host::Severity::Error);
     analysable = false;
   }
 }

@@ -62,15 +62,15 @@ struct CellStats {
 // lexicographic order is the order of their mixed-radix keys.
 using CellMap = std::map<std::vector<int>, CellStats>;
 
-int accumulate_cases(const model::Command& cmd, data::GroupData& group, host::Engine& e, CellMap& cells) {
+model::Msg accumulate_cases(const model::Command& cmd, data::GroupData& group, host::Engine& e, CellMap& cells) {
   const RecordLayout layout = ordered_layout(cmd, group, e.data);
   const std::size_t nvars = 1 + static_cast<std::size_t>(cmd.n_covariates());
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
   std::vector<int> levels(static_cast<std::size_t>(cmd.n_class_vars()));
   group.workfile->rewind();
   for (std::size_t r = 0; r < group.ncases; ++r) {
-    if (model::stop_if_interrupted(e.out)) return -1;
-    if (!group.workfile->read(rec)) return 70;
+    if (model::stop_if_interrupted(e.out)) return model::Msg::Reported;
+    if (!group.workfile->read(rec)) return model::Msg::UnexpectedEndOfScratchFile;
     decode_class_key(layout, rec, levels);
     CellStats& c = cells[levels];
     if (c.vars.empty()) c.vars.resize(nvars);
@@ -80,7 +80,7 @@ int accumulate_cases(const model::Command& cmd, data::GroupData& group, host::En
     c.vars[0].add(rec[layout.y], w * layout.regression_weight(rec));
     for (int k = 0; k < cmd.n_covariates(); ++k) c.vars[1 + k].add(rec[layout.cov + k], w);
   }
-  return 0;
+  return model::Msg::None;
 }
 
 bool totals_formed(const model::Command& cmd, const data::GroupData& group) {
@@ -203,9 +203,9 @@ void draw_table(const model::Command& cmd, const data::GroupData& group, host::E
   e.out.add(std::move(t));
 }
 
-int run_descriptives(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
+model::Msg run_descriptives(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
   CellMap cells;
-  if (const int status = accumulate_cases(cmd, group, e, cells); status != 0) return status;
+  if (const model::Msg status = accumulate_cases(cmd, group, e, cells); status != model::Msg::None) return status;
   const bool totals = totals_formed(cmd, group);
   bool fits = true;
   bool redundant = false;
@@ -219,19 +219,19 @@ int run_descriptives(const model::Command& cmd, data::GroupData& group, host::En
     fits = shown * (1 + static_cast<std::size_t>(cmd.n_covariates())) * 4 <= kMaxTableCells;
   }
   draw_table(cmd, group, e, fits ? &cells : nullptr, totals, redundant);
-  return 0;
+  return model::Msg::None;
 }
 
 }  // namespace
 
 void descriptives(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
-  int status = 0;
+  model::Msg status = model::Msg::None;
   try {
     status = run_descriptives(cmd, group, e);
   } catch (const std::bad_alloc&) {
-    status = 4;
+    status = model::Msg::InsufficientOutputMemory;
   }
-  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
+  if (status != model::Msg::None) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

@@ -136,7 +136,7 @@ bool dense_sets(const data::GroupData& group, const EffectCells& c) {
 }
 
 // Reads the work file and marks the cells that occur, fixed and random.
-int fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e, const EffectCells& fx, const EffectCells& rn, CellSet& fx_set,
+model::Msg fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e, const EffectCells& fx, const EffectCells& rn, CellSet& fx_set,
               CellSet& rn_set) {
   const RecordLayout layout = ordered_layout(cmd, group, e.data);
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
@@ -144,8 +144,8 @@ int fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e
   std::vector<int> levels(static_cast<std::size_t>(cmd.n_factors()));
   group.workfile->rewind();
   for (std::size_t r = 0; r < group.ncases; ++r) {
-    if (model::stop_if_interrupted(e.out)) return -1;
-    if (!group.workfile->read(rec)) return 70;
+    if (model::stop_if_interrupted(e.out)) return model::Msg::Reported;
+    if (!group.workfile->read(rec)) return model::Msg::UnexpectedEndOfScratchFile;
     decode_class_key(layout, rec, class_levels);
     factor_levels_of(layout, class_levels, levels);
     for (std::size_t k = 0; k < fx.order.size(); ++k)
@@ -155,7 +155,7 @@ int fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e
   }
   fx_set.compact();
   rn_set.compact();
-  return 0;
+  return model::Msg::None;
 }
 
 // The covariance blocks of the random part; a block of one column keeps VC or
@@ -174,21 +174,21 @@ void covariance_blocks(const model::Command& cmd, data::GroupData& group, host::
   for (data::CovBlock& b : group.blocks) {
     if (b.dim == 1 && b.cov_type != covstruct::VC && b.cov_type != covstruct::ID) {
       b.cov_type = covstruct::ID;
-      model::issue_message(e.out, 80, model::kOtherClass, host::Severity::Warning);
+      model::issue_message(e.out, model::Msg::CovtypeChangedForEffectWith1Level, model::kOtherClass, host::Severity::Warning);
     }
   }
 }
 
-int run_design(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
+model::Msg run_design(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
   const EffectCells fx = effect_cells(cmd.fixed, cmd, group);
   if (fx.total > static_cast<double>(kMaxPotentialCells)) {
     too_many_columns(e, true, fx.total);
-    return -1;
+    return model::Msg::Reported;
   }
   const EffectCells rn = effect_cells(cmd.random, cmd, group);
   if (rn.total > static_cast<double>(kMaxPotentialCells)) {
     too_many_columns(e, false, rn.total);
-    return -1;
+    return model::Msg::Reported;
   }
 
   if (cmd.n_factors() == 0) {
@@ -198,17 +198,17 @@ int run_design(const model::Command& cmd, data::GroupData& group, host::Engine& 
     const bool fx_dense = dense_sets(group, fx), rn_dense = dense_sets(group, rn);
     BudgetReservation memory(e.scratch, (fx_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(fx.total)) : 0) +
                                             (rn_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(rn.total)) : 0));
-    if (!memory) return 2;
+    if (!memory) return model::Msg::InsufficientDataMemory;
     CellSet fx_set(static_cast<std::uint64_t>(fx.total), fx_dense);
     CellSet rn_set(static_cast<std::uint64_t>(rn.total), rn_dense);
-    if (const int status = fill_sets(cmd, group, e, fx, rn, fx_set, rn_set); status != 0) return status;
+    if (const model::Msg status = fill_sets(cmd, group, e, fx, rn, fx_set, rn_set); status != model::Msg::None) return status;
     columns(fx, fx_set, group.fx_ncol, group.fx_fcol, group.fx_cell);
     columns(rn, rn_set, group.rn_ncol, group.rn_fcol, group.rn_cell);
   }
   group.n_fixed_columns = static_cast<int>(group.fx_cell.size());
   group.n_random_columns = static_cast<int>(group.rn_cell.size());
   covariance_blocks(cmd, group, e);
-  return 0;
+  return model::Msg::None;
 }
 
 // The place of `cell` among the ascending cells of one effect's columns.
@@ -258,13 +258,13 @@ double potential_cells(std::span<const int> effect_row, std::span<const int> lev
 }
 
 void design_columns(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
-  int status = 0;
+  model::Msg status = model::Msg::None;
   try {
     status = run_design(cmd, group, e);
   } catch (const std::bad_alloc&) {
-    status = 2;
+    status = model::Msg::InsufficientDataMemory;
   }
-  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
+  if (status != model::Msg::None) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

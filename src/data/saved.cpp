@@ -89,12 +89,12 @@ void write_saved_variables(const model::Command& cmd, data::SaveFiles& save_file
   host::Dataset& data = e.data;
   const std::optional<std::vector<std::string>> names = new_names(cmd, data);
   if (!names) {
-    model::issue_message(e.out, 83, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, model::Msg::CannotCreateNewVariableName, model::kOtherClass, host::Severity::Error);
     return;
   }
   std::optional<std::vector<std::vector<double>>> columns = saved_columns(cmd, save_files, data.n_cases());
   if (!columns) {
-    model::issue_message(e.out, 70, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, model::Msg::UnexpectedEndOfScratchFile, model::kOtherClass, host::Severity::Error);
     return;
   }
 

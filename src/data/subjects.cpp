@@ -80,13 +80,13 @@ class Ordering {
  public:
   Ordering(const model::Command& cmd, data::GroupData& group, host::Engine& e);
   // Error number (0 on success, -1 after an interrupt).
-  int run();
+  model::Msg run();
 
  private:
   static constexpr std::size_t kNone = SIZE_MAX;
 
-  int first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of);
-  int rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
+  model::Msg first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of);
+  model::Msg rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
               const std::vector<std::size_t>& rank);
   void repeated_tables();
   std::size_t subject_number(const std::vector<double>& key);
@@ -160,7 +160,7 @@ int Ordering::level_number(int classvar, std::span<const double> cells) {
 
 // Reads every case record, writes its ordering record (the ordered layout) and
 // numbers its subject and repeated measurement.
-int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of) {
+model::Msg Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of) {
   std::vector<double> rec(static_cast<std::size_t>(in_.length));
   std::vector<double> out(static_cast<std::size_t>(out_.length));
   std::vector<int> levels(static_cast<std::size_t>(cmd_.n_class_vars()));
@@ -171,11 +171,11 @@ int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subjec
 
   group_.workfile->rewind();
   for (std::size_t r = 0; r < group_.ncases; ++r) {
-    if (interrupted()) return -1;
-    if (!group_.workfile->read(rec)) return 70;
+    if (interrupted()) return model::Msg::Reported;
+    if (!group_.workfile->read(rec)) return model::Msg::UnexpectedEndOfScratchFile;
     for (int i = 0; i < cmd_.n_class_vars(); ++i) {
       levels[i] = level_number(i, std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
-      if (levels[i] == 0) return 70;
+      if (levels[i] == 0) return model::Msg::UnexpectedEndOfScratchFile;
     }
     encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(cmd_.n_common_subjects)), subject_key);
     const std::size_t subject = subject_number(subject_key);
@@ -194,16 +194,16 @@ int Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t> subjec
       out[out_.rep_subject] = static_cast<double>(num_.repeated_subjects.number(rep_subject) + 1);
       out[out_.rep_level] = static_cast<double>(num_.repeated_levels.number(rep_level) + 1);
     }
-    if (!ordering.write(out)) return 2;
+    if (!ordering.write(out)) return model::Msg::InsufficientDataMemory;
   }
-  return 0;
+  return model::Msg::None;
 }
 
 // Writes the ordering file into the work file subject by subject in key order
 // (a counting sort on the subjects' ranks, stable within a subject).  In
 // memory the records are picked in place; on disk the file is swept once per
 // chunk of output positions that fits in the scratch budget.
-int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
+model::Msg Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
                       const std::vector<std::size_t>& rank) {
   const std::size_t len = static_cast<std::size_t>(out_.length);
   const std::size_t n = group_.ncases;
@@ -216,14 +216,14 @@ int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> sub
   const std::span<const double> memory = ordering.in_memory();
   if (!memory.empty()) {
     ScratchBlock<std::size_t> order(e_.scratch, 10, n);
-    if (!order) return 2;
+    if (!order) return model::Msg::InsufficientDataMemory;
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
     for (std::size_t r = 0; r < n; ++r) order[next[rank[subject_of[r]]]++] = r;
     for (std::size_t p = 0; p < n; ++p) {
-      if ((p & 0xfff) == 0 && interrupted()) return -1;
-      if (!target.write(memory.subspan(order[p] * len, len))) return 2;
+      if ((p & 0xfff) == 0 && interrupted()) return model::Msg::Reported;
+      if (!target.write(memory.subspan(order[p] * len, len))) return model::Msg::InsufficientDataMemory;
     }
-    return 0;
+    return model::Msg::None;
   }
 
   std::size_t chunk = n;
@@ -231,7 +231,7 @@ int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> sub
   for (;;) {
     buffer.emplace(e_.scratch, 10, chunk * len);
     if (*buffer) break;
-    if (chunk == 1) return 2;
+    if (chunk == 1) return model::Msg::InsufficientDataMemory;
     chunk = (chunk + 1) / 2;
   }
   std::vector<double> rec(len);
@@ -240,15 +240,15 @@ int Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> sub
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
     ordering.rewind();
     for (std::size_t r = 0; r < n; ++r) {
-      if ((r & 0xfff) == 0 && interrupted()) return -1;
-      if (!ordering.read(rec)) return 70;
+      if ((r & 0xfff) == 0 && interrupted()) return model::Msg::Reported;
+      if (!ordering.read(rec)) return model::Msg::UnexpectedEndOfScratchFile;
       const std::size_t p = next[rank[subject_of[r]]]++;
       if (p >= first && p < last) std::copy(rec.begin(), rec.end(), buffer->span().begin() + (p - first) * len);
     }
     for (std::size_t p = first; p < last; ++p)
-      if (!target.write(buffer->span().subspan((p - first) * len, len))) return 2;
+      if (!target.write(buffer->span().subspan((p - first) * len, len))) return model::Msg::InsufficientDataMemory;
   }
-  return 0;
+  return model::Msg::None;
 }
 
 // The repeated level table (rows in ascending order of the REPEATED variables'
@@ -266,13 +266,13 @@ void Ordering::repeated_tables() {
   }
 }
 
-int Ordering::run() {
+model::Msg Ordering::run() {
   // The per-record subject numbers are needed only to permute the file.
   const bool reorder = cmd_.n_common_subjects > 0 && !cmd_.subjects_grouped;
   ScratchBlock<std::size_t> subject_of(e_.scratch, 10, reorder ? group_.ncases : 0);
-  if (!subject_of) return 2;
+  if (!subject_of) return model::Msg::InsufficientDataMemory;
   auto ordering = std::make_unique<host::WorkFile>(e_.scratch, static_cast<std::size_t>(out_.length));
-  if (const int status = first_pass(*ordering, subject_of.span()); status != 0) return status;
+  if (const model::Msg status = first_pass(*ordering, subject_of.span()); status != model::Msg::None) return status;
 
   const std::vector<std::size_t> sorted = num_.subjects.sorted();
   std::vector<std::size_t> rank(sorted.size());
@@ -294,7 +294,7 @@ int Ordering::run() {
 
   if (!reorder || in_order) {
     group_.workfile = std::move(ordering);
-    return 0;
+    return model::Msg::None;
   }
   return rewrite(*ordering, subject_of.span(), rank);
 }
@@ -302,14 +302,14 @@ int Ordering::run() {
 }  // namespace
 
 void order_subjects(const model::Command& cmd, data::GroupData& group, host::Engine& e) {
-  int status = 0;
+  model::Msg status = model::Msg::None;
   try {
     Ordering ordering(cmd, group, e);
     status = ordering.run();
   } catch (const std::bad_alloc&) {
-    status = 2;
+    status = model::Msg::InsufficientDataMemory;
   }
-  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
+  if (status != model::Msg::None) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::data

@@ -31,7 +31,7 @@ namespace {
 // Runs one stage; a memory shortage that escapes it is reported with the
 // stage's own "Insufficient ... memory" message.
 template <class F>
-double run_stage(host::Engine& e, int memory_message, F&& stage) {
+double run_stage(host::Engine& e, model::Msg memory_message, F&& stage) {
   const auto start = std::chrono::steady_clock::now();
   try {
     stage();
@@ -71,34 +71,34 @@ struct GroupTimes {
 bool analyse_group(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e,
                    int group_counter, GroupTimes& times, estimate::Estimates& est) {
   if (cmd.n_class_vars() > 0) {
-    times.design += run_stage(e, 2, [&] { data::order_subjects(cmd, group, e); });
+    times.design += run_stage(e, model::Msg::InsufficientDataMemory, [&] { data::order_subjects(cmd, group, e); });
     if (failed(e)) return false;
   }
   if (cmd.print_descriptives) {
-    run_stage(e, 4, [&] { data::descriptives(cmd, group, e); });
+    run_stage(e, model::Msg::InsufficientOutputMemory, [&] { data::descriptives(cmd, group, e); });
     if (failed(e)) return false;
   }
-  times.design += run_stage(e, 2, [&] { data::design_columns(cmd, group, e); });
+  times.design += run_stage(e, model::Msg::InsufficientDataMemory, [&] { data::design_columns(cmd, group, e); });
   if (failed(e)) return false;
   bool fitted = true;
-  times.fit = run_stage(e, 3, [&] { estimate::estimate(cmd, group, est, e, fitted); });
+  times.fit = run_stage(e, model::Msg::InsufficientEstimateMemory, [&] { estimate::estimate(cmd, group, est, e, fitted); });
   if (failed(e)) return false;
   if (!fitted) return true;
-  run_stage(e, 4, [&] { inference::post_estimation(cmd, group, est, e); });
+  run_stage(e, model::Msg::InsufficientOutputMemory, [&] { inference::post_estimation(cmd, group, est, e); });
   if (failed(e)) return false;
   if (cmd.n_tests() > 0) {
-    run_stage(e, 4, [&] { inference::custom_hypothesis_tests(cmd, group, est, e); });
+    run_stage(e, model::Msg::InsufficientOutputMemory, [&] { inference::custom_hypothesis_tests(cmd, group, est, e); });
     if (failed(e)) return false;
   }
   if (cmd.n_emmeans() > 0) {
-    run_stage(e, 107, [&] { emmeans::estimated_marginal_means(cmd, group, est, e); });
+    run_stage(e, model::Msg::InsufficientEmmeansMemory, [&] { emmeans::estimated_marginal_means(cmd, group, est, e); });
     if (failed(e)) return false;
   }
   if (cmd.n_saved() > 0) {
-    run_stage(e, 5, [&] { inference::compute_saved_values(cmd, group, est, save_files, e, group_counter); });
+    run_stage(e, model::Msg::InsufficientSaveMemory, [&] { inference::compute_saved_values(cmd, group, est, save_files, e, group_counter); });
     if (failed(e)) return false;
   }
-  if (cmd.outfile_kind != 0) run_stage(e, 4, [&] { pmml::write_pmml(cmd, group, est, e); });
+  if (cmd.outfile_kind != 0) run_stage(e, model::Msg::InsufficientOutputMemory, [&] { pmml::write_pmml(cmd, group, est, e); });
   return !failed(e);
 }
 
@@ -111,7 +111,7 @@ void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
   data::SaveFiles save_files;
   e.scratch.free_all();
 
-  run_stage(e, 1, [&] { syntax::parse_command(tokens, cmd, e); });
+  run_stage(e, model::Msg::InsufficientParseMemory, [&] { syntax::parse_command(tokens, cmd, e); });
 
   if (!failed(e)) {
     if (cmd.n_saved() > 0) {
@@ -125,7 +125,7 @@ void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
       estimate::Estimates est;
       bool analysable = true;
       GroupTimes times;
-      times.case_pass = run_stage(e, 2, [&] { data::case_pass(cmd, group, save_files, e, reader, group_counter, analysable); });
+      times.case_pass = run_stage(e, model::Msg::InsufficientDataMemory, [&] { data::case_pass(cmd, group, save_files, e, reader, group_counter, analysable); });
       if (failed(e)) break;
       if (!analysable) {
         end_group(group, e);
@@ -138,7 +138,7 @@ void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
     }
   }
 
-  if (!failed(e) && cmd.n_saved() > 0) run_stage(e, 5, [&] { data::write_saved_variables(cmd, save_files, e); });
+  if (!failed(e) && cmd.n_saved() > 0) run_stage(e, model::Msg::InsufficientSaveMemory, [&] { data::write_saved_variables(cmd, save_files, e); });
   save_files.cases.reset();
   save_files.values.reset();
   e.scratch.free_all();

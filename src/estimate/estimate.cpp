@@ -405,15 +405,15 @@ int Estimator::run(bool& analysable) {
   e_.progress.reset();
   if (err != 0) return err;
 
-  if (scoring_converged_) model::issue_split_warning(e_.out, 1006);
+  if (scoring_converged_) model::issue_split_warning(e_.out, model::Msg::ConvergedDuringScoring);
   switch (est_.iteration_status) {
     case kMaxIterations:
     case kMaxHalvings:
     case kMaxIterationsSingular:
-    case kMaxHalvingsSingular: model::issue_split_warning(e_.out, 1004); break;
-    case kConvergedSingular: model::issue_split_warning(e_.out, 1005); break;
-    case kPerfectFit: model::issue_split_warning(e_.out, 1008); break;
-    case kTooFewObservations: model::issue_split_warning(e_.out, 1007); break;
+    case kMaxHalvingsSingular: model::issue_split_warning(e_.out, model::Msg::ModelValidityIsUncertain); break;
+    case kConvergedSingular: model::issue_split_warning(e_.out, model::Msg::ConvergedSingularHessian); break;
+    case kPerfectFit: model::issue_split_warning(e_.out, model::Msg::PerfectFit); break;
+    case kTooFewObservations: model::issue_split_warning(e_.out, model::Msg::TooFewObservations); break;
     default: break;
   }
   return 0;
@@ -427,9 +427,9 @@ void estimate(const model::Command& cmd, const data::GroupData& group, Estimates
   Estimator estimator(cmd, group, est, e);
   const int err = estimator.run(analysable);
   if (err > 0 && err < 1000) {
-    model::issue_message(e.out, err, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, static_cast<model::Msg>(err), model::kOtherClass, host::Severity::Error);
   } else if (err >= 1000) {
-    model::issue_split_warning(e.out, err);
+    model::issue_split_warning(e.out, static_cast<model::Msg>(err));
   }
   if (err != 0) analysable = false;
   e.scratch.free_pool(10);

@@ -47,13 +47,13 @@ void make_parameter_labels(const model::Command& cmd, const data::GroupData& gro
   if (!cmd.repeated_given) {
     est.covpar_labels.push_back(Text::key("Residual"));
   } else if (estimate::covariance_parameter_labels(cmd, group, data, std::max(1, group.n_repeated_levels), false, 0, cmd.repeated_type, est.covpar_labels) != 0) {
-    model::issue_message(e.out, 4, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, model::Msg::InsufficientOutputMemory, model::kOtherClass, host::Severity::Error);
     return;
   }
   for (std::size_t b = 0; b < group.blocks.size(); ++b) {
     if (estimate::covariance_parameter_labels(cmd, group, data, group.blocks[b].dim, true, static_cast<int>(b), group.blocks[b].cov_type,
                           est.covpar_labels) != 0) {
-      model::issue_message(e.out, 4, model::kOtherClass, host::Severity::Error);
+      model::issue_message(e.out, model::Msg::InsufficientOutputMemory, model::kOtherClass, host::Severity::Error);
       return;
     }
   }

@@ -233,9 +233,9 @@ std::span<double> derivative_products_block(const data::GroupData& group, const 
 
 void report_status(host::Output& out, int status, host::Severity severity) {
   if (status >= 1000)
-    model::issue_split_warning(out, status);
+    model::issue_split_warning(out, static_cast<model::Msg>(status));
   else if (status > 0)
-    model::issue_message(out, status, model::kOtherClass, severity);
+    model::issue_message(out, static_cast<model::Msg>(status), model::kOtherClass, severity);
 }
 
 }  // namespace mixed::inference

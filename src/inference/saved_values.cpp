@@ -341,12 +341,13 @@ class CaseRows {
   CaseDesign design_;
 };
 
-// Computes and writes the saved values of the group's rows; returns 0, 5 or 70.
-int save_group(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e) {
+// Computes and writes the saved values of the group's rows; returns the
+// error to issue (writing or reading a scratch file) or Msg::None.
+model::Msg save_group(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e) {
   const host::Dataset& data = e.data;
   const RecordLayout layout = case_layout(cmd, data);
   const std::size_t length = static_cast<std::size_t>(layout.cov + layout.n_covariates);
-  if (save_files.cases->records() > 0 && save_files.cases->record_length() != length) return 70;
+  if (save_files.cases->records() > 0 && save_files.cases->record_length() != length) return model::Msg::UnexpectedEndOfScratchFile;
   const PendingRows rows = pending_rows(save_files, data);
   const std::size_t nsav = static_cast<std::size_t>(cmd.n_saved());
 
@@ -354,17 +355,17 @@ int save_group(const model::Command& cmd, const data::GroupData& group, const es
   std::vector<double> out(nsav, SYSMIS), record(length);
   save_files.cases->rewind();
   for (std::size_t row = rows.first; row < rows.begin; ++row) {
-    if (!save_files.cases->read(record)) return 70;
-    if (!save_files.values->write(out)) return 5;
+    if (!save_files.cases->read(record)) return model::Msg::UnexpectedEndOfScratchFile;
+    if (!save_files.values->write(out)) return model::Msg::InsufficientSaveMemory;
   }
 
   const GroupModel model(cmd, group, est, cmd.save_keywords);
   SubjectLookup subjects(cmd, group, est, *est.fit);
-  if (model.q() > 0 && !subjects.build(e)) return 70;
+  if (model.q() > 0 && !subjects.build(e)) return model::Msg::UnexpectedEndOfScratchFile;
   CaseRows cases(cmd, group, est, data, layout, model.p(), model.q());
   for (std::size_t row = rows.begin; row < rows.end; ++row) {
-    if (model::stop_if_interrupted(e.out)) return 0;
-    if (!save_files.cases->read(record)) return 70;
+    if (model::stop_if_interrupted(e.out)) return model::Msg::None;
+    if (!save_files.cases->read(record)) return model::Msg::UnexpectedEndOfScratchFile;
     Values v = all_missing();
     if (cases.form(record, row)) {
       std::optional<std::size_t> subject;
@@ -374,10 +375,10 @@ int save_group(const model::Command& cmd, const data::GroupData& group, const es
       v = model.values(cases.design(), subject, y);
     }
     for (std::size_t k = 0; k < nsav; ++k) out[k] = v[cmd.save_keywords[k]];
-    if (!save_files.values->write(out)) return 5;
+    if (!save_files.values->write(out)) return model::Msg::InsufficientSaveMemory;
   }
   save_files.cases->reset(length);
-  return 0;
+  return model::Msg::None;
 }
 
 }  // namespace
@@ -386,8 +387,8 @@ int save_group(const model::Command& cmd, const data::GroupData& group, const es
 void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e, int) {
   if (!MIXED_INVARIANT(e.out, save_files.cases && save_files.values)) return;
   if (!MIXED_INVARIANT(e.out, est.fit != nullptr)) return;
-  const int status = save_group(cmd, group, est, save_files, e);
-  if (status > 0) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
+  const model::Msg status = save_group(cmd, group, est, save_files, e);
+  if (status != model::Msg::None) model::issue_message(e.out, status, model::kOtherClass, host::Severity::Error);
 }
 
 }  // namespace mixed::inference

@@ -163,38 +163,40 @@ bool has_placeholder(std::string_view t, char digit) {
 
 }  // namespace
 
-std::string_view message_text(int number) {
+std::string_view message_text(Msg message) {
+  const int number = static_cast<int>(message);
   for (const Entry& e : kMessages)
     if (e.number == number) return e.text;
   return {};
 }
 
-std::string_view split_warning_text(int number, bool split) {
+std::string_view split_warning_text(Msg warning, bool split) {
+  const int number = static_cast<int>(warning);
   for (const SplitEntry& e : kSplitWarnings)
     if (e.number == number) return split ? e.split : e.plain;
   return {};
 }
 
-void issue_message(host::Output& out, int number, int msg_class, host::Severity severity,
-            std::string_view token) {
-  std::string_view text = message_text(number);
+void issue_message(host::Output& out, Msg message, int msg_class, host::Severity severity,
+                   std::string_view token) {
+  std::string_view text = message_text(message);
   if (text.empty()) return;
   host::Text t = host::Text::key(text);
-  if (number == 117) {
+  if (message == Msg::FilenameTooLong) {
     t.arg(host::Text::integer(255)).arg(host::Text::raw(token));
   } else if (has_placeholder(text, '1')) {
     t.arg(host::Text::raw(token));
   }
-  out.message(severity, number, std::move(t), msg_class);
+  out.message(severity, static_cast<int>(message), std::move(t), msg_class);
 }
 
-void issue_split_warning(host::Output& out, int number, int msg_class, host::Severity severity) {
+void issue_split_warning(host::Output& out, Msg warning, int msg_class, host::Severity severity) {
   const bool split = !out.split().empty();
-  std::string_view text = split_warning_text(number, split);
+  std::string_view text = split_warning_text(warning, split);
   if (text.empty()) return;
   host::Text t = host::Text::key(text);
   if (split) t.list(out.split_list());
-  out.message(severity, number, std::move(t), msg_class);
+  out.message(severity, static_cast<int>(warning), std::move(t), msg_class);
 }
 
 void issue(host::Output& out, host::Severity severity, host::Text text, int msg_class) {

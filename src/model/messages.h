@@ -1,5 +1,6 @@
 // The message catalogues: issue_message issues the numbered messages 1 to 118,
-// issue_split_warning the split-aware warnings 1000 to 1009, and issue() the list-valued
+// issue_split_warning the split-aware warnings 1000 to 1009 (both named by
+// model::Msg, message_ids.h), and issue() the list-valued
 // messages that stages build themselves.  Every message reaches the output as
 // a Text whose template is the catalogue text, exactly as written there; an
 // error-severity message sets the engine error flag.
@@ -10,6 +11,7 @@
 
 #include "host/output.h"
 #include "host/text.h"
+#include "model/message_ids.h"
 
 namespace mixed::model {
 
@@ -18,23 +20,22 @@ namespace mixed::model {
 inline constexpr int kSyntaxClass = 3;
 inline constexpr int kOtherClass = 2;
 
-// The catalogue text of message `number` (1..118), or "" when there is none.
-std::string_view message_text(int number);
+// The catalogue text of a numbered message (1..118), or "" when there is none.
+std::string_view message_text(Msg message);
 
-// The plain (split == false) or split text of warning `number` (1000..1009),
-// or "" when there is none.
-std::string_view split_warning_text(int number, bool split);
+// The plain (split == false) or split text of a split-aware warning
+// (1000..1009), or "" when there is none.
+std::string_view split_warning_text(Msg warning, bool split);
 
-// issue_message: issues message `number`; `token` fills ^1 when the text has one
-// (message 117 takes 255 as ^1 and the token as ^2).  Numbers outside the
-// catalogue issue nothing.
-void issue_message(host::Output& out, int number, int msg_class, host::Severity severity,
-            std::string_view token = {});
+// Issues a numbered message; `token` fills ^1 when the text has one (the
+// too-long file name takes 255 as ^1 and the token as ^2).  A message outside
+// the catalogue issues nothing.
+void issue_message(host::Output& out, Msg message, int msg_class, host::Severity severity,
+                   std::string_view token = {});
 
-// issue_split_warning: issues split-aware warning `number`, with the split list when the
-// data are split.
-void issue_split_warning(host::Output& out, int number, int msg_class = kOtherClass,
-            host::Severity severity = host::Severity::Warning);
+// Issues a split-aware warning, with the split list when the data are split.
+void issue_split_warning(host::Output& out, Msg warning, int msg_class = kOtherClass,
+                         host::Severity severity = host::Severity::Warning);
 
 // A message built outside the catalogues (list-valued texts and the like).
 void issue(host::Output& out, host::Severity severity, host::Text text, int msg_class = kOtherClass);

@@ -35,7 +35,7 @@ void reset_criteria(model::Command& cmd) {
 // most one number (>= 0, else `value_message`) and at most one of ABSOLUTE (1)
 // and RELATIVE (2) (else `type_message`), in either order.
 bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, double& value, int& type,
-                      int value_message, int type_message) {
+                      model::Msg value_message, model::Msg type_message) {
   value = initial;
   type = 1;
   bool have_value = false, have_type = false;
@@ -58,28 +58,28 @@ bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, do
 // The single number of CIN, MXITER, MXSTEP, SCORING and SINGULAR, checked.
 bool read_value(host::TokenStream& ts, model::Command& cmd, host::Engine& e, int keyword) {
   const host::Token& t = ts.cur();
-  if (t.type != TokenType::Number) return fail_here(ts, e, 18);
+  if (t.type != TokenType::Number) return fail_here(ts, e, model::Msg::MissingValueInCriteria);
   const double v = t.value;
   switch (keyword) {
     case kCin:
-      if (!(v >= 0 && v < 100)) return fail_here(ts, e, 19);
+      if (!(v >= 0 && v < 100)) return fail_here(ts, e, model::Msg::CriteriaCinValueInvalid);
       cmd.confidence_level = v;
       cmd.confidence_text = t.text.substr(0, 40);
       break;
     case kMxiter:
-      if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, 21);
+      if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, model::Msg::CriteriaMxiterValueInvalid);
       cmd.max_iterations = to_count(v);
       break;
     case kMxstep:
-      if (!host::is_fuzzy_whole(v) || v < 1) return fail_here(ts, e, 22);
+      if (!host::is_fuzzy_whole(v) || v < 1) return fail_here(ts, e, model::Msg::CriteriaMxstepValueInvalid);
       cmd.max_step_halvings = to_count(v);
       break;
     case kScoring:
-      if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, 24);
+      if (!host::is_fuzzy_whole(v) || v < 0) return fail_here(ts, e, model::Msg::CriteriaScoringValueInvalid);
       cmd.scoring_steps = to_count(v);
       break;
     default:
-      if (!std::isfinite(v) || v <= 0) return fail_here(ts, e, 25);
+      if (!std::isfinite(v) || v <= 0) return fail_here(ts, e, model::Msg::CriteriaSingularValueInvalid);
       cmd.singularity_tolerance = v;
       break;
   }
@@ -97,19 +97,19 @@ bool parse_criteria(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
                             ? host::keyword_index(t.text, {"CIN", "HCONVERG", "LCONVERG", "MXITER", "MXSTEP", "PCONVERG",
                                                     "SCORING", "SINGULAR", "SUBJECTS"})
                             : 0;
-    if (keyword == 0) return fail_here(ts, e, 17);
-    if (ts.next().sym != Sym::LParen) return fail_here(ts, e, 18);
+    if (keyword == 0) return fail_here(ts, e, model::Msg::UnrecognizedKeywordInCriteria);
+    if (ts.next().sym != Sym::LParen) return fail_here(ts, e, model::Msg::MissingValueInCriteria);
     ts.next();
     bool failed = false;
     switch (keyword) {
       case kHconverge:
-        failed = read_convergence(ts, e, 0.0, cmd.hessian_tolerance, cmd.hessian_criterion, 78, 79);
+        failed = read_convergence(ts, e, 0.0, cmd.hessian_tolerance, cmd.hessian_criterion, model::Msg::CriteriaHconvergeValueInvalid, model::Msg::CriteriaHconvergeTypeInvalid);
         break;
       case kLconverge:
-        failed = read_convergence(ts, e, 0.0, cmd.likelihood_tolerance, cmd.likelihood_criterion, 20, 26);
+        failed = read_convergence(ts, e, 0.0, cmd.likelihood_tolerance, cmd.likelihood_criterion, model::Msg::CriteriaLconvergeValueInvalid, model::Msg::CriteriaLconvergeTypeInvalid);
         break;
       case kPconverge:
-        failed = read_convergence(ts, e, 1.0e-6, cmd.parameter_tolerance, cmd.parameter_criterion, 23, 27);
+        failed = read_convergence(ts, e, 1.0e-6, cmd.parameter_tolerance, cmd.parameter_criterion, model::Msg::CriteriaPconvergeValueInvalid, model::Msg::CriteriaPconvergeTypeInvalid);
         break;
       case kSubjects:
         cmd.subjects_grouped = is_keyword(ts.cur(), "GROUPED");
@@ -120,7 +120,7 @@ bool parse_criteria(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
         break;
     }
     if (failed) return true;
-    if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, 18);
+    if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingValueInCriteria);
     ts.next();
   }
   return false;

@@ -62,7 +62,7 @@ void read_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   while (!ts.at_end()) {
     const int index = subcommand_index(ts.cur());
     if (index == 0) {
-      syntax_error(e, 6, ts.cur());
+      syntax_error(e, model::Msg::UnrecognizedSubcommand, ts.cur());
       return;
     }
     const std::size_t name = ts.pos();
@@ -72,7 +72,7 @@ void read_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
       step_over_name(ts);
       if (ts.at_subcommand_end()) {
         ts.seek(name);
-        syntax_warning(e, 7, ts.cur());
+        syntax_warning(e, model::Msg::EmptySubcommand, ts.cur());
         step_over_name(ts);
       } else if (!seen[index]) {
         seen[index] = true;
@@ -80,7 +80,7 @@ void read_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
       } else {
         if (index < kTest) {
           ts.seek(name);
-          syntax_warning(e, 8, ts.cur());
+          syntax_warning(e, model::Msg::LastRepeatedSubcommandUsed, ts.cur());
           step_over_name(ts);
         }
         call_parser(index, ts, cmd, e);
@@ -99,9 +99,9 @@ void parse_command(host::TokenStream& ts, model::Command& cmd, host::Engine& e) 
   try {
     read_command(ts, cmd, e);
   } catch (const std::bad_alloc&) {
-    model::issue_message(e.out, 1, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, model::Msg::InsufficientParseMemory, model::kOtherClass, host::Severity::Error);
   } catch (const std::length_error&) {
-    model::issue_message(e.out, 1, model::kOtherClass, host::Severity::Error);
+    model::issue_message(e.out, model::Msg::InsufficientParseMemory, model::kOtherClass, host::Severity::Error);
   }
 }
 

@@ -42,10 +42,10 @@ int row_place(std::string_view name, const model::Command& cmd, const host::Data
 }
 
 // Classifies a token; `place` receives a variable's place in the row and
-// `message` becomes 36 for a name that cannot stand in an effect (not a valid
+// `message` becomes SyntaxErrorInEffect for a name that cannot stand in an effect (not a valid
 // variable name, or a variable in neither list).
 Class classify(const Token& t, const model::Command& cmd, const host::Dataset& data, int& place,
-               int& message) {
+               model::Msg& message) {
   if (t.type == TokenType::End || t.type == TokenType::Number) return kEnd;
   switch (t.sym) {
     case Sym::Slash: case Sym::Bar: case Sym::Comma: case Sym::Other: return kEnd;
@@ -56,13 +56,13 @@ Class classify(const Token& t, const model::Command& cmd, const host::Dataset& d
   }
   if (t.quoted) return kOther;
   if (t.sym == Sym::With || t.sym == Sym::All) {  // reserved words, never variable names
-    message = 36;
+    message = model::Msg::SyntaxErrorInEffect;
     return kOther;
   }
   if (t.sym != Sym::None) return kOther;  // = ; and the like
   place = row_place(t.text, cmd, data);
   if (place >= 0) return place < cmd.n_factors() ? kFactor : kCovariate;
-  if (!host::is_valid_variable_name(t.text) || data.find(t.text)) message = 36;
+  if (!host::is_valid_variable_name(t.text) || data.find(t.text)) message = model::Msg::SyntaxErrorInEffect;
   return kOther;
 }
 
@@ -79,7 +79,7 @@ bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::En
   int state = kStart;
   int nesting = 0;  // nesting operators of the term
   int open = 0;     // left parentheses of the term
-  int message = 0;
+  model::Msg message = model::Msg::None;
   bool done = false;
   while (true) {
     int place = -1;
@@ -94,11 +94,11 @@ bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::En
         state = kAfterProduct;
         break;
       case 'F':
-        if (row[place] != 0) message = 38; else row[place] = 1;
+        if (row[place] != 0) message = model::Msg::RepeatedFactorInEffect; else row[place] = 1;
         state = kAfterVariable;
         break;
       case 'G':
-        if (nesting > 0) message = 39; else row[place] += 1;
+        if (nesting > 0) message = model::Msg::CovariateAfterWithinInEffect; else row[place] += 1;
         state = kAfterVariable;
         break;
       case 'N':
@@ -115,19 +115,19 @@ bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::En
           ++closed;
           ts.next();
         }
-        if (closed != open) message = 37;
+        if (closed != open) message = model::Msg::UnbalancedParenthesesInEffect;
         done = true;
         break;
       }
       case 'E':
-        if (open > 0) message = 37;
+        if (open > 0) message = model::Msg::UnbalancedParenthesesInEffect;
         done = true;
         break;
       default:
-        if (message == 0) message = 36;
+        if (message == model::Msg::None) message = model::Msg::SyntaxErrorInEffect;
         break;
     }
-    if (message != 0) return fail_here(ts, e, message);
+    if (message != model::Msg::None) return fail_here(ts, e, message);
     if (done) return false;
     ts.next();
   }

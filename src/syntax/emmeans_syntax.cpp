@@ -39,41 +39,41 @@ int place_in(const Token& t, const std::vector<std::size_t>& vars, const host::D
 }
 
 // ")" must close the keyword's parenthesis.
-int close_paren(host::TokenStream& ts) {
-  if (ts.cur().sym != Sym::RParen) return 89;
+model::Msg close_paren(host::TokenStream& ts) {
+  if (ts.cur().sym != Sym::RParen) return model::Msg::NoRightParenthesisInEmmeans;
   ts.next();
-  return 0;
+  return model::Msg::None;
 }
 
 // The syntax of a TABLES factor list "a BY b * c )": names joined by single
 // separators.  On success the stream is left where it was, after an error at
 // the token in error.
-int check_factor_list(host::TokenStream& ts) {
+model::Msg check_factor_list(host::TokenStream& ts) {
   const std::size_t start = ts.pos();
   int names = 0;
   bool after_name = false, after_separator = false;
-  int st = 0;
+  model::Msg st = model::Msg::None;
   for (;; ts.next()) {
     const Token& t = ts.cur();
     if (t.sym == Sym::RParen) {
-      if (after_separator) st = 91;
-      else if (names == 0) st = 95;
+      if (after_separator) st = model::Msg::ByInWrongPlaceInEmmeans;
+      else if (names == 0) st = model::Msg::UnrecognizedFactorInEmmeans;
       break;
     }
     if (ts.at_subcommand_end()) {
-      st = 93;
+      st = model::Msg::PrematureEndInEmmeans;
       break;
     }
     if (is_separator(t)) {
       if (!after_name) {
-        st = 91;
+        st = model::Msg::ByInWrongPlaceInEmmeans;
         break;
       }
       after_name = false;
       after_separator = true;
     } else if (is_word(t)) {
       if (after_name) {
-        st = 16;
+        st = model::Msg::IncorrectlyPlacedSymbol;
         break;
       }
       ++names;
@@ -81,24 +81,24 @@ int check_factor_list(host::TokenStream& ts) {
       after_separator = false;
     }
   }
-  if (st == 0) ts.seek(start);
+  if (st == model::Msg::None) ts.seek(start);
   return st;
 }
 
 // TABLES(OVERALL) or TABLES(factor BY factor ...).
-int read_tables(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
+model::Msg read_tables(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
                 model::EmmeansRecord& rec) {
-  if (ts.cur().sym != Sym::LParen) return 88;
+  if (ts.cur().sym != Sym::LParen) return model::Msg::LeftParenthesisNotFoundInEmmeans;
   ts.next();
   if (is_word(ts.cur()) && host::is_keyword(ts.cur(), "OVERALL")) {
     ts.next();
-    if (int st = close_paren(ts)) return st;
+    if (model::Msg st = close_paren(ts); st != model::Msg::None) return st;
     rec.table_kind = 1;
     rec.factors.clear();
-    return 0;
+    return model::Msg::None;
   }
-  if (cmd.n_factors() < 1) return 90;
-  if (int st = check_factor_list(ts)) return st;
+  if (cmd.n_factors() < 1) return model::Msg::EmmeanTablesNotAllowedWithoutFactors;
+  if (model::Msg st = check_factor_list(ts); st != model::Msg::None) return st;
 
   std::vector<int> factors;
   while (ts.cur().sym != Sym::RParen) {
@@ -107,28 +107,28 @@ int read_tables(host::TokenStream& ts, const model::Command& cmd, const host::Da
       continue;
     }
     const int f = place_in(ts.cur(), cmd.factors, data);
-    if (f < 0) return 95;
-    if (std::find(factors.begin(), factors.end(), f) != factors.end()) return 94;
+    if (f < 0) return model::Msg::UnrecognizedFactorInEmmeans;
+    if (std::find(factors.begin(), factors.end(), f) != factors.end()) return model::Msg::RepeatedFactorInEmmeans;
     factors.push_back(f);
     ts.next();
-    if (!is_separator(ts.cur()) && ts.cur().sym != Sym::RParen && !ts.at_subcommand_end()) return 92;
+    if (!is_separator(ts.cur()) && ts.cur().sym != Sym::RParen && !ts.at_subcommand_end()) return model::Msg::ByNotFoundInEmmeans;
   }
   ts.next();
   rec.table_kind = 2;
   rec.factors = std::move(factors);
-  return 0;
+  return model::Msg::None;
 }
 
 // WITH(covariate [=] value|MEAN ...): the values at which covariates are held.
-int read_with(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
+model::Msg read_with(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
               model::EmmeansRecord& rec) {
-  if (cmd.n_covariates() < 1) return 96;
-  if (ts.cur().sym != Sym::LParen) return 88;
+  if (cmd.n_covariates() < 1) return model::Msg::EmmeanWithNotAllowedWithoutCovariates;
+  if (ts.cur().sym != Sym::LParen) return model::Msg::LeftParenthesisNotFoundInEmmeans;
   ts.next();
   while (ts.cur().sym != Sym::RParen) {
-    if (ts.at_subcommand_end()) return 93;
+    if (ts.at_subcommand_end()) return model::Msg::PrematureEndInEmmeans;
     const int c = place_in(ts.cur(), cmd.covariates, data);
-    if (c < 0) return 97;
+    if (c < 0) return model::Msg::EmmeanWithUnrecognizedSymbol;
     ts.next();
     if (ts.cur().sym == Sym::Equals) ts.next();
     int mode = 0;
@@ -139,46 +139,46 @@ int read_with(host::TokenStream& ts, const model::Command& cmd, const host::Data
     } else if (is_word(ts.cur()) && host::is_keyword(ts.cur(), "MEAN")) {
       mode = 1;
     } else {
-      return 98;
+      return model::Msg::EmmeanWithInvalidSpecification;
     }
     if (rec.cov_mode[c] != 0) {
-      if (rec.cov_mode[c] != mode || (mode == -1 && rec.cov_value[c] != value)) return 99;
+      if (rec.cov_mode[c] != mode || (mode == -1 && rec.cov_value[c] != value)) return model::Msg::EmmeanWithContradictCovariateSpec;
     }
     rec.cov_mode[c] = mode;
     rec.cov_value[c] = value;
     ts.next();
   }
   ts.next();
-  return 0;
+  return model::Msg::None;
 }
 
 // COMPARE, or COMPARE(factor).
-int read_compare(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
+model::Msg read_compare(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
                  CompareRequest& compare) {
   compare = {true, std::nullopt};
-  if (ts.cur().sym != Sym::LParen) return 0;
+  if (ts.cur().sym != Sym::LParen) return model::Msg::None;
   ts.next();
   const int f = place_in(ts.cur(), cmd.factors, data);
-  if (f < 0) return 100;
+  if (f < 0) return model::Msg::NoFactorForCompareInEmmeans;
   compare.factor = f;
   ts.next();
   return close_paren(ts);
 }
 
 // ADJ(NONE|LSD|BONFERRONI|SIDAK).
-int read_adjust(host::TokenStream& ts, model::EmmeansRecord& rec) {
-  if (ts.cur().sym != Sym::LParen) return 88;
+model::Msg read_adjust(host::TokenStream& ts, model::EmmeansRecord& rec) {
+  if (ts.cur().sym != Sym::LParen) return model::Msg::LeftParenthesisNotFoundInEmmeans;
   ts.next();
   const int k = is_word(ts.cur()) ? host::keyword_index(ts.cur().text, {"NONE", "LSD", "BONFERRO", "SIDAK"}) : 0;
-  if (k == 0) return 101;
+  if (k == 0) return model::Msg::EmmeanAdjUnrecognizedSymbol;
   rec.adjust = k == 1 ? 1 : k - 1;
   ts.next();
   return close_paren(ts);
 }
 
 // REFCAT(value|'string'|FIRST|LAST): the reference level of the comparisons.
-int read_refcat(host::TokenStream& ts, model::EmmeansRecord& rec) {
-  if (ts.cur().sym != Sym::LParen) return 88;
+model::Msg read_refcat(host::TokenStream& ts, model::EmmeansRecord& rec) {
+  if (ts.cur().sym != Sym::LParen) return model::Msg::LeftParenthesisNotFoundInEmmeans;
   ts.next();
   const Token& t = ts.cur();
   rec.refcat_value = 0.0;
@@ -191,10 +191,10 @@ int read_refcat(host::TokenStream& ts, model::EmmeansRecord& rec) {
     rec.refcat_string = t.text;
   } else if (is_word(t)) {
     const int k = host::keyword_index(t.text, {"FIRST", "LAST"});
-    if (k == 0) return 87;
+    if (k == 0) return model::Msg::UnrecognizedSymbolInEmmeans;
     rec.refcat_kind = k + 2;
   } else {
-    return 108;
+    return model::Msg::EmmeanRefcatUnrecognizedSymbol;
   }
   ts.next();
   return close_paren(ts);
@@ -209,41 +209,41 @@ std::optional<double> refcat_as_number(const std::string& text) {
 
 // The rules that tie COMPARE, ADJ and REFCAT to the TABLES factors; warnings
 // are issued here, an error is returned.
-int reconcile(const CompareRequest& compare, const model::Command& cmd, host::Engine& eng,
+model::Msg reconcile(const CompareRequest& compare, const model::Command& cmd, host::Engine& eng,
               model::EmmeansRecord& rec) {
   if (!compare.given) {
     if (rec.adjust != 0)
-      model::issue_message(eng.out, 105, model::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(eng.out, model::Msg::EmmeanAdjIgnoredWithoutCompare, model::kSyntaxClass, host::Severity::Warning);
     if (rec.refcat_kind != 0) {
-      model::issue_message(eng.out, 109, model::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(eng.out, model::Msg::EmmeanRefcatIgnoredWithoutCompare, model::kSyntaxClass, host::Severity::Warning);
       rec.refcat_kind = 0;
       rec.refcat_value = 0.0;
       rec.refcat_string.clear();
     }
-    return 0;
+    return model::Msg::None;
   }
-  if (rec.table_kind != 2) return 102;
+  if (rec.table_kind != 2) return model::Msg::InvalidCompareInEmmeans;
   if (compare.factor) {
     auto at = std::find(rec.factors.begin(), rec.factors.end(), *compare.factor);
-    if (at == rec.factors.end()) return 103;
+    if (at == rec.factors.end()) return model::Msg::EmmeanCompareNotTablesFactor;
     rec.compare = static_cast<int>(at - rec.factors.begin()) + 1;
   } else {
-    if (rec.factors.size() != 1) return 104;
+    if (rec.factors.size() != 1) return model::Msg::EmmeanCompareCannotBeOmitted;
     rec.compare = 1;
   }
   if (rec.adjust == 0) rec.adjust = 1;
 
   const bool numeric_factor =
       eng.data.var(cmd.factors[static_cast<std::size_t>(rec.factors[rec.compare - 1])]).numeric();
-  if (rec.refcat_kind == 1 && !numeric_factor) return 110;
+  if (rec.refcat_kind == 1 && !numeric_factor) return model::Msg::EmmeanRefcatIsNumericButCompareFactorIsNot;
   if (rec.refcat_kind == 2 && numeric_factor) {
     std::optional<double> v = refcat_as_number(rec.refcat_string);
-    if (!v) return 111;
+    if (!v) return model::Msg::EmmeanRefcatIsStringButCompareFactorIsNot;
     rec.refcat_kind = 1;
     rec.refcat_value = *v;
     rec.refcat_string.clear();
   }
-  return 0;
+  return model::Msg::None;
 }
 
 bool same_request(const model::EmmeansRecord& a, const model::EmmeansRecord& b) {
@@ -257,7 +257,7 @@ bool same_request(const model::EmmeansRecord& a, const model::EmmeansRecord& b) 
          a.refcat_string == b.refcat_string;
 }
 
-int read_emmeans(host::TokenStream& ts, const model::Command& cmd, host::Engine& eng,
+model::Msg read_emmeans(host::TokenStream& ts, const model::Command& cmd, host::Engine& eng,
                  model::EmmeansRecord& rec) {
   rec.cov_mode.assign(static_cast<std::size_t>(cmd.n_covariates()), 0);
   rec.cov_value.assign(static_cast<std::size_t>(cmd.n_covariates()), host::SYSMIS);
@@ -266,9 +266,9 @@ int read_emmeans(host::TokenStream& ts, const model::Command& cmd, host::Engine&
     const int k = is_word(ts.cur())
                       ? host::keyword_index(ts.cur().text, {"TABLES", "WITH", "COMPARE", "ADJ", "REFCAT"})
                       : 0;
-    if (k == 0) return 87;
+    if (k == 0) return model::Msg::UnrecognizedSymbolInEmmeans;
     ts.next();
-    int st = 0;
+    model::Msg st = model::Msg::None;
     switch (k) {
       case 1: st = read_tables(ts, cmd, eng.data, rec); break;
       case 2: st = read_with(ts, cmd, eng.data, rec); break;
@@ -276,20 +276,20 @@ int read_emmeans(host::TokenStream& ts, const model::Command& cmd, host::Engine&
       case 4: st = read_adjust(ts, rec); break;
       case 5: st = read_refcat(ts, rec); break;
     }
-    if (st != 0) return st;
+    if (st != model::Msg::None) return st;
   }
-  if (int st = reconcile(compare, cmd, eng, rec)) return st;
+  if (model::Msg st = reconcile(compare, cmd, eng, rec); st != model::Msg::None) return st;
   for (const model::EmmeansRecord& earlier : cmd.emmeans)
-    if (same_request(earlier, rec)) return 106;
-  return 0;
+    if (same_request(earlier, rec)) return model::Msg::RedundantEmmeans;
+  return model::Msg::None;
 }
 
 }  // namespace
 
 void parse_emmeans(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
   model::EmmeansRecord rec;
-  const int status = read_emmeans(ts, cmd, eng, rec);
-  if (status == 0) {
+  const model::Msg status = read_emmeans(ts, cmd, eng, rec);
+  if (status == model::Msg::None) {
     cmd.emmeans.push_back(std::move(rec));
     return;
   }

@@ -28,12 +28,12 @@ bool read_fixed_options(host::TokenStream& ts, model::Command& cmd, host::Engine
       if (ts.next().sym != Sym::LParen) continue;
       const host::Token& v = ts.next();
       const bool whole = v.type == host::TokenType::Number && host::is_fuzzy_whole(v.value);
-      if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, 40);
+      if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
       cmd.sstype = to_count(v.value);
-      if (ts.next().sym != Sym::RParen) return fail_here(ts, e, 40);
+      if (ts.next().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
       ts.next();
     } else {
-      return fail_here(ts, e, 41);
+      return fail_here(ts, e, model::Msg::UnrecognizedKeywordInFixed);
     }
   }
   return false;
@@ -86,7 +86,7 @@ bool parse_fixed_content(host::TokenStream& ts, model::Command& cmd, host::Engin
     ts.next();
     if (read_fixed_options(ts, cmd, e)) return true;
   }
-  if (intercept_written && !cmd.has_intercept) model::issue_message(e.out, 42, model::kOtherClass, Severity::Warning);
+  if (intercept_written && !cmd.has_intercept) model::issue_message(e.out, model::Msg::InterceptAndNointInFixed, model::kOtherClass, Severity::Warning);
 
   if (cmd.has_intercept) cmd.fixed.add_row(std::vector<int>(width, 0));
   return add_fixed_effects(written, cmd, e);
@@ -107,9 +107,9 @@ int parse_fixed(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
       const bool empty = ts.at_subcommand_end();
       ts.seek(name);
       if (empty) {
-        syntax_warning(e, 7, ts.cur());
+        syntax_warning(e, model::Msg::EmptySubcommand, ts.cur());
       } else {
-        if (chosen) syntax_warning(e, 8, ts.cur());
+        if (chosen) syntax_warning(e, model::Msg::LastRepeatedSubcommandUsed, ts.cur());
         chosen = name;
       }
       ts.next();

@@ -19,9 +19,9 @@ constexpr std::size_t kMaxSpec = 255;
 bool read_file_spec(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const host::Token& t = ts.cur();
   const bool symbol = !t.quoted && (t.type == host::TokenType::End || t.sym == Sym::Slash || t.sym == Sym::RParen);
-  if (symbol || t.text.empty()) return fail_here(ts, e, 116);
-  if (!t.quoted && t.sym == Sym::Asterisk) return fail_here(ts, e, 118);
-  if (t.text.size() > kMaxSpec) return fail_here(ts, e, 117);
+  if (symbol || t.text.empty()) return fail_here(ts, e, model::Msg::ModelFilenameHasLength0);
+  if (!t.quoted && t.sym == Sym::Asterisk) return fail_here(ts, e, model::Msg::OutfileCannotBeAsterisk);
+  if (t.text.size() > kMaxSpec) return fail_here(ts, e, model::Msg::FilenameTooLong);
   bool valid = false;
   cmd.outfile_path = expand_file_name(t.text, valid);
   if (!valid) {
@@ -62,11 +62,11 @@ bool parse_outfile(host::TokenStream& ts, model::Command& cmd, host::Engine& e) 
     const int keyword = t.type == host::TokenType::Name && !t.quoted
                             ? host::keyword_index(t.text, {"FXMODEL", "FXPARAME"})
                             : 0;
-    if (keyword == 0) return fail_here(ts, e, 114);
-    if (ts.next().sym != Sym::LParen) return fail_here(ts, e, 115);
+    if (keyword == 0) return fail_here(ts, e, model::Msg::UnrecognizedKeywordInOutfile);
+    if (ts.next().sym != Sym::LParen) return fail_here(ts, e, model::Msg::MissingFilenameInOutfile);
     ts.next();
     if (read_file_spec(ts, cmd, e)) return true;
-    if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, 115);
+    if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingFilenameInOutfile);
     ts.next();
     cmd.outfile_kind = keyword == 1 ? 2 : 1;
   }

@@ -13,16 +13,16 @@ int subcommand_index(const host::Token& t) {
                                "REPEATED", "SAVE", "TEST", "EMMEANS", "OUTFILE"});
 }
 
-void syntax_error(host::Engine& e, int number, const host::Token& at) {
-  model::issue_message(e.out, number, model::kSyntaxClass, host::Severity::Error, at.text);
+void syntax_error(host::Engine& e, model::Msg message, const host::Token& at) {
+  model::issue_message(e.out, message, model::kSyntaxClass, host::Severity::Error, at.text);
 }
 
-void syntax_warning(host::Engine& e, int number, const host::Token& at) {
-  model::issue_message(e.out, number, model::kSyntaxClass, host::Severity::Warning, at.text);
+void syntax_warning(host::Engine& e, model::Msg message, const host::Token& at) {
+  model::issue_message(e.out, message, model::kSyntaxClass, host::Severity::Warning, at.text);
 }
 
-bool fail_here(host::TokenStream& ts, host::Engine& e, int number) {
-  syntax_error(e, number, ts.cur());
+bool fail_here(host::TokenStream& ts, host::Engine& e, model::Msg message) {
+  syntax_error(e, message, ts.cur());
   ts.skip_subcommand();
   return true;
 }

@@ -11,6 +11,7 @@
 #include "host/engine.h"
 #include "host/text.h"
 #include "host/tokens.h"
+#include "model/message_ids.h"
 
 namespace mixed::syntax {
 
@@ -26,13 +27,13 @@ int subcommand_index(const host::Token& t);
 
 // Catalogue message `number` as a syntax error (class 3, severity 3) whose ^1
 // is the text of `at`.
-void syntax_error(host::Engine& e, int number, const host::Token& at);
+void syntax_error(host::Engine& e, model::Msg message, const host::Token& at);
 // The same as a warning (class 3, severity 2).
-void syntax_warning(host::Engine& e, int number, const host::Token& at);
+void syntax_warning(host::Engine& e, model::Msg message, const host::Token& at);
 
 // Syntax error at the current token, then the stream skipped to the end of the
 // subcommand.  Returns true, the parsers' error result.
-bool fail_here(host::TokenStream& ts, host::Engine& e, int number);
+bool fail_here(host::TokenStream& ts, host::Engine& e, model::Msg message);
 
 // A variable of the dictionary as an output text (its name).
 host::Text variable_text(const host::Dataset& data, std::size_t var);

@@ -86,7 +86,7 @@ void check_descriptives(model::Command& cmd, host::Engine& e) {
   const int dims = cmd.n_class_vars() + 2 + static_cast<int>(split.size() - shared.size());
   if (dims > kMaxDescriptiveDims) {
     cmd.print_descriptives = false;
-    model::issue_message(e.out, split.empty() ? 68 : 69, model::kOtherClass, Severity::Warning);
+    model::issue_message(e.out, split.empty() ? model::Msg::DescriptivesTooManyDimExcludeSplit : model::Msg::DescriptivesTooManyDimIncludeSplit, model::kOtherClass, Severity::Warning);
   } else if (!shared.empty()) {
     model::issue(e.out, Severity::Warning,
                   Text::key("Cat var same as split var [%1:, ^1:]1 ...").list(variable_groups(e.data, shared)));
@@ -123,7 +123,7 @@ void make_labels(model::Command& cmd, const host::Engine& e) {
 void set_composition(model::Command& cmd, host::Engine& e) {
   const bool fixed = cmd.n_fixed_effects() > 0, random = cmd.n_random_effects() > 0;
   cmd.composition = fixed ? (random ? 3 : 1) : (random ? 2 : 4);
-  if (cmd.composition == 4 && cmd.n_repeated_vars() == 0) model::issue_message(e.out, 67, model::kOtherClass, Severity::Warning);
+  if (cmd.composition == 4 && cmd.n_repeated_vars() == 0) model::issue_message(e.out, model::Msg::NullModelFitted, model::kOtherClass, Severity::Warning);
 }
 
 }  // namespace

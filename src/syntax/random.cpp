@@ -20,10 +20,10 @@ constexpr std::string_view kCovTypes[] = {"ARMA11", "AD1", "AR1", "ARH1", "CS", 
 
 // The option messages of RANDOM and of REPEATED.
 struct OptionMessages {
-  int subject, covtype, other;
+  model::Msg subject, covtype, other;
 };
-constexpr OptionMessages kRandomMessages{43, 45, 47};
-constexpr OptionMessages kRepeatedMessages{44, 46, 48};
+constexpr OptionMessages kRandomMessages{model::Msg::InvalidRandomSubject, model::Msg::UnrecognizedRandomCovtype, model::Msg::UnrecognizedRandomSubcov};
+constexpr OptionMessages kRepeatedMessages{model::Msg::InvalidRepeatedSubject, model::Msg::UnrecognizedRepeatedCovtype, model::Msg::UnrecognizedRepeatedSubcov};
 
 bool contains(const std::vector<std::size_t>& list, std::size_t v) {
   return std::find(list.begin(), list.end(), v) != list.end();
@@ -205,7 +205,7 @@ int parse_random(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
       if (ts.cur().sym == Sym::Equals) ts.next();
       if (ts.at_subcommand_end()) {
         ts.seek(name);
-        syntax_warning(e, 7, ts.cur());
+        syntax_warning(e, model::Msg::EmptySubcommand, ts.cur());
         ts.next();
       } else {
         contents.push_back(ts.pos());
@@ -219,7 +219,7 @@ int parse_random(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   for (std::size_t pos : contents) {
     ts.seek(pos);
     if (ts.cur().sym == Sym::Bar) {
-      fail_here(ts, e, 51);
+      fail_here(ts, e, model::Msg::NoEffectsInRandom);
       result = 1;
       break;
     }
@@ -250,9 +250,9 @@ bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
   cmd.repeated_vars.clear();
   cmd.repeated_subjects.clear();
 
-  if (read_subject_list(ts, e.data, cmd.repeated_vars) != 0) return fail_here(ts, e, 50);
-  if (cmd.repeated_vars.empty()) return fail_here(ts, e, 49);
-  if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, 50);
+  if (read_subject_list(ts, e.data, cmd.repeated_vars) != 0) return fail_here(ts, e, model::Msg::InvalidClassificationVariablesRepeated);
+  if (cmd.repeated_vars.empty()) return fail_here(ts, e, model::Msg::NoClassificationVariablesRepeated);
+  if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, model::Msg::InvalidClassificationVariablesRepeated);
   if (contains(cmd.repeated_vars, cmd.dependent)) {
     model::issue(e.out, Severity::Error,
                   Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, cmd.dependent)}}));
@@ -266,7 +266,7 @@ bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
     if (read_options(ts, e, kRepeatedMessages, o)) return true;
   }
   if (o.covtype != 0) cmd.repeated_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC_REPEATED : o.covtype;
-  if (!o.subject_given) return fail_here(ts, e, 74);
+  if (!o.subject_given) return fail_here(ts, e, model::Msg::NoSubjectInRepeated);
   cmd.repeated_subjects = std::move(o.subjects);
 
   bool failed = false;
@@ -281,7 +281,7 @@ bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
   if (failed) return true;
 
   for (std::size_t v : cmd.subject_vars)
-    if (!contains(cmd.repeated_subjects, v)) return fail_here(ts, e, 9);
+    if (!contains(cmd.repeated_subjects, v)) return fail_here(ts, e, model::Msg::RandomSubjectNotInRepeatedSubjects);
   return false;
 }
 

@@ -24,56 +24,56 @@ int save_code(const Token& t) {
 
 // "(name)" after a keyword: a valid name of a new variable that no earlier
 // keyword of this SAVE has taken.
-int read_name(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
+model::Msg read_name(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
               std::string& name) {
   ts.next();
   const Token& t = ts.cur();
-  if (t.sym == Sym::RParen || ts.at_subcommand_end()) return 31;
-  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return 33;
-  if (data.find(t.text)) return 32;
+  if (t.sym == Sym::RParen || ts.at_subcommand_end()) return model::Msg::MissingNameInSave;
+  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return model::Msg::InvalidNameInSave;
+  if (data.find(t.text)) return model::Msg::ExistingNameInSave;
   auto taken = [&t](const std::string& earlier) { return host::iequals(earlier, t.text); };
-  if (std::any_of(cmd.save_names.begin(), cmd.save_names.end(), taken)) return 35;
+  if (std::any_of(cmd.save_names.begin(), cmd.save_names.end(), taken)) return model::Msg::NameHasBeenUsedInSave;
   name = t.text;
   ts.next();
-  if (ts.cur().sym != Sym::RParen) return 31;
+  if (ts.cur().sym != Sym::RParen) return model::Msg::MissingNameInSave;
   ts.next();
-  return 0;
+  return model::Msg::None;
 }
 
 // The warning that drops a keyword whose value the model cannot give: FIXPRED
 // without fixed effects, PRED and RESID without any effects.
-int unavailable_warning(int code, const model::Command& cmd) {
+model::Msg unavailable_warning(int code, const model::Command& cmd) {
   const bool fixed = cmd.n_fixed_effects() > 0;
   const bool any = fixed || cmd.n_random_effects() > 0;
-  if (code == 1 && !fixed) return 84;
-  if (code == 2 && !any) return 85;
-  if (code == 3 && !any) return 86;
-  return 0;
+  if (code == 1 && !fixed) return model::Msg::SaveFixpredIgnored;
+  if (code == 2 && !any) return model::Msg::SavePredIgnored;
+  if (code == 3 && !any) return model::Msg::SaveResidIgnored;
+  return model::Msg::None;
 }
 
 // Reads the keywords; on an error returns its number, with `shown` set when
 // its ^1 is not the current token (34 names the repeated keyword).
-int read_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng, std::string& shown) {
+model::Msg read_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng, std::string& shown) {
   while (!ts.at_subcommand_end()) {
     const int code = save_code(ts.cur());
-    if (code == 0) return 30;
+    if (code == 0) return model::Msg::UnrecognizedKeywordInSave;
     const std::string keyword = ts.cur().text;
     std::string name;
     if (ts.next().sym == Sym::LParen) {
-      if (int st = read_name(ts, cmd, eng.data, name)) return st;
+      if (model::Msg st = read_name(ts, cmd, eng.data, name); st != model::Msg::None) return st;
     }
     if (std::find(cmd.save_keywords.begin(), cmd.save_keywords.end(), code) != cmd.save_keywords.end()) {
       shown = keyword;
-      return 34;
+      return model::Msg::DuplicatedKeywordSave;
     }
-    if (int w = unavailable_warning(code, cmd)) {
+    if (model::Msg w = unavailable_warning(code, cmd); w != model::Msg::None) {
       model::issue_message(eng.out, w, model::kOtherClass, host::Severity::Warning);
       continue;
     }
     cmd.save_keywords.push_back(code);
     cmd.save_names.push_back(std::move(name));
   }
-  return 0;
+  return model::Msg::None;
 }
 
 }  // namespace
@@ -82,8 +82,8 @@ void parse_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
   cmd.save_keywords.clear();
   cmd.save_names.clear();
   std::string shown;
-  const int status = read_save(ts, cmd, eng, shown);
-  if (status != 0) {
+  const model::Msg status = read_save(ts, cmd, eng, shown);
+  if (status != model::Msg::None) {
     model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error,
                    shown.empty() ? ts.cur().text : shown);
     cmd.save_keywords.clear();

@@ -14,7 +14,7 @@ using host::TokenType;
 // One of two exclusive keywords, each possibly repeated: returns 1 or 2 as the
 // choice, after `message` for any other token or for the other keyword.
 bool read_choice(host::TokenStream& ts, host::Engine& e, std::string_view first, std::string_view second,
-                 int message, int& choice) {
+                 model::Msg message, int& choice) {
   int chosen = 0;
   for (; !ts.at_subcommand_end(); ts.next()) {
     const host::Token& t = ts.cur();
@@ -50,7 +50,7 @@ bool read_history_interval(host::TokenStream& ts, model::Command& cmd, host::Eng
   const bool valid = n.type == TokenType::Number && host::is_fuzzy_whole(n.value) && n.value >= 1;
   if (!valid || ts.next().sym != Sym::RParen) {
     cmd.print_history = false;
-    return fail_here(ts, e, 29);
+    return fail_here(ts, e, model::Msg::InvalidHistoryInPrint);
   }
   cmd.history_interval = to_count(n.value);
   ts.next();
@@ -61,12 +61,12 @@ bool read_history_interval(host::TokenStream& ts, model::Command& cmd, host::Eng
 
 bool parse_method(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   cmd.method = 2;
-  return read_choice(ts, e, "ML", "REML", 14, cmd.method);
+  return read_choice(ts, e, "ML", "REML", model::Msg::InvalidMethod, cmd.method);
 }
 
 bool parse_missing(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   int choice = 1;
-  const bool failed = read_choice(ts, e, "EXCLUDE", "INCLUDE", 13, choice);
+  const bool failed = read_choice(ts, e, "EXCLUDE", "INCLUDE", model::Msg::InvalidMissing, choice);
   cmd.include_user_missing = choice == 2;
   return failed;
 }
@@ -80,25 +80,25 @@ bool parse_print(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
                             ? host::keyword_index(t.text, {"CORB", "COVB", "CPS", "DESCRIPT", "G", "HISTORY", "LMATRIX",
                                                     "R", "SOLUTION", "TESTCOV"})
                             : 0;
-    if (keyword == 0) return fail_here(ts, e, 28);
+    if (keyword == 0) return fail_here(ts, e, model::Msg::UnrecognizedKeywordInPrint);
     print_flag(cmd, keyword) = true;
     ts.next();
     if (keyword == kHistory && ts.cur().sym == Sym::LParen && read_history_interval(ts, cmd, e)) return true;
   }
-  if (cmd.print_testcov && !cmd.print_solution) return fail_here(ts, e, 82);
+  if (cmd.print_testcov && !cmd.print_solution) return fail_here(ts, e, model::Msg::TestcovSpecifiedButNotSolution);
   return false;
 }
 
 bool parse_regwgt(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   cmd.regression_weight.reset();
   const host::Token& t = ts.cur();
-  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return fail_here(ts, e, 12);
+  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return fail_here(ts, e, model::Msg::InvalidRegwgt);
   const auto var = e.data.find(t.text);
-  if (!var) return fail_here(ts, e, 11);
-  if (!e.data.var(*var).numeric()) return fail_here(ts, e, 10);
+  if (!var) return fail_here(ts, e, model::Msg::RegressionWeightNotFound);
+  if (!e.data.var(*var).numeric()) return fail_here(ts, e, model::Msg::RegressionWeightNotNumeric);
   cmd.regression_weight = *var;
   ts.next();
-  if (!ts.at_subcommand_end()) return fail_here(ts, e, 12);
+  if (!ts.at_subcommand_end()) return fail_here(ts, e, model::Msg::InvalidRegwgt);
   return false;
 }
 

@@ -311,7 +311,7 @@ int read_prologue(host::TokenStream& ts, host::Output& out, model::TestRecord& r
   if (ts.cur().type == TokenType::Name && ts.cur().quoted) {
     rec.label = ts.cur().text;
     if (rec.label.empty())
-      model::issue_message(out, 55, model::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(out, model::Msg::EmptyLabelInTest, model::kSyntaxClass, host::Severity::Warning);
     ts.next();
   }
   return 0;
@@ -342,7 +342,7 @@ void parse_test(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
   }
   if (status > 0) {
     const std::string token = p.shown.empty() ? ts.cur().text : p.shown;
-    model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error, token);
+    model::issue_message(eng.out, static_cast<model::Msg>(status), model::kSyntaxClass, host::Severity::Error, token);
   }
   ts.skip_subcommand();
 }

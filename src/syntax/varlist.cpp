@@ -47,13 +47,13 @@ bool ends_list(const host::Token& t) {
 bool expand_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names,
                  std::vector<std::size_t>& vars) {
   if (ends_list(ts.cur())) {
-    syntax_error(e, 16, ts.cur());
+    syntax_error(e, model::Msg::IncorrectlyPlacedSymbol, ts.cur());
     return true;
   }
   for (; !ends_list(ts.cur()); ts.next()) {
     const host::Token& t = ts.cur();
     if (t.type != host::TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) {
-      syntax_error(e, 16, t);
+      syntax_error(e, model::Msg::IncorrectlyPlacedSymbol, t);
       return true;
     }
     const auto var = names.find(t.text);
@@ -93,7 +93,7 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
 
   if (kind == kDependent) {
     if (vars.size() > 1) {
-      syntax_error(e, 15, ts.cur());
+      syntax_error(e, model::Msg::MoreThanOneDependentVariable, ts.cur());
       return true;
     }
     if (!e.data.var(vars[0]).numeric()) {
@@ -154,17 +154,17 @@ bool read_lists(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     if (t.sym == Sym::By) {
-      if (by) return syntax_error(e, 72, t), true;
+      if (by) return syntax_error(e, model::Msg::RepeatedByInVariableList, t), true;
       by = true;
       ts.next();
       if (read_list(ts, e, names, kFactors, cmd.factors)) return true;
     } else if (t.sym == Sym::With) {
-      if (with) return syntax_error(e, 73, t), true;
+      if (with) return syntax_error(e, model::Msg::RepeatedWithInVariableList, t), true;
       with = true;
       ts.next();
       if (read_list(ts, e, names, kCovariates, cmd.covariates)) return true;
     } else {
-      syntax_error(e, 16, t);
+      syntax_error(e, model::Msg::IncorrectlyPlacedSymbol, t);
       return true;
     }
   }
