@@ -64,7 +64,7 @@ bool in_domain(int cov_type, std::span<const double> theta) {
 }  // namespace
 
 Admissibility block_admissibility(int n, int cov_type, std::span<const double> theta, double singularity_tolerance) {
-  if (!valid_cvtype(cov_type)) return Admissibility::Inadmissible;
+  if (!is_block_type(cov_type)) return Admissibility::Inadmissible;
   theta = theta.first(static_cast<std::size_t>(parameter_count(n, cov_type)));
   switch (cov_type) {
     case covstruct::AR1:

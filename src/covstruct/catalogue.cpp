@@ -22,7 +22,7 @@ bool diagonal_place(int npar, int k) {
 
 }  // namespace
 
-bool valid_cvtype(int cov_type) {
+bool is_block_type(int cov_type) {
   return cov_type >= ARMA11 && cov_type <= VC_REPEATED && cov_type != VC_PARSE;
 }
 

@@ -24,7 +24,7 @@ enum ParamKind : int {
 };
 
 // True for the type codes a covariance block can carry (1..16, 18, 19).
-bool valid_cvtype(int cov_type);
+bool is_block_type(int cov_type);
 
 // parameter_count: the number of parameters of a block of dimension n.
 int parameter_count(int n, int cov_type);

@@ -50,7 +50,7 @@ TEST(CovarianceCatalogue, DisplayNames) {
   EXPECT_EQ(structure_name(19).json(), "Diagonal");
   EXPECT_TRUE(structure_name(17).empty());
   EXPECT_TRUE(structure_name(20).empty());
-  for (int cov_type = 1; cov_type <= 19; ++cov_type) EXPECT_EQ(valid_cvtype(cov_type), cov_type != 17);
+  for (int cov_type = 1; cov_type <= 19; ++cov_type) EXPECT_EQ(is_block_type(cov_type), cov_type != 17);
 }
 
 }  // namespace
