@@ -1,0 +1,57 @@
+// One descriptor per covariance structure: the structure's display name, the
+// number and kinds of its parameters, the structure matrix Σ(θ) and its first
+// and second derivatives, all in one place.
+//
+// The descriptors are written family by family: autoregressive.cpp (ARMA(1,1),
+// AD(1), AR(1), ARH(1)), compound_symmetry.cpp (CS, CSH, CSR, HF), toeplitz.cpp
+// (TP, TPH), factor_analytic.cpp (FA1, FAH1), unstructured.cpp (UN, UNR) and
+// diagonal.cpp (DIAG, ID, VC).  structure() finds the descriptor of a type
+// code; the free functions of catalogue.h, matrices.h and derivatives.h answer
+// through it.
+//
+// Storage and notation: Σ and its derivatives are packed lower triangles of
+// order n (host/packed.h); θ is the block's parameter run, 0-based, in the
+// order of parameter_kind; lv maps the n rows to the levels the parameters
+// describe (covstruct/level_map.h).
+#pragma once
+
+#include <span>
+
+#include "covstruct/level_map.h"
+
+namespace mixed::covstruct {
+
+// The kind of a covariance parameter: its admissible domain and how it is
+// reported (a standard deviation is reported as its square).
+enum ParamKind : int {
+  Correlation = 1,   // -1 .. 1
+  Covariance = 2,    // unrestricted
+  Unrestricted = 3,  // loadings, the HF lambda
+  StdDev = 4,        // >= 0, reported squared
+  Variance = 5,      // >= 0
+};
+
+struct CovarianceStructure {
+  // The display name, a key of the output catalogue.
+  const char* name;
+  // The number of parameters of a block of dimension n.
+  int (*parameter_count)(int n);
+  // The kind of parameter k of a block with npar parameters.
+  ParamKind (*parameter_kind)(int npar, int k);
+  // out = Σ(θ) for the rows of lv, every place written.
+  void (*matrix)(int n, std::span<const double> theta, const LevelMap& lv, std::span<double> out);
+  // ∂Σ/∂θ_k written into an out that the caller has cleared: only the places
+  // that depend on θ_k are set.
+  void (*first_derivative)(int n, std::span<const double> theta, int k, const LevelMap& lv,
+                           std::span<double> out);
+  // ∂²Σ/∂θ_k∂θ_l (k, l in either order), likewise into a cleared out; nullptr
+  // when Σ is linear in θ.
+  void (*second_derivative)(int n, std::span<const double> theta, int k, int l, const LevelMap& lv,
+                            std::span<double> out) = nullptr;
+};
+
+// The descriptor of a block's type code (covstruct::CovType); nullptr for code
+// 17 (VC as parsed) and codes outside 1..19.  VC on REPEATED (19) is DIAG.
+const CovarianceStructure* structure(int cov_type);
+
+}  // namespace mixed::covstruct
