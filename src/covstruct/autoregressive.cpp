@@ -5,6 +5,7 @@
 // identity map each row is filled leftwards by a running product, which gives
 // the same products in the same order as ipow.
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "covstruct/families.h"
@@ -70,6 +71,7 @@ const CovarianceStructure arma11_structure{
     .matrix = arma11_matrix,
     .first_derivative = arma11_first_derivative,
     .second_derivative = arma11_second_derivative,
+    .start = [](int, double, std::span<double> t) { t[1] = t[2] = 0.5; },
 };
 
 // ---- AD(1), first-order ante-dependence: s_a·s_b·ρ_a·...·ρ_(b-1) for levels
@@ -220,6 +222,10 @@ const CovarianceStructure ar1_structure{
     .matrix = ar1_matrix,
     .first_derivative = ar1_first_derivative,
     .second_derivative = ar1_second_derivative,
+    // Positive definite for σ² > 0 and |ρ| < 1; on the boundary at σ² = 0 or |ρ| = 1.
+    .admissibility = [](int, std::span<const double> t) {
+      return grade(t[0] > 0.0 && std::fabs(t[1]) < 1.0, t[0] >= 0.0 && std::fabs(t[1]) <= 1.0);
+    },
 };
 
 // ---- ARH(1), heterogeneous AR(1): s_i·s_j·ρ^d; θ = (ρ, s_0, ..., s_(L-1)),

@@ -34,6 +34,11 @@ const CovarianceStructure cs_structure{
     .parameter_kind = [](int, int k) { return k == 0 ? Variance : Covariance; },
     .matrix = cs_matrix,
     .first_derivative = cs_first_derivative,
+    // The eigenvalues are θ[0] and θ[0] + n·θ[1].
+    .admissibility = [](int n, std::span<const double> t) {
+      const double total = t[0] + n * t[1];
+      return grade(t[0] > 0.0 && total > 0.0, t[0] >= 0.0 && total >= 0.0);
+    },
 };
 
 // ---- CSH, heterogeneous compound symmetry: s_i·s_j·ρ; θ = (ρ, s_0, ..., s_(L-1)),
@@ -141,6 +146,11 @@ const CovarianceStructure hf_structure{
     .parameter_kind = [](int, int k) { return k == 0 ? Unrestricted : Variance; },
     .matrix = hf_matrix,
     .first_derivative = hf_first_derivative,
+    // Every variance at s0 and λ at s0, which gives s0·I; λ at 0 for one level.
+    .start = [](int n, double s0, std::span<double> t) {
+      std::fill(t.begin(), t.end(), s0);
+      if (n == 1) t[0] = 0.0;
+    },
 };
 
 }  // namespace mixed::covstruct

@@ -27,6 +27,15 @@ const CovarianceStructure diag_structure{
     .first_derivative = [](int, std::span<const double>, int k, const LevelMap& lv, std::span<double> out) {
       put_levels(lv, k, k, 1.0, out);
     },
+    // Positive definite when every variance is positive, semidefinite when none is negative.
+    .admissibility = [](int, std::span<const double> t) {
+      bool positive = true, negative = false;
+      for (double v : t) {
+        positive = positive && v > 0.0;
+        negative = negative || !(v >= 0.0);
+      }
+      return grade(positive, !negative);
+    },
 };
 
 // ---- ID and VC: θ = (σ²), Σ = σ²·I ----
@@ -37,6 +46,9 @@ void scalar_first_derivative(int n, std::span<const double>, int, const LevelMap
   put_diag(n, 1.0, out);
 }
 
+// Positive definite for σ² > 0; semidefinite, Σ = 0, at σ² = 0.
+Admissibility scalar_admissibility(int, std::span<const double> t) { return grade(t[0] > 0.0, t[0] == 0.0); }
+
 }  // namespace
 
 const CovarianceStructure id_structure{
@@ -45,6 +57,7 @@ const CovarianceStructure id_structure{
     .parameter_kind = [](int, int) { return Variance; },
     .matrix = diagonal_matrix<false>,
     .first_derivative = scalar_first_derivative,
+    .admissibility = scalar_admissibility,
 };
 
 const CovarianceStructure vc_structure{
@@ -53,6 +66,7 @@ const CovarianceStructure vc_structure{
     .parameter_kind = [](int, int) { return Variance; },
     .matrix = diagonal_matrix<false>,
     .first_derivative = scalar_first_derivative,
+    .admissibility = scalar_admissibility,
 };
 
 }  // namespace mixed::covstruct

@@ -2,6 +2,8 @@
 // specific variance δ_l, Σ = λ·λᵀ + diag(δ): λ_i·λ_j + δ_i on the diagonal,
 // λ_i·λ_j off it.  FA1 has one δ for all levels, FAH1 one per level; the two
 // differ only in where λ_l and δ_l sit in θ, so one template writes both.
+#include <cmath>
+
 #include "covstruct/families.h"
 
 namespace mixed::covstruct {
@@ -59,6 +61,12 @@ const CovarianceStructure fa1_structure{
     .matrix = fa_matrix<false>,
     .first_derivative = fa_first_derivative<false>,
     .second_derivative = fa_second_derivative<false>,
+    // One common factor carries half of the variance at the first level.
+    .start = [](int n, double s0, std::span<double> t) {
+      const double half = s0 / 2.0;
+      t[0] = half;
+      if (n >= 2) t[1] = std::sqrt(half);
+    },
 };
 
 // ---- FAH1, one specific variance per level ----
@@ -69,6 +77,15 @@ const CovarianceStructure fah1_structure{
     .matrix = fa_matrix<true>,
     .first_derivative = fa_first_derivative<true>,
     .second_derivative = fa_second_derivative<true>,
+    // The common factor carries half of the variance at the first level, the
+    // specific variances the other half.
+    .start = [](int n, double s0, std::span<double> t) {
+      const double half = s0 / 2.0;
+      for (int i = 0; i < n; ++i) {
+        t[2 * i] = i == 0 ? std::sqrt(half) : 0.0;
+        t[2 * i + 1] = half;
+      }
+    },
 };
 
 }  // namespace mixed::covstruct

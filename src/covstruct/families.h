@@ -51,4 +51,11 @@ inline void put_levels(const LevelMap& lv, int m, int p, double v, std::span<dou
   if (i >= 0 && j >= 0) out[host::sym(i, j)] = v;
 }
 
+// The admissibility of a block that is positive definite when `definite`,
+// else semidefinite when `semidefinite`, else neither.
+inline Admissibility grade(bool definite, bool semidefinite) {
+  return definite ? Admissibility::PositiveDefinite
+                  : semidefinite ? Admissibility::Semidefinite : Admissibility::Inadmissible;
+}
+
 }  // namespace mixed::covstruct

@@ -1,13 +1,15 @@
 // One descriptor per covariance structure: the structure's display name, the
 // number and kinds of its parameters, the structure matrix Σ(θ) and its first
-// and second derivatives, all in one place.
+// and second derivatives, its starting values and its admissibility rule, all
+// in one place.
 //
 // The descriptors are written family by family: autoregressive.cpp (ARMA(1,1),
 // AD(1), AR(1), ARH(1)), compound_symmetry.cpp (CS, CSH, CSR, HF), toeplitz.cpp
 // (TP, TPH), factor_analytic.cpp (FA1, FAH1), unstructured.cpp (UN, UNR) and
 // diagonal.cpp (DIAG, ID, VC).  structure() finds the descriptor of a type
-// code; the free functions of catalogue.h, matrices.h and derivatives.h answer
-// through it.
+// code; the free functions of catalogue.h, matrices.h, derivatives.h, start.h
+// and admissible.h answer through it, and hold the general rules that a
+// structure without a rule of its own follows.
 //
 // Storage and notation: Σ and its derivatives are packed lower triangles of
 // order n (host/packed.h); θ is the block's parameter run, 0-based, in the
@@ -31,6 +33,12 @@ enum ParamKind : int {
   Variance = 5,      // >= 0
 };
 
+enum class Admissibility : int {
+  PositiveDefinite = 0,
+  Semidefinite = 1,  // on the boundary
+  Inadmissible = 2,
+};
+
 struct CovarianceStructure {
   // The display name, a key of the output catalogue.
   const char* name;
@@ -48,6 +56,14 @@ struct CovarianceStructure {
   // when Σ is linear in θ.
   void (*second_derivative)(int n, std::span<const double> theta, int k, int l, const LevelMap& lv,
                             std::span<double> out) = nullptr;
+  // Starting values from the residual variance s0 over θ's n-level run, applied
+  // after every parameter has started from its kind (a variance at s0, a
+  // standard deviation at √s0, anything else at 0); nullptr when those stand.
+  void (*start)(int n, double s0, std::span<double> theta) = nullptr;
+  // The admissibility of θ decided from θ alone; nullptr: the variances and
+  // standard deviations must be ≥ 0 and the correlations within [-1, 1], and
+  // then a Cholesky factorisation of Σ(θ) decides.
+  Admissibility (*admissibility)(int n, std::span<const double> theta) = nullptr;
 };
 
 // The descriptor of a block's type code (covstruct::CovType); nullptr for code
