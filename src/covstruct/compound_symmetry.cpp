@@ -1,12 +1,16 @@
 // The compound-symmetry family: one correlation (or covariance) shared by every
 // pair of levels, and Huynh-Feldt, whose contrasts between levels all have the
 // same variance.
+#include <cstddef>
 #include <utility>
+#include <vector>
 
 #include "covstruct/families.h"
+#include "covstruct/products.h"
 
 namespace mixed::covstruct {
 
+using host::sym;
 using host::tri;
 
 // ---- CS, compound symmetry: θ[0] + θ[1] on the diagonal, the common
@@ -138,6 +142,25 @@ void hf_first_derivative(int n, std::span<const double>, int k, const LevelMap& 
     put_row(n, lv, k - 1, 1.0, out, [](int) { return 0.5; });
 }
 
+// Σ_0 = I - J (-1 off the diagonal) gives P_0 = A·A - s·sᵀ; the variance of
+// level m moves row and column m by 1/2, Σ_k = (e_m·1ᵀ + 1·e_mᵀ)/2, giving
+// P_k = (a_m·sᵀ + s·a_mᵀ)/2, with s = A·1 the row sums and a_m column m of A.
+void hf_inverse_first_derivative(int n, std::span<const double>, int k, std::span<const double> a,
+                                 const LevelMap& lv, std::span<double> out) {
+  const std::size_t un = static_cast<std::size_t>(n);
+  std::vector<double> s(un);
+  for (std::size_t i = 0; i < un; ++i) s[i] = row_sum(un, a, i);
+  if (k == 0) {
+    for (int p = 0; p < n; ++p)
+      for (int q = 0; q <= p; ++q) out[tri(p, q)] = product_element(un, a, a, p, q) - s[p] * s[q];
+    return;
+  }
+  const int r = lv.row(k - 1);
+  for (int p = 0; p < n; ++p)
+    for (int q = 0; q <= p; ++q)
+      out[tri(p, q)] = r < 0 ? 0.0 : 0.5 * (a[sym(p, r)] * s[q] + s[p] * a[sym(q, r)]);
+}
+
 }  // namespace
 
 const CovarianceStructure hf_structure{
@@ -151,6 +174,7 @@ const CovarianceStructure hf_structure{
       std::fill(t.begin(), t.end(), s0);
       if (n == 1) t[0] = 0.0;
     },
+    .inverse_first_derivative = hf_inverse_first_derivative,
 };
 
 }  // namespace mixed::covstruct

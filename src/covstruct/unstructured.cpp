@@ -52,6 +52,22 @@ void un_first_derivative(int, std::span<const double>, int k, const LevelMap& lv
   put_levels(lv, static_cast<int>(r), static_cast<int>(c), 1.0, out);
 }
 
+// With i, j the rows of levels r and c, Σ_k = e_i·e_jᵀ + e_j·e_iᵀ (e_i·e_iᵀ
+// when r = c), so P_k = a_i·a_jᵀ + a_j·a_iᵀ (a_i·a_iᵀ).
+void un_inverse_first_derivative(int n, std::span<const double>, int k, std::span<const double> a,
+                                 const LevelMap& lv, std::span<double> out) {
+  const auto place = host::packed_place_of(static_cast<std::size_t>(k));
+  const int i = lv.row(static_cast<int>(place.row)), j = lv.row(static_cast<int>(place.col));
+  for (int p = 0; p < n; ++p)
+    for (int q = 0; q <= p; ++q) {
+      double v = 0.0;
+      if (i >= 0 && j >= 0)
+        v = i == j ? a[sym(p, i)] * a[sym(q, i)]
+                   : a[sym(p, i)] * a[sym(q, j)] + a[sym(p, j)] * a[sym(q, i)];
+      out[tri(p, q)] = v;
+    }
+}
+
 }  // namespace
 
 const CovarianceStructure un_structure{
@@ -60,6 +76,7 @@ const CovarianceStructure un_structure{
     .parameter_kind = [](int npar, int k) { return diagonal_place(npar, k) ? Variance : Covariance; },
     .matrix = un_matrix,
     .first_derivative = un_first_derivative,
+    .inverse_first_derivative = un_inverse_first_derivative,
 };
 
 // ---- UNR, unstructured correlations: s_i·s_j·U(l_i, l_j) off the diagonal,
