@@ -35,6 +35,7 @@ enum ParamKind : int {
   Variance = 5,      // >= 0
 };
 
+// Whether θ gives an admissible Σ.
 enum class Admissibility : int {
   PositiveDefinite = 0,
   Semidefinite = 1,  // on the boundary
@@ -58,9 +59,9 @@ struct CovarianceStructure {
   // when Σ is linear in θ.
   void (*second_derivative)(int n, std::span<const double> theta, int k, int l, const LevelMap& lv,
                             std::span<double> out) = nullptr;
-  // Starting values from the residual variance s0 over θ's n-level run, applied
-  // after every parameter has started from its kind (a variance at s0, a
-  // standard deviation at √s0, anything else at 0); nullptr when those stand.
+  // Starting values of a block of dimension n from the residual variance s0,
+  // applied after every parameter has started from its kind (a variance at s0,
+  // a standard deviation at √s0, anything else at 0); nullptr when those stand.
   void (*start)(int n, double s0, std::span<double> theta) = nullptr;
   // The admissibility of θ decided from θ alone; nullptr: the variances and
   // standard deviations must be ≥ 0 and the correlations within [-1, 1], and
