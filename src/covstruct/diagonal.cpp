@@ -144,32 +144,25 @@ void scalar_inverse_second_derivative(int n, std::span<const double> theta, int,
     for (int i = 0; i < n; ++i) out[tri(i, i)] = -2.0 / (v * v * v);
 }
 
+// ID and VC differ only in their names.
+constexpr CovarianceStructure scalar_structure(const char* name) {
+  return {
+      .name = name,
+      .parameter_count = [](int) { return 1; },
+      .parameter_kind = [](int, int) { return Variance; },
+      .matrix = diagonal_matrix<false>,
+      .first_derivative = scalar_first_derivative,
+      .admissibility = scalar_admissibility,
+      .factor = scalar_factor,
+      .inverse = scalar_inverse,
+      .inverse_first_derivative = scalar_inverse_first_derivative,
+      .inverse_second_derivative = scalar_inverse_second_derivative,
+  };
+}
+
 }  // namespace
 
-const CovarianceStructure id_structure{
-    .name = "Identity",
-    .parameter_count = [](int) { return 1; },
-    .parameter_kind = [](int, int) { return Variance; },
-    .matrix = diagonal_matrix<false>,
-    .first_derivative = scalar_first_derivative,
-    .admissibility = scalar_admissibility,
-    .factor = scalar_factor,
-    .inverse = scalar_inverse,
-    .inverse_first_derivative = scalar_inverse_first_derivative,
-    .inverse_second_derivative = scalar_inverse_second_derivative,
-};
-
-const CovarianceStructure vc_structure{
-    .name = "Variance Components",
-    .parameter_count = [](int) { return 1; },
-    .parameter_kind = [](int, int) { return Variance; },
-    .matrix = diagonal_matrix<false>,
-    .first_derivative = scalar_first_derivative,
-    .admissibility = scalar_admissibility,
-    .factor = scalar_factor,
-    .inverse = scalar_inverse,
-    .inverse_first_derivative = scalar_inverse_first_derivative,
-    .inverse_second_derivative = scalar_inverse_second_derivative,
-};
+const CovarianceStructure id_structure = scalar_structure("Identity");
+const CovarianceStructure vc_structure = scalar_structure("Variance Components");
 
 }  // namespace mixed::covstruct
