@@ -30,7 +30,7 @@ std::vector<double> parameters(int n, int cov_type) {
   return theta;
 }
 
-void BM_mxcmat(benchmark::State& state, int cov_type) {
+void BM_structure_matrix(benchmark::State& state, int cov_type) {
   const int n = static_cast<int>(state.range(0));
   const std::vector<double> theta = parameters(n, cov_type);
   std::vector<double> sigma(mixed::host::tri_size(n));
@@ -40,7 +40,7 @@ void BM_mxcmat(benchmark::State& state, int cov_type) {
   }
 }
 
-void BM_mxcdi1(benchmark::State& state, int cov_type) {
+void BM_inverse_first_derivative(benchmark::State& state, int cov_type) {
   const int n = static_cast<int>(state.range(0));
   const std::vector<double> theta = parameters(n, cov_type);
   const std::size_t size = mixed::host::tri_size(n);
@@ -71,10 +71,10 @@ void BM_sandwich_sparse(benchmark::State& state) {
   }
 }
 
-BENCHMARK_CAPTURE(BM_mxcmat, UN, kUN)->Arg(10)->Arg(50);
-BENCHMARK_CAPTURE(BM_mxcmat, AR1, kAR1)->Arg(10)->Arg(50);
-BENCHMARK_CAPTURE(BM_mxcdi1, UN, kUN)->Arg(10)->Arg(50);
-BENCHMARK_CAPTURE(BM_mxcdi1, AR1, kAR1)->Arg(10)->Arg(50);
+BENCHMARK_CAPTURE(BM_structure_matrix, UN, kUN)->Arg(10)->Arg(50);
+BENCHMARK_CAPTURE(BM_structure_matrix, AR1, kAR1)->Arg(10)->Arg(50);
+BENCHMARK_CAPTURE(BM_inverse_first_derivative, UN, kUN)->Arg(10)->Arg(50);
+BENCHMARK_CAPTURE(BM_inverse_first_derivative, AR1, kAR1)->Arg(10)->Arg(50);
 BENCHMARK(BM_sandwich_sparse)->Arg(10)->Arg(50);
 
 }  // namespace

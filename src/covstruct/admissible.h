@@ -6,13 +6,9 @@
 
 #include <span>
 
-namespace mixed::covstruct {
+#include "covstruct/structure.h"
 
-enum class Admissibility : int {
-  PositiveDefinite = 0,
-  Semidefinite = 1,  // on the boundary
-  Inadmissible = 2,
-};
+namespace mixed::covstruct {
 
 // The admissibility of a block of dimension n with parameters θ.  AR1, CS,
 // DIAG, ID and VC are decided from θ alone; every other structure is first

@@ -1,6 +1,7 @@
 // The catalogue of covariance structures: for each type code (cov_type 1..19,
 // covstruct::CovType) the number of parameters of a block of dimension n, the
-// kind of each parameter and the structure's display name.
+// kind of each parameter and the structure's display name, as its descriptor
+// (covstruct/structure.h) gives them.
 //
 // Parameters are indexed 0-based in stored order throughout this folder: k = 0
 // is the first parameter of the block's run.  Code 17 (VC as parsed) is never a
@@ -9,22 +10,13 @@
 // caller's assertion reports; these functions answer with the fallback.
 #pragma once
 
+#include "covstruct/structure.h"
 #include "host/text.h"
 
 namespace mixed::covstruct {
 
-// The kind of a covariance parameter: its admissible domain and how it is
-// reported (a standard deviation is reported as its square).
-enum ParamKind : int {
-  Correlation = 1,   // -1 .. 1
-  Covariance = 2,    // unrestricted
-  Unrestricted = 3,  // loadings, the HF lambda
-  StdDev = 4,        // >= 0, reported squared
-  Variance = 5,      // >= 0
-};
-
 // True for the type codes a covariance block can carry (1..16, 18, 19).
-bool valid_cvtype(int cov_type);
+bool is_block_type(int cov_type);
 
 // parameter_count: the number of parameters of a block of dimension n.
 int parameter_count(int n, int cov_type);

@@ -1,5 +1,6 @@
 // First and second derivatives of a structure matrix with respect to its
-// parameters, written analytically, structure by structure.
+// parameters, written analytically in each structure's descriptor
+// (covstruct/structure.h).
 //
 // Storage and notation as for structure_matrix (covstruct/matrices.h): packed lower
 // triangles of order n, θ the block's run (0-based), lvlidx the level map.  A

@@ -1,7 +1,7 @@
 // The Cholesky factor, the inverse and the derivatives of the inverse of a
-// structure matrix, with closed forms for the identity, variance-components
-// and diagonal structures (and, for P_k, Huynh-Feldt and unstructured) and a
-// general path through the packed Cholesky kernels for every other structure.
+// structure matrix: the closed forms of a structure's descriptor where it has
+// them (covstruct/structure.h: ID, VC and DIAG, and for P_k also HF and UN),
+// and a general path through the packed Cholesky kernels for the others.
 //
 // Storage: packed lower triangles of order n (host/packed.h); θ the block's
 // run (0-based), k and l 0-based parameter indices, lvlidx the level map of

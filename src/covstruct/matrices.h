@@ -7,8 +7,8 @@
 // stored order of the catalogue (0-based).  lvlidx is the level map of
 // covstruct/level_map.h: empty for the identity, otherwise the level of each
 // row; the parameters then describe all levels and n is the number of rows.
-// Each builder writes the result directly, in an order that fixes the last
-// bits of the result (noted per structure).
+// Each structure's descriptor (covstruct/structure.h) writes its Σ directly,
+// in an order that fixes the last bits of the result (noted per structure).
 #pragma once
 
 #include <span>

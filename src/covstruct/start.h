@@ -1,7 +1,8 @@
 // Starting values of the parameters of one covariance block from one residual
 // variance s0: variances start at s0, standard deviations at √s0, correlations
 // and covariances at 0 (ARMA11 at 0.5), loadings so that the factor part
-// carries half of s0.
+// carries half of s0.  The rule by kind is general; where a structure departs
+// from it, its descriptor (covstruct/structure.h) says how.
 #pragma once
 
 #include <span>

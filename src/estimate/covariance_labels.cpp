@@ -150,7 +150,7 @@ void block_labels(int n, int cov_type, const std::vector<Text>& level, std::vect
 
 int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n, bool random_block,
            int block, int cov_type, std::vector<Text>& labels) {
-  if (!valid_cvtype(cov_type)) return 0;
+  if (!is_block_type(cov_type)) return 0;
   const std::size_t before = labels.size();
   try {
     std::vector<Text> level;
