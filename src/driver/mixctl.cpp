@@ -98,7 +98,7 @@ bool analyse_group(const model::Command& cmd, data::GroupData& group, data::Save
     run_stage(e, model::Msg::InsufficientSaveMemory, [&] { inference::compute_saved_values(cmd, group, est, save_files, e, group_counter); });
     if (failed(e)) return false;
   }
-  if (cmd.outfile_kind != 0) run_stage(e, model::Msg::InsufficientOutputMemory, [&] { pmml::write_pmml(cmd, group, est, e); });
+  if (cmd.outfile_kind != model::OutfileKind::None) run_stage(e, model::Msg::InsufficientOutputMemory, [&] { pmml::write_pmml(cmd, group, est, e); });
   return !failed(e);
 }
 

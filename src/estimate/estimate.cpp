@@ -79,8 +79,8 @@ const char* status_text(int status, int problem) {
 }
 
 // |new - old| small enough for a convergence criterion of `type`.
-bool criterion(double value, int type, double scale, double change) {
-  if (type == 2 && scale != 0.0) return std::fabs(scale) * value > change;
+bool criterion(double value, model::Tolerance type, double scale, double change) {
+  if (type == model::Tolerance::Relative && scale != 0.0) return std::fabs(scale) * value > change;
   return value > change;
 }
 
@@ -166,7 +166,7 @@ int Estimator::least_squares() {
     est_.estimable_basis = estimable_basis(p, est_.fixed_covariance, est_.non_redundant);
     clean_fixed(p, est_.fixed_covariance, est_.non_redundant);
     est_.fixed_covariance.back() = residual_sum_of_squares(fit, fixed_estimates(group_, est_));
-    const bool ok = cmd_.sstype == 1 ? type1_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns)
+    const bool ok = cmd_.sstype == model::SumOfSquares::TypeI ? type1_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns)
                                    : type3_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns);
     if (!ok) return -1;
   }
@@ -185,7 +185,7 @@ double Estimator::starting_variance(double rss) const {
     if (sj != 0.0) sum += 1.0 / sj;
   }
   const double k1 = cmd_.n_random_effects() + 1.0;
-  const double n = cmd_.method == 2 ? group_.n_observations - est_.fixed_rank : group_.n_observations;
+  const double n = cmd_.method == model::Method::REML ? group_.n_observations - est_.fixed_rank : group_.n_observations;
   return sum * (rss / k1) / k1 / n;
 }
 
@@ -230,7 +230,7 @@ int Estimator::closed_form(int status) {
   }
   double sigma2, m2ll;
   const double ldetx_ls = est_.ldetx;
-  if (cmd_.method == 2) {
+  if (cmd_.method == model::Method::REML) {
     const double t = host::truncate_toward_zero(n - r);
     sigma2 = rss / t;
     m2ll = t + ldetx_ls + t * kLog2Pi + (n - r) * std::log(sigma2);
@@ -246,7 +246,7 @@ int Estimator::closed_form(int status) {
   int err = lik_->evaluate(theta, ev);
   if (err != 0) return err > 0 ? 3 : err;
   Derivatives d;
-  lik_->derivatives(theta, true, cmd_.method == 2, d);
+  lik_->derivatives(theta, true, cmd_.method == model::Method::REML, d);
   est_.m2ll = m2ll;
   est_.ldetv = n * std::log(sigma2);
   est_.ldetx = ev.ldetx;
@@ -260,7 +260,7 @@ int Estimator::closed_form(int status) {
 
 int Estimator::iterate() {
   Fit& fit = *fit_;
-  const bool reml = cmd_.method == 2;
+  const bool reml = cmd_.method == model::Method::REML;
   UpdateState u;
   fill_kinds(fit, u);
 

@@ -14,7 +14,7 @@ IterationHistory::IterationHistory(const model::Command& cmd, const data::GroupD
   type_col_ = table_.add_category(cols_dim_, Text::key("Update Type"));
   halving_col_ = table_.add_category(cols_dim_, Text::key("N step-halving"));
   ll_col_ = table_.add_category(
-      cols_dim_, Text::key(cmd.method == 2 ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood"));
+      cols_dim_, Text::key(cmd.method == model::Method::REML ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood"));
 
   // Covariance parameters in cov_params order, grouped by block.
   const bool grouped = cmd.repeated_given || cmd.n_random_effects() > 0;

@@ -256,7 +256,7 @@ int Likelihood::evaluate(std::span<const double> theta, Evaluation& ev) {
 
 double Likelihood::m2ll(const Evaluation& ev) const {
   const double n = group_.n_observations;
-  if (cmd_.method == 1) return ev.ldetv + ev.rquad + n * kLog2Pi;
+  if (cmd_.method == model::Method::ML) return ev.ldetv + ev.rquad + n * kLog2Pi;
   return ev.ldetv + ev.rquad + ev.ldetx + (n - est_.fixed_rank) * kLog2Pi;
 }
 

@@ -72,7 +72,7 @@ std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool re
 void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta,
                       Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u) {
   const std::size_t n = static_cast<std::size_t>(fit.n_cov_params);
-  const bool reml = cmd.method == 2;
+  const bool reml = cmd.method == model::Method::REML;
   if (scoring)
     for (double& h : d.H) h = -h;
   const std::vector<double> saved = d.H;
@@ -133,7 +133,7 @@ LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& li
   double tau;
   if (cmd.likelihood_tolerance <= 0.0)
     tau = std::pow(DBL_EPSILON, 2.0 / 3.0) * std::fabs(l0);
-  else if (cmd.likelihood_criterion == 1)
+  else if (cmd.likelihood_criterion == model::Tolerance::Absolute)
     tau = cmd.likelihood_tolerance;
   else
     tau = cmd.likelihood_tolerance * l0;

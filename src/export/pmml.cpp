@@ -305,7 +305,7 @@ void add_param_matrix(Node model, const data::GroupData& group, const estimate::
   }
 }
 
-void add_model(Node root, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, int kind) {
+void add_model(Node root, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, model::OutfileKind kind) {
   const host::Dataset& data = e.data;
   Node model = root.append_child("GeneralRegressionModel");
   set(model, "targetVariableName", xml_text(data.var(cmd.dependent).name));
@@ -318,7 +318,7 @@ void add_model(Node root, const model::Command& cmd, const data::GroupData& grou
   add_parameter_list(model, group, est, e);
   add_predictor_lists(model, cmd, data, p);
   add_pp_matrix(model, cmd, group, data);
-  if (kind == 2) add_pcov_matrix(model, group, est);
+  if (kind == model::OutfileKind::FixedModel) add_pcov_matrix(model, group, est);
   add_param_matrix(model, group, est);
 }
 
@@ -335,7 +335,7 @@ std::string write_reason(const std::string& error, const std::string& path) {
 
 }  // namespace
 
-std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, int kind) {
+std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, model::OutfileKind kind) {
   pugi::xml_document doc;
   Node decl = doc.append_child(pugi::node_declaration);
   set(decl, "version", "1.0");
@@ -366,7 +366,7 @@ void write_pmml(const model::Command& cmd, const data::GroupData& group, const e
   host::Notes notes;
   notes.title = Text::key("File Saved");
   notes.entries.push_back(
-      {Text::key(cmd.outfile_kind == 2 ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
+      {Text::key(cmd.outfile_kind == model::OutfileKind::FixedModel ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
   e.out.notes(std::move(notes));
 }
 

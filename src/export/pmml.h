@@ -44,7 +44,7 @@ inline constexpr const char* kExtender = "mixed";
 
 // The PMML document of the fitted fixed part, as XML text; `kind` is outfile_kind
 // (1 FXPARAMETER, 2 FXMODEL).
-std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, int kind);
+std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, model::OutfileKind kind);
 
 // Writes pmml_document(cmd, group, est, e, cmd.outfile_kind) to cmd.outfile_path and adds the notes item
 // "File Saved"; a file that cannot be written is the error "Cannot write the

@@ -64,7 +64,7 @@ host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupDa
 
 host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est, const inference::FixedEffectTests& fixed_tests) {
   host::PivotTable t =
-      new_table(cmd.sstype == 1 ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
+      new_table(cmd.sstype == model::SumOfSquares::TypeI ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
                 "Tests of Fixed Effects");
   annotate(t, est);
   const FTestLayout layout = add_f_test_layout(t);

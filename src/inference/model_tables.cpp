@@ -128,10 +128,10 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
   return t;
 }
 
-InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_params, double n_observations, double m2ll) {
+InformationCriteria information_criteria(model::Method method, int fixed_rank, int n_cov_params, double n_observations, double m2ll) {
   double n = n_observations;
   double d = n_cov_params;
-  if (method == 2)
+  if (method == model::Method::REML)
     n -= fixed_rank;
   else
     d += fixed_rank;
@@ -151,7 +151,7 @@ host::PivotTable information_criteria_table(const model::Command& cmd, const dat
   const int dim = t.add_dimension(Text::key("Statistics"), host::Axis::Row);
   const InformationCriteria ic = information_criteria(cmd.method, est.fixed_rank, est.n_cov_params, group.n_observations, est.m2ll);
   const std::pair<const char*, double> rows[] = {
-      {cmd.method == 2 ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood", ic.m2ll},
+      {cmd.method == model::Method::REML ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood", ic.m2ll},
       {"Akaike IC", ic.aic},
       {"Hurvich Tsai IC", ic.aicc},
       {"Bozdogan IC", ic.caic},

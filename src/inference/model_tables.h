@@ -24,7 +24,7 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
 struct InformationCriteria {
   double m2ll, aic, aicc, caic, bic;
 };
-InformationCriteria information_criteria(int method, int fixed_rank, int n_cov_params, double n_observations, double m2ll);
+InformationCriteria information_criteria(model::Method method, int fixed_rank, int n_cov_params, double n_observations, double m2ll);
 
 // information_criteria_table: the Information Criteria table.
 host::PivotTable information_criteria_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);

@@ -78,7 +78,7 @@ int fixed_results(const model::Command& cmd, const data::GroupData& group, const
 // The contrast coefficients of every term's hypothesis, numbered on across
 // the terms from L1.
 void estimable_functions(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
-  e.out.begin_heading(Text::key(cmd.sstype == 1 ? "Type I Estimable Functions" : "Type III Estimable Functions"));
+  e.out.begin_heading(Text::key(cmd.sstype == model::SumOfSquares::TypeI ? "Type I Estimable Functions" : "Type III Estimable Functions"));
   int k0 = 1;
   for (int t = 0; t < cmd.n_fixed_effects(); ++t) {
     const std::vector<double> none;

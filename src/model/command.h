@@ -100,6 +100,27 @@ struct EmmeansRecord {
   std::string refcat_string;          // kind 2
 };
 
+// The estimation method: maximum likelihood or restricted (residual) maximum
+// likelihood.
+enum class Method { ML, REML };
+
+// How a convergence criterion compares a change with its tolerance: as it is
+// (ABSOLUTE) or relative to the size of what changed (RELATIVE).
+enum class Tolerance { Absolute, Relative };
+
+// What OUTFILE writes: nothing, the fixed parameters (FXPARAMETER), or the
+// fixed model with the covariance of its estimates (FXMODEL).
+enum class OutfileKind { None, FixedParameters, FixedModel };
+
+// The sums of squares the tests of fixed effects use.
+enum class SumOfSquares { TypeI, TypeIII };
+
+// What the effects of FIXED or RANDOM are made of.
+enum class TermKinds { CovariatesOnly, FactorsOnly, InterceptOnly, FactorsAndCovariates };
+
+// Which parts the model has besides the residual.
+enum class Composition { FixedOnly, RandomOnly, FixedAndRandom, Neither };
+
 // The SAVE keywords, in the order of the keyword table.
 enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
 
@@ -109,25 +130,25 @@ struct Command {
   double confidence_level = 95.0;
   std::string confidence_text = "95";
   double hessian_tolerance = 0.0;
-  int hessian_criterion = 1;              // 1 ABSOLUTE, 2 RELATIVE
+  Tolerance hessian_criterion = Tolerance::Absolute;
   double likelihood_tolerance = 0.0;
-  int likelihood_criterion = 1;
+  Tolerance likelihood_criterion = Tolerance::Absolute;
   double parameter_tolerance = 1.0e-6;
-  int parameter_criterion = 1;
+  Tolerance parameter_criterion = Tolerance::Absolute;
   int max_iterations = 100;
   int max_step_halvings = 10;
   int scoring_steps = 1;
   double singularity_tolerance = 1.0e-12;
   bool subjects_grouped = false;         // SUBJECTS(GROUPED)
-  int method = 2;              // 1 ML, 2 REML
+  Method method = Method::REML;
   bool include_user_missing = false;         // MISSING INCLUDE
   std::optional<std::size_t> regression_weight;  // REGWGT variable
   bool print_fixed_correlations = false, print_fixed_covariances = false, print_case_summary = false, print_descriptives = false, print_g = false,
        print_history = false, print_lmatrix = false, print_r = false, print_solution = false, print_testcov = false;
   int history_interval = 1;
-  int outfile_kind = 0;              // 0 none, 1 FXPARAMETER, 2 FXMODEL
+  OutfileKind outfile_kind = OutfileKind::None;
   std::string outfile_path;          // OUTFILE file specification
-  int sstype = 3;
+  SumOfSquares sstype = SumOfSquares::TypeIII;
   bool has_intercept = true;
 
   // SAVE: keyword codes (1 FIXPRED .. 7 DFPRED) in written order, and the
@@ -150,7 +171,7 @@ struct Command {
 
   EffectTable fixed;                    // the fixed effects, the intercept first when there is one
   int n_fixed_effects() const { return static_cast<int>(fixed.rows()); }
-  int fixed_kind = 4;                      // 1 covariates only, 2 factors only, 3 intercept only, 4 both
+  TermKinds fixed_kind = TermKinds::FactorsAndCovariates;
 
   std::vector<RandomSubcommand> random_subcommands;
   EffectTable random;                   // the random effects of every RANDOM subcommand in order
@@ -162,7 +183,7 @@ struct Command {
   std::vector<int> random_effect_subcommand;      // the RANDOM subcommand (0-based) of each random effect
   std::vector<int> rnd_signed_count;    // per subcommand, + when COVTYPE written, - otherwise
   int n_random_blocks = 0;                       // covariance blocks of the random part
-  int random_kind = 4;
+  TermKinds random_kind = TermKinds::FactorsAndCovariates;
   std::vector<std::size_t> subject_vars;   // union of RANDOM subjects, common ones first
   int n_common_subjects = 0;                          // the first n_common_subjects of subject_vars are common
   int n_subject_vars() const { return static_cast<int>(subject_vars.size()); }
@@ -175,7 +196,7 @@ struct Command {
 
   std::vector<ClassVar> classvars;      // factors, REPEATED and subject variables
   int n_class_vars() const { return static_cast<int>(classvars.size()); }
-  int composition = 4;                       // 1 fixed only, 2 random only, 3 both, 4 neither
+  Composition composition = Composition::Neither;
 
   // Display formats and texts made after parsing.
   host::Format likelihood_format = host::Format::genstat();

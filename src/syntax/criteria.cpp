@@ -34,10 +34,10 @@ void reset_criteria(model::Command& cmd) {
 // The value list of a convergence criterion, up to its right parenthesis: at
 // most one number (>= 0, else `value_message`) and at most one of ABSOLUTE (1)
 // and RELATIVE (2) (else `type_message`), in either order.
-bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, double& value, int& type,
+bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, double& value, model::Tolerance& type,
                       model::Msg value_message, model::Msg type_message) {
   value = initial;
-  type = 1;
+  type = model::Tolerance::Absolute;
   bool have_value = false, have_type = false;
   for (; !ts.at_subcommand_end() && ts.cur().sym != Sym::RParen; ts.next()) {
     const host::Token& t = ts.cur();
@@ -46,7 +46,7 @@ bool read_convergence(host::TokenStream& ts, host::Engine& e, double initial, do
       value = t.value;
       have_value = true;
     } else if (!have_type && (is_keyword(t, "ABSOLUTE") || is_keyword(t, "RELATIVE"))) {
-      type = is_keyword(t, "ABSOLUTE") ? 1 : 2;
+      type = is_keyword(t, "ABSOLUTE") ? model::Tolerance::Absolute : model::Tolerance::Relative;
       have_type = true;
     } else {
       return fail_here(ts, e, type_message);

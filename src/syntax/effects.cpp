@@ -159,17 +159,17 @@ EffectCounts effect_counts(std::span<const int> row, int n_factors) {
   return c;
 }
 
-int model_kind(const model::EffectTable& table, int n_factors) {
+model::TermKinds model_kind(const model::EffectTable& table, int n_factors) {
   bool factors = false, covariates = false;
   for (std::size_t r = 0; r < table.rows(); ++r) {
     const EffectCounts c = effect_counts(table.row(r), n_factors);
     factors = factors || c.factors > 0;
     covariates = covariates || c.covariates > 0;
   }
-  if (factors && covariates) return 4;
-  if (factors) return 2;
-  if (covariates) return 1;
-  return 3;
+  if (factors && covariates) return model::TermKinds::FactorsAndCovariates;
+  if (factors) return model::TermKinds::FactorsOnly;
+  if (covariates) return model::TermKinds::CovariatesOnly;
+  return model::TermKinds::InterceptOnly;
 }
 
 host::Text effect_name(std::span<const int> row, const model::Command& cmd, const host::Dataset& data,

@@ -51,9 +51,9 @@ struct EffectCounts {
 };
 EffectCounts effect_counts(std::span<const int> row, int n_factors);
 
-// fixed_kind and random_kind over the rows of a table: 4 when some effect has a factor
+// fixed_kind and random_kind over the rows of a table: FactorsAndCovariates when some effect has a factor
 // and some effect a covariate, 2 factors only, 1 covariates only, 3 neither.
-int model_kind(const model::EffectTable& table, int n_factors);
+model::TermKinds model_kind(const model::EffectTable& table, int n_factors);
 
 // The name of an effect, as every message, table row and label shows it: a
 // Text::key("[:^1:]1") whose list holds one group per item.  The intercept is

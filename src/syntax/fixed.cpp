@@ -24,12 +24,12 @@ bool read_fixed_options(host::TokenStream& ts, model::Command& cmd, host::Engine
       cmd.has_intercept = false;
       ts.next();
     } else if (is_keyword(t, "SSTYPE")) {
-      cmd.sstype = 3;
+      cmd.sstype = model::SumOfSquares::TypeIII;
       if (ts.next().sym != Sym::LParen) continue;
       const host::Token& v = ts.next();
       const bool whole = v.type == host::TokenType::Number && host::is_fuzzy_whole(v.value);
       if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
-      cmd.sstype = to_count(v.value);
+      cmd.sstype = to_count(v.value) == 1 ? model::SumOfSquares::TypeI : model::SumOfSquares::TypeIII;
       if (ts.next().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
       ts.next();
     } else {
@@ -71,7 +71,7 @@ bool add_fixed_effects(const model::EffectTable& written, model::Command& cmd, h
 bool parse_fixed_content(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   const int width = cmd.n_factors() + cmd.n_covariates();
   cmd.fixed = model::EffectTable{width, {}};
-  cmd.sstype = 3;
+  cmd.sstype = model::SumOfSquares::TypeIII;
   cmd.has_intercept = true;
   const bool intercept_written = is_word(ts.cur(), "INTERCEPT");
   if (intercept_written) ts.next();
@@ -123,7 +123,7 @@ int parse_fixed(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
     cmd.fixed = model::EffectTable{width, {}};
     cmd.fixed.add_row(std::vector<int>(width, 0));
     cmd.has_intercept = true;
-    cmd.sstype = 3;
+    cmd.sstype = model::SumOfSquares::TypeIII;
   } else {
     ts.seek(*chosen);
     ts.next();

@@ -55,7 +55,7 @@ std::string expand_file_name(std::string_view name, bool& valid) {
 }
 
 bool parse_outfile(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
-  cmd.outfile_kind = 0;
+  cmd.outfile_kind = model::OutfileKind::None;
   cmd.outfile_path.clear();
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
@@ -68,7 +68,7 @@ bool parse_outfile(host::TokenStream& ts, model::Command& cmd, host::Engine& e) 
     if (read_file_spec(ts, cmd, e)) return true;
     if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingFilenameInOutfile);
     ts.next();
-    cmd.outfile_kind = keyword == 1 ? 2 : 1;
+    cmd.outfile_kind = keyword == 1 ? model::OutfileKind::FixedModel : model::OutfileKind::FixedParameters;
   }
   return false;
 }

@@ -1,5 +1,5 @@
 // OUTFILE: the file that receives the fixed part of the model as a PMML
-// document, FXMODEL (outfile_kind 2) or FXPARAMETER (outfile_kind 1), with its path
+// document, FXMODEL or FXPARAMETER (outfile_kind), with its path
 // in outfile_path.
 #pragma once
 

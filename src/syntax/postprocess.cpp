@@ -122,8 +122,9 @@ void make_labels(model::Command& cmd, const host::Engine& e) {
 
 void set_composition(model::Command& cmd, host::Engine& e) {
   const bool fixed = cmd.n_fixed_effects() > 0, random = cmd.n_random_effects() > 0;
-  cmd.composition = fixed ? (random ? 3 : 1) : (random ? 2 : 4);
-  if (cmd.composition == 4 && cmd.n_repeated_vars() == 0) model::issue_message(e.out, model::Msg::NullModelFitted, model::kOtherClass, Severity::Warning);
+  cmd.composition = fixed ? (random ? model::Composition::FixedAndRandom : model::Composition::FixedOnly)
+                          : (random ? model::Composition::RandomOnly : model::Composition::Neither);
+  if (cmd.composition == model::Composition::Neither && cmd.n_repeated_vars() == 0) model::issue_message(e.out, model::Msg::NullModelFitted, model::kOtherClass, Severity::Warning);
 }
 
 }  // namespace

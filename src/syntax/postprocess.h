@@ -25,7 +25,7 @@ namespace mixed::syntax {
 //   than 20 dimensions, else a warning naming split variables that are also
 //   classification variables;
 // - fixed_effect_names and random_block_names;
-// - composition (1 fixed only, 2 random only, 3 both, 4 neither) and warning 67 for
+// - composition and the warning "Null model fitted ..." for
 //   a model with nothing to estimate but the residual.
 void postprocess_syntax(model::Command& cmd, host::Engine& e);
 

@@ -123,7 +123,7 @@ void reset_random(model::Command& cmd) {
   cmd.random_effect_subcommand.clear();
   cmd.rnd_signed_count.clear();
   cmd.n_random_blocks = 0;
-  cmd.random_kind = 4;
+  cmd.random_kind = model::TermKinds::FactorsAndCovariates;
   cmd.subject_vars.clear();
   cmd.n_common_subjects = 0;
 }

@@ -60,8 +60,10 @@ bool read_history_interval(host::TokenStream& ts, model::Command& cmd, host::Eng
 }  // namespace
 
 bool parse_method(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
-  cmd.method = 2;
-  return read_choice(ts, e, "ML", "REML", model::Msg::InvalidMethod, cmd.method);
+  int choice = 2;
+  const bool failed = read_choice(ts, e, "ML", "REML", model::Msg::InvalidMethod, choice);
+  cmd.method = choice == 1 ? model::Method::ML : model::Method::REML;
+  return failed;
 }
 
 bool parse_missing(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {

@@ -43,7 +43,7 @@ void check_derivatives(const Model& m, const char* method) {
   estimate::Estimates& est = f.est;
   Likelihood lik(cmd, f.group, est, f.engine, *est.fit);
   ASSERT_EQ(lik.setup(), 0);
-  const bool reml = cmd.method == 2;
+  const bool reml = cmd.method == model::Method::REML;
   const std::vector<double> theta = away_from_optimum(est);
   const std::size_t n = theta.size();
 

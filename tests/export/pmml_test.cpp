@@ -63,7 +63,7 @@ struct Model : test_support::Session {
   }
 
   // Writes the model file to `path` as OUTFILE kind `kind`.
-  void write(const std::string& path, int kind) {
+  void write(const std::string& path, model::OutfileKind kind) {
     cmd.outfile_path = path;
     cmd.outfile_kind = kind;
     write_pmml(cmd, group, est, engine);
@@ -110,7 +110,7 @@ TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
   ASSERT_EQ(m.est.fixed_rank, 4);
   ASSERT_EQ(m.est.n_cov_params, 2);
   TempDir dir;
-  m.write(dir.file("ml.xml"), 1);
+  m.write(dir.file("ml.xml"), model::OutfileKind::FixedParameters);
   Document d(dir.file("ml.xml"));
   // d = 4 + 2 parameters on all n = 108 observations.
   const double m2ll = m.est.m2ll;
@@ -128,7 +128,7 @@ TEST(Pmml, LeastSquaresEstimatesAndCovarianceMatchADenseSolution) {
   ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age /OUTFILE = FXMODEL('/tmp/unused.xml')."));
   ASSERT_EQ(m.group.n_fixed_columns, 4) << "Intercept, Female, Male, age";
   TempDir dir;
-  m.write(dir.file("ols.xml"), 2);
+  m.write(dir.file("ols.xml"), model::OutfileKind::FixedModel);
   Document d(dir.file("ols.xml"));
 
   const host::Dataset& data = m.data;
@@ -201,14 +201,14 @@ TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   TempDir dir;
   Model ri(orthodont());
   ASSERT_TRUE(ri.fit(kRandomIntercept));
-  ri.write(dir.file("model.xml"), 2);
-  ri.write(dir.file("params.xml"), 1);
+  ri.write(dir.file("model.xml"), model::OutfileKind::FixedModel);
+  ri.write(dir.file("params.xml"), model::OutfileKind::FixedParameters);
   EXPECT_TRUE(validates(dir.file("model.xml")));
   EXPECT_TRUE(validates(dir.file("params.xml")));
 
   Model labelled(labelled_data());
   ASSERT_TRUE(labelled.fit(std::string(kLabelledModel) + " /OUTFILE = FXMODEL('/tmp/unused.xml')."));
-  labelled.write(dir.file("labelled.xml"), 2);
+  labelled.write(dir.file("labelled.xml"), model::OutfileKind::FixedModel);
   EXPECT_TRUE(validates(dir.file("labelled.xml"))) << "missing values, ranges, labels and a non-UTF-8 level";
 
   // Without fixed columns the model has no parameters and no PCovMatrix,
@@ -217,7 +217,7 @@ TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   ASSERT_TRUE(empty.fit("distance /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(Subject) "
                         "/OUTFILE = FXMODEL('/tmp/unused.xml')."));
   ASSERT_EQ(empty.group.n_fixed_columns, 0);
-  empty.write(dir.file("empty.xml"), 2);
+  empty.write(dir.file("empty.xml"), model::OutfileKind::FixedModel);
   EXPECT_TRUE(Document(dir.file("empty.xml")).model().child("PCovMatrix").empty());
   EXPECT_TRUE(validates(dir.file("empty.xml")));
 }

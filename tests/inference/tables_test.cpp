@@ -59,23 +59,23 @@ void with_fixed(data::GroupData& group, estimate::Estimates& est, int p, const s
 }
 
 TEST(ModelTables, InformationCriteriaCountParametersByMethod) {
-  const InformationCriteria reml = information_criteria(2, 3, 6, 10.0, 100.0);
+  const InformationCriteria reml = information_criteria(model::Method::REML, 3, 6, 10.0, 100.0);
   EXPECT_DOUBLE_EQ(reml.aic, 112.0) << "REML counts the covariance parameters only";
   EXPECT_TRUE(host::is_sysmis(reml.aicc)) << "REML: n - rank - 1 - d = 10 - 3 - 1 - 6 = 0 gives no AICC";
   EXPECT_NEAR(reml.bic, 100.0 + 6.0 * std::log(7.0), 1e-12) << "REML BIC uses n - rank X";
   EXPECT_NEAR(reml.caic, 100.0 + 6.0 * (std::log(7.0) + 1.0), 1e-12);
-  const InformationCriteria ml = information_criteria(1, 3, 2, 10.0, 100.0);
+  const InformationCriteria ml = information_criteria(model::Method::ML, 3, 2, 10.0, 100.0);
   EXPECT_DOUBLE_EQ(ml.aic, 110.0) << "ML counts fixed and covariance parameters";
   EXPECT_DOUBLE_EQ(ml.aicc, 100.0 + 2.0 * (5.0 + 30.0 / 4.0));
   EXPECT_NEAR(ml.bic, 100.0 + 5.0 * std::log(10.0), 1e-12);
-  EXPECT_TRUE(host::is_sysmis(information_criteria(2, 3, 1, 3.0, 50.0).bic)) << "n = 0: no BIC";
+  EXPECT_TRUE(host::is_sysmis(information_criteria(model::Method::REML, 3, 1, 3.0, 50.0).bic)) << "n = 0: no BIC";
 
   model::Command cmd;
 
   data::GroupData group;
 
   estimate::Estimates est;
-  cmd.method = 2;
+  cmd.method = model::Method::REML;
   est.fixed_rank = 3;
   est.n_cov_params = 6;
   group.n_observations = 10.0;
@@ -177,7 +177,7 @@ TEST(FixedTables, TestsOfFixedEffects) {
   fixed_tests.term_numdf = {2, 0};
   fixed_tests.term_dendf = {12.0, host::SYSMIS};
   fixed_tests.term_f = {3.5, host::SYSMIS};
-  cmd.sstype = 1;
+  cmd.sstype = model::SumOfSquares::TypeI;
   const host::PivotTable t = fixed_tests_table(cmd, est, fixed_tests);
   EXPECT_EQ(t.title().json(), "Type I Tests of Fixed Effects");
   EXPECT_EQ(t.name().json(), "Tests of Fixed Effects");

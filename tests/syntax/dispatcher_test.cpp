@@ -27,22 +27,22 @@ TEST(Criteria, EveryKeyword) {
   EXPECT_EQ(p.cmd.scoring_steps, 2);
   EXPECT_EQ(p.cmd.singularity_tolerance, 1e-10);
   EXPECT_EQ(p.cmd.hessian_tolerance, 0.001);
-  EXPECT_EQ(p.cmd.hessian_criterion, 2);
+  EXPECT_EQ(p.cmd.hessian_criterion, model::Tolerance::Relative);
   EXPECT_EQ(p.cmd.likelihood_tolerance, 1e-4);
-  EXPECT_EQ(p.cmd.likelihood_criterion, 1);
+  EXPECT_EQ(p.cmd.likelihood_criterion, model::Tolerance::Absolute);
   EXPECT_EQ(p.cmd.parameter_tolerance, 1e-8);
-  EXPECT_EQ(p.cmd.parameter_criterion, 2);
+  EXPECT_EQ(p.cmd.parameter_criterion, model::Tolerance::Relative);
   EXPECT_TRUE(p.cmd.subjects_grouped);
 
   const Parsed before("y /CRIT = PCONV(RELATIVE 1e-8)");
   const Parsed after("y /CRIT = PCONV(1e-8 RELATIVE)");
   EXPECT_EQ(before.cmd.parameter_tolerance, after.cmd.parameter_tolerance);
-  EXPECT_EQ(before.cmd.parameter_criterion, 2);
-  EXPECT_EQ(after.cmd.parameter_criterion, 2);
+  EXPECT_EQ(before.cmd.parameter_criterion, model::Tolerance::Relative);
+  EXPECT_EQ(after.cmd.parameter_criterion, model::Tolerance::Relative);
   const Parsed type_only("y /CRITERIA = PCONVERGE(REL) HCONVERGE()");
   EXPECT_EQ(type_only.cmd.parameter_tolerance, 1e-6) << "the value keeps its default";
   EXPECT_EQ(type_only.cmd.hessian_tolerance, 0);
-  EXPECT_EQ(type_only.cmd.hessian_criterion, 1);
+  EXPECT_EQ(type_only.cmd.hessian_criterion, model::Tolerance::Absolute);
   EXPECT_EQ(Parsed("y /CRITERIA = CIN(0)").cmd.confidence_level, 0);
   EXPECT_EQ(Parsed("y /CRITERIA = SUBJECTS(OTHER)").cmd.subjects_grouped, false);
   EXPECT_EQ(Parsed("y /CRITERIA = MXITER(1e12)").cmd.max_iterations, INT_MAX) << "held at the largest count";

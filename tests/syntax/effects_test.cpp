@@ -79,14 +79,14 @@ TEST(EffectTerms, CountsAndModelKind) {
   EXPECT_EQ(c.covariates, 2);
   model::EffectTable t{3, {}};
   t.add_row(std::vector<int>{0, 0, 0});
-  EXPECT_EQ(syntax::model_kind(t, 2), 3);
+  EXPECT_EQ(syntax::model_kind(t, 2), model::TermKinds::InterceptOnly);
   t.add_row(std::vector<int>{0, 0, 1});
-  EXPECT_EQ(syntax::model_kind(t, 2), 1);
+  EXPECT_EQ(syntax::model_kind(t, 2), model::TermKinds::CovariatesOnly);
   t.add_row(std::vector<int>{1, 0, 0});
-  EXPECT_EQ(syntax::model_kind(t, 2), 4) << "factors and covariates in different effects";
+  EXPECT_EQ(syntax::model_kind(t, 2), model::TermKinds::FactorsAndCovariates) << "factors and covariates in different effects";
   model::EffectTable f{3, {}};
   f.add_row(std::vector<int>{1, 1, 0});
-  EXPECT_EQ(syntax::model_kind(f, 2), 2);
+  EXPECT_EQ(syntax::model_kind(f, 2), model::TermKinds::FactorsOnly);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST(TestSyntax, EffectFormLaysRowsOutOverTheFixedTerms) {
            "/TEST (0 1/2) 'a linear' a -1 0 1 ; INTERCEPT 1 x 3 DIVISOR=2"
            "/TEST a 1/3 1/3 1/3 /METHOD = ML");
   ASSERT_TRUE(p.messages().empty());
-  EXPECT_EQ(p.cmd.method, 1);
+  EXPECT_EQ(p.cmd.method, model::Method::ML);
   ASSERT_EQ(p.cmd.n_tests(), 2);
 
   const model::TestRecord& t1 = p.cmd.tests[0];
