@@ -14,7 +14,7 @@ namespace mixed::data {
 template <class T>
 class ScratchBlock {
  public:
-  ScratchBlock(host::Scratch& scratch, int pool, std::size_t n)
+  ScratchBlock(host::Scratch& scratch, host::Pool pool, std::size_t n)
       : scratch_(scratch), pool_(pool), block_(scratch.get<T>(pool, n)) {}
   ~ScratchBlock() {
     if (block_) scratch_.free(pool_, *block_);
@@ -30,7 +30,7 @@ class ScratchBlock {
 
  private:
   host::Scratch& scratch_;
-  int pool_;
+  host::Pool pool_;
   std::optional<std::span<T>> block_;
 };
 

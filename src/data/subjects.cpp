@@ -215,7 +215,7 @@ model::Msg Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size
   target.reset(len);
   const std::span<const double> memory = ordering.in_memory();
   if (!memory.empty()) {
-    ScratchBlock<std::size_t> order(e_.scratch, 10, n);
+    ScratchBlock<std::size_t> order(e_.scratch, host::Pool::GroupWork, n);
     if (!order) return model::Msg::InsufficientDataMemory;
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
     for (std::size_t r = 0; r < n; ++r) order[next[rank[subject_of[r]]]++] = r;
@@ -229,7 +229,7 @@ model::Msg Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size
   std::size_t chunk = n;
   std::optional<ScratchBlock<double>> buffer;
   for (;;) {
-    buffer.emplace(e_.scratch, 10, chunk * len);
+    buffer.emplace(e_.scratch, host::Pool::GroupWork, chunk * len);
     if (*buffer) break;
     if (chunk == 1) return model::Msg::InsufficientDataMemory;
     chunk = (chunk + 1) / 2;
@@ -269,7 +269,7 @@ void Ordering::repeated_tables() {
 model::Msg Ordering::run() {
   // The per-record subject numbers are needed only to permute the file.
   const bool reorder = cmd_.n_common_subjects > 0 && !cmd_.subjects_grouped;
-  ScratchBlock<std::size_t> subject_of(e_.scratch, 10, reorder ? group_.ncases : 0);
+  ScratchBlock<std::size_t> subject_of(e_.scratch, host::Pool::GroupWork, reorder ? group_.ncases : 0);
   if (!subject_of) return model::Msg::InsufficientDataMemory;
   auto ordering = std::make_unique<host::WorkFile>(e_.scratch, static_cast<std::size_t>(out_.length));
   if (const model::Msg status = first_pass(*ordering, subject_of.span()); status != model::Msg::None) return status;

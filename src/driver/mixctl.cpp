@@ -57,7 +57,8 @@ bool failed(host::Engine& e) { return e.out.error_flag() || model::stop_if_inter
 
 // End of a split group: the group's scratch pools are released.
 void end_group(data::GroupData& group, host::Engine& e) {
-  for (int pool : {12, 11, 10, 3, 4, 5, 7}) e.scratch.free_pool(pool);
+  for (host::Pool pool : {host::Pool::PostEstimation, host::Pool::MarginalMeans, host::Pool::GroupWork})
+    e.scratch.free_pool(pool);
   group.workfile.reset();
 }
 

@@ -13,11 +13,11 @@
 namespace mixed::emmeans {
 
 // The pool of the marginal-means blocks (released per split group as well).
-inline constexpr int kEmmeansPool = 11;
+inline constexpr host::Pool kEmmeansPool = host::Pool::MarginalMeans;
 
 class Blocks {
  public:
-  explicit Blocks(host::Scratch& scratch, int pool = kEmmeansPool) : scratch_(scratch), pool_(pool) {}
+  explicit Blocks(host::Scratch& scratch, host::Pool pool = kEmmeansPool) : scratch_(scratch), pool_(pool) {}
   ~Blocks() {
     for (auto it = held_.rbegin(); it != held_.rend(); ++it) scratch_.free(pool_, *it);
   }
@@ -34,7 +34,7 @@ class Blocks {
 
  private:
   host::Scratch& scratch_;
-  int pool_;
+  host::Pool pool_;
   std::vector<std::span<std::byte>> held_;
 };
 

@@ -432,7 +432,7 @@ void estimate(const model::Command& cmd, const data::GroupData& group, Estimates
     model::issue_split_warning(e.out, static_cast<model::Msg>(err));
   }
   if (err != 0) analysable = false;
-  e.scratch.free_pool(10);
+  e.scratch.free_pool(host::Pool::GroupWork);
 }
 
 }  // namespace mixed::estimate

@@ -17,7 +17,7 @@ std::size_t Scratch::default_budget() {
 
 Scratch::Scratch(std::size_t budget_bytes) : budget_(budget_bytes) {}
 
-std::byte* Scratch::allocate(int pool, std::size_t bytes, std::size_t align) {
+std::byte* Scratch::allocate(Pool pool, std::size_t bytes, std::size_t align) {
   // Zero-length blocks are valid and cost nothing; give them a real address so
   // that callers can tell them from a refusal.
   const std::size_t want = std::max<std::size_t>(bytes, 1);
@@ -38,7 +38,7 @@ std::byte* Scratch::allocate(int pool, std::size_t bytes, std::size_t align) {
   return p;
 }
 
-void Scratch::release_block(int pool, std::byte* p) {
+void Scratch::release_block(Pool pool, std::byte* p) {
   auto it = pools_.find(pool);
   if (it == pools_.end()) return;
   auto& blocks = it->second;
@@ -51,7 +51,7 @@ void Scratch::release_block(int pool, std::byte* p) {
   }
 }
 
-void Scratch::free_pool(int pool) {
+void Scratch::free_pool(Pool pool) {
   auto it = pools_.find(pool);
   if (it == pools_.end()) return;
   for (const Block& b : it->second) in_use_ -= b.bytes;

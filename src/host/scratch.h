@@ -20,6 +20,14 @@
 
 namespace mixed::host {
 
+// The pools of scratch blocks.  The stages take their work blocks from the pool
+// of their kind; the procedure releases every pool at the end of a split group.
+enum class Pool : int {
+  GroupWork,       // subject ordering and estimation
+  MarginalMeans,   // the marginal-means stage
+  PostEstimation,  // tests of fixed effects, custom tests, Satterthwaite blocks
+};
+
 class Scratch {
  public:
   // The default budget: three quarters of the machine's physical memory.
@@ -31,20 +39,20 @@ class Scratch {
 
   // n zeroed elements from `pool`, or nothing when refused.
   template <class T>
-  std::optional<std::span<T>> get(int pool, std::size_t n) {
+  std::optional<std::span<T>> get(Pool pool, std::size_t n) {
     static_assert(std::is_trivially_copyable_v<T>);
     if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) return std::nullopt;  // bytes would wrap
     std::byte* p = allocate(pool, n * sizeof(T), alignof(T));
     if (p == nullptr) return std::nullopt;
     return std::span<T>(reinterpret_cast<T*>(p), n);
   }
-  // FREE_SP_BLOCK: releases one block obtained from `pool`.
+  // Releases one block obtained from `pool`.
   template <class T>
-  void free(int pool, std::span<T> block) {
+  void free(Pool pool, std::span<T> block) {
     release_block(pool, reinterpret_cast<std::byte*>(block.data()));
   }
-  // FREE_SP: releases every block of a pool.
-  void free_pool(int pool);
+  // Releases every block of a pool.
+  void free_pool(Pool pool);
   void free_all();
 
   // Accounting for memory that engine objects hold themselves.
@@ -60,13 +68,13 @@ class Scratch {
     std::unique_ptr<std::byte[]> data;
     std::size_t bytes = 0;
   };
-  std::byte* allocate(int pool, std::size_t bytes, std::size_t align);
-  void release_block(int pool, std::byte* p);
+  std::byte* allocate(Pool pool, std::size_t bytes, std::size_t align);
+  void release_block(Pool pool, std::byte* p);
 
   std::size_t budget_;
   std::size_t in_use_ = 0;
   std::size_t peak_ = 0;
-  std::map<int, std::vector<Block>> pools_;
+  std::map<Pool, std::vector<Block>> pools_;
 };
 
 }  // namespace mixed::host

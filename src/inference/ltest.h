@@ -35,7 +35,7 @@ namespace mixed::inference {
 inline constexpr double kEigenZero = 1e-12;
 
 // The scratch pool of the post-estimation work blocks (released per group).
-inline constexpr int kPool = 12;
+inline constexpr host::Pool kPool = host::Pool::PostEstimation;
 
 enum LTestStatus : int {
   kNoRows = -1,

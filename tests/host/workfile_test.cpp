@@ -76,7 +76,7 @@ TEST(WorkFile, SpillsToDiskWhenTheBudgetIsSpent) {
   // 4 KiB of budget, 1 KiB of it taken by a block: a few records fit, then the
   // file must move to disk without losing any.
   Scratch scratch(4096);
-  ASSERT_TRUE(scratch.get<double>(1, 128));
+  ASSERT_TRUE(scratch.get<double>(host::Pool::GroupWork, 128));
   {
     WorkFile f(scratch, 5);
     std::size_t in_memory = 0;
