@@ -15,6 +15,8 @@ namespace mixed::estimate {
 
 using Eigen::MatrixXd;
 using Eigen::VectorXd;
+// A dense row-major block of the project's storage (SubjectFinal).
+using RowMajorMap = Eigen::Map<Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>;
 using host::tri;
 using host::tri_size;
 
@@ -463,11 +465,9 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   d.H.assign(npairs, 0.0);
   if (fit_.has_random) random_blocks(theta, true);
 
-  VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = est_.fixed_covariance[tri(p, k)];
-  MatrixXd cb(p, p);
-  for (int i = 0; i < p; ++i)
-    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = est_.fixed_covariance[tri(i, j)];
+  const VectorXd beta = Eigen::Map<const VectorXd>(est_.fixed_covariance.data() + tri(p, 0), p);
+  MatrixXd cb;
+  unpack(std::span<const double>(est_.fixed_covariance).first(tri_size(p)), p, cb);
 
   // Which random block and which of its parameters each G parameter is.
   std::vector<int> block_of(nt, -1), local(nt, -1);
@@ -551,8 +551,7 @@ void Likelihood::final_pass(std::span<const double> theta) {
   const int p = fit_.p, q = fit_.q;
   const int m = p + 1 + q;
   if (fit_.has_random) random_blocks(theta, true);
-  VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = est_.fixed_covariance[tri(p, k)];
+  const VectorXd beta = Eigen::Map<const VectorXd>(est_.fixed_covariance.data() + tri(p, 0), p);
   const std::size_t n_subjects = fit_.rows.subjects();
   SubjectFinal& f = fit_.final;
   f.Y.assign(n_subjects * q * p, 0.0);
@@ -565,15 +564,11 @@ void Likelihood::final_pass(std::span<const double> theta) {
     unpack(std::span<const double>(fit_.sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
     subject_state(Lq_, p, q, st);
-    VectorXd u = Gq_ * st.sr;
-    for (int r = 0; r < q; ++r) {
-      for (int c = 0; c < p; ++c) {
-        f.Y[(i * q + r) * p + c] = st.Y(r, c);
-        f.tX[(i * q + r) * p + c] = st.tX(r, c);
-      }
-      for (int c = 0; c < q; ++c) f.S[(i * q + r) * q + c] = st.S(r, c);
-      f.u[i * q + r] = u(r);
-    }
+    const VectorXd u = Gq_ * st.sr;
+    RowMajorMap(f.Y.data() + i * q * p, q, p) = st.Y;
+    RowMajorMap(f.tX.data() + i * q * p, q, p) = st.tX;
+    RowMajorMap(f.S.data() + i * q * q, q, q) = st.S;
+    Eigen::Map<VectorXd>(f.u.data() + i * q, q) = u;
   }
   const int n = fit_.rep_dim;
   fit_.R_matrix.assign(tri_size(static_cast<std::size_t>(n)), 0.0);
