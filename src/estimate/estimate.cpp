@@ -9,6 +9,7 @@
 #include "model/messages.h"
 #include "estimate/fixed_sweep.h"
 #include "estimate/history.h"
+#include "estimate/iteration_control.h"
 #include "estimate/labels.h"
 #include "estimate/likelihood.h"
 #include "estimate/rows.h"
@@ -16,7 +17,6 @@
 #include "estimate/update.h"
 #include "host/dataset.h"
 #include "host/fuzzy.h"
-#include "host/packed_ops.h"
 #include "host/packed.h"
 
 namespace mixed::estimate {
@@ -78,48 +78,16 @@ const char* status_text(int status, int problem) {
   }
 }
 
-// |new - old| small enough for a convergence criterion of `type`.
-bool criterion(double value, model::Tolerance type, double scale, double change) {
-  if (type == model::Tolerance::Relative && scale != 0.0) return std::fabs(scale) * value > change;
-  return value > change;
-}
-
-// The three convergence criteria of one accepted step, each tested only when
-// the one before it passed; converged needs at least one criterion switched on.
-bool converged_now(const model::Command& cmd, std::span<const double> g, std::span<const double> hinv,
-                   double lambda, double l0, double l1, std::span<const double> covrep_old,
-                   std::span<const double> covrep_new, std::span<const double> fixed_old,
-                   std::span<const double> fixed_new) {
-  bool pass = true;
-  if (cmd.hessian_tolerance > 0.0) {
-    std::vector<double> hg(g.size());
-    host::packed_multiply(g.size(), hinv, g, hg);
-    double h = 0.0;
-    for (std::size_t k = 0; k < hg.size(); ++k) h += g[k] * hg[k];
-    pass = criterion(cmd.hessian_tolerance, cmd.hessian_criterion, l1, h * lambda);
-  }
-  if (pass && cmd.likelihood_tolerance > 0.0) pass = criterion(cmd.likelihood_tolerance, cmd.likelihood_criterion, l0, std::fabs(l1 - l0));
-  if (pass && cmd.parameter_tolerance > 0.0) {
-    for (std::size_t k = 0; k < covrep_old.size() && pass; ++k)
-      pass = criterion(cmd.parameter_tolerance, cmd.parameter_criterion, covrep_old[k], std::fabs(covrep_new[k] - covrep_old[k]));
-    for (std::size_t k = 0; k < fixed_old.size() && pass; ++k)
-      pass = criterion(cmd.parameter_tolerance, cmd.parameter_criterion, fixed_old[k], std::fabs(fixed_new[k] - fixed_old[k]));
-  }
-  return pass && (cmd.hessian_tolerance > 0.0 || cmd.likelihood_tolerance > 0.0 || cmd.parameter_tolerance > 0.0);
-}
-
-// Whether this iteration gets a history row: every iteration that ends the
-// loop, and otherwise every history_interval-th, counted down in `countdown` (-1: no rows).
-bool history_due(int status, int history_interval, int& countdown) {
-  if (status != 0) {
-    countdown = history_interval;
-    return true;
-  }
-  if (countdown < 0) return false;
-  if (countdown > 0) --countdown;
-  if (countdown != 0) return false;
-  countdown = history_interval;
-  return true;
+// The convergence criteria of the command.
+ConvergenceCriteria convergence_criteria(const model::Command& cmd) {
+  ConvergenceCriteria c;
+  c.hessian_tolerance = cmd.hessian_tolerance;
+  c.likelihood_tolerance = cmd.likelihood_tolerance;
+  c.parameter_tolerance = cmd.parameter_tolerance;
+  c.hessian_relative = cmd.hessian_criterion == model::Tolerance::Relative;
+  c.likelihood_relative = cmd.likelihood_criterion == model::Tolerance::Relative;
+  c.parameter_relative = cmd.parameter_criterion == model::Tolerance::Relative;
+  return c;
 }
 
 class Estimator {
@@ -308,39 +276,33 @@ int Estimator::iterate() {
     const std::vector<double> covrep_star = reported(theta_star, u.kinds);
     const std::vector<double> fixed_now = fixed_estimates(group_, est_);
 
-    const bool converged =
-        ls.accepted && converged_now(cmd_, d.g, u.hinv, ls.lambda, l0, l1, covrep, covrep_star, prev_fixed, fixed_now);
+    const StepChange change{.g = d.g, .hinv = u.hinv, .lambda = ls.lambda, .m2ll_old = l0, .m2ll_new = l1,
+                            .cov_old = covrep, .cov_new = covrep_star,
+                            .fixed_old = prev_fixed, .fixed_new = fixed_now};
+    const IterationObservation seen{
+        .iteration = i, .max_iterations = cmd_.max_iterations, .scoring_steps = cmd_.scoring_steps,
+        .scoring = scoring, .accepted = ls.accepted,
+        .converged = ls.accepted && step_converged(convergence_criteria(cmd_), change),
+        .singular = u.singular > 0, .singular_retry = u.sngretry};
+    const IterationDecision next = decide_next(seen);
+    i = next.iteration;
+    status = next.status;
 
     const char* text = "";
-    if (cmd_.max_iterations == 0) {
-      status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
-      i = 0;
-    } else if (!ls.accepted) {
-      if (u.singular == 0) {
-        status = kMaxHalvings;
-      } else if (!u.sngretry) {
+    switch (next.next) {
+      case NextStep::RetrySingular: u.sngretry = true; break;
+      case NextStep::ConfirmSingular:
+        // The uncounted iteration does not advance the history interval.
         u.sngretry = true;
-      } else {
-        status = kMaxHalvingsSingular;
-      }
-    } else if (!converged) {
-      if (i >= cmd_.max_iterations) status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
-    } else if (!scoring) {
-      if (u.singular == 0) {
-        status = kConverged;
-      } else if (u.sngretry) {
-        status = kConvergedSingular;
-      } else {
-        u.sngretry = true;
-        --i;
         if (countdown >= 0) ++countdown;
-      }
-    } else if (i < cmd_.scoring_steps) {
-      scoring_converged_ = true;
-      text = "Converge during scoring";
-      countdown = 0;
-    } else if (i >= cmd_.max_iterations) {
-      status = u.singular > 0 ? kMaxIterationsSingular : kMaxIterations;
+        break;
+      case NextStep::SwitchToNewton:
+        scoring_converged_ = true;
+        text = "Converge during scoring";
+        countdown = 0;
+        break;
+      case NextStep::Continue:
+      case NextStep::Stop: break;
     }
     if (status != 0) text = status_text(status, problem);
 

@@ -15,6 +15,8 @@ namespace mixed::estimate {
 
 using Eigen::MatrixXd;
 using Eigen::VectorXd;
+// A dense row-major block of the project's storage (SubjectFinal).
+using RowMajorMap = Eigen::Map<Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>;
 using host::tri;
 using host::tri_size;
 
@@ -312,6 +314,141 @@ void expand(const RandomBlock& b, std::span<const double> packed, int q, MatrixX
   }
 }
 
+// The per-subject quantities of each parameter's first derivative that its
+// second derivatives reuse, with t_r = H C_zr and tX = H C_zx (SubjectState).
+// Residual parameter k: K_k = J' C_i,k J, z_k = K_k,zr - K_k,zz t_r and
+// B_k = K_k,xz - tX' K_k,zz; random parameter k: G_k s_r and G_k Y.
+struct FirstOrder {
+  std::vector<MatrixXd> kr;   // K_k
+  std::vector<VectorXd> akz;  // z_k
+  std::vector<MatrixXd> bx;   // B_k
+  std::vector<VectorXd> gsr;  // G_k s_r
+  std::vector<MatrixXd> gy;   // G_k Y
+};
+
+// The sums over subjects behind the fixed-effect parts of the derivatives,
+// with V_k = dV/dtheta_k: a_k = X' V^-1 V_k V^-1 r and W_k = X' V^-1 V_k V^-1 X.
+struct FixedSums {
+  std::vector<VectorXd> a;
+  std::vector<MatrixXd> w;
+};
+
+// What the terms of one subject read besides the parameter indices.
+struct SubjectInputs {
+  const SubjectState& st;
+  const FirstOrder& f;
+  const std::vector<MatrixXd>& gk;  // dense G_k over the q random columns
+  const MatrixXd& cb;               // (X' V^-1 X)^-, order p
+  int p, q;
+  bool newton, reml;
+};
+
+// The contributions of one subject and one pair (k, l) to the parts of H:
+// D from log|V|, N from r' V^-1 r, Q from log|X' V^-1 X|.
+struct PairTerms {
+  double D = 0.0, N = 0.0, Q = 0.0;
+};
+
+// Residual parameter k, from K_k = f.kr[k]: z_k and B_k, its part -tr(H K_zz)
+// of gD (the rest, tr(R^-1 R_k), comes from the repeated pass), its part
+// -(r - Z t_r)' K_k (r - Z t_r) of gN, and its pieces of a_k and W_k.
+void residual_first_order(const SubjectInputs& in, int k, FirstOrder& f, FixedSums& s, Derivatives& d) {
+  const SubjectState& st = in.st;
+  const int p = in.p, q = in.q;
+  const MatrixXd& K = f.kr[k];
+  const auto kzz = K.bottomRightCorner(q, q);
+  const auto kzx = K.block(p + 1, 0, q, p);
+  const auto kzr = K.col(p).segment(p + 1, q);
+  f.akz[k] = kzr - kzz * st.tr;
+  f.bx[k] = kzx.transpose() - st.tX.transpose() * kzz;
+  const double quad = K(p, p) - 2.0 * st.tr.dot(kzr) + st.tr.dot(kzz * st.tr);
+  s.a[k] += K.col(p).head(p) - st.tX.transpose() * kzr - f.bx[k] * st.tr;
+  s.w[k] += K.topLeftCorner(p, p) - st.tX.transpose() * kzx - f.bx[k] * st.tX;
+  if (q > 0) d.gD[k] -= (st.H * kzz).trace();
+  d.gN[k] -= quad;
+}
+
+// Random parameter k: G_k s_r and G_k Y, its parts tr(S G_k) of gD and
+// -s_r' G_k s_r of gN, and its pieces Y' G_k s_r of a_k and Y' G_k Y of W_k.
+void random_first_order(const SubjectInputs& in, int k, FirstOrder& f, FixedSums& s, Derivatives& d) {
+  const SubjectState& st = in.st;
+  f.gsr[k] = in.gk[k] * st.sr;
+  f.gy[k] = in.gk[k] * st.Y;
+  d.gD[k] += (st.S * in.gk[k]).trace();
+  d.gN[k] -= st.sr.dot(f.gsr[k]);
+  s.a[k] += st.Y.transpose() * f.gsr[k];
+  s.w[k] += st.Y.transpose() * f.gy[k];
+}
+
+// Two residual parameters, from Q_kl = J' C_i,kl J and X~ = X - Z tX:
+//   D = -tr(H Q_zz) - tr(H K_k,zz H K_l,zz),
+//   N = -(r - Z t_r)' Q_kl (r - Z t_r) - 2 z_k' H z_l,
+//   Q = -sum(C_b .* (X~' Q_kl X~ + B_k H B_l' + (B_k H B_l')')).
+PairTerms residual_pair(const SubjectInputs& in, const MatrixXd& kkl, int k, int l) {
+  const SubjectState& st = in.st;
+  const int p = in.p, q = in.q;
+  PairTerms t;
+  const auto qzz = kkl.bottomRightCorner(q, q);
+  const auto qzx = kkl.block(p + 1, 0, q, p);
+  const auto qzr = kkl.col(p).segment(p + 1, q);
+  if (q > 0) {
+    const auto kzz = in.f.kr[k].bottomRightCorner(q, q);
+    const auto lzz = in.f.kr[l].bottomRightCorner(q, q);
+    t.D = -(st.H * qzz).trace() - (st.H * kzz * st.H * lzz).trace();
+  }
+  if (in.newton)
+    t.N = -(kkl(p, p) - 2.0 * st.tr.dot(qzr) + st.tr.dot(qzz * st.tr)) -
+          2.0 * in.f.akz[k].dot(st.H * in.f.akz[l]);
+  if (in.reml) {
+    MatrixXd xqx = kkl.topLeftCorner(p, p) - st.tX.transpose() * qzx - qzx.transpose() * st.tX +
+                   st.tX.transpose() * qzz * st.tX;
+    MatrixXd cross = in.f.bx[k] * st.H * in.f.bx[l].transpose();
+    t.Q = -(in.cb.cwiseProduct(xqx + cross + cross.transpose())).sum();
+  }
+  return t;
+}
+
+// Random parameter k with residual parameter l:
+//   D = -tr(T' K_l,zz T G_k),  N = 2 z_l' T G_k s_r,
+//   Q = sum(C_b .* (B_l T G_k Y + (B_l T G_k Y)')).
+PairTerms random_residual_pair(const SubjectInputs& in, int k, int l) {
+  const SubjectState& st = in.st;
+  const int q = in.q;
+  PairTerms t;
+  if (q > 0) {
+    const auto lzz = in.f.kr[l].bottomRightCorner(q, q);
+    t.D = -(st.T.transpose() * lzz * st.T * in.gk[k]).trace();
+  }
+  if (in.newton) t.N = 2.0 * in.f.akz[l].dot(st.T * in.f.gsr[k]);
+  if (in.reml) {
+    MatrixXd cross = in.f.bx[l] * st.T * in.f.gy[k];
+    t.Q = (in.cb.cwiseProduct(cross + cross.transpose())).sum();
+  }
+  return t;
+}
+
+// Two random parameters; gkl is d2G_kl over the q columns when both belong to
+// the same block, else null (G_kl = 0):
+//   D = -tr(S G_k S G_l) + tr(S G_kl),  N = 2 s_r' G_k S G_l s_r - s_r' G_kl s_r,
+//   Q = sum(C_b .* ((G_k Y)' S G_l Y + ((G_k Y)' S G_l Y)' - Y' G_kl Y)).
+PairTerms random_pair(const SubjectInputs& in, const MatrixXd* gkl, int k, int l) {
+  const SubjectState& st = in.st;
+  PairTerms t;
+  t.D = -(st.S * in.gk[k] * st.S * in.gk[l]).trace();
+  if (gkl) t.D += (st.S * *gkl).trace();
+  if (in.newton) {
+    t.N = 2.0 * in.f.gsr[k].dot(st.S * in.f.gsr[l]);
+    if (gkl) t.N -= st.sr.dot(*gkl * st.sr);
+  }
+  if (in.reml) {
+    MatrixXd cross = in.f.gy[k].transpose() * st.S * in.f.gy[l];
+    MatrixXd sumq = cross + cross.transpose();
+    if (gkl) sumq -= st.Y.transpose() * *gkl * st.Y;
+    t.Q = (in.cb.cwiseProduct(sumq)).sum();
+  }
+  return t;
+}
+
 }  // namespace
 
 void Likelihood::derivatives(std::span<const double> theta, bool newton, bool reml, Derivatives& d) {
@@ -328,11 +465,9 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   d.H.assign(npairs, 0.0);
   if (fit_.has_random) random_blocks(theta, true);
 
-  VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = est_.fixed_covariance[tri(p, k)];
-  MatrixXd cb(p, p);
-  for (int i = 0; i < p; ++i)
-    for (int j = 0; j <= i; ++j) cb(i, j) = cb(j, i) = est_.fixed_covariance[tri(i, j)];
+  const VectorXd beta = Eigen::Map<const VectorXd>(est_.fixed_covariance.data() + tri(p, 0), p);
+  MatrixXd cb;
+  unpack(std::span<const double>(est_.fixed_covariance).first(tri_size(p)), p, cb);
 
   // Which random block and which of its parameters each G parameter is.
   std::vector<int> block_of(nt, -1), local(nt, -1);
@@ -348,14 +483,11 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
     expand(b, std::span<const double>(b.dG).subspan(local[k] * t, t), q, gk[k]);
   }
 
-  std::vector<VectorXd> a(nt, VectorXd::Zero(p));
-  std::vector<MatrixXd> w(nt, MatrixXd::Zero(p, p));
+  FixedSums sums{std::vector<VectorXd>(nt, VectorXd::Zero(p)), std::vector<MatrixXd>(nt, MatrixXd::Zero(p, p))};
   SubjectState st;
-  std::vector<MatrixXd> kr(n2);     // residualized C_i,k
-  std::vector<VectorXd> akz(n2);    // x' P_k Z
-  std::vector<MatrixXd> bx(n2);     // X~' P_k Z
-  std::vector<VectorXd> gsr(nt);    // G_k s_r
-  std::vector<MatrixXd> gy(nt);     // G_k Y
+  FirstOrder f{std::vector<MatrixXd>(n2), std::vector<VectorXd>(n2), std::vector<MatrixXd>(n2),
+               std::vector<VectorXd>(nt), std::vector<MatrixXd>(nt)};
+  const SubjectInputs in{st, f, gk, cb, p, q, newton, reml};
   MatrixXd kkl, gkl;
   const SubjectBlocks& sub = fit_.sub;
   const std::size_t T = sub.tri;
@@ -366,86 +498,33 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
     residualize(st.C, beta, p);
     subject_state(Lq_, p, q, st);
     for (int k = 0; k < n2; ++k) {
-      unpack(std::span<const double>(sub.Ck).subspan((i * n2 + k) * T, T), m, kr[k]);
-      residualize(kr[k], beta, p);
-      const MatrixXd& K = kr[k];
-      const auto kzz = K.bottomRightCorner(q, q);
-      const auto kzx = K.block(p + 1, 0, q, p);
-      const auto kzr = K.col(p).segment(p + 1, q);
-      akz[k] = kzr - kzz * st.tr;
-      bx[k] = kzx.transpose() - st.tX.transpose() * kzz;
-      const double quad = K(p, p) - 2.0 * st.tr.dot(kzr) + st.tr.dot(kzz * st.tr);
-      a[k] += K.col(p).head(p) - st.tX.transpose() * kzr - bx[k] * st.tr;
-      w[k] += K.topLeftCorner(p, p) - st.tX.transpose() * kzx - bx[k] * st.tX;
-      if (q > 0) d.gD[k] -= (st.H * kzz).trace();
-      d.gN[k] -= quad;
+      unpack(std::span<const double>(sub.Ck).subspan((i * n2 + k) * T, T), m, f.kr[k]);
+      residualize(f.kr[k], beta, p);
+      residual_first_order(in, k, f, sums, d);
     }
-    for (int k = n2; k < nt; ++k) {
-      gsr[k] = gk[k] * st.sr;
-      gy[k] = gk[k] * st.Y;
-      d.gD[k] += (st.S * gk[k]).trace();
-      d.gN[k] -= st.sr.dot(gsr[k]);
-      a[k] += st.Y.transpose() * gsr[k];
-      w[k] += st.Y.transpose() * gy[k];
-    }
+    for (int k = n2; k < nt; ++k) random_first_order(in, k, f, sums, d);
     for (int k = 0; k < nt; ++k) {
       for (int l = 0; l <= k; ++l) {
         const std::size_t kl = pair_index(k, l);
-        double dd = 0.0, nn = 0.0, qq = 0.0;
+        PairTerms t;
         if (k < n2) {
           unpack(std::span<const double>(sub.Ckl).subspan((i * sub.pairs + kl) * T, T), m, kkl);
           residualize(kkl, beta, p);
-          const auto qzz = kkl.bottomRightCorner(q, q);
-          const auto qzx = kkl.block(p + 1, 0, q, p);
-          const auto qzr = kkl.col(p).segment(p + 1, q);
-          if (q > 0) {
-            const auto kzz = kr[k].bottomRightCorner(q, q);
-            const auto lzz = kr[l].bottomRightCorner(q, q);
-            dd = -(st.H * qzz).trace() - (st.H * kzz * st.H * lzz).trace();
-          }
-          if (newton)
-            nn = -(kkl(p, p) - 2.0 * st.tr.dot(qzr) + st.tr.dot(qzz * st.tr)) -
-                 2.0 * akz[k].dot(st.H * akz[l]);
-          if (reml) {
-            MatrixXd xqx = kkl.topLeftCorner(p, p) - st.tX.transpose() * qzx - qzx.transpose() * st.tX +
-                           st.tX.transpose() * qzz * st.tX;
-            MatrixXd cross = bx[k] * st.H * bx[l].transpose();
-            qq = -(cb.cwiseProduct(xqx + cross + cross.transpose())).sum();
-          }
+          t = residual_pair(in, kkl, k, l);
         } else if (l < n2) {
-          // k a random-block parameter, l a repeated-block parameter.
-          if (q > 0) {
-            const auto lzz = kr[l].bottomRightCorner(q, q);
-            dd = -(st.T.transpose() * lzz * st.T * gk[k]).trace();
-          }
-          if (newton) nn = 2.0 * akz[l].dot(st.T * gsr[k]);
-          if (reml) {
-            MatrixXd cross = bx[l] * st.T * gy[k];
-            qq = (cb.cwiseProduct(cross + cross.transpose())).sum();
-          }
+          t = random_residual_pair(in, k, l);
         } else {
           const bool same = block_of[k] == block_of[l];
           if (same) {
             const RandomBlock& b = fit_.blocks[block_of[k]];
-            const std::size_t t = tri_size(static_cast<std::size_t>(b.dim));
-            expand(b, std::span<const double>(b.d2G).subspan(pair_index(local[k], local[l]) * t, t), q, gkl);
+            const std::size_t tb = tri_size(static_cast<std::size_t>(b.dim));
+            expand(b, std::span<const double>(b.d2G).subspan(pair_index(local[k], local[l]) * tb, tb), q, gkl);
           }
-          dd = -(st.S * gk[k] * st.S * gk[l]).trace();
-          if (same) dd += (st.S * gkl).trace();
-          if (newton) {
-            nn = 2.0 * gsr[k].dot(st.S * gsr[l]);
-            if (same) nn -= st.sr.dot(gkl * st.sr);
-          }
-          if (reml) {
-            MatrixXd cross = gy[k].transpose() * st.S * gy[l];
-            MatrixXd sumq = cross + cross.transpose();
-            if (same) sumq -= st.Y.transpose() * gkl * st.Y;
-            qq = (cb.cwiseProduct(sumq)).sum();
-          }
+          t = random_pair(in, same ? &gkl : nullptr, k, l);
         }
-        d.D[kl] += dd;
-        d.N[kl] += nn;
-        d.Q[kl] += qq;
+        d.D[kl] += t.D;
+        d.N[kl] += t.N;
+        d.Q[kl] += t.Q;
       }
     }
   }
@@ -453,6 +532,8 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
   for (int k = 0; k < n2; ++k) d.gD[k] += fit_.rep_grad[k];
   for (int k = 0; k < n2; ++k)
     for (int l = 0; l <= k; ++l) d.D[pair_index(k, l)] += fit_.rep_hess[pair_index(k, l)];
+  const std::vector<VectorXd>& a = sums.a;
+  const std::vector<MatrixXd>& w = sums.w;
   for (int k = 0; k < nt; ++k) {
     if (reml) d.gQ[k] = -(cb.cwiseProduct(w[k])).sum();
     for (int l = 0; l <= k; ++l) {
@@ -470,8 +551,7 @@ void Likelihood::final_pass(std::span<const double> theta) {
   const int p = fit_.p, q = fit_.q;
   const int m = p + 1 + q;
   if (fit_.has_random) random_blocks(theta, true);
-  VectorXd beta(p);
-  for (int k = 0; k < p; ++k) beta(k) = est_.fixed_covariance[tri(p, k)];
+  const VectorXd beta = Eigen::Map<const VectorXd>(est_.fixed_covariance.data() + tri(p, 0), p);
   const std::size_t n_subjects = fit_.rows.subjects();
   SubjectFinal& f = fit_.final;
   f.Y.assign(n_subjects * q * p, 0.0);
@@ -484,15 +564,11 @@ void Likelihood::final_pass(std::span<const double> theta) {
     unpack(std::span<const double>(fit_.sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
     subject_state(Lq_, p, q, st);
-    VectorXd u = Gq_ * st.sr;
-    for (int r = 0; r < q; ++r) {
-      for (int c = 0; c < p; ++c) {
-        f.Y[(i * q + r) * p + c] = st.Y(r, c);
-        f.tX[(i * q + r) * p + c] = st.tX(r, c);
-      }
-      for (int c = 0; c < q; ++c) f.S[(i * q + r) * q + c] = st.S(r, c);
-      f.u[i * q + r] = u(r);
-    }
+    const VectorXd u = Gq_ * st.sr;
+    RowMajorMap(f.Y.data() + i * q * p, q, p) = st.Y;
+    RowMajorMap(f.tX.data() + i * q * p, q, p) = st.tX;
+    RowMajorMap(f.S.data() + i * q * q, q, q) = st.S;
+    Eigen::Map<VectorXd>(f.u.data() + i * q, q) = u;
   }
   const int n = fit_.rep_dim;
   fit_.R_matrix.assign(tri_size(static_cast<std::size_t>(n)), 0.0);

@@ -1,10 +1,10 @@
 #include "estimate/update.h"
 
-#include <cfloat>
 #include <cmath>
 
 #include "covstruct/admissible.h"
 #include "covstruct/catalogue.h"
+#include "estimate/iteration_control.h"
 #include "host/cholesky.h"
 #include "host/packed.h"
 #include "host/packed_ops.h"
@@ -67,6 +67,25 @@ std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool re
   return sc;
 }
 
+// Where a trial's covariance blocks fail: 0 when all are admissible, -1 when
+// the repeated block is not positive definite, j when random block j is
+// inadmissible (j from 1).
+int admissibility_problem(const model::Command& cmd, const Fit& fit, std::span<const double> trial) {
+  const auto rep = covstruct::block_admissibility(
+      fit.rep_dim, fit.repeated_type, trial.first(static_cast<std::size_t>(fit.n_residual_cov_params)),
+      cmd.singularity_tolerance);
+  if (rep != covstruct::Admissibility::PositiveDefinite) return -1;
+  for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
+    const RandomBlock& blk = fit.blocks[b];
+    const auto res = covstruct::block_admissibility(
+        blk.dim, blk.cov_type,
+        trial.subspan(static_cast<std::size_t>(blk.first_param), static_cast<std::size_t>(blk.npar)),
+        cmd.singularity_tolerance);
+    if (res == covstruct::Admissibility::Inadmissible) return static_cast<int>(b) + 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta,
@@ -90,14 +109,8 @@ void update_direction(const model::Command& cmd, const Fit& fit, std::span<const
 
   int flagged = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const double th = theta[i], di = u.step[i];
-    const int kind = u.kinds[i];
-    if (kind == covstruct::StdDev || kind == covstruct::Variance) {
-      if (di > 0.0 && (t > std::fabs(th) || th - 0.5 * di <= 0.0)) u.bndflg[i] = -1;
-    } else if (kind == covstruct::Correlation) {
-      if (th >= 0.0 && di <= 0.0 && (t > std::fabs(th - 1.0) || th - di >= 1.0)) u.bndflg[i] = 1;
-      if (th < 0.0 && di >= 0.0 && (t > std::fabs(1.0 + th) || th - di <= -1.0)) u.bndflg[i] = -1;
-    }
+    const int flag = boundary_flag(u.kinds[i], theta[i], u.step[i], t);
+    if (flag != 0) u.bndflg[i] = flag;
     flagged += u.bndflg[i] != 0;
   }
 
@@ -111,17 +124,9 @@ void update_direction(const model::Command& cmd, const Fit& fit, std::span<const
   }
   if (u.sngretry || flagged > 0) {
     host::packed_multiply(n, u.a, d.g, u.step);
-    for (std::size_t i = 0; i < n; ++i) {
-      const double f = static_cast<int>(i) < fit.n_residual_cov_params ? 0.95 : 1.0;
-      const double th = theta[i];
-      const int kind = u.kinds[i];
-      if (u.bndflg[i] == -1)
-        u.step[i] = (kind == covstruct::StdDev || kind == covstruct::Variance) ? th * f : (th + 1.0) * f;
-      else if (u.bndflg[i] == 1)
-        u.step[i] = (th - 1.0) * f;
-      else if (!u.kept.test(i) && u.sngretry)
-        u.step[i] = th * f;
-    }
+    for (std::size_t i = 0; i < n; ++i)
+      u.step[i] = boundary_step(u.kinds[i], u.bndflg[i], !u.kept.test(i) && u.sngretry,
+                                static_cast<int>(i) < fit.n_residual_cov_params, theta[i], u.step[i]);
   }
 }
 
@@ -129,67 +134,31 @@ LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& li
                        std::span<const double> theta, double l0, const UpdateState& u,
                        Evaluation& ev) {
   LineSearch r;
-  r.m2ll = l0;
-  double tau;
-  if (cmd.likelihood_tolerance <= 0.0)
-    tau = std::pow(DBL_EPSILON, 2.0 / 3.0) * std::fabs(l0);
-  else if (cmd.likelihood_criterion == model::Tolerance::Absolute)
-    tau = cmd.likelihood_tolerance;
-  else
-    tau = cmd.likelihood_tolerance * l0;
-
+  const double tau = halving_tolerance(cmd.likelihood_tolerance, cmd.likelihood_criterion == model::Tolerance::Relative, l0);
   const std::size_t n = theta.size();
   std::vector<double> trial(n);
-  int counter = -1;
-  double lambda = 1.0;
-  do {
+  auto try_step = [&](double lambda) {
     for (std::size_t i = 0; i < n; ++i) trial[i] = theta[i] - lambda * u.step[i];
-    bool admissible = true;
-    r.problem = 0;
-    const auto rep = covstruct::block_admissibility(
-        fit.rep_dim, fit.repeated_type, std::span<const double>(trial).first(static_cast<std::size_t>(fit.n_residual_cov_params)),
-        cmd.singularity_tolerance);
-    if (rep != covstruct::Admissibility::PositiveDefinite) {
-      admissible = false;
-      r.problem = -1;
-    } else {
-      for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
-        const RandomBlock& blk = fit.blocks[b];
-        const auto res = covstruct::block_admissibility(
-            blk.dim, blk.cov_type,
-            std::span<const double>(trial).subspan(static_cast<std::size_t>(blk.first_param),
-                                                   static_cast<std::size_t>(blk.npar)),
-            cmd.singularity_tolerance);
-        if (res == covstruct::Admissibility::Inadmissible) {
-          admissible = false;
-          r.problem = static_cast<int>(b) + 1;
-          break;
-        }
-      }
+    HalvingTrial t;
+    r.problem = admissibility_problem(cmd, fit, trial);
+    t.admissible = r.problem == 0;
+    if (t.admissible) {
+      t.error = lik.evaluate(trial, ev);
+      if (t.error == 0) t.m2ll = lik.m2ll(ev);
     }
-    if (admissible) {
-      r.error = lik.evaluate(trial, ev);
-      if (r.error != 0) break;
-      const double l1 = lik.m2ll(ev);
-      if (l1 <= l0 + tau) {
-        r.accepted = true;
-        r.m2ll = l1;
-        r.lambda = lambda;
-      } else {
-        lambda *= 0.5;
-      }
-    } else {
-      lambda *= 0.5;
-    }
-    ++counter;
-  } while (!r.accepted && counter < cmd.max_step_halvings);
-  r.halvings = std::max(counter, 0);
+    return t;
+  };
+  const HalvingResult h = halve_step(l0, tau, cmd.max_step_halvings, try_step);
+  r.m2ll = h.m2ll;
+  r.halvings = h.halvings;
+  r.lambda = h.lambda;
+  r.accepted = h.accepted;
+  r.error = h.error;
   if (r.error != 0) return r;
   if (r.accepted) {
     r.theta = trial;
   } else {
     r.theta.assign(theta.begin(), theta.end());
-    r.lambda = lambda;
     r.error = lik.evaluate(theta, ev);
     if (r.error == 0) r.m2ll = lik.m2ll(ev);
   }
