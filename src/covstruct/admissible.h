@@ -7,6 +7,7 @@
 #include <span>
 
 #include "covstruct/structure.h"
+#include "covstruct/types.h"
 
 namespace mixed::covstruct {
 
@@ -15,6 +16,6 @@ namespace mixed::covstruct {
 // checked against the domains of its variances, standard deviations and
 // correlations (HF: its variances only) and then by a Cholesky factorisation of
 // Σ(θ) in which a pivot not greater than singularity_tolerance·|Σ_ii| is deficient.
-Admissibility block_admissibility(int n, int cov_type, std::span<const double> theta, double singularity_tolerance);
+Admissibility block_admissibility(int n, CovType cov_type, std::span<const double> theta, double singularity_tolerance);
 
 }  // namespace mixed::covstruct

@@ -11,22 +11,23 @@
 #pragma once
 
 #include "covstruct/structure.h"
+#include "covstruct/types.h"
 #include "host/text.h"
 
 namespace mixed::covstruct {
 
 // True for the type codes a covariance block can carry (1..16, 18, 19).
-bool is_block_type(int cov_type);
+bool is_block_type(CovType cov_type);
 
 // parameter_count: the number of parameters of a block of dimension n.
-int parameter_count(int n, int cov_type);
+int parameter_count(int n, CovType cov_type);
 
 // parameter_kind: the kind of parameter k (0-based) of a block with npar parameters;
 // npar bounds the search for the diagonal places of UN and UNR.
-ParamKind parameter_kind(int npar, int cov_type, int k);
+ParamKind parameter_kind(int npar, CovType cov_type, int k);
 
 // structure_name: the display name of the structure; an empty Text for code 17 and
 // codes outside 1..19.
-host::Text structure_name(int cov_type);
+host::Text structure_name(CovType cov_type);
 
 }  // namespace mixed::covstruct

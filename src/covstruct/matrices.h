@@ -11,13 +11,15 @@
 // in an order that fixes the last bits of the result (noted per structure).
 #pragma once
 
+#include "covstruct/types.h"
+
 #include <span>
 
 namespace mixed::covstruct {
 
 // structure_matrix: out = Σ(θ) for the rows of lvlidx.  Code 17 and codes outside 1..19
 // leave out untouched.
-void structure_matrix(int n, std::span<const double> theta, std::span<const int> lvlidx, int cov_type,
+void structure_matrix(int n, std::span<const double> theta, std::span<const int> lvlidx, CovType cov_type,
             std::span<double> out);
 
 }  // namespace mixed::covstruct

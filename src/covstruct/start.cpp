@@ -1,4 +1,5 @@
 #include "covstruct/start.h"
+#include "covstruct/types.h"
 
 #include <cmath>
 
@@ -6,7 +7,7 @@
 
 namespace mixed::covstruct {
 
-void start_parameters(int n, int cov_type, double s0, std::span<double> out) {
+void start_parameters(int n, CovType cov_type, double s0, std::span<double> out) {
   const CovarianceStructure* s = structure(cov_type);
   const int npar = s != nullptr ? s->parameter_count(n) : 0;
   if (npar == 0) return;

@@ -5,12 +5,14 @@
 // from it, its descriptor (covstruct/structure.h) says how.
 #pragma once
 
+#include "covstruct/types.h"
+
 #include <span>
 
 namespace mixed::covstruct {
 
 // out[0 .. parameter_count(n, cov_type)) = the starting parameters of a block of
 // dimension n.  Nothing is written for code 17 or codes outside 1..19.
-void start_parameters(int n, int cov_type, double s0, std::span<double> out);
+void start_parameters(int n, CovType cov_type, double s0, std::span<double> out);
 
 }  // namespace mixed::covstruct

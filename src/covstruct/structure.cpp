@@ -7,31 +7,33 @@
 
 namespace mixed::covstruct {
 
-const CovarianceStructure* structure(int cov_type) {
+const CovarianceStructure* structure(CovType cov_type) {
   static constexpr auto by_type = [] {
-    std::array<const CovarianceStructure*, VC_REPEATED + 1> t{};
-    t[ARMA11] = &arma11_structure;
-    t[AD1] = &ad1_structure;
-    t[AR1] = &ar1_structure;
-    t[ARH1] = &arh1_structure;
-    t[CS] = &cs_structure;
-    t[CSH] = &csh_structure;
-    t[CSR] = &csr_structure;
-    t[DIAG] = &diag_structure;
-    t[FA1] = &fa1_structure;
-    t[FAH1] = &fah1_structure;
-    t[HF] = &hf_structure;
-    t[ID] = &id_structure;
-    t[TP] = &tp_structure;
-    t[TPH] = &tph_structure;
-    t[UN] = &un_structure;
-    t[UNR] = &unr_structure;
-    t[VC] = &vc_structure;
-    t[VC_REPEATED] = &diag_structure;  // one variance per level, like DIAG
+    std::array<const CovarianceStructure*, static_cast<std::size_t>(VC_REPEATED) + 1> t{};
+    auto at = [&t](CovType type) -> const CovarianceStructure*& { return t[static_cast<std::size_t>(type)]; };
+    at(ARMA11) = &arma11_structure;
+    at(AD1) = &ad1_structure;
+    at(AR1) = &ar1_structure;
+    at(ARH1) = &arh1_structure;
+    at(CS) = &cs_structure;
+    at(CSH) = &csh_structure;
+    at(CSR) = &csr_structure;
+    at(DIAG) = &diag_structure;
+    at(FA1) = &fa1_structure;
+    at(FAH1) = &fah1_structure;
+    at(HF) = &hf_structure;
+    at(ID) = &id_structure;
+    at(TP) = &tp_structure;
+    at(TPH) = &tph_structure;
+    at(UN) = &un_structure;
+    at(UNR) = &unr_structure;
+    at(VC) = &vc_structure;
+    at(VC_REPEATED) = &diag_structure;  // one variance per level, like DIAG
     return t;
   }();
-  if (cov_type < 0 || cov_type >= static_cast<int>(by_type.size())) return nullptr;
-  return by_type[static_cast<std::size_t>(cov_type)];
+  const int code = static_cast<int>(cov_type);
+  if (code < 0 || code >= static_cast<int>(by_type.size())) return nullptr;
+  return by_type[static_cast<std::size_t>(code)];
 }
 
 }  // namespace mixed::covstruct

@@ -22,6 +22,7 @@
 #include <span>
 
 #include "covstruct/level_map.h"
+#include "covstruct/types.h"
 
 namespace mixed::covstruct {
 
@@ -85,6 +86,6 @@ struct CovarianceStructure {
 
 // The descriptor of a block's type code (covstruct::CovType); nullptr for code
 // 17 (VC as parsed) and codes outside 1..19.  VC on REPEATED (19) is DIAG.
-const CovarianceStructure* structure(int cov_type);
+const CovarianceStructure* structure(CovType cov_type);
 
 }  // namespace mixed::covstruct

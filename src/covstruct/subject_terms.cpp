@@ -1,4 +1,5 @@
 #include "covstruct/subject_terms.h"
+#include "covstruct/types.h"
 
 #include <algorithm>
 #include <new>
@@ -195,7 +196,7 @@ void SubjectWork::reserve(int ni, int m, bool second) {
   if (second) grow(q, tri_size(um) * sz);
 }
 
-int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, int cov_type, SubjectWork& work,
+int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
            const TermFlags& flags, TermSums& sums) {
   int status = 0;
   try {
@@ -218,7 +219,7 @@ int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> 
 }
 
 void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
-            std::span<const double> theta, int cov_type, SubjectWork& work, const TermFlags& flags,
+            std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
             TermSums& sums) {
   const int ni = static_cast<int>(records.size());
   const int m = static_cast<int>(theta.size());

@@ -13,6 +13,8 @@
 // only; repeated subjects are found by their key, never by altering it.
 #pragma once
 
+#include "covstruct/types.h"
+
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -71,7 +73,7 @@ struct SubjectWork {
   // every subject of the same structure, parameters and levels reuses them.
   struct Cached {
     bool valid = false;
-    int cov_type = 0;
+    CovType cov_type{};
     bool second = false, ckl = false, logdet = false;
     std::vector<double> theta;
     std::vector<int> levels;
@@ -92,7 +94,7 @@ inline constexpr int kStatusDuplicateLevel = 1000;
 // Returns 0, kStatusMemory when the work buffers cannot be had, or
 // kStatusDuplicateLevel when a level occurs twice in one repeated subject; on
 // either failure no subject's terms have been added.
-int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, int cov_type, SubjectWork& work,
+int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
            const TermFlags& flags, TermSums& sums);
 
 // add_one_subject_terms: the terms of one repeated subject, the records `records` of `rows` at
@@ -100,7 +102,7 @@ int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> 
 // Wᵢᵀ·M·Wᵢ for M = A, P_k, Q_kl (formed densely on the columns the subject's
 // records touch), each added to its sum when its flag is set.
 void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
-            std::span<const double> theta, int cov_type, SubjectWork& work, const TermFlags& flags,
+            std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
             TermSums& sums);
 
 // check_repeated_levels: the grouping of add_repeated_subject_terms without any evaluation: 0, kStatusMemory, or

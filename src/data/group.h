@@ -31,7 +31,7 @@ struct Levels {
 struct CovBlock {
   std::vector<int> effects;           // its random effects (0-based)
   int dim = 0;
-  int cov_type = covstruct::VC;
+  covstruct::CovType cov_type = covstruct::VC;
   std::vector<std::size_t> subjects;  // dictionary indices
 };
 

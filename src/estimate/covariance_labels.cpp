@@ -89,14 +89,14 @@ Text numbered(const char* templ, int i, int j) {
   return Text::key(templ).arg(Text::integer(i)).arg(Text::integer(j));
 }
 
-bool heterogeneous(int cov_type) {
+bool heterogeneous(covstruct::CovType cov_type) {
   return cov_type == AD1 || cov_type == ARH1 || cov_type == CSH || cov_type == DIAG || cov_type == HF ||
          cov_type == TPH || cov_type == VC_REPEATED;
 }
 
 // The labels of a block in stored order; `level` holds the level labels of
 // the heterogeneous structures.
-void block_labels(int n, int cov_type, const std::vector<Text>& level, std::vector<Text>& out) {
+void block_labels(int n, covstruct::CovType cov_type, const std::vector<Text>& level, std::vector<Text>& out) {
   auto keys = [&](std::initializer_list<const char*> ts) {
     for (const char* t : ts) out.push_back(Text::key(t));
   };
@@ -149,7 +149,7 @@ void block_labels(int n, int cov_type, const std::vector<Text>& level, std::vect
 }  // namespace
 
 int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n, bool random_block,
-           int block, int cov_type, std::vector<Text>& labels) {
+           int block, covstruct::CovType cov_type, std::vector<Text>& labels) {
   if (!is_block_type(cov_type)) return 0;
   const std::size_t before = labels.size();
   try {

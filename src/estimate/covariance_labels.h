@@ -35,7 +35,7 @@ inline constexpr int kStatusLabelMemory = 4;
 // kStatusLabelMemory with nothing appended.  Code 17 and codes outside 1..19
 // append nothing.
 int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n,
-           bool random_block, int block, int cov_type, std::vector<host::Text>& labels);
+           bool random_block, int block, covstruct::CovType cov_type, std::vector<host::Text>& labels);
 
 // design_column_label: appends to `items` (the groups of a "[:^1:]1" list) the label of the
 // design column with 1-based cell index `cell` of the effect `effect` (a row of

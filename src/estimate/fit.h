@@ -27,7 +27,7 @@ namespace mixed::estimate {
 
 // One RANDOM covariance block.
 struct RandomBlock {
-  int cov_type = 18;
+  covstruct::CovType cov_type = covstruct::VC;
   int dim = 0;          // d_j
   int replicates = 1;   // r_j
   int col = 0;          // first random column of its first replicate
@@ -103,7 +103,7 @@ struct Fit {
   int n_residual_cov_params = 0;   // parameters of the repeated (residual) block, first in cov_params
   bool has_random = false;   // random-effect terms exist
   bool repeated = false;     // a REPEATED subcommand was given
-  int repeated_type = 12;
+  covstruct::CovType repeated_type = covstruct::ID;
   int rep_dim = 1;           // max(1, n_repeated_levels)
   DesignRows rows;
   std::vector<RandomBlock> blocks;

@@ -149,7 +149,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
     std::span<double> c0(sub.C.data() + i * T, T);
     std::span<double> ck(sub.Ck.data() + i * T * n2, T * n2);
     std::span<double> ckl(sub.Ckl.data() + i * T * sub.pairs, T * sub.pairs);
-    const int cov_type = fit_.repeated_type;
+    const covstruct::CovType cov_type = fit_.repeated_type;
     if (cov_type == covstruct::ID) {
       std::span<double> wtw(wtw_.data() + i * T, T);
       if (!wtw_ready_) covstruct::design_cross_products(rows, wtw);

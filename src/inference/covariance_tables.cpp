@@ -62,13 +62,13 @@ std::vector<int> parameter_kinds(const model::Command& cmd, const data::GroupDat
 
 // Codes 8, 12, 18 and 19 are diagonal: their off-diagonal cells are shown as
 // the integer 0.
-bool diagonal_structure(int cov_type) {
+bool diagonal_structure(covstruct::CovType cov_type) {
   return cov_type == covstruct::DIAG || cov_type == covstruct::ID || cov_type == covstruct::VC || cov_type == covstruct::VC_REPEATED;
 }
 
 // The full symmetric matrix of a packed triangle of order n, row by row.
 void put_matrix(host::PivotTable& t, const std::vector<int>& rows, const std::vector<int>& cols,
-                std::span<const double> a, int cov_type) {
+                std::span<const double> a, covstruct::CovType cov_type) {
   const std::size_t n = rows.size();
   const bool diagonal = diagonal_structure(cov_type);
   for (std::size_t i = 0; i < n; ++i)

@@ -37,7 +37,7 @@ host::Text interval_label(const model::Command& cmd, std::string_view key = "^1 
 struct ParameterGroup {
   int first = 0;
   int count = 0;
-  int cov_type = 0;
+  covstruct::CovType cov_type{};
   host::Text label;
 };
 

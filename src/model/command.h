@@ -55,7 +55,7 @@ struct EffectTable {
 struct RandomSubcommand {
   EffectTable effects;
   std::vector<std::size_t> subjects;  // dictionary indices, as written, duplicates dropped
-  int cov_type = covstruct::VC;
+  covstruct::CovType cov_type = covstruct::VC;
   bool covtype_written = false;
 };
 
@@ -178,7 +178,7 @@ struct Command {
   int n_random_effects() const { return static_cast<int>(random.rows()); }
   std::vector<int> random_subject_counts;           // per random effect, its subcommand's subject count
   std::vector<std::vector<std::size_t>> random_subject_lists;  // per random effect, that list
-  std::vector<int> random_types;          // per random effect, its structure
+  std::vector<covstruct::CovType> random_types;          // per random effect, its structure
   std::vector<int> random_effect_block;           // 0-based covariance block of each random effect
   std::vector<int> random_effect_subcommand;      // the RANDOM subcommand (0-based) of each random effect
   std::vector<int> rnd_signed_count;    // per subcommand, + when COVTYPE written, - otherwise
@@ -192,7 +192,7 @@ struct Command {
   std::vector<std::size_t> repeated_vars;  // dictionary indices
   std::vector<std::size_t> repeated_subjects; // dictionary indices
   int n_repeated_vars() const { return static_cast<int>(repeated_vars.size()); }
-  int repeated_type = covstruct::ID;
+  covstruct::CovType repeated_type = covstruct::ID;
 
   std::vector<ClassVar> classvars;      // factors, REPEATED and subject variables
   int n_class_vars() const { return static_cast<int>(classvars.size()); }

@@ -1,5 +1,6 @@
 #include "syntax/random.h"
 
+#include <optional>
 #include <algorithm>
 #include <vector>
 
@@ -58,7 +59,7 @@ int read_subject_list(host::TokenStream& ts, const host::Dataset& data, std::vec
 struct Options {
   bool subject_given = false;
   std::vector<std::size_t> subjects;
-  int covtype = 0;  // 0 when COVTYPE was not written
+  std::optional<covstruct::CovType> covtype;  // none when COVTYPE was not written
 };
 
 bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& m, Options& o) {
@@ -79,7 +80,7 @@ bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& 
       const int code = k.type == host::TokenType::Name && !k.quoted ? host::keyword_index(k.text, kCovTypes) : 0;
       if (code == 0) return fail_here(ts, e, m.covtype);
       if (ts.next().sym != Sym::RParen) return fail_here(ts, e, m.covtype);
-      o.covtype = code;
+      o.covtype = static_cast<covstruct::CovType>(code);
       ts.next();
     } else {
       return fail_here(ts, e, m.other);
@@ -105,8 +106,8 @@ bool read_random(host::TokenStream& ts, const model::Command& cmd, host::Engine&
   ts.next();
   Options o;
   if (read_options(ts, e, kRandomMessages, o)) return true;
-  if (o.covtype != 0) {
-    r.cov_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC : o.covtype;
+  if (o.covtype) {
+    r.cov_type = *o.covtype == covstruct::VC_PARSE ? covstruct::VC : *o.covtype;
     r.covtype_written = true;
   }
   r.subjects = std::move(o.subjects);
@@ -265,7 +266,7 @@ bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
     ts.next();
     if (read_options(ts, e, kRepeatedMessages, o)) return true;
   }
-  if (o.covtype != 0) cmd.repeated_type = o.covtype == covstruct::VC_PARSE ? covstruct::VC_REPEATED : o.covtype;
+  if (o.covtype) cmd.repeated_type = *o.covtype == covstruct::VC_PARSE ? covstruct::VC_REPEATED : *o.covtype;
   if (!o.subject_given) return fail_here(ts, e, model::Msg::NoSubjectInRepeated);
   cmd.repeated_subjects = std::move(o.subjects);
 

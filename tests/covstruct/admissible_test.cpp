@@ -15,8 +15,8 @@ constexpr auto PD = Admissibility::PositiveDefinite;
 constexpr auto PSD = Admissibility::Semidefinite;
 constexpr auto BAD = Admissibility::Inadmissible;
 
-Admissibility check(int n, int cov_type, const Vec& theta) {
-  return block_admissibility(n, cov_type, theta, kTol);
+Admissibility check(int n, int code, const Vec& theta) {
+  return block_admissibility(n, covtest::type_code(code), theta, kTol);
 }
 
 TEST(BlockAdmissibility, RulesFromTheParameters) {
@@ -61,9 +61,9 @@ TEST(BlockAdmissibility, MatrixTest) {
 
 TEST(BlockAdmissibility, RandomAdmissibleParametersArePositiveDefinite) {
   std::mt19937 rng(4);
-  for (int cov_type : covtest::all_types())
+  for (covstruct::CovType cov_type : covtest::all_types())
     for (int draw = 0; draw < 5; ++draw)
-      EXPECT_EQ(check(4, cov_type, covtest::random_theta(cov_type, 4, rng)), PD) << covtest::type_name(cov_type);
+      EXPECT_EQ(check(4, static_cast<int>(cov_type), covtest::random_theta(cov_type, 4, rng)), PD) << covtest::type_name(cov_type);
 }
 
 }  // namespace

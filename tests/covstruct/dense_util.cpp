@@ -11,16 +11,18 @@
 
 namespace mixed::covstruct::covtest {
 
-const std::vector<int>& all_types() {
-  static const std::vector<int> types = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18, 19};
+const std::vector<CovType>& all_types() {
+  static const std::vector<CovType> types = {ARMA11, AD1, AR1, ARH1, CS,  CSH, CSR, DIAG, FA1,
+                                             FAH1,   HF,  ID,  TP,   TPH, UN,  UNR, VC,   VC_REPEATED};
   return types;
 }
 
-std::string type_name(int cov_type) {
+std::string type_name(covstruct::CovType cov_type) {
   static const char* names[] = {"?",    "ARMA11", "AD1", "AR1", "ARH1", "CS", "CSH",
                                 "CSR",  "DIAG",   "FA1", "FAH1", "HF",  "ID", "TP",
                                 "TPH",  "UN",     "UNR", "VC17", "VC",  "VC(REPEATED)"};
-  return cov_type >= 0 && cov_type <= 19 ? names[cov_type] : "?";
+  const int code = static_cast<int>(cov_type);
+  return code >= 0 && code <= 19 ? names[code] : "?";
 }
 
 Eigen::MatrixXd unpack(int n, std::span<const double> packed) {
@@ -46,13 +48,13 @@ double rel_diff(std::span<const double> got, std::span<const double> want) {
   return diff / scale;
 }
 
-Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type) {
+Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type) {
   Vec out(host::tri_size(n));
   structure_matrix(n, theta, lvlidx, cov_type, out);
   return out;
 }
 
-Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type, double* logdet) {
+Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type, double* logdet) {
   const Vec s = sigma(n, theta, lvlidx, cov_type);
   Vec a(s.size());
   const double ld = structure_inverse(n, theta, s, lvlidx, cov_type, a, logdet != nullptr);
@@ -71,7 +73,7 @@ Vec central_difference(const Vec& theta, int k, const std::function<Vec(const Ve
   return d;
 }
 
-Vec random_theta(int cov_type, int levels, std::mt19937& rng) {
+Vec random_theta(covstruct::CovType cov_type, int levels, std::mt19937& rng) {
   const int npar = parameter_count(levels, cov_type);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   auto draw = [&](double lo, double hi) { return lo + (hi - lo) * u(rng); };
@@ -92,7 +94,7 @@ Vec random_theta(int cov_type, int levels, std::mt19937& rng) {
   throw std::runtime_error("no admissible parameters for " + type_name(cov_type));
 }
 
-Eigen::MatrixXd reference_sigma(int cov_type, const Vec& theta, const std::vector<int>& levels) {
+Eigen::MatrixXd reference_sigma(covstruct::CovType cov_type, const Vec& theta, const std::vector<int>& levels) {
   const int n = static_cast<int>(levels.size());
   auto th = [&](int i) { return theta.at(i - 1); };               // θ_i, 1-based
   auto U = [&](int r, int c) { return th(r * (r - 1) / 2 + c); };  // r >= c
@@ -103,7 +105,7 @@ Eigen::MatrixXd reference_sigma(int cov_type, const Vec& theta, const std::vecto
       const int d = std::abs(li - lj), a = std::min(li, lj), b = std::max(li, lj);
       const bool diag = i == j;
       double v = 0.0;
-      switch (cov_type) {
+      switch (static_cast<int>(cov_type)) {
         case 1: v = diag ? th(1) : th(1) * th(3) * std::pow(th(2), d - 1); break;
         case 2: {
           v = th(2 * li - 1) * th(2 * lj - 1);

@@ -4,6 +4,10 @@
 // statistician would write them).
 #pragma once
 
+#include <ostream>
+
+#include "covstruct/types.h"
+
 #include <functional>
 #include <random>
 #include <span>
@@ -12,13 +16,24 @@
 
 #include <Eigen/Dense>
 
+namespace mixed::covstruct {
+
+// Structures print as their codes in test messages.
+inline std::ostream& operator<<(std::ostream& os, CovType t) { return os << static_cast<int>(t); }
+
+}  // namespace mixed::covstruct
+
 namespace mixed::covstruct::covtest {
 
 using Vec = std::vector<double>;
 
-// The type codes a block can carry: 1..16, 18, 19.
-const std::vector<int>& all_types();
-std::string type_name(int cov_type);
+// The structures a block can carry (every one but VC_PARSE).
+const std::vector<CovType>& all_types();
+
+// A structure by its position in the COVTYPE table (any int, for the tests of
+// codes that name no structure).
+inline CovType type_code(int code) { return static_cast<CovType>(code); }
+std::string type_name(covstruct::CovType cov_type);
 
 Eigen::MatrixXd unpack(int n, std::span<const double> packed);
 Vec pack(const Eigen::MatrixXd& m);
@@ -27,8 +42,8 @@ Vec pack(const Eigen::MatrixXd& m);
 double rel_diff(std::span<const double> got, std::span<const double> want);
 
 // Packed results of the functions under test, as fresh vectors.
-Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type);
-Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, int cov_type, double* logdet = nullptr);
+Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type);
+Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type, double* logdet = nullptr);
 
 // The central difference (f(θ + h·e_k) - f(θ - h·e_k)) / 2h with
 // h = 1e-5·max(1, |θ_k|): truncation and rounding errors both near 1e-10.
@@ -36,11 +51,11 @@ Vec central_difference(const Vec& theta, int k, const std::function<Vec(const Ve
 
 // A random parameter vector for L levels whose matrix is positive definite
 // with its smallest eigenvalue at least 0.05.
-Vec random_theta(int cov_type, int levels, std::mt19937& rng);
+Vec random_theta(covstruct::CovType cov_type, int levels, std::mt19937& rng);
 
 // Σ(θ) over the rows at `levels` (0-based), straight from the defining
 // formulas in dense form.
-Eigen::MatrixXd reference_sigma(int cov_type, const Vec& theta, const std::vector<int>& levels);
+Eigen::MatrixXd reference_sigma(covstruct::CovType cov_type, const Vec& theta, const std::vector<int>& levels);
 
 // Level maps of the tests: the identity over L = 4 levels (empty map), rows at
 // levels 1, 3, 4 of 4 (0-based 0, 2, 3), and rows at 5, 2, 3 of 5 out of order.

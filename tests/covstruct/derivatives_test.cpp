@@ -15,13 +15,13 @@ using namespace covtest;
 using host::tri;
 using host::tri_size;
 
-Vec dr1(int n, const Vec& theta, int k, std::span<const int> map, int cov_type) {
+Vec dr1(int n, const Vec& theta, int k, std::span<const int> map, covstruct::CovType cov_type) {
   Vec out(tri_size(n), -99.0);
   structure_first_derivative(n, theta, k, map, cov_type, out);
   return out;
 }
 
-Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, int cov_type) {
+Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, covstruct::CovType cov_type) {
   Vec out(tri_size(n), -99.0);
   structure_second_derivative(n, theta, k, l, map, cov_type, out);
   return out;
@@ -32,7 +32,7 @@ Vec dr2(int n, const Vec& theta, int k, int l, std::span<const int> map, int cov
 // central differences of ∂Σ/∂θ_k, and the second derivative symmetric in k, l.
 TEST(StructureDerivatives, MatchCentralDifferencesForEveryStructure) {
   std::mt19937 rng(5);
-  for (int cov_type : all_types())
+  for (covstruct::CovType cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 3; ++draw) {
         const Vec theta = random_theta(cov_type, lc.levels, rng);
@@ -59,7 +59,7 @@ TEST(StructureDerivatives, LevelMapRestrictsTheFullDerivatives) {
   const LevelCase& lc = level_cases()[2];
   const std::vector<int> rows = lc.row_levels();
   const int n = lc.rows();
-  for (int cov_type : all_types()) {
+  for (covstruct::CovType cov_type : all_types()) {
     const Vec theta = random_theta(cov_type, lc.levels, rng);
     for (int k = 0; k < static_cast<int>(theta.size()); ++k) {
       SCOPED_TRACE(type_name(cov_type) + ", k = " + std::to_string(k));
@@ -75,7 +75,7 @@ TEST(StructureDerivatives, LevelMapRestrictsTheFullDerivatives) {
 // second derivative is zero.
 TEST(StructureDerivatives, LinearStructuresAreTheSumOfTheirDerivatives) {
   std::mt19937 rng(3);
-  for (int cov_type : {5, 8, 11, 12, 15, 18, 19})
+  for (covstruct::CovType cov_type : {CS, DIAG, HF, ID, UN, VC, VC_REPEATED})
     for (const LevelCase& lc : level_cases()) {
       SCOPED_TRACE(type_name(cov_type) + ", " + lc.name);
       const Vec theta = random_theta(cov_type, lc.levels, rng);

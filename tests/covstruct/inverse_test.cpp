@@ -18,7 +18,7 @@ using namespace covtest;
 using host::tri;
 using host::tri_size;
 
-Vec p_matrix(int n, const Vec& theta, int k, std::span<const int> map, int cov_type) {
+Vec p_matrix(int n, const Vec& theta, int k, std::span<const int> map, covstruct::CovType cov_type) {
   const Vec a = inverse(n, theta, map, cov_type);
   Vec sk(tri_size(n)), p(tri_size(n), -99.0);
   structure_first_derivative(n, theta, k, map, cov_type, sk);
@@ -26,7 +26,7 @@ Vec p_matrix(int n, const Vec& theta, int k, std::span<const int> map, int cov_t
   return p;
 }
 
-Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, int cov_type) {
+Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, covstruct::CovType cov_type) {
   const Vec s = sigma(n, theta, map, cov_type);
   const Vec a = inverse(n, theta, map, cov_type);
   Vec skl(tri_size(n)), q(tri_size(n), -99.0);
@@ -40,7 +40,7 @@ Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, in
 // factor reproduces Σ, for every structure and level map.
 TEST(StructureInverse, InverseLogDeterminantAndFactorForEveryStructure) {
   std::mt19937 rng(21);
-  for (int cov_type : all_types())
+  for (covstruct::CovType cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 3; ++draw) {
         SCOPED_TRACE(type_name(cov_type) + ", " + lc.name);
@@ -67,7 +67,7 @@ TEST(StructureInverse, InverseLogDeterminantAndFactorForEveryStructure) {
 // differences, for every structure and level map.
 TEST(StructureInverse, InverseDerivativesMatchCentralDifferences) {
   std::mt19937 rng(34);
-  for (int cov_type : all_types())
+  for (covstruct::CovType cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 2; ++draw) {
         const Vec theta = random_theta(cov_type, lc.levels, rng);
@@ -89,15 +89,15 @@ TEST(StructureInverse, InverseDerivativesMatchCentralDifferences) {
 TEST(StructureInverse, ZeroVariancesAreLeftOut) {
   // VC with θ1 = 0: A = 0 and log det 0.
   double logdet = -1.0;
-  EXPECT_EQ(inverse(3, {0.0}, {}, 18, &logdet), Vec(6, 0.0));
+  EXPECT_EQ(inverse(3, {0.0}, {}, VC, &logdet), Vec(6, 0.0));
   EXPECT_EQ(logdet, 0.0);
   // DIAG with a zero variance: 0 in its place, its row left out of log det.
-  const Vec a = inverse(3, {2.0, 0.0, 4.0}, {}, 8, &logdet);
+  const Vec a = inverse(3, {2.0, 0.0, 4.0}, {}, DIAG, &logdet);
   EXPECT_EQ(a, (Vec{0.5, 0, 0, 0, 0, 0.25}));
   EXPECT_DOUBLE_EQ(logdet, std::log(8.0));
   // The factor of a DIAG block takes the parameters in order.
   Vec l(6);
-  structure_factor(3, Vec{4.0, 0.0, 9.0}, Vec(6, 0.0), 8, l);
+  structure_factor(3, Vec{4.0, 0.0, 9.0}, Vec(6, 0.0), DIAG, l);
   EXPECT_EQ(l, (Vec{2, 0, 0, 0, 0, 3}));
 }
 

@@ -19,7 +19,7 @@ using host::tri;
 // its defining formula.
 TEST(StructureMatrix, MatchesDefiningFormulaForEveryStructureAndLevelMap) {
   std::mt19937 rng(11);
-  for (int cov_type : all_types())
+  for (covstruct::CovType cov_type : all_types())
     for (const LevelCase& lc : level_cases())
       for (int draw = 0; draw < 3; ++draw) {
         SCOPED_TRACE(type_name(cov_type) + ", " + lc.name);
@@ -31,19 +31,19 @@ TEST(StructureMatrix, MatchesDefiningFormulaForEveryStructureAndLevelMap) {
 }
 
 TEST(StructureMatrix, OneLevelGivesTheSingleDiagonalElement) {
-  EXPECT_EQ(sigma(1, {2.0, 0.3, 0.4}, {}, 1)[0], 2.0);   // ARMA11: θ1
-  EXPECT_EQ(sigma(1, {2.0, 0.5}, {}, 5)[0], 2.5);        // CS: θ1 + θ2
-  EXPECT_EQ(sigma(1, {0.5, 3.0}, {}, 9)[0], 9.5);        // FA1: θ2² + θ1
-  EXPECT_EQ(sigma(1, {3.0}, {}, 2)[0], 9.0);             // AD1: θ1²
+  EXPECT_EQ(sigma(1, {2.0, 0.3, 0.4}, {}, ARMA11)[0], 2.0);   // ARMA11: θ1
+  EXPECT_EQ(sigma(1, {2.0, 0.5}, {}, CS)[0], 2.5);        // CS: θ1 + θ2
+  EXPECT_EQ(sigma(1, {0.5, 3.0}, {}, FA1)[0], 9.5);        // FA1: θ2² + θ1
+  EXPECT_EQ(sigma(1, {3.0}, {}, AD1)[0], 9.0);             // AD1: θ1²
 }
 
 TEST(StructureMatrix, ZeroCorrelationParameters) {
   // ARMA11 with ρ = 0: σ²φ next to the diagonal, 0 beyond.
-  const Vec arma = sigma(4, {2.0, 0.0, 0.5}, {}, 1);
+  const Vec arma = sigma(4, {2.0, 0.0, 0.5}, {}, ARMA11);
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < i; ++j) EXPECT_EQ(arma[tri(i, j)], i - j == 1 ? 1.0 : 0.0) << i << "," << j;
   // AR1 with ρ = 0 is σ² times the identity.
-  const Vec ar1 = sigma(4, {2.0, 0.0}, {}, 3);
+  const Vec ar1 = sigma(4, {2.0, 0.0}, {}, AR1);
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j <= i; ++j) EXPECT_EQ(ar1[tri(i, j)], i == j ? 2.0 : 0.0);
 }
@@ -55,7 +55,7 @@ TEST(StructureMatrix, AutoregressivePowersAgreeWithAndWithoutLevelMap) {
   for (int n = 1; n <= 12; ++n) {
     std::vector<int> all(n);
     for (int i = 0; i < n; ++i) all[i] = i;
-    EXPECT_EQ(sigma(n, theta, {}, 3), sigma(n, theta, all, 3)) << n;
+    EXPECT_EQ(sigma(n, theta, {}, AR1), sigma(n, theta, all, AR1)) << n;
   }
 }
 

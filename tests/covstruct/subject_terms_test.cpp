@@ -67,7 +67,7 @@ struct Dense {
   Vec c0;
   double logdet = 0.0;
 };
-Dense dense_terms(const RepeatedRun& run, int cov_type, const Vec& theta) {
+Dense dense_terms(const RepeatedRun& run, covstruct::CovType cov_type, const Vec& theta) {
   Eigen::MatrixXd c = Eigen::MatrixXd::Zero(run.order(), run.order());
   double logdet = 0.0;
   for (const auto& [key, recs] : run.subjects()) {
@@ -90,7 +90,7 @@ struct Sums {
   double logdet = 0.0;
   Vec gradient, hessian, c0, ck, ckl;
 };
-Sums run_terms(const RepeatedRun& run, int cov_type, const Vec& theta, bool second = true) {
+Sums run_terms(const RepeatedRun& run, covstruct::CovType cov_type, const Vec& theta, bool second = true) {
   const std::size_t m = theta.size(), stride = tri_size(run.order());
   Sums s;
   s.gradient.assign(m, 0.0);
@@ -117,7 +117,7 @@ TEST(RepeatedSubjectTerms, MatchDenseComputationAndItsDerivatives) {
   const RepeatedRun run;
   std::mt19937 rng(29);
   const std::size_t stride = tri_size(run.order());
-  for (int cov_type : all_types()) {
+  for (covstruct::CovType cov_type : all_types()) {
     SCOPED_TRACE(type_name(cov_type));
     const Vec theta = random_theta(cov_type, kLevels, rng);
     const int m = static_cast<int>(theta.size());
@@ -150,7 +150,7 @@ TEST(RepeatedSubjectTerms, RepeatedLevelWithinSubjectStopsThePass) {
   EXPECT_EQ(check_repeated_levels(run.rows, work), 0);
   run.level[7] = 1;  // subject 11 now has level 2 twice (records 1 and 7)
   EXPECT_EQ(check_repeated_levels(run.rows, work), kStatusDuplicateLevel);
-  EXPECT_EQ(run_terms(run, 3, {1.0, 0.5}).status, kStatusDuplicateLevel);
+  EXPECT_EQ(run_terms(run, AR1, {1.0, 0.5}).status, kStatusDuplicateLevel);
   // The same level in different subjects is no duplicate.
   run.level[7] = 3;  // subject 10 has level 4 too
   EXPECT_EQ(check_repeated_levels(run.rows, work), 0);
@@ -164,7 +164,7 @@ TEST(RepeatedSubjectTerms, FlagsOffChangeNothing) {
   Vec gradient(2, 7.0), hessian(3, 7.0), c0(stride, 7.0), ck(2 * stride, 7.0), ckl(3 * stride, 7.0);
   TermSums sums{7.0, gradient, hessian, c0, ck, ckl};
   SubjectWork work;
-  EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, 3, work, TermFlags{}, sums), 0);
+  EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, AR1, work, TermFlags{}, sums), 0);
   EXPECT_EQ(sums.logdet, 7.0);
   for (const Vec* v : {&gradient, &hessian, &c0, &ck, &ckl})
     for (double x : *v) EXPECT_EQ(x, 7.0);
@@ -179,7 +179,7 @@ TEST(RepeatedSubjectTerms, OneRowSubjectReducesToScalars) {
   Vec gradient(2, 0.0), hessian(3, 0.0), c0(stride), ck(2 * stride), ckl(3 * stride);
   TermSums sums{0.0, gradient, hessian, c0, ck, ckl};
   SubjectWork work;
-  ASSERT_EQ(add_repeated_subject_terms(one, Vec{s2, 0.4}, 3, work, TermFlags{true, true, true, true, true, true}, sums), 0);
+  ASSERT_EQ(add_repeated_subject_terms(one, Vec{s2, 0.4}, AR1, work, TermFlags{true, true, true, true, true, true}, sums), 0);
   const Eigen::VectorXd w = full.w(0);
   EXPECT_DOUBLE_EQ(sums.logdet, std::log(s2));
   EXPECT_DOUBLE_EQ(gradient[0], 1.0 / s2);

@@ -74,7 +74,7 @@ struct Model {
     group.blocks[1].dim = 3;
   }
 
-  std::vector<Text> labels(int n, bool random, int block, int cov_type, int* status = nullptr) const {
+  std::vector<Text> labels(int n, bool random, int block, covstruct::CovType cov_type, int* status = nullptr) const {
     std::vector<Text> out;
     const int st = covariance_parameter_labels(cmd, group, data, n, random, block, cov_type, out);
     if (status != nullptr) *status = st;
@@ -90,7 +90,7 @@ std::vector<std::string> json(const std::vector<Text>& texts) {
 
 TEST(CovarianceLabels, RandomBlockLevelsAreDesignColumns) {
   const Model m;
-  const std::vector<Text> labels = m.labels(6, true, 0, 8);
+  const std::vector<Text> labels = m.labels(6, true, 0, covstruct::DIAG);
   EXPECT_EQ(json(labels), (std::vector<std::string>{"Var: Intercept", "Var: [A=1]", "Var: [A=2]",
                                                     "Var: [A=3]", "Var: [A=1]([B=x])",
                                                     "Var: [A=2]([B=y])"}));
@@ -99,30 +99,31 @@ TEST(CovarianceLabels, RandomBlockLevelsAreDesignColumns) {
   // The value label is what the reports show.
   const host::Catalogue none;
   EXPECT_EQ(labels[2].display(none), "Var: [A=two]");
-  EXPECT_EQ(json(m.labels(3, true, 1, 19)),
+  EXPECT_EQ(json(m.labels(3, true, 1, covstruct::VC_REPEATED)),
             (std::vector<std::string>{"Var: X * X", "Var: X([B=x])", "Var: X([B=y])"}));
 }
 
 TEST(CovarianceLabels, RepeatedLevelsNameEachRepeatedVariable) {
   const Model m;
-  const std::vector<Text> labels = m.labels(3, false, 0, 4);
+  const std::vector<Text> labels = m.labels(3, false, 0, covstruct::ARH1);
   EXPECT_EQ(json(labels), (std::vector<std::string>{"ARH1 rho", "Var: [T=1.5]*[S=a]",
                                                     "Var: [T=1.5]*[S=b]", "Var: [T=2.5]*[S=a]"}));
   EXPECT_EQ(labels[1].templ(), "Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1");
-  EXPECT_EQ(json(m.labels(3, false, 0, 2)),
+  EXPECT_EQ(json(m.labels(3, false, 0, covstruct::AD1)),
             (std::vector<std::string>{"Var: [T=1.5]*[S=a]", "AD1 rho 1", "Var: [T=1.5]*[S=b]",
                                       "AD1 rho 2", "Var: [T=2.5]*[S=a]"}));
 }
 
 TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {
   const Model m;
-  for (int cov_type = 0; cov_type <= 20; ++cov_type)
+  for (int code = 0; code <= 20; ++code)
     for (int n = 1; n <= 3; ++n) {
+      const auto cov_type = static_cast<covstruct::CovType>(code);
       std::vector<Text> labels = {Text::raw("before")};
       EXPECT_EQ(covariance_parameter_labels(m.cmd, m.group, m.data, n, false, 0, cov_type, labels), 0);
-      ASSERT_EQ(static_cast<int>(labels.size()), 1 + covstruct::parameter_count(n, cov_type)) << cov_type << ", n = " << n;
+      ASSERT_EQ(static_cast<int>(labels.size()), 1 + covstruct::parameter_count(n, cov_type)) << code << ", n = " << n;
       EXPECT_EQ(labels[0].json(), "before");
-      for (const Text& t : labels) EXPECT_FALSE(t.empty()) << cov_type;
+      for (const Text& t : labels) EXPECT_FALSE(t.empty()) << code;
     }
 }
 
