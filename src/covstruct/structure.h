@@ -28,13 +28,14 @@ namespace mixed::covstruct {
 
 // The kind of a covariance parameter: its admissible domain and how it is
 // reported (a standard deviation is reported as its square).
-enum ParamKind : int {
-  Correlation = 1,   // -1 .. 1
-  Covariance = 2,    // unrestricted
-  Unrestricted = 3,  // loadings, the HF lambda
-  StdDev = 4,        // >= 0, reported squared
-  Variance = 5,      // >= 0
+enum class ParamKind {
+  Correlation,   // -1 .. 1
+  Covariance,    // unrestricted
+  Unrestricted,  // loadings, the HF lambda
+  StdDev,        // >= 0, reported squared
+  Variance,      // >= 0
 };
+using enum ParamKind;  // covstruct::Variance names ParamKind::Variance
 
 // Whether θ gives an admissible Σ.
 enum class Admissibility : int {

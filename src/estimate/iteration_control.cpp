@@ -103,7 +103,7 @@ HalvingResult halve_step(double l0, double tau, int max_halvings,
   return r;
 }
 
-int boundary_flag(int kind, double theta, double d, double t) {
+int boundary_flag(covstruct::ParamKind kind, double theta, double d, double t) {
   if (kind == covstruct::StdDev || kind == covstruct::Variance) {
     if (d > 0.0 && (t > std::fabs(theta) || theta - 0.5 * d <= 0.0)) return -1;
   } else if (kind == covstruct::Correlation) {
@@ -113,7 +113,7 @@ int boundary_flag(int kind, double theta, double d, double t) {
   return 0;
 }
 
-double boundary_step(int kind, int flag, bool dropped, bool residual, double theta, double d) {
+double boundary_step(covstruct::ParamKind kind, int flag, bool dropped, bool residual, double theta, double d) {
   const double f = residual ? 0.95 : 1.0;
   if (flag == -1) return (kind == covstruct::StdDev || kind == covstruct::Variance) ? theta * f : (theta + 1.0) * f;
   if (flag == 1) return (theta - 1.0) * f;

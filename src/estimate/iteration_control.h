@@ -13,6 +13,8 @@
 #include <functional>
 #include <span>
 
+#include "covstruct/structure.h"
+
 namespace mixed::estimate {
 
 // The convergence tolerances; a tolerance of 0 switches its criterion off.  A
@@ -123,12 +125,12 @@ HalvingResult halve_step(double l0, double tau, int max_halvings,
 // parameter tolerance): -1 when a variance would reach 0 (within half the
 // step, or already within t of it), +1 / -1 when a correlation would reach
 // 1 / -1; 0 when the parameter stays free.
-int boundary_flag(int kind, double theta, double d, double t);
+int boundary_flag(covstruct::ParamKind kind, double theta, double d, double t);
 
 // The direction component of a parameter under the flag: a flagged parameter
 // moves to its bound at lambda = 1 (a residual one only 95% of the way, so that
 // R stays positive definite); an unflagged one whose pivot H^- dropped in the
 // singular retry (`dropped`) moves to 0 likewise; any other keeps d.
-double boundary_step(int kind, int flag, bool dropped, bool residual, double theta, double d);
+double boundary_step(covstruct::ParamKind kind, int flag, bool dropped, bool residual, double theta, double d);
 
 }  // namespace mixed::estimate

@@ -15,7 +15,7 @@ using host::tri;
 using host::tri_size;
 
 void fill_kinds(const Fit& fit, UpdateState& u) {
-  u.kinds.assign(static_cast<std::size_t>(fit.n_cov_params), 3);
+  u.kinds.assign(static_cast<std::size_t>(fit.n_cov_params), covstruct::Unrestricted);
   for (int k = 0; k < fit.n_residual_cov_params; ++k) u.kinds[k] = covstruct::parameter_kind(fit.n_residual_cov_params, fit.repeated_type, k);
   for (const RandomBlock& b : fit.blocks)
     for (int k = 0; k < b.npar; ++k) u.kinds[b.first_param + k] = covstruct::parameter_kind(b.npar, b.cov_type, k);
@@ -23,7 +23,7 @@ void fill_kinds(const Fit& fit, UpdateState& u) {
   u.kept.resize(static_cast<std::size_t>(fit.n_cov_params));
 }
 
-std::vector<double> reported(std::span<const double> theta, std::span<const int> kinds) {
+std::vector<double> reported(std::span<const double> theta, std::span<const covstruct::ParamKind> kinds) {
   std::vector<double> r(theta.begin(), theta.end());
   for (std::size_t k = 0; k < r.size(); ++k)
     if (kinds[k] == covstruct::StdDev) r[k] = theta[k] * theta[k];

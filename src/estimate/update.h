@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "covstruct/structure.h"
+
 #include "model/command.h"
 #include "estimate/fit.h"
 #include "estimate/likelihood.h"
@@ -20,7 +22,7 @@ namespace mixed::estimate {
 
 // The state the update keeps across iterations of one split group.
 struct UpdateState {
-  std::vector<int> kinds;      // parameter kinds (1..5)
+  std::vector<covstruct::ParamKind> kinds;
   std::vector<int> bndflg;     // -1 at the lower bound, +1 at the upper, 0 free
   host::BitSet kept;           // cov_params_kept: diagonal of the inverse > 0
   std::vector<double> hinv;    // generalised inverse of H of this iteration (flags applied)
@@ -35,7 +37,7 @@ struct UpdateState {
 void fill_kinds(const Fit& fit, UpdateState& u);
 
 // The reporting transform: a standard deviation (kind 4) is reported squared.
-std::vector<double> reported(std::span<const double> theta, std::span<const int> kinds);
+std::vector<double> reported(std::span<const double> theta, std::span<const covstruct::ParamKind> kinds);
 
 // Forms and inverts the update matrix from the derivatives, applies the
 // boundary rules and leaves the direction in u.step.  `scoring` marks a

@@ -35,7 +35,7 @@ double bounded_tanh(double x) {
   return (std::exp(x) - std::exp(-x)) / (std::exp(-x) + std::exp(x));
 }
 
-bool out_of_range(int kind, double e) {
+bool out_of_range(covstruct::ParamKind kind, double e) {
   if (kind == covstruct::StdDev || kind == covstruct::Variance) return e < 0.0;
   if (kind == covstruct::Correlation) return e < -1.0 || e > 1.0;
   return false;
@@ -53,8 +53,8 @@ double estimate(const estimate::Estimates& est, std::size_t k) {
 bool kept(const estimate::Estimates& est, std::size_t k) { return k < est.cov_params_kept.size() && est.cov_params_kept.test(k); }
 
 // The kind of every covariance parameter, in stored order.
-std::vector<int> parameter_kinds(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
-  std::vector<int> kinds;
+std::vector<covstruct::ParamKind> parameter_kinds(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+  std::vector<covstruct::ParamKind> kinds;
   for (const ParameterGroup& g : parameter_groups(cmd, group, est))
     for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::parameter_kind(g.count, g.cov_type, k));
   return kinds;
@@ -111,7 +111,7 @@ host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupDa
 
 }  // namespace
 
-Bounds covariance_bounds(int kind, double e, double se, double z) {
+Bounds covariance_bounds(covstruct::ParamKind kind, double e, double se, double z) {
   if (!(se > 0.0)) return {e, e};
   switch (kind) {
     case covstruct::StdDev:
@@ -150,7 +150,7 @@ host::PivotTable covariance_estimates(const model::Command& cmd, const data::Gro
   }
   const double z = -host::normal_quantile(0.5 - cmd.confidence_level / 200.0);
   const std::vector<int> params = parameter_categories(t, rows, cmd, group, est);
-  const std::vector<int> kinds = parameter_kinds(cmd, group, est);
+  const std::vector<covstruct::ParamKind> kinds = parameter_kinds(cmd, group, est);
   const Format estimate_fmt = estimate_format();
   for (std::size_t k = 0; k < params.size(); ++k) {
     const int r = params[k];

@@ -9,6 +9,8 @@
 // Estimates::fit.  The tables are returned for the caller to add.
 #pragma once
 
+
+#include "covstruct/structure.h"
 #include "model/command.h"
 #include "estimate/estimates.h"
 #include "data/group.h"
@@ -24,7 +26,7 @@ namespace mixed::inference {
 struct Bounds {
   double lower, upper;
 };
-Bounds covariance_bounds(int kind, double e, double se, double z);
+Bounds covariance_bounds(covstruct::ParamKind kind, double e, double se, double z);
 
 // The covariance parameter estimates table; `testcov` adds Wald Z, its
 // significance and the confidence interval.

@@ -190,32 +190,32 @@ TEST(FixedTables, TestsOfFixedEffects) {
 
 TEST(CovarianceTables, BoundsByKind) {
   const double z = 1.959963984540054;
-  const Bounds v0 = covariance_bounds(5, 0.0, 0.3, z);
+  const Bounds v0 = covariance_bounds(covstruct::Variance, 0.0, 0.3, z);
   EXPECT_DOUBLE_EQ(v0.lower, 0.0) << "a variance of 0: lower bound 0";
   EXPECT_TRUE(host::is_sysmis(v0.upper)) << "a variance of 0: no upper bound";
-  const Bounds v = covariance_bounds(4, 4.0, 1.0, z);
+  const Bounds v = covariance_bounds(covstruct::StdDev, 4.0, 1.0, z);
   EXPECT_NEAR(v.lower, 4.0 * std::exp(-z / 4.0), 1e-13) << "variance: interval of log e, h = z se / e";
   EXPECT_NEAR(v.upper, 4.0 * std::exp(z / 4.0), 1e-13);
-  const Bounds r1 = covariance_bounds(1, 1.0, 0.1, z);
+  const Bounds r1 = covariance_bounds(covstruct::Correlation, 1.0, 0.1, z);
   EXPECT_TRUE(host::is_sysmis(r1.lower)) << "a correlation of exactly 1: no lower bound";
   EXPECT_DOUBLE_EQ(r1.upper, 1.0);
-  const Bounds rm1 = covariance_bounds(1, -1.0, 0.1, z);
+  const Bounds rm1 = covariance_bounds(covstruct::Correlation, -1.0, 0.1, z);
   EXPECT_DOUBLE_EQ(rm1.lower, -1.0);
   EXPECT_TRUE(host::is_sysmis(rm1.upper));
-  EXPECT_TRUE(host::is_sysmis(covariance_bounds(1, 1.2, 0.1, z).lower)) << "|e| > 1: no bounds";
-  const Bounds r = covariance_bounds(1, 0.5, 0.1, z);
+  EXPECT_TRUE(host::is_sysmis(covariance_bounds(covstruct::Correlation, 1.2, 0.1, z).lower)) << "|e| > 1: no bounds";
+  const Bounds r = covariance_bounds(covstruct::Correlation, 0.5, 0.1, z);
   EXPECT_NEAR(r.lower, std::tanh(std::atanh(0.5) - z * 0.1 / 0.75), 1e-14) << "Fisher z interval";
   EXPECT_NEAR(r.upper, std::tanh(std::atanh(0.5) + z * 0.1 / 0.75), 1e-14);
-  const Bounds c = covariance_bounds(2, -3.0, 0.5, z);
+  const Bounds c = covariance_bounds(covstruct::Covariance, -3.0, 0.5, z);
   EXPECT_DOUBLE_EQ(c.lower, -3.0 - z * 0.5);
   EXPECT_DOUBLE_EQ(c.upper, -3.0 + z * 0.5);
-  const Bounds s0 = covariance_bounds(5, 2.0, 0.0, z);
+  const Bounds s0 = covariance_bounds(covstruct::Variance, 2.0, 0.0, z);
   EXPECT_DOUBLE_EQ(s0.lower, 2.0) << "se 0: both bounds equal the estimate";
   EXPECT_DOUBLE_EQ(s0.upper, 2.0);
-  const Bounds tiny = covariance_bounds(5, 1e-300, 1.0, z);
+  const Bounds tiny = covariance_bounds(covstruct::Variance, 1e-300, 1.0, z);
   EXPECT_DOUBLE_EQ(tiny.lower, 0.0) << "exp below its range gives 0";
   EXPECT_TRUE(host::is_sysmis(tiny.upper)) << "exp above its range gives missing";
-  const Bounds edge = covariance_bounds(1, 0.999999, 1e6, z);
+  const Bounds edge = covariance_bounds(covstruct::Correlation, 0.999999, 1e6, z);
   EXPECT_DOUBLE_EQ(edge.lower, -1.0);
   EXPECT_DOUBLE_EQ(edge.upper, 1.0);
 }
