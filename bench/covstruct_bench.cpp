@@ -22,7 +22,7 @@ constexpr int kUN = 15, kAR1 = 3;
 
 // A positive definite parameter vector: the start values with a little
 // correlation added (AR1 ρ = 0.5; UN off-diagonals 0.1).
-std::vector<double> parameters(int n, int cov_type) {
+std::vector<double> parameters(int n, covstruct::CovType cov_type) {
   std::vector<double> theta(parameter_count(n, cov_type));
   start_parameters(n, cov_type, 1.0, theta);
   for (int k = 0; k < static_cast<int>(theta.size()); ++k)
@@ -30,7 +30,7 @@ std::vector<double> parameters(int n, int cov_type) {
   return theta;
 }
 
-void BM_structure_matrix(benchmark::State& state, int cov_type) {
+void BM_structure_matrix(benchmark::State& state, covstruct::CovType cov_type) {
   const int n = static_cast<int>(state.range(0));
   const std::vector<double> theta = parameters(n, cov_type);
   std::vector<double> sigma(mixed::host::tri_size(n));
@@ -40,7 +40,7 @@ void BM_structure_matrix(benchmark::State& state, int cov_type) {
   }
 }
 
-void BM_inverse_first_derivative(benchmark::State& state, int cov_type) {
+void BM_inverse_first_derivative(benchmark::State& state, covstruct::CovType cov_type) {
   const int n = static_cast<int>(state.range(0));
   const std::vector<double> theta = parameters(n, cov_type);
   const std::size_t size = mixed::host::tri_size(n);
