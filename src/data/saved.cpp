@@ -51,18 +51,20 @@ std::optional<std::vector<std::vector<double>>> saved_columns(const model::Comma
 
 }  // namespace
 
-std::string_view save_root_name(int code) {
+std::string_view save_root_name(model::SaveCode keyword) {
+  const int code = static_cast<int>(keyword);
   static constexpr std::array<std::string_view, 8> kRoots = {"",       "FXPRED", "PRED",   "RESID",
                                                              "SEFIXP", "SEPRED", "DFFIXP", "DFPRED"};
   return code >= 1 && code <= 7 ? kRoots[code] : std::string_view();
 }
 
-int save_label_number(int code) {
+int save_label_number(model::SaveCode keyword) {
+  const int code = static_cast<int>(keyword);
   static constexpr std::array<int, 8> kLabels = {0, 15904, 15903, 15902, 15905, 15906, 15907, 15908};
   return code >= 1 && code <= 7 ? kLabels[code] : 0;
 }
 
-host::PrintFormat save_format(int code, const host::PrintFormat& dependent) {
+host::PrintFormat save_format(model::SaveCode code, const host::PrintFormat& dependent) {
   if (code == DFFIXP || code == DFPRED) return host::PrintFormat{};
   host::PrintFormat f;
   f.width = std::min(dependent.width + 3, 40);
@@ -102,7 +104,7 @@ void write_saved_variables(const model::Command& cmd, data::SaveFiles& save_file
   host::Notes notes;
   notes.title = host::Text::key("Variables Created");
   for (std::size_t k = 0; k < names->size(); ++k) {
-    const int code = cmd.save_keywords[k];
+    const model::SaveCode code = cmd.save_keywords[k];
     const std::optional<std::string> label = e.catalogue.numbered(save_label_number(code));
     MIXED_INVARIANT(e.out, label.has_value());
     host::Variable v;

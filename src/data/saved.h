@@ -42,12 +42,12 @@ std::optional<std::string> unused_variable_name(const host::Dataset& data, std::
 
 // The default root name of a saved variable ("FXPRED", "PRED", "RESID",
 // "SEFIXP", "SEPRED", "DFFIXP", "DFPRED") and the number of its label text.
-std::string_view save_root_name(int code);
-int save_label_number(int code);
+std::string_view save_root_name(model::SaveCode keyword);
+int save_label_number(model::SaveCode keyword);
 
 // The print format of a saved variable: the dependent variable's format with
 // its width + 3 (at most 40) and decimals + 2 (at most 16) for the predicted
 // values, residuals and standard errors; F8.2 for the degrees of freedom.
-host::PrintFormat save_format(int code, const host::PrintFormat& dependent);
+host::PrintFormat save_format(model::SaveCode code, const host::PrintFormat& dependent);
 
 }  // namespace mixed::data

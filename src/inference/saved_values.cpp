@@ -32,12 +32,16 @@ namespace {
 
 using host::SYSMIS;
 
-// The seven values of one case, indexed by SaveCode (entry 0 unused).
-using Values = std::array<double, 8>;
+// The seven values of one case, by SAVE keyword.
+struct Values {
+  std::array<double, 8> by_code;  // entry 0 unused
+  double& operator[](model::SaveCode c) { return by_code[static_cast<std::size_t>(c)]; }
+  double operator[](model::SaveCode c) const { return by_code[static_cast<std::size_t>(c)]; }
+};
 
 Values all_missing() {
   Values v;
-  v.fill(SYSMIS);
+  v.by_code.fill(SYSMIS);
   return v;
 }
 
@@ -60,13 +64,13 @@ struct CaseDesign {
 // The fitted model of a split group as the saved values read it.
 class GroupModel {
  public:
-  GroupModel(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const int> keywords)
+  GroupModel(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const model::SaveCode> keywords)
       : cmd_(cmd), group_(group), est_(est), fit_(*est.fit), p_(static_cast<std::size_t>(fit_.p)), q_(static_cast<std::size_t>(fit_.q)),
         ntheta_(static_cast<std::size_t>(est.n_cov_params)) {
     const std::size_t T = host::tri_size(p_);
     C_ = std::span<const double>(est.fixed_covariance).first(T);
     beta_ = std::span<const double>(est.fixed_covariance).subspan(T, p_);
-    for (int code : keywords) {
+    for (model::SaveCode code : keywords) {
       fixed_var_ = fixed_var_ || code == SEFIXP || code == DFFIXP;
       pred_var_ = pred_var_ || code == SEPRED || code == DFPRED;
       fixed_df_ = fixed_df_ || code == DFFIXP;
@@ -108,7 +112,7 @@ class GroupModel {
       if (pred_var_) prediction_error(d, subject, out);
     }
     out[RESID] = std::isnan(y) ? SYSMIS : y - out[PRED];
-    for (double& v : out) v = missing_if_nan(v);
+    for (double& v : out.by_code) v = missing_if_nan(v);
     return out;
   }
 

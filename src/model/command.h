@@ -122,7 +122,8 @@ enum class TermKinds { CovariatesOnly, FactorsOnly, InterceptOnly, FactorsAndCov
 enum class Composition { FixedOnly, RandomOnly, FixedAndRandom, Neither };
 
 // The SAVE keywords, in the order of the keyword table.
-enum SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
+// The values are the positions in the keyword table (1-based).
+enum class SaveCode : int { FIXPRED = 1, PRED = 2, RESID = 3, SEFIXP = 4, SEPRED = 5, DFFIXP = 6, DFPRED = 7 };
 
 struct Command {
 
@@ -153,7 +154,7 @@ struct Command {
 
   // SAVE: keyword codes (1 FIXPRED .. 7 DFPRED) in written order, and the
   // written names ("" when none).
-  std::vector<int> save_keywords;
+  std::vector<SaveCode> save_keywords;
   std::vector<std::string> save_names;
   int n_saved() const { return static_cast<int>(save_keywords.size()); }
 

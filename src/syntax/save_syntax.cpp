@@ -42,21 +42,22 @@ model::Msg read_name(host::TokenStream& ts, const model::Command& cmd, const hos
 
 // The warning that drops a keyword whose value the model cannot give: FIXPRED
 // without fixed effects, PRED and RESID without any effects.
-model::Msg unavailable_warning(int code, const model::Command& cmd) {
+model::Msg unavailable_warning(model::SaveCode code, const model::Command& cmd) {
   const bool fixed = cmd.n_fixed_effects() > 0;
   const bool any = fixed || cmd.n_random_effects() > 0;
-  if (code == 1 && !fixed) return model::Msg::SaveFixpredIgnored;
-  if (code == 2 && !any) return model::Msg::SavePredIgnored;
-  if (code == 3 && !any) return model::Msg::SaveResidIgnored;
+  if (code == model::SaveCode::FIXPRED && !fixed) return model::Msg::SaveFixpredIgnored;
+  if (code == model::SaveCode::PRED && !any) return model::Msg::SavePredIgnored;
+  if (code == model::SaveCode::RESID && !any) return model::Msg::SaveResidIgnored;
   return model::Msg::None;
 }
 
-// Reads the keywords; on an error returns its number, with `shown` set when
-// its ^1 is not the current token (34 names the repeated keyword).
+// Reads the keywords; on an error returns it, with `shown` set when its ^1 is
+// not the current token (a repeated keyword is named by itself).
 model::Msg read_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng, std::string& shown) {
   while (!ts.at_subcommand_end()) {
-    const int code = save_code(ts.cur());
-    if (code == 0) return model::Msg::UnrecognizedKeywordInSave;
+    const int position = save_code(ts.cur());
+    if (position == 0) return model::Msg::UnrecognizedKeywordInSave;
+    const auto code = static_cast<model::SaveCode>(position);
     const std::string keyword = ts.cur().text;
     std::string name;
     if (ts.next().sym == Sym::LParen) {
