@@ -176,54 +176,5 @@ TEST(CasePass, AHugeCaseWeightIsCarriedThrough) {
   EXPECT_NE(testing::dump(session.out).find("1e+300"), std::string::npos) << "the count reaches the output";
 }
 
-// The summary of a reference data set against counts made here from its rows.
-void check_summary(const std::string& file, const char* command, const std::vector<std::string>& vars,
-                   const std::string& weight, const std::string& factor, double n_used, std::size_t n_records) {
-  Session session(testing::reference_csv(file));
-  if (!weight.empty()) session.data.set_weight(session.data.find(weight));
-  ASSERT_TRUE(session.parse(command));
-  std::vector<GroupResult> g = testing::run_groups(session);
-  ASSERT_EQ(g.size(), 1u);
-
-  std::map<std::string, double> level_weight;
-  double total = 0;
-  std::size_t included = 0, rows = 0;
-  for (const auto& row : testing::read_rows(file)) {
-    ++rows;
-    const double w = weight.empty() ? 1.0 : std::stod(row.at(weight));
-    bool valid = w > 0;
-    for (const std::string& v : vars) valid = valid && !row.at(v).empty();
-    if (!valid) continue;
-    ++included;
-    total += w;
-    level_weight[row.at(factor)] += w;
-  }
-  EXPECT_EQ(included, n_records);
-  EXPECT_DOUBLE_EQ(total, n_used);
-  EXPECT_EQ(g[0].ncases, included);
-  EXPECT_DOUBLE_EQ(g[0].n_observations, total);
-
-  auto cps = testing::tables(session.out, "Case Processing Summary");
-  ASSERT_EQ(cps.size(), 1u);
-  const host::PivotTable& t = *cps[0];
-  for (const auto& [level, w] : level_weight) {
-    EXPECT_DOUBLE_EQ(testing::value_at(t, {{factor, level}, {"Count"}}), w) << factor << "=" << level;
-    EXPECT_NEAR(testing::value_at(t, {{factor, level}, {"Marginal Percentage"}}), 100 * w / total, 1e-12);
-  }
-  EXPECT_DOUBLE_EQ(testing::value_at(t, {{"Valid"}, {"Count"}}), total);
-  EXPECT_DOUBLE_EQ(testing::value_at(t, {{"N Cases", "Included"}, {"Count"}}), included);
-  EXPECT_DOUBLE_EQ(testing::value_at(t, {{"N Cases", "Excluded"}, {"Count"}}), rows - included);
-  EXPECT_DOUBLE_EQ(testing::value_at(t, {{"N Cases", "Total"}, {"Count"}}), rows);
-}
-
-TEST(CasePass, SummaryOfReferenceDataMatchesDirectCounts) {
-  check_summary("syn_miss.csv",
-                "y BY g WITH x t /FIXED=g x t /RANDOM=INTERCEPT | SUBJECT(pid) /PRINT=CPS",
-                {"y", "g", "x", "t", "pid"}, "", "g", 107, 107);
-  check_summary("syn_freq.csv",
-                "y BY a WITH x /FIXED=a x /RANDOM=INTERCEPT | SUBJECT(clus) /PRINT=CPS",
-                {"y", "a", "x", "clus"}, "fw", "a", 175, 90);
-}
-
 }  // namespace
 }  // namespace mixed::data

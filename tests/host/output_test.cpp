@@ -51,38 +51,5 @@ TEST(FillTemplate, EscapesAndLiteralSymbols) {
   EXPECT_EQ(fill_template("^1% Confidence Interval", {{{"95"}}}), "95% Confidence Interval");
 }
 
-TEST(TextRendering, JsonFillsKeysAndDisplayTranslates) {
-  const Catalogue& en = Catalogue::english();
-  Text dep = Text::key("Dep variable is ^1").arg(Text::variable("y"));
-  EXPECT_EQ(dep.json(), "Dep variable is y");
-  EXPECT_EQ(dep.display(en), "Dependent Variable: y.");
-
-  // A data value's machine form is the value, its display form the label.
-  Text level = Text::data_value("2", "female");
-  EXPECT_EQ(level.json(), "2");
-  EXPECT_EQ(level.display(en), "female");
-  EXPECT_EQ(Text::data_value("3").display(en), "3");
-
-  // Parameters are rendered in the same mode as their template.
-  Text label = Text::key("Var\\: [:^1:]1").list({{Text::key("B0")}});
-  EXPECT_EQ(label.json(), "Var: B0");
-  EXPECT_EQ(label.display(en), "Var: Estimate");
-
-  // An unknown key is shown as it stands.
-  EXPECT_EQ(Text::key("No such key ^1").arg("x").display(en), "No such key x");
-  EXPECT_EQ(Text::raw("B0").display(en), "B0") << "raw texts are never translated";
-}
-
-TEST(TextRendering, SplitListFromTheOutput) {
-  Output out;
-  SplitValue g{"g", true, 1.0, "", Text::data_value("1", "first")};
-  SplitValue s{"site", false, 0.0, "north", Text::data_value("north")};
-  out.set_split({g, s});
-  Text t = Text::key("No valid cases in split [%1=%2:,^1=^2:]1 ...").list(out.split_list());
-  EXPECT_EQ(t.json(), "No valid cases in split g=1,site=north ...");
-  EXPECT_EQ(t.display(Catalogue::english()),
-            "Split g=first,site=north has no valid cases and is not analysed.");
-}
-
 }  // namespace
 }  // namespace mixed::host

@@ -164,30 +164,6 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
   EXPECT_TRUE(has_note(cell(cov, {"b1", "b2"}), "Redundant covariance ..."));
 }
 
-TEST(FixedTables, TestsOfFixedEffects) {
-  model::Command cmd;
-  data::GroupData group;
-  estimate::Estimates est;
-  with_fixed(group, est, 1, {1.0}, {1.0});
-  cmd.fixed.width = 0;
-  cmd.fixed.add_row({});
-  cmd.fixed.add_row({});
-  cmd.fixed_effect_names = {Text::raw("A"), Text::raw("B")};
-  FixedEffectTests fixed_tests;
-  fixed_tests.term_numdf = {2, 0};
-  fixed_tests.term_dendf = {12.0, host::SYSMIS};
-  fixed_tests.term_f = {3.5, host::SYSMIS};
-  cmd.sstype = model::SumOfSquares::TypeI;
-  const host::PivotTable t = fixed_tests_table(cmd, est, fixed_tests);
-  EXPECT_EQ(t.title().json(), "Type I Tests of Fixed Effects");
-  EXPECT_EQ(t.name().json(), "Tests of Fixed Effects");
-  EXPECT_NEAR(value(t, {"Significance", "A"}), host::f_significance(3.5, 2.0, 12.0), 1e-15);
-  EXPECT_EQ(cell(t, {"Denominator DF", "A"})->value.format.kind, Format::Kind::Count);
-  EXPECT_EQ(cell(t, {"Significance", "B"})->value.kind, CellValue::Kind::Missing)
-      << "numerator df 0: significance missing";
-  EXPECT_DOUBLE_EQ(value(t, {"Numerator DF", "B"}), 0.0);
-}
-
 TEST(CovarianceTables, BoundsByKind) {
   const double z = 1.959963984540054;
   const Bounds v0 = covariance_bounds(covstruct::Variance, 0.0, 0.3, z);
