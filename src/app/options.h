@@ -7,8 +7,8 @@
 
 namespace mixed::app {
 
-// The program's version, as --version prints it and the JSON document carries it.
-inline constexpr const char* kVersion = "0.1.0";
+// The program's version, the one in the project() line of CMakeLists.txt.
+inline constexpr const char* kVersion = MIXED_VERSION;
 
 struct Options {
   std::string commands_path;  // the file of MIXED commands
