@@ -16,7 +16,9 @@ $(BUILD)/CMakeCache.txt: | setup
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo builds the program alone; `make build` and `make test` build the test suite too.
+demo: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target mixed
 	$(BUILD)/src/app/mixed --data examples/sleep.csv examples/sleep.cmd --html $(BUILD)/demo.html --json $(BUILD)/demo.json
 	@echo
 	@echo "HTML report: $(BUILD)/demo.html   JSON: $(BUILD)/demo.json"
