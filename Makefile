@@ -3,7 +3,11 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup build demo test bench fuzz clean
+CLANG_FORMAT ?= clang-format
+# The project's C++ files, for `make format` and `make format-check`.
+CXX_FILES = $(shell find src tests bench fuzz \( -name '*.h' -o -name '*.cpp' \) | sort)
+
+.PHONY: all setup build demo test bench fuzz format format-check clean
 
 all: build
 
@@ -36,6 +40,14 @@ fuzz:
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIXED_TESTS=OFF -DMIXED_FUZZ=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
 	@echo "Fuzzers: $(BUILD)-fuzz/fuzz/fuzz_commands and $(BUILD)-fuzz/fuzz/fuzz_csv (run with -max_total_time=N)"
+
+format-check:
+	@scripts/setup.sh format
+	$(CLANG_FORMAT) --dry-run -Werror $(CXX_FILES)
+
+format:
+	@scripts/setup.sh format
+	$(CLANG_FORMAT) -i $(CXX_FILES)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
