@@ -18,8 +18,7 @@ constexpr const char* kDescription =
 
 // The order of the options here is the order --help lists them in.
 void add_options(CLI::App& app, Options& options, std::string& workspace) {
-  app.add_option("commands", options.commands_path, "File of MIXED commands, each ending with a period")
-      ->required();
+  app.add_option("commands", options.commands_path, "File of MIXED commands, each ending with a period")->required();
   app.add_option("--data", options.data_path, "Data set: a CSV file with a header row")->required();
   app.add_option("--dict", options.dict_path,
                  "Dictionary file (JSON) with formats, labels, value labels, missing values, the\n"
@@ -40,6 +39,15 @@ void add_options(CLI::App& app, Options& options, std::string& workspace) {
   app.set_version_flag("--version", kVersion);
 }
 
+// The bytes one unit of a size suffix stands for; nothing for an unknown suffix.
+std::optional<double> unit_scale(const std::string& unit) {
+  if (unit.empty()) return 1.0;
+  if (unit == "k" || unit == "K" || unit == "KB") return 1024.0;
+  if (unit == "m" || unit == "M" || unit == "MB") return 1024.0 * 1024;
+  if (unit == "g" || unit == "G" || unit == "GB") return 1024.0 * 1024 * 1024;
+  return std::nullopt;
+}
+
 // Parses a memory size such as 512M, 2G, 64k or a plain number of bytes.
 std::optional<std::size_t> parse_size(const std::string& text) {
   if (text.empty()) return std::nullopt;
@@ -50,14 +58,9 @@ std::optional<std::size_t> parse_size(const std::string& text) {
   } catch (...) {
     return std::nullopt;
   }
-  std::string unit = text.substr(used);
-  double scale = 1;
-  if (unit == "k" || unit == "K" || unit == "KB") scale = 1024.0;
-  else if (unit == "m" || unit == "M" || unit == "MB") scale = 1024.0 * 1024;
-  else if (unit == "g" || unit == "G" || unit == "GB") scale = 1024.0 * 1024 * 1024;
-  else if (!unit.empty()) return std::nullopt;
-  if (!(v > 0) || v * scale > 1e18) return std::nullopt;
-  return static_cast<std::size_t>(v * scale);
+  std::optional<double> scale = unit_scale(text.substr(used));
+  if (!scale || !(v > 0) || v * *scale > 1e18) return std::nullopt;
+  return static_cast<std::size_t>(v * *scale);
 }
 
 }  // namespace

@@ -27,8 +27,7 @@ int write_reports(const host::Output& out, const host::Catalogue& catalogue, con
   int status = out.error_count() > 0 ? kExitErrorMessage : kExitSuccess;
   std::string error;
   if (!write_text_report(host::write_text(out, catalogue), options, error)) status = file_problem(error);
-  if (!options.json_path.empty() &&
-      !host::write_file_atomic(options.json_path, host::write_json(out, kVersion), error))
+  if (!options.json_path.empty() && !host::write_file_atomic(options.json_path, host::write_json(out, kVersion), error))
     status = file_problem(error);
   if (!options.html_path.empty() &&
       !host::write_file_atomic(options.html_path, host::write_html(out, catalogue, options.commands_path), error))
