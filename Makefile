@@ -7,7 +7,7 @@ CLANG_FORMAT ?= clang-format
 # The project's C++ files, for `make format` and `make format-check`.
 CXX_FILES = $(shell find src tests bench fuzz \( -name '*.h' -o -name '*.cpp' \) | sort)
 
-.PHONY: all setup build demo test bench fuzz format format-check clean
+.PHONY: all setup build demo test bench fuzz format format-check layers clean
 
 all: build
 
@@ -48,6 +48,10 @@ format-check:
 format:
 	@scripts/setup.sh format
 	$(CLANG_FORMAT) -i $(CXX_FILES)
+
+layers:
+	@scripts/setup.sh layers
+	scripts/check_layers.py
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
