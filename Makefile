@@ -31,13 +31,13 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: setup
-	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMIXED_TESTS=OFF -DMIXED_BENCH=ON
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DMIXED_TESTS=OFF -DMIXED_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	bench/run.sh $(BUILD)-bench
 
 fuzz:
 	@scripts/setup.sh fuzz
-	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIXED_TESTS=OFF -DMIXED_FUZZ=ON
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIXED_TESTS=OFF -DMIXED_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
 	@echo "Fuzzers: $(BUILD)-fuzz/fuzz/fuzz_commands and $(BUILD)-fuzz/fuzz/fuzz_csv (run with -max_total_time=N)"
 
