@@ -24,5 +24,11 @@ function(mixed_test name)
     MIXED_SHARED_DIR="${PROJECT_SOURCE_DIR}/tests/shared"
     MIXED_BINARY="$<TARGET_FILE:mixed>")
   add_dependencies(${name}_test mixed)
+  # The test lists the cases of cases/*.test when it starts, and ctest learns
+  # the list when the test is linked: relink whenever a case file changes.
+  file(GLOB cases CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cases/*.test)
+  if(cases)
+    set_property(TARGET ${name}_test APPEND PROPERTY LINK_DEPENDS ${cases})
+  endif()
   gtest_discover_tests(${name}_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

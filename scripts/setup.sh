@@ -5,6 +5,10 @@ packages=(cmake g++ make libgtest-dev libgmock-dev libeigen3-dev libboost-math-d
           libpugixml-dev nlohmann-json3-dev libcli11-dev libfmt-dev libbenchmark-dev libxml2-utils)
 # `setup.sh fuzz` also installs what the libFuzzer targets need.
 [ "${1:-}" = "fuzz" ] && packages+=(clang libclang-rt-14-dev)
+# `setup.sh format` also installs clang-format.
+[ "${1:-}" = "format" ] && packages+=(clang-format)
+# `setup.sh layers` also installs python3 for scripts/check_layers.py.
+[ "${1:-}" = "layers" ] && packages+=(python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
