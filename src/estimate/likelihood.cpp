@@ -47,11 +47,11 @@ std::size_t pair_index(int k, int l) { return k >= l ? tri(k, l) : tri(l, k); }
 // Adds the cross products of one record's sparse row, times `weight`, to the
 // packed lower triangle `out` of order p + 1 + q.
 void add_record_products(const covstruct::SubjectRows& rows, int j, double weight,
-                         std::span<double> out) {
+                         std::span<double> out, PassBuffers& buffers) {
   const int p = rows.p;
   // The record's entries in increasing column order: fixed, y, random.
-  thread_local std::vector<int> col;
-  thread_local std::vector<double> val;
+  std::vector<int>& col = buffers.entry_cols;
+  std::vector<double>& val = buffers.entry_vals;
   col.clear();
   val.clear();
   for (int t = 0; t < rows.nfix; ++t) {
@@ -73,7 +73,7 @@ void add_record_products(const covstruct::SubjectRows& rows, int j, double weigh
 
 }  // namespace
 
-Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit) {}
+Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit), buffers_(e.scratch) {}
 
 int Likelihood::setup() {
   SubjectBlocks& sub = fit_.sub;
@@ -85,9 +85,13 @@ int Likelihood::setup() {
   const double reals = static_cast<double>(n_subjects) * static_cast<double>(sub.tri) *
                        (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repeated_type == covstruct::ID ? 1.0 : 0.0));
   if (reals * 8.0 > 9.223372036854776e18) return 3;
-  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + n_subjects * sizeof(double);
+  const std::size_t entries = static_cast<std::size_t>(fit_.rows.nfix + 1 + fit_.rows.nran);
+  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + n_subjects * sizeof(double) +
+                            entries * (sizeof(int) + sizeof(double));
   if (!fit_.account(e_.scratch, bytes)) return 3;
   try {
+    buffers_.entry_cols.reserve(entries);
+    buffers_.entry_vals.reserve(entries);
     sub.C.assign(n_subjects * sub.tri, 0.0);
     sub.Ck.assign(n_subjects * sub.tri * n2, 0.0);
     sub.Ckl.assign(n_subjects * sub.tri * sub.pairs, 0.0);
@@ -168,7 +172,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       fit_.rep_hess[0] -= ni * b;
     } else if (cov_type == covstruct::DIAG || cov_type == covstruct::VC_REPEATED) {
       if (!wtw_ready_) {
-        const int status = covstruct::check_repeated_levels(rows, work_);
+        const int status = covstruct::check_repeated_levels(rows, buffers_.subject);
         if (status != 0) return status;
       }
       std::fill(c0.begin(), c0.end(), 0.0);
@@ -179,9 +183,9 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
         const double v = thr[l];
         if (!MIXED_INVARIANT(e_.out, v > 0.0)) return -1;
         const double a = 1.0 / v, b = a / v, c = -2.0 * b / v;
-        add_record_products(rows, j, a, c0);
-        add_record_products(rows, j, b, ck.subspan(static_cast<std::size_t>(l) * T, T));
-        add_record_products(rows, j, c, ckl.subspan(pair_index(l, l) * T, T));
+        add_record_products(rows, j, a, c0, buffers_);
+        add_record_products(rows, j, b, ck.subspan(static_cast<std::size_t>(l) * T, T), buffers_);
+        add_record_products(rows, j, c, ckl.subspan(pair_index(l, l) * T, T), buffers_);
         fit_.rep_grad[l] += a;
         fit_.rep_hess[pair_index(l, l)] -= b;
         fit_.ldetr += std::log(v);
@@ -196,7 +200,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       sums.c0 = c0;
       sums.ck = ck;
       sums.ckl = ckl;
-      const int status = covstruct::add_repeated_subject_terms(rows, thr, cov_type, work_, flags, sums);
+      const int status = covstruct::add_repeated_subject_terms(rows, thr, cov_type, buffers_.subject, flags, sums);
       if (status != 0) return status;
       fit_.ldetr += sums.logdet;
     }
