@@ -73,7 +73,13 @@ void add_record_products(const covstruct::SubjectRows& rows, int j, double weigh
 
 }  // namespace
 
-Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit), buffers_(e.scratch) {}
+struct Likelihood::RandomCovariance {
+  MatrixXd L, G;
+};
+
+Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit), buffers_(e.scratch), random_(std::make_unique<RandomCovariance>()) {}
+
+Likelihood::~Likelihood() = default;
 
 int Likelihood::setup() {
   SubjectBlocks& sub = fit_.sub;
@@ -107,8 +113,10 @@ int Likelihood::setup() {
 
 void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) {
   const int q = fit_.q;
-  Lq_.setZero(q, q);
-  Gq_.setZero(q, q);
+  MatrixXd& Lq = random_->L;
+  MatrixXd& Gq = random_->G;
+  Lq.setZero(q, q);
+  Gq.setZero(q, q);
   for (RandomBlock& b : fit_.blocks) {
     const int d = b.dim;
     const std::size_t t = tri_size(static_cast<std::size_t>(d));
@@ -132,8 +140,8 @@ void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) 
       const int o = b.col + r * d;
       for (int i = 0; i < d; ++i)
         for (int j = 0; j <= i; ++j) {
-          Lq_(o + i, o + j) = b.L[tri(i, j)];
-          Gq_(o + i, o + j) = Gq_(o + j, o + i) = b.G[tri(i, j)];
+          Lq(o + i, o + j) = b.L[tri(i, j)];
+          Gq(o + i, o + j) = Gq(o + j, o + i) = b.G[tri(i, j)];
         }
     }
   }
@@ -218,6 +226,7 @@ void Likelihood::combine() {
   fit_.sum_logdetM = 0.0;
   MatrixXd czz(q, q), cz(q, p + 1), m(q, q), e(q, p + 1);
   Eigen::LLT<MatrixXd> llt;
+  const MatrixXd& Lq = random_->L;
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
     const double* c = sub.C.data() + i * T;
     for (std::size_t k = 0; k < F; ++k) est_.fixed_covariance[k] += c[k];
@@ -226,7 +235,7 @@ void Likelihood::combine() {
       for (int v = 0; v <= u; ++v) czz(u, v) = czz(v, u) = c[tri(p + 1 + u, p + 1 + v)];
       for (int a = 0; a <= p; ++a) cz(u, a) = c[tri(p + 1 + u, a)];
     }
-    m.noalias() = Lq_.transpose() * czz * Lq_;
+    m.noalias() = Lq.transpose() * czz * Lq;
     m.diagonal().array() += 1.0;
     llt.compute(m);
     const MatrixXd& k = llt.matrixLLT();
@@ -234,7 +243,7 @@ void Likelihood::combine() {
     for (int u = 0; u < q; ++u) logdet += 2.0 * std::log(k(u, u));
     sub.logdetM[i] = logdet;
     fit_.sum_logdetM += logdet;
-    e.noalias() = Lq_.transpose() * cz;
+    e.noalias() = Lq.transpose() * cz;
     llt.matrixL().solveInPlace(e);
     for (int a = 0; a <= p; ++a)
       for (int b = 0; b <= a; ++b) est_.fixed_covariance[tri(a, b)] -= e.col(a).dot(e.col(b));
@@ -500,7 +509,7 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
     if (model::stop_if_interrupted(e_.out)) return;
     unpack(std::span<const double>(sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
-    subject_state(Lq_, p, q, st);
+    subject_state(random_->L, p, q, st);
     for (int k = 0; k < n2; ++k) {
       unpack(std::span<const double>(sub.Ck).subspan((i * n2 + k) * T, T), m, f.kr[k]);
       residualize(f.kr[k], beta, p);
@@ -567,8 +576,8 @@ void Likelihood::final_pass(std::span<const double> theta) {
   for (std::size_t i = 0; i < n_subjects && q > 0; ++i) {
     unpack(std::span<const double>(fit_.sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
-    subject_state(Lq_, p, q, st);
-    const VectorXd u = Gq_ * st.sr;
+    subject_state(random_->L, p, q, st);
+    const VectorXd u = random_->G * st.sr;
     RowMajorMap(f.Y.data() + i * q * p, q, p) = st.Y;
     RowMajorMap(f.tX.data() + i * q * p, q, p) = st.tX;
     RowMajorMap(f.S.data() + i * q * q, q, q) = st.S;

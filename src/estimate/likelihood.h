@@ -18,7 +18,7 @@
 // ldetx = log|X' V^-1 X| over the non-redundant columns.
 #pragma once
 
-#include <Eigen/Dense>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -67,6 +67,7 @@ struct PassBuffers {
 class Likelihood {
  public:
   Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit);
+  ~Likelihood();
 
   // Lays out the per-subject blocks; 0, or 3 when the memory budget cannot
   // take them.  Called once, after the design rows are built.
@@ -97,7 +98,10 @@ class Likelihood {
   host::Engine& e_;
   Fit& fit_;
   PassBuffers buffers_;
-  Eigen::MatrixXd Lq_, Gq_;  // block-diagonal L and G over the q random columns
+  // Block-diagonal L and G over the q random columns: dense Eigen matrices,
+  // defined in the .cpp so that this header does not pull in Eigen.
+  struct RandomCovariance;
+  std::unique_ptr<RandomCovariance> random_;
   std::vector<double> wtw_;  // ID residual: per subject W'W, formed once
   bool wtw_ready_ = false;
 };
