@@ -44,7 +44,7 @@ double structure_inverse(int n, std::span<const double> theta, std::span<const d
     logdet = 2.0 * sum;
   }
   host::invert_lower_triangular(n, out);
-  host::LTGLTL(n, out);
+  host::lower_triangular_cross_product(n, out);
   return logdet;
 }
 

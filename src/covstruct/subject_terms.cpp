@@ -10,6 +10,7 @@
 #include "covstruct/matrices.h"
 #include "covstruct/products.h"
 #include "host/packed.h"
+#include "host/scratch.h"
 
 namespace mixed::covstruct {
 
@@ -160,8 +161,9 @@ void add_sandwich(std::size_t ni, std::size_t nc, std::span<const double> m, con
 // added to the sums that are switched on.
 void accumulate_cross_products(const SubjectRows& rows, std::span<const int> records, SubjectWork& work,
                                int m, std::size_t sz, const TermFlags& flags, TermSums& sums) {
-  thread_local std::vector<int> cols;
-  thread_local std::vector<double> wd, t;
+  std::vector<int>& cols = work.cols;
+  std::vector<double>& wd = work.wd;
+  std::vector<double>& t = work.t;
   dense_rows(rows, records, cols, wd);
   const std::size_t ni = records.size(), nc = cols.size();
   const std::size_t stride = tri_size(static_cast<std::size_t>(rows.p + rows.q + 1));
@@ -182,18 +184,54 @@ void clear_flagged(bool on, std::span<double> sums) {
 
 }  // namespace
 
-void SubjectWork::reserve(int ni, int m, bool second) {
-  const std::size_t sz = tri_size(static_cast<std::size_t>(ni));
+SubjectWork::~SubjectWork() {
+  if (budget_ != nullptr) budget_->release(charged_);
+}
+
+bool SubjectWork::reserve(const SubjectRows& rows, int ni, int m, bool second) {
+  const std::size_t n = static_cast<std::size_t>(ni);
+  const std::size_t sz = tri_size(n);
   const std::size_t um = static_cast<std::size_t>(m);
+  // A subject's records touch at most their own entries and y, and no more
+  // than the p + q + 1 columns of W.
+  const std::size_t entries = n * static_cast<std::size_t>(rows.nfix + rows.nran) + 1;
+  const std::size_t nc = std::min(entries, static_cast<std::size_t>(rows.p + rows.q + 1));
+  const std::size_t q_size = second ? tri_size(um) * sz : 0;
+
+  // What every buffer holds once grown: the charge asked of the budget.
+  std::size_t bytes = 0;
+  auto held = [&bytes](const auto& v, std::size_t size) { bytes += std::max(v.capacity(), size) * sizeof(v[0]); };
+  held(sigma, sz);
+  held(a, sz);
+  held(sigma_k, sz);
+  held(sigma_kl, sz);
+  held(p, um * sz);
+  held(q, q_size);
+  held(cols, entries);
+  held(wd, n * nc);
+  held(t, n * nc);
+  if (bytes > charged_) {
+    if (budget_ != nullptr && !budget_->reserve(bytes - charged_)) return false;
+    charged_ = bytes;
+  }
+
+  // Exactly the room asked for, keeping the contents (the cached matrices).
   auto grow = [](std::vector<double>& v, std::size_t size) {
-    if (v.size() < size) v.resize(size);
+    if (v.size() < size) {
+      v.reserve(size);
+      v.resize(size);
+    }
   };
   grow(sigma, sz);
   grow(a, sz);
   grow(sigma_k, sz);
   grow(sigma_kl, sz);
   grow(p, um * sz);
-  if (second) grow(q, tri_size(um) * sz);
+  grow(q, q_size);
+  cols.reserve(entries);
+  wd.reserve(n * nc);
+  t.reserve(n * nc);
+  return true;
 }
 
 int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
@@ -202,7 +240,7 @@ int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> 
   try {
     int largest = 0;
     status = group_run(rows, work, largest);
-    if (status == 0) work.reserve(largest, static_cast<int>(theta.size()), flags.ckl);
+    if (status == 0 && !work.reserve(rows, largest, static_cast<int>(theta.size()), flags.ckl)) return kStatusMemory;
   } catch (const std::bad_alloc&) {
     return kStatusMemory;
   }
@@ -224,7 +262,6 @@ void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records
   const int ni = static_cast<int>(records.size());
   const int m = static_cast<int>(theta.size());
   const bool second = flags.hessian || flags.ckl;
-  work.reserve(ni, m, flags.ckl);
   const std::size_t sz = tri_size(static_cast<std::size_t>(ni));
   const std::span<double> sigma(work.sigma.data(), sz), a(work.a.data(), sz);
   const std::span<double> sigma_k(work.sigma_k.data(), sz), sigma_kl(work.sigma_kl.data(), sz);

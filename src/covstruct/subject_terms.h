@@ -19,6 +19,10 @@
 #include <span>
 #include <vector>
 
+namespace mixed::host {
+class Scratch;
+}
+
 namespace mixed::covstruct {
 
 // The case records of one estimation subject, each row already weighted by sqrt(w·f).
@@ -58,9 +62,23 @@ struct TermSums {
 };
 
 // Work buffers of the per-subject matrices and of the subject grouping, grown
-// to the largest subject met and reused from subject to subject.
+// to the largest subject met and reused from subject to subject.  A pass takes
+// them from its caller and keeps no state of its own, so passes that run side
+// by side each need their own SubjectWork.
 struct SubjectWork {
+  SubjectWork() = default;
+  // The buffers that reserve() grows are charged to `budget` (the scratch
+  // arena) for as long as they are held.
+  explicit SubjectWork(host::Scratch& budget) : budget_(&budget) {}
+  ~SubjectWork();
+  SubjectWork(const SubjectWork&) = delete;
+  SubjectWork& operator=(const SubjectWork&) = delete;
+
   std::vector<double> sigma, a, sigma_k, sigma_kl, p, q;
+  // The current subject's rows of W on the columns its records touch: the
+  // columns in increasing order, the rows Wd and T = M·Wd (ni × nc, row-major).
+  std::vector<int> cols;
+  std::vector<double> wd, t;
   std::vector<int> records;          // the current repeated subject: its record positions
   std::vector<int> levels;           // ... and their levels (its lvlidx)
   std::vector<unsigned char> taken;  // per repeated level: in the current subject
@@ -81,8 +99,14 @@ struct SubjectWork {
     std::vector<double> gradient, hessian;
   } cached;
 
-  // Room for a subject of ni rows with m parameters (the Q_kl only when asked).
-  void reserve(int ni, int m, bool second);
+  // Room for a subject of ni records of `rows` with m parameters (the Q_kl
+  // only when asked); false when the budget refuses the growth, which is then
+  // not made.
+  bool reserve(const SubjectRows& rows, int ni, int m, bool second);
+
+ private:
+  host::Scratch* budget_ = nullptr;
+  std::size_t charged_ = 0;  // bytes charged to budget_
 };
 
 // Statuses of the subject passes.
@@ -91,7 +115,8 @@ inline constexpr int kStatusDuplicateLevel = 1000;
 
 // add_repeated_subject_terms: for every repeated subject of the run, the terms of add_one_subject_terms added to
 // the sums whose flags are set, after clearing c0, ck and ckl (when flagged).
-// Returns 0, kStatusMemory when the work buffers cannot be had, or
+// Returns 0, kStatusMemory when the work buffers cannot be had (or the budget
+// refuses them), or
 // kStatusDuplicateLevel when a level occurs twice in one repeated subject; on
 // either failure no subject's terms have been added.
 int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
@@ -100,7 +125,8 @@ int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> 
 // add_one_subject_terms: the terms of one repeated subject, the records `records` of `rows` at
 // the levels lvlidx: log det R_i, tr(A·Σ_k), tr(A·Σ_kl) - tr(Σ_k·P_l), and
 // Wᵢᵀ·M·Wᵢ for M = A, P_k, Q_kl (formed densely on the columns the subject's
-// records touch), each added to its sum when its flag is set.
+// records touch), each added to its sum when its flag is set.  `work` must
+// have room for the subject (SubjectWork::reserve).
 void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
             std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
             TermSums& sums);

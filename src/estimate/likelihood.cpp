@@ -47,11 +47,11 @@ std::size_t pair_index(int k, int l) { return k >= l ? tri(k, l) : tri(l, k); }
 // Adds the cross products of one record's sparse row, times `weight`, to the
 // packed lower triangle `out` of order p + 1 + q.
 void add_record_products(const covstruct::SubjectRows& rows, int j, double weight,
-                         std::span<double> out) {
+                         std::span<double> out, PassBuffers& buffers) {
   const int p = rows.p;
   // The record's entries in increasing column order: fixed, y, random.
-  thread_local std::vector<int> col;
-  thread_local std::vector<double> val;
+  std::vector<int>& col = buffers.entry_cols;
+  std::vector<double>& val = buffers.entry_vals;
   col.clear();
   val.clear();
   for (int t = 0; t < rows.nfix; ++t) {
@@ -73,7 +73,13 @@ void add_record_products(const covstruct::SubjectRows& rows, int j, double weigh
 
 }  // namespace
 
-Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit) {}
+struct Likelihood::RandomCovariance {
+  MatrixXd L, G;
+};
+
+Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit), buffers_(e.scratch), random_(std::make_unique<RandomCovariance>()) {}
+
+Likelihood::~Likelihood() = default;
 
 int Likelihood::setup() {
   SubjectBlocks& sub = fit_.sub;
@@ -85,9 +91,13 @@ int Likelihood::setup() {
   const double reals = static_cast<double>(n_subjects) * static_cast<double>(sub.tri) *
                        (1.0 + static_cast<double>(n2 + sub.pairs) + (fit_.repeated_type == covstruct::ID ? 1.0 : 0.0));
   if (reals * 8.0 > 9.223372036854776e18) return 3;
-  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + n_subjects * sizeof(double);
+  const std::size_t entries = static_cast<std::size_t>(fit_.rows.nfix + 1 + fit_.rows.nran);
+  const std::size_t bytes = static_cast<std::size_t>(reals) * sizeof(double) + n_subjects * sizeof(double) +
+                            entries * (sizeof(int) + sizeof(double));
   if (!fit_.account(e_.scratch, bytes)) return 3;
   try {
+    buffers_.entry_cols.reserve(entries);
+    buffers_.entry_vals.reserve(entries);
     sub.C.assign(n_subjects * sub.tri, 0.0);
     sub.Ck.assign(n_subjects * sub.tri * n2, 0.0);
     sub.Ckl.assign(n_subjects * sub.tri * sub.pairs, 0.0);
@@ -103,8 +113,10 @@ int Likelihood::setup() {
 
 void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) {
   const int q = fit_.q;
-  Lq_.setZero(q, q);
-  Gq_.setZero(q, q);
+  MatrixXd& Lq = random_->L;
+  MatrixXd& Gq = random_->G;
+  Lq.setZero(q, q);
+  Gq.setZero(q, q);
   for (RandomBlock& b : fit_.blocks) {
     const int d = b.dim;
     const std::size_t t = tri_size(static_cast<std::size_t>(d));
@@ -128,8 +140,8 @@ void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) 
       const int o = b.col + r * d;
       for (int i = 0; i < d; ++i)
         for (int j = 0; j <= i; ++j) {
-          Lq_(o + i, o + j) = b.L[tri(i, j)];
-          Gq_(o + i, o + j) = Gq_(o + j, o + i) = b.G[tri(i, j)];
+          Lq(o + i, o + j) = b.L[tri(i, j)];
+          Gq(o + i, o + j) = Gq(o + j, o + i) = b.G[tri(i, j)];
         }
     }
   }
@@ -168,7 +180,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       fit_.rep_hess[0] -= ni * b;
     } else if (cov_type == covstruct::DIAG || cov_type == covstruct::VC_REPEATED) {
       if (!wtw_ready_) {
-        const int status = covstruct::check_repeated_levels(rows, work_);
+        const int status = covstruct::check_repeated_levels(rows, buffers_.subject);
         if (status != 0) return status;
       }
       std::fill(c0.begin(), c0.end(), 0.0);
@@ -179,9 +191,9 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
         const double v = thr[l];
         if (!MIXED_INVARIANT(e_.out, v > 0.0)) return -1;
         const double a = 1.0 / v, b = a / v, c = -2.0 * b / v;
-        add_record_products(rows, j, a, c0);
-        add_record_products(rows, j, b, ck.subspan(static_cast<std::size_t>(l) * T, T));
-        add_record_products(rows, j, c, ckl.subspan(pair_index(l, l) * T, T));
+        add_record_products(rows, j, a, c0, buffers_);
+        add_record_products(rows, j, b, ck.subspan(static_cast<std::size_t>(l) * T, T), buffers_);
+        add_record_products(rows, j, c, ckl.subspan(pair_index(l, l) * T, T), buffers_);
         fit_.rep_grad[l] += a;
         fit_.rep_hess[pair_index(l, l)] -= b;
         fit_.ldetr += std::log(v);
@@ -196,7 +208,7 @@ int Likelihood::repeated_pass(std::span<const double> theta) {
       sums.c0 = c0;
       sums.ck = ck;
       sums.ckl = ckl;
-      const int status = covstruct::add_repeated_subject_terms(rows, thr, cov_type, work_, flags, sums);
+      const int status = covstruct::add_repeated_subject_terms(rows, thr, cov_type, buffers_.subject, flags, sums);
       if (status != 0) return status;
       fit_.ldetr += sums.logdet;
     }
@@ -214,6 +226,7 @@ void Likelihood::combine() {
   fit_.sum_logdetM = 0.0;
   MatrixXd czz(q, q), cz(q, p + 1), m(q, q), e(q, p + 1);
   Eigen::LLT<MatrixXd> llt;
+  const MatrixXd& Lq = random_->L;
   for (std::size_t i = 0; i < fit_.rows.subjects(); ++i) {
     const double* c = sub.C.data() + i * T;
     for (std::size_t k = 0; k < F; ++k) est_.fixed_covariance[k] += c[k];
@@ -222,7 +235,7 @@ void Likelihood::combine() {
       for (int v = 0; v <= u; ++v) czz(u, v) = czz(v, u) = c[tri(p + 1 + u, p + 1 + v)];
       for (int a = 0; a <= p; ++a) cz(u, a) = c[tri(p + 1 + u, a)];
     }
-    m.noalias() = Lq_.transpose() * czz * Lq_;
+    m.noalias() = Lq.transpose() * czz * Lq;
     m.diagonal().array() += 1.0;
     llt.compute(m);
     const MatrixXd& k = llt.matrixLLT();
@@ -230,7 +243,7 @@ void Likelihood::combine() {
     for (int u = 0; u < q; ++u) logdet += 2.0 * std::log(k(u, u));
     sub.logdetM[i] = logdet;
     fit_.sum_logdetM += logdet;
-    e.noalias() = Lq_.transpose() * cz;
+    e.noalias() = Lq.transpose() * cz;
     llt.matrixL().solveInPlace(e);
     for (int a = 0; a <= p; ++a)
       for (int b = 0; b <= a; ++b) est_.fixed_covariance[tri(a, b)] -= e.col(a).dot(e.col(b));
@@ -496,7 +509,7 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
     if (model::stop_if_interrupted(e_.out)) return;
     unpack(std::span<const double>(sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
-    subject_state(Lq_, p, q, st);
+    subject_state(random_->L, p, q, st);
     for (int k = 0; k < n2; ++k) {
       unpack(std::span<const double>(sub.Ck).subspan((i * n2 + k) * T, T), m, f.kr[k]);
       residualize(f.kr[k], beta, p);
@@ -563,8 +576,8 @@ void Likelihood::final_pass(std::span<const double> theta) {
   for (std::size_t i = 0; i < n_subjects && q > 0; ++i) {
     unpack(std::span<const double>(fit_.sub.C).subspan(i * T, T), m, st.C);
     residualize(st.C, beta, p);
-    subject_state(Lq_, p, q, st);
-    const VectorXd u = Gq_ * st.sr;
+    subject_state(random_->L, p, q, st);
+    const VectorXd u = random_->G * st.sr;
     RowMajorMap(f.Y.data() + i * q * p, q, p) = st.Y;
     RowMajorMap(f.tX.data() + i * q * p, q, p) = st.tX;
     RowMajorMap(f.S.data() + i * q * q, q, q) = st.S;

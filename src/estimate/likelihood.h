@@ -18,7 +18,7 @@
 // ldetx = log|X' V^-1 X| over the non-redundant columns.
 #pragma once
 
-#include <Eigen/Dense>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -49,9 +49,25 @@ struct Derivatives {
   std::vector<double> D, N, Q, H;
 };
 
+// The work buffers of the subject passes, handed to the routines that use
+// them: no routine keeps a buffer of its own, so passes that run side by side
+// can each be given their own PassBuffers.  Their memory is charged to the
+// scratch budget.
+struct PassBuffers {
+  explicit PassBuffers(host::Scratch& budget) : subject(budget) {}
+  // One record's entries of W in increasing column order: their columns and
+  // values (room for nfix + 1 + nran, made by Likelihood::setup).
+  std::vector<int> entry_cols;
+  std::vector<double> entry_vals;
+  // One repeated subject's matrices under a general REPEATED structure, grown
+  // to the largest repeated subject on the first pass.
+  covstruct::SubjectWork subject;
+};
+
 class Likelihood {
  public:
   Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit);
+  ~Likelihood();
 
   // Lays out the per-subject blocks; 0, or 3 when the memory budget cannot
   // take them.  Called once, after the design rows are built.
@@ -81,8 +97,11 @@ class Likelihood {
   const model::Command& cmd_; const data::GroupData& group_; estimate::Estimates& est_;
   host::Engine& e_;
   Fit& fit_;
-  covstruct::SubjectWork work_;
-  Eigen::MatrixXd Lq_, Gq_;  // block-diagonal L and G over the q random columns
+  PassBuffers buffers_;
+  // Block-diagonal L and G over the q random columns: dense Eigen matrices,
+  // defined in the .cpp so that this header does not pull in Eigen.
+  struct RandomCovariance;
+  std::unique_ptr<RandomCovariance> random_;
   std::vector<double> wtw_;  // ID residual: per subject W'W, formed once
   bool wtw_ready_ = false;
 };

@@ -50,7 +50,7 @@ void invert_lower_triangular(std::size_t n, std::span<double> l) {
   }
 }
 
-void LTGLTL(std::size_t n, std::span<double> m) {
+void lower_triangular_cross_product(std::size_t n, std::span<double> m) {
   // (M'M)_ij = sum_{k >= i} M_ki M_kj for j <= i; writing the places in
   // increasing order overwrites row i only after every later place is done
   // with it.
@@ -66,7 +66,7 @@ void LTGLTL(std::size_t n, std::span<double> m) {
 int generalized_inverse(std::size_t n, std::span<double> a, double tol) {
   int singular = packed_cholesky(n, a, tol);
   invert_lower_triangular(n, a);
-  LTGLTL(n, a);
+  lower_triangular_cross_product(n, a);
   return singular;
 }
 

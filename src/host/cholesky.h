@@ -1,9 +1,10 @@
 // Cholesky factorisation and generalised inverse of packed symmetric matrices.
 //
 // Storage: packed lower triangles, 0-based, row by row (host/packed.h).  Each
-// routine works in place.  Together, packed_cholesky, invert_lower_triangular and LTGLTL turn a positive
-// semi-definite A into a generalised inverse whose rows and columns at the
-// pivots found singular are zero (the inverse itself when no pivot is).
+// routine works in place.  Together, packed_cholesky, invert_lower_triangular
+// and lower_triangular_cross_product turn a positive semi-definite A into a
+// generalised inverse whose rows and columns at the pivots found singular are
+// zero (the inverse itself when no pivot is).
 #pragma once
 
 #include <cstddef>
@@ -21,8 +22,9 @@ int packed_cholesky(std::size_t n, std::span<double> a, double tol);
 // gives a zero row and column of the inverse.
 void invert_lower_triangular(std::size_t n, std::span<double> l);
 
-// LTGLTL: replaces the inverted factor M = L^{-1} by M'M = (L L')^{-1}.
-void LTGLTL(std::size_t n, std::span<double> m);
+// lower_triangular_cross_product: replaces a lower-triangular M by M'M; for the
+// inverted factor M = L^{-1} that is (L L')^{-1}.
+void lower_triangular_cross_product(std::size_t n, std::span<double> m);
 
 // The three in turn: A replaced by its generalised inverse.  Returns the number
 // of singular pivots.

@@ -8,6 +8,7 @@
 
 #include "covstruct/dense_util.h"
 #include "host/packed.h"
+#include "host/scratch.h"
 
 namespace mixed::covstruct {
 namespace {
@@ -168,6 +169,33 @@ TEST(RepeatedSubjectTerms, FlagsOffChangeNothing) {
   EXPECT_EQ(sums.logdet, 7.0);
   for (const Vec* v : {&gradient, &hessian, &c0, &ck, &ckl})
     for (double x : *v) EXPECT_EQ(x, 7.0);
+}
+
+// The pass's buffers are held to the scratch budget: beyond it the pass is
+// refused and adds nothing; within it they are charged while the work lives.
+TEST(RepeatedSubjectTerms, WorkBuffersAreHeldToTheScratchBudget) {
+  const RepeatedRun run;
+  const Vec theta = {1.5, 0.4};
+  const std::size_t stride = tri_size(run.order());
+  Vec gradient(2, 7.0), hessian(3, 7.0), c0(stride, 7.0), ck(2 * stride, 7.0), ckl(3 * stride, 7.0);
+  TermSums sums{7.0, gradient, hessian, c0, ck, ckl};
+  const TermFlags all{true, true, true, true, true, true};
+  host::Scratch small(256);
+  {
+    SubjectWork work(small);
+    EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, 3, work, all, sums), kStatusMemory);
+    EXPECT_EQ(small.in_use(), 0u) << "a refused growth is not charged";
+  }
+  EXPECT_EQ(sums.logdet, 7.0);
+  for (const Vec* v : {&gradient, &hessian, &c0, &ck, &ckl})
+    for (double x : *v) EXPECT_EQ(x, 7.0) << "a refused pass adds nothing";
+  host::Scratch roomy(1 << 20);
+  {
+    SubjectWork work(roomy);
+    EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, 3, work, all, sums), 0);
+    EXPECT_GT(roomy.in_use(), 0u) << "the buffers are charged while held";
+  }
+  EXPECT_EQ(roomy.in_use(), 0u) << "and given back with the work";
 }
 
 TEST(RepeatedSubjectTerms, OneRowSubjectReducesToScalars) {
