@@ -183,7 +183,7 @@ TEST(RepeatedSubjectTerms, WorkBuffersAreHeldToTheScratchBudget) {
   host::Scratch small(256);
   {
     SubjectWork work(small);
-    EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, 3, work, all, sums), kStatusMemory);
+    EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, AR1, work, all, sums), kStatusMemory);
     EXPECT_EQ(small.in_use(), 0u) << "a refused growth is not charged";
   }
   EXPECT_EQ(sums.logdet, 7.0);
@@ -192,7 +192,7 @@ TEST(RepeatedSubjectTerms, WorkBuffersAreHeldToTheScratchBudget) {
   host::Scratch roomy(1 << 20);
   {
     SubjectWork work(roomy);
-    EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, 3, work, all, sums), 0);
+    EXPECT_EQ(add_repeated_subject_terms(run.rows, theta, AR1, work, all, sums), 0);
     EXPECT_GT(roomy.in_use(), 0u) << "the buffers are charged while held";
   }
   EXPECT_EQ(roomy.in_use(), 0u) << "and given back with the work";
