@@ -115,10 +115,9 @@ inline constexpr int kStatusDuplicateLevel = 1000;
 
 // add_repeated_subject_terms: for every repeated subject of the run, the terms of add_one_subject_terms added to
 // the sums whose flags are set, after clearing c0, ck and ckl (when flagged).
-// Returns 0, kStatusMemory when the work buffers cannot be had (or the budget
-// refuses them), or
-// kStatusDuplicateLevel when a level occurs twice in one repeated subject; on
-// either failure no subject's terms have been added.
+// Returns 0, kStatusMemory when the work buffers cannot be had or the budget
+// refuses them, or kStatusDuplicateLevel when a level occurs twice in one
+// repeated subject; on either failure no subject's terms have been added.
 int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
            const TermFlags& flags, TermSums& sums);
 

@@ -224,9 +224,9 @@ host::PivotTable pairwise_comparisons_table(const model::Command& cmd, const dat
   const int upper = t.add_category(stats, Text::key("Upper Bound"), interval);
 
   // Rows in level order whatever order the comparisons come in.
-  for (std::size_t k = 0; k < others.size(); ++k)
-    for (int l = 0; l < cells.nlevels[others[k]]; ++l)
-      t.category(outer[k], factor_level_text(cmd, group, data, out, cells.factors[others[k]], l));
+  for (std::size_t o = 0; o < others.size(); ++o)
+    for (int l = 0; l < cells.nlevels[others[o]]; ++l)
+      t.category(outer[o], factor_level_text(cmd, group, data, out, cells.factors[others[o]], l));
   for (int l = 0; l < slices.nc; ++l) {
     t.category(dim_i, factor_level_text(cmd, group, data, out, compare_factor, l));
     t.category(dim_j, factor_level_text(cmd, group, data, out, compare_factor, l));

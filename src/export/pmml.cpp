@@ -106,7 +106,7 @@ bool has_level(const data::GroupData& group, std::size_t cv, std::size_t lev) {
 
 // Level `lev` (0-based, sorted order) of classification variable cv; its
 // number from 1 when the group has no such level.
-std::string level_value(const model::Command& cmd, const data::GroupData& group, std::size_t cv, std::size_t lev) {
+std::string level_value(const data::GroupData& group, std::size_t cv, std::size_t lev) {
   if (!has_level(group, cv, lev)) return std::to_string(lev + 1);
   const data::Levels& levels = group.levels[cv];
   return levels.numeric ? real(levels.numbers[lev]) : string_value(levels.strings[lev]);
@@ -168,7 +168,7 @@ void add_data_field(Node dict, const model::Command& cmd, const data::GroupData&
   if (classvar) {
     for (std::size_t lev = 0; has_level(group, *classvar, lev); ++lev) {
       Node x = field.append_child("Value");
-      set(x, "value", level_value(cmd, group, *classvar, lev));
+      set(x, "value", level_value(group, *classvar, lev));
       const std::string label = level_label(cmd, group, data, *classvar, lev);
       if (!label.empty()) set(x, "displayValue", label);
       set(x, "property", "valid");
@@ -266,7 +266,7 @@ void add_pp_matrix(Node model, const model::Command& cmd, const data::GroupData&
       const int k = group.fx_fcol[t] + c;
       const std::vector<int> level = estimate::cell_levels(cmd, group, effect, group.fx_cell[k]);
       for (int f = 0; f < nf; ++f)
-        if (effect[f] != 0) cell(level_value(cmd, group, factor_classvar(cmd, f), level[f]), cmd.factors[f], parameter_name(k));
+        if (effect[f] != 0) cell(level_value(group, factor_classvar(cmd, f), level[f]), cmd.factors[f], parameter_name(k));
       for (int v = 0; v < cmd.n_covariates(); ++v)
         if (effect[nf + v] != 0) cell(std::to_string(std::abs(effect[nf + v])), cmd.covariates[v], parameter_name(k));
     }

@@ -41,7 +41,7 @@ struct RedundantCell {
 // A p x p table of the fixed parameters (rows "Parameter", columns
 // "Parameter2"): cell(s, i, j) for two non-redundant parameters,
 // `redundant_cell` for the others.
-host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::string_view title, std::string_view name,
+host::PivotTable parameter_matrix(const data::GroupData& group, const estimate::Estimates& est, std::string_view title, std::string_view name,
                                   const RedundantCell& redundant_cell,
                                   CellValue (*cell)(const estimate::Estimates&, std::size_t, std::size_t)) {
   host::PivotTable t = new_table(title, name);
@@ -164,21 +164,21 @@ host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::Gr
   return t;
 }
 
-host::PivotTable fixed_correlation_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
-  return parameter_matrix(cmd, group, est, "Fixed Correlation Matrix", "Correlation Matrix",
+host::PivotTable fixed_correlation_table(const data::GroupData& group, const estimate::Estimates& est) {
+  return parameter_matrix(group, est, "Fixed Correlation Matrix", "Correlation Matrix",
                           {missing(Format::correlation()), "Redundant correlation ..."},
-                          [](const estimate::Estimates& est, std::size_t i, std::size_t j) {
+                          [](const estimate::Estimates& fit, std::size_t i, std::size_t j) {
                             if (i == j) return CellValue::num(1.0, Format::count());
-                            return CellValue::num(host::correlation_of(C(est, i, j), C(est, i, i), C(est, j, j)),
+                            return CellValue::num(host::correlation_of(C(fit, i, j), C(fit, i, i), C(fit, j, j)),
                                                   Format::correlation());
                           });
 }
 
-host::PivotTable fixed_covariance_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
-  return parameter_matrix(cmd, group, est, "Fixed Covariance Matrix", "Covariance Matrix",
+host::PivotTable fixed_covariance_table(const data::GroupData& group, const estimate::Estimates& est) {
+  return parameter_matrix(group, est, "Fixed Covariance Matrix", "Covariance Matrix",
                           {CellValue::num(0.0, Format::count()), "Redundant covariance ..."},
-                          [](const estimate::Estimates& est, std::size_t i, std::size_t j) {
-                            return CellValue::num(C(est, i, j), estimate_format());
+                          [](const estimate::Estimates& fit, std::size_t i, std::size_t j) {
+                            return CellValue::num(C(fit, i, j), estimate_format());
                           });
 }
 

@@ -68,10 +68,10 @@ void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, dou
 host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const double> df);
 
 // fixed_correlation_table: the correlation matrix of the fixed estimates.
-host::PivotTable fixed_correlation_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+host::PivotTable fixed_correlation_table(const data::GroupData& group, const estimate::Estimates& est);
 
 // fixed_covariance_table: the covariance matrix C of the fixed estimates.
-host::PivotTable fixed_covariance_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+host::PivotTable fixed_covariance_table(const data::GroupData& group, const estimate::Estimates& est);
 
 // contrast_coefficients_table: the Contrast Coefficient table of the n candidate contrasts
 // numbered k0, k0+1, ...: candidate k is shown, as column "Lk", when `rows`

@@ -96,8 +96,8 @@ void fixed_effects(const model::Command& cmd, const data::GroupData& group, cons
   if (status == 0) e.out.add(fixed_tests_table(cmd, est, fixed_tests));
   if (cmd.print_lmatrix) estimable_functions(cmd, group, est, e);
   if (status == 0 && cmd.print_solution) e.out.add(fixed_estimates_table(cmd, group, est, fixed_tests.param_df));
-  if (cmd.print_fixed_correlations) e.out.add(fixed_correlation_table(cmd, group, est));
-  if (cmd.print_fixed_covariances) e.out.add(fixed_covariance_table(cmd, group, est));
+  if (cmd.print_fixed_correlations) e.out.add(fixed_correlation_table(group, est));
+  if (cmd.print_fixed_covariances) e.out.add(fixed_covariance_table(group, est));
   e.out.end_heading();
 }
 

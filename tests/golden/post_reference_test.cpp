@@ -271,7 +271,7 @@ TEST_P(PostCase, MatchesTheReference) {
 TEST(PostCases, AreInTheRepository) { EXPECT_FALSE(case_ids().empty()) << post_dir() << " holds no cases"; }
 
 INSTANTIATE_TEST_SUITE_P(Post, PostCase, ::testing::ValuesIn(case_ids()),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
 
 }  // namespace
 }  // namespace mixed::golden

@@ -204,7 +204,7 @@ TEST_P(ReferenceCase, CountsAndCovarianceMatricesMatchTheReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Reference, ReferenceCase, ::testing::ValuesIn(case_ids()),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
 
 // The outline of a document: one line per heading ("H title") and table
 // ("T internal name: title"), indented by depth; messages and notes left out.

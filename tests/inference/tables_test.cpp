@@ -147,7 +147,7 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
   with_fixed(group, est, 3, {4.0, 0.0, 0.0, 1.0, 0.0, 9.0}, {1.0, 0.0, 1.0});
   est.non_redundant.set(0);
   est.non_redundant.set(2);
-  const host::PivotTable corr = fixed_correlation_table(cmd, group, est);
+  const host::PivotTable corr = fixed_correlation_table(group, est);
   EXPECT_DOUBLE_EQ(value(corr, {"b0", "b0"}), 1.0);
   EXPECT_EQ(cell(corr, {"b0", "b0"})->value.format.kind, Format::Kind::Count) << "diagonal 1 as an integer";
   EXPECT_NEAR(value(corr, {"b2", "b0"}), 1.0 / 6.0, 1e-15) << "C_ij / sqrt(C_ii C_jj)";
@@ -157,7 +157,7 @@ TEST(FixedTables, CorrelationAndCovarianceOfRedundantParameters) {
     EXPECT_TRUE(has_note(c, "Redundant correlation ..."));
     EXPECT_TRUE(has_note(cell(corr, {other, "b1"}), "Redundant correlation ...")) << "redundant column";
   }
-  const host::PivotTable cov = fixed_covariance_table(cmd, group, est);
+  const host::PivotTable cov = fixed_covariance_table(group, est);
   EXPECT_DOUBLE_EQ(value(cov, {"b2", "b0"}), 1.0);
   EXPECT_DOUBLE_EQ(value(cov, {"b2", "b2"}), 9.0);
   EXPECT_DOUBLE_EQ(value(cov, {"b1", "b2"}), 0.0);
