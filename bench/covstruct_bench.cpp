@@ -26,7 +26,8 @@ std::vector<double> parameters(int n, covstruct::CovType cov_type) {
   std::vector<double> theta(parameter_count(n, cov_type));
   start_parameters(n, cov_type, 1.0, theta);
   for (int k = 0; k < static_cast<int>(theta.size()); ++k)
-    if (parameter_kind(static_cast<int>(theta.size()), cov_type, k) != Variance) theta[k] = cov_type == kAR1 ? 0.5 : 0.1 / n;
+    if (parameter_kind(static_cast<int>(theta.size()), cov_type, k) != Variance)
+      theta[k] = cov_type == kAR1 ? 0.5 : 0.1 / n;
   return theta;
 }
 

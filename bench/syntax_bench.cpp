@@ -41,8 +41,7 @@ void BM_ReadTenThousandEffects(benchmark::State& state) {
   std::string effects;
   int terms = 0;
   for (int i = 0; i < kFactors && terms < kTerms; ++i)
-    for (int j = i + 1; j < kFactors && terms < kTerms; ++j, ++terms)
-      effects += ' ' + factor(i) + '*' + factor(j);
+    for (int j = i + 1; j < kFactors && terms < kTerms; ++j, ++terms) effects += ' ' + factor(i) + '*' + factor(j);
   command += " /FIXED =" + effects + " /RANDOM =" + effects;
 
   for (auto _ : state) {

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 #include "host/engine.h"
 #include "host/output.h"
 #include "host/scratch.h"
 #include "host/tokens.h"
+#include "model/command.h"
 #include "syntax/dispatcher.h"
 
 namespace {

@@ -13,9 +13,7 @@ namespace {
 
 using mixed::host::Dataset;
 
-bool same_number(double a, double b) {
-  return a == b || (mixed::host::is_sysmis(a) && mixed::host::is_sysmis(b));
-}
+bool same_number(double a, double b) { return a == b || (mixed::host::is_sysmis(a) && mixed::host::is_sysmis(b)); }
 
 void check_round_trip(const Dataset& d) {
   std::string error;
@@ -24,8 +22,7 @@ void check_round_trip(const Dataset& d) {
   for (std::size_t v = 0; v < d.n_variables(); ++v) {
     if (back->var(v).name != d.var(v).name || back->var(v).numeric() != d.var(v).numeric()) __builtin_trap();
     for (std::size_t r = 0; r < d.n_cases(); ++r) {
-      if (d.var(v).numeric() ? !same_number(back->number(v, r), d.number(v, r))
-                             : back->string(v, r) != d.string(v, r))
+      if (d.var(v).numeric() ? !same_number(back->number(v, r), d.number(v, r)) : back->string(v, r) != d.string(v, r))
         __builtin_trap();
     }
   }

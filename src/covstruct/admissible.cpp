@@ -57,7 +57,8 @@ bool in_domain(const CovarianceStructure& st, std::span<const double> theta) {
 
 }  // namespace
 
-Admissibility block_admissibility(int n, CovType cov_type, std::span<const double> theta, double singularity_tolerance) {
+Admissibility block_admissibility(int n, CovType cov_type, std::span<const double> theta,
+                                  double singularity_tolerance) {
   const CovarianceStructure* s = structure(cov_type);
   if (s == nullptr) return Admissibility::Inadmissible;
   theta = theta.first(static_cast<std::size_t>(s->parameter_count(n)));

@@ -34,8 +34,7 @@ void arma11_matrix(int n, std::span<const double> t, const LevelMap& lv, std::sp
   }
 }
 
-void arma11_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                             std::span<double> out) {
+void arma11_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   if (k == 0) {
     put_diag(n, 1.0, out);
     put_off(n, out, [&](int i, int j) { return t[2] * ipow(t[1], lv.lag(i, j) - 1); });
@@ -115,8 +114,7 @@ void ad1_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<
   }
 }
 
-void ad1_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                          std::span<double> out) {
+void ad1_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   if (k % 2 == 0) {
     const int m = k / 2;
     put_row(n, lv, m, 2.0 * t[k], out, [&](int j) {
@@ -132,8 +130,7 @@ void ad1_first_derivative(int n, std::span<const double> t, int k, const LevelMa
   }
 }
 
-void ad1_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv,
-                           std::span<double> out) {
+void ad1_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (k % 2 == 1 && l % 2 == 0) std::swap(k, l);
   if (k % 2 == 0 && l % 2 == 0) {
     const int m = k / 2, p = l / 2;
@@ -148,8 +145,7 @@ void ad1_second_derivative(int n, std::span<const double> t, int k, int l, const
     const int q = (k - 1) / 2, r = (l - 1) / 2;
     put_off(n, out, [&](int i, int j) {
       const int li = lv.level(i), lj = lv.level(j);
-      return spans(li, lj, q) && spans(li, lj, r) ? t[2 * li] * t[2 * lj] * ad1_corr(t, li, lj, q, r)
-                                                  : 0.0;
+      return spans(li, lj, q) && spans(li, lj, r) ? t[2 * li] * t[2 * lj] * ad1_corr(t, li, lj, q, r) : 0.0;
     });
   }
 }
@@ -185,8 +181,7 @@ void ar1_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<
   }
 }
 
-void ar1_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                          std::span<double> out) {
+void ar1_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   if (k == 0) {
     put_diag(n, 1.0, out);
     put_off(n, out, [&](int i, int j) { return ipow(t[1], lv.lag(i, j)); });
@@ -198,8 +193,7 @@ void ar1_first_derivative(int n, std::span<const double> t, int k, const LevelMa
   }
 }
 
-void ar1_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv,
-                           std::span<double> out) {
+void ar1_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (k + l == 1) {
     put_off(n, out, [&](int i, int j) {
       const int d = lv.lag(i, j);
@@ -223,9 +217,10 @@ const CovarianceStructure ar1_structure{
     .first_derivative = ar1_first_derivative,
     .second_derivative = ar1_second_derivative,
     // Positive definite for σ² > 0 and |ρ| < 1; on the boundary at σ² = 0 or |ρ| = 1.
-    .admissibility = [](int, std::span<const double> t) {
-      return grade(t[0] > 0.0 && std::fabs(t[1]) < 1.0, t[0] >= 0.0 && std::fabs(t[1]) <= 1.0);
-    },
+    .admissibility =
+        [](int, std::span<const double> t) {
+          return grade(t[0] > 0.0 && std::fabs(t[1]) < 1.0, t[0] >= 0.0 && std::fabs(t[1]) <= 1.0);
+        },
 };
 
 // ---- ARH(1), heterogeneous AR(1): s_i·s_j·ρ^d; θ = (ρ, s_0, ..., s_(L-1)),
@@ -245,14 +240,12 @@ void arh1_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span
         out[tri(i, j)] = r * t[j + 1];
       }
     } else {
-      for (int j = 0; j < i; ++j)
-        out[tri(i, j)] = si * t[lv.level(j) + 1] * ipow(t[0], lv.lag(i, j));
+      for (int j = 0; j < i; ++j) out[tri(i, j)] = si * t[lv.level(j) + 1] * ipow(t[0], lv.lag(i, j));
     }
   }
 }
 
-void arh1_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                           std::span<double> out) {
+void arh1_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   auto s = [&](int row) { return t[lv.level(row) + 1]; };
   if (k == 0) {
     put_off(n, out, [&](int i, int j) {
@@ -261,14 +254,11 @@ void arh1_first_derivative(int n, std::span<const double> t, int k, const LevelM
     });
   } else {
     const int m = k - 1;
-    put_row(n, lv, m, 2.0 * t[k], out, [&](int j) {
-      return s(j) * ipow(t[0], std::abs(lv.level(j) - m));
-    });
+    put_row(n, lv, m, 2.0 * t[k], out, [&](int j) { return s(j) * ipow(t[0], std::abs(lv.level(j) - m)); });
   }
 }
 
-void arh1_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv,
-                            std::span<double> out) {
+void arh1_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (k > l) std::swap(k, l);
   auto s = [&](int row) { return t[lv.level(row) + 1]; };
   if (k == 0 && l == 0) {

@@ -39,10 +39,11 @@ const CovarianceStructure cs_structure{
     .matrix = cs_matrix,
     .first_derivative = cs_first_derivative,
     // The eigenvalues are θ[0] and θ[0] + n·θ[1].
-    .admissibility = [](int n, std::span<const double> t) {
-      const double total = t[0] + n * t[1];
-      return grade(t[0] > 0.0 && total > 0.0, t[0] >= 0.0 && total >= 0.0);
-    },
+    .admissibility =
+        [](int n, std::span<const double> t) {
+          const double total = t[0] + n * t[1];
+          return grade(t[0] > 0.0 && total > 0.0, t[0] >= 0.0 && total >= 0.0);
+        },
 };
 
 // ---- CSH, heterogeneous compound symmetry: s_i·s_j·ρ; θ = (ρ, s_0, ..., s_(L-1)),
@@ -58,8 +59,7 @@ void csh_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<
   }
 }
 
-void csh_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                          std::span<double> out) {
+void csh_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   auto s = [&](int row) { return t[lv.level(row) + 1]; };
   if (k == 0)
     put_off(n, out, [&](int i, int j) { return s(i) * s(j); });
@@ -67,8 +67,7 @@ void csh_first_derivative(int n, std::span<const double> t, int k, const LevelMa
     put_row(n, lv, k - 1, 2.0 * t[k], out, [&](int j) { return t[0] * s(j); });
 }
 
-void csh_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv,
-                           std::span<double> out) {
+void csh_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (k > l) std::swap(k, l);
   if (k == 0 && l == 0) return;
   if (k == 0) {
@@ -106,8 +105,7 @@ void csr_first_derivative(int n, std::span<const double> t, int k, const LevelMa
   put_off(n, out, [&](int, int) { return k == 0 ? t[1] : t[0]; });
 }
 
-void csr_second_derivative(int n, std::span<const double>, int k, int l, const LevelMap&,
-                           std::span<double> out) {
+void csr_second_derivative(int n, std::span<const double>, int k, int l, const LevelMap&, std::span<double> out) {
   if (k + l == 1) put_off(n, out, [](int, int) { return 1.0; });
 }
 
@@ -145,8 +143,8 @@ void hf_first_derivative(int n, std::span<const double>, int k, const LevelMap& 
 // Σ_0 = I - J (-1 off the diagonal) gives P_0 = A·A - s·sᵀ; the variance of
 // level m moves row and column m by 1/2, Σ_k = (e_m·1ᵀ + 1·e_mᵀ)/2, giving
 // P_k = (a_m·sᵀ + s·a_mᵀ)/2, with s = A·1 the row sums and a_m column m of A.
-void hf_inverse_first_derivative(int n, std::span<const double>, int k, std::span<const double> a,
-                                 const LevelMap& lv, std::span<double> out) {
+void hf_inverse_first_derivative(int n, std::span<const double>, int k, std::span<const double> a, const LevelMap& lv,
+                                 std::span<double> out) {
   const std::size_t un = static_cast<std::size_t>(n);
   std::vector<double> s(un);
   for (std::size_t i = 0; i < un; ++i) s[i] = row_sum(un, a, i);
@@ -157,8 +155,7 @@ void hf_inverse_first_derivative(int n, std::span<const double>, int k, std::spa
   }
   const int r = lv.row(k - 1);
   for (int p = 0; p < n; ++p)
-    for (int q = 0; q <= p; ++q)
-      out[tri(p, q)] = r < 0 ? 0.0 : 0.5 * (a[sym(p, r)] * s[q] + s[p] * a[sym(q, r)]);
+    for (int q = 0; q <= p; ++q) out[tri(p, q)] = r < 0 ? 0.0 : 0.5 * (a[sym(p, r)] * s[q] + s[p] * a[sym(q, r)]);
 }
 
 }  // namespace
@@ -170,10 +167,11 @@ const CovarianceStructure hf_structure{
     .matrix = hf_matrix,
     .first_derivative = hf_first_derivative,
     // Every variance at s0 and λ at s0, which gives s0·I; λ at 0 for one level.
-    .start = [](int n, double s0, std::span<double> t) {
-      std::fill(t.begin(), t.end(), s0);
-      if (n == 1) t[0] = 0.0;
-    },
+    .start =
+        [](int n, double s0, std::span<double> t) {
+          std::fill(t.begin(), t.end(), s0);
+          if (n == 1) t[0] = 0.0;
+        },
     .inverse_first_derivative = hf_inverse_first_derivative,
 };
 

@@ -19,12 +19,12 @@ namespace mixed::covstruct {
 // structure_first_derivative: out = ∂Σ/∂θ_k (k 0-based).  Code 17 and codes outside 1..19 leave
 // out untouched.
 void structure_first_derivative(int n, std::span<const double> theta, int k, std::span<const int> lvlidx,
-            CovType cov_type, std::span<double> out);
+                                CovType cov_type, std::span<double> out);
 
 // structure_second_derivative: out = ∂²Σ/∂θ_k∂θ_l (k, l 0-based, in either order).  Structures
 // linear in their parameters (CS, DIAG, HF, ID, UN, VC, 19) and codes outside
 // 1..16 give the zero matrix.
 void structure_second_derivative(int n, std::span<const double> theta, int k, int l, std::span<const int> lvlidx,
-            CovType cov_type, std::span<double> out);
+                                 CovType cov_type, std::span<double> out);
 
 }  // namespace mixed::covstruct

@@ -34,8 +34,7 @@ void diag_factor(int n, std::span<const double> theta, std::span<double> out) {
   }
 }
 
-double diag_inverse(int n, std::span<const double> theta, const LevelMap& lv, std::span<double> out,
-                    bool want_logdet) {
+double diag_inverse(int n, std::span<const double> theta, const LevelMap& lv, std::span<double> out, bool want_logdet) {
   double logdet = 0.0;
   set_all(n, 0.0, out);
   for (int i = 0; i < n; ++i) {
@@ -75,18 +74,18 @@ const CovarianceStructure diag_structure{
     .parameter_count = [](int n) { return n; },
     .parameter_kind = [](int, int) { return Variance; },
     .matrix = diagonal_matrix<true>,
-    .first_derivative = [](int, std::span<const double>, int k, const LevelMap& lv, std::span<double> out) {
-      put_levels(lv, k, k, 1.0, out);
-    },
+    .first_derivative = [](int, std::span<const double>, int k, const LevelMap& lv,
+                           std::span<double> out) { put_levels(lv, k, k, 1.0, out); },
     // Positive definite when every variance is positive, semidefinite when none is negative.
-    .admissibility = [](int, std::span<const double> t) {
-      bool positive = true, negative = false;
-      for (double v : t) {
-        positive = positive && v > 0.0;
-        negative = negative || !(v >= 0.0);
-      }
-      return grade(positive, !negative);
-    },
+    .admissibility =
+        [](int, std::span<const double> t) {
+          bool positive = true, negative = false;
+          for (double v : t) {
+            positive = positive && v > 0.0;
+            negative = negative || !(v >= 0.0);
+          }
+          return grade(positive, !negative);
+        },
     .factor = diag_factor,
     .inverse = diag_inverse,
     .inverse_first_derivative = diag_inverse_first_derivative,
@@ -113,8 +112,7 @@ void scalar_factor(int n, std::span<const double> theta, std::span<double> out) 
   }
 }
 
-double scalar_inverse(int n, std::span<const double> theta, const LevelMap&, std::span<double> out,
-                      bool want_logdet) {
+double scalar_inverse(int n, std::span<const double> theta, const LevelMap&, std::span<double> out, bool want_logdet) {
   double logdet = 0.0;
   set_all(n, 0.0, out);
   const double v = theta[0];

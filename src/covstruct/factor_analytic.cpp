@@ -29,8 +29,7 @@ void fa_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<d
 // The loadings enter as λ_i·λ_j, the offsets additively (FA1's on every
 // diagonal place, FAH1's at its own level).
 template <bool heterogeneous>
-void fa_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                         std::span<double> out) {
+void fa_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   auto loading = [&](int row) { return heterogeneous ? t[2 * lv.level(row)] : t[lv.level(row) + 1]; };
   if (!heterogeneous && k == 0) {
     put_diag(n, 1.0, out);
@@ -44,8 +43,7 @@ void fa_first_derivative(int n, std::span<const double> t, int k, const LevelMap
 
 // Only pairs of loadings have a second derivative.
 template <bool heterogeneous>
-void fa_second_derivative(int, std::span<const double>, int k, int l, const LevelMap& lv,
-                          std::span<double> out) {
+void fa_second_derivative(int, std::span<const double>, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (heterogeneous ? (k % 2 == 1 || l % 2 == 1) : (k == 0 || l == 0)) return;
   const int m = heterogeneous ? k / 2 : k - 1, p = heterogeneous ? l / 2 : l - 1;
   put_levels(lv, m, p, m == p ? 2.0 : 1.0, out);
@@ -62,11 +60,12 @@ const CovarianceStructure fa1_structure{
     .first_derivative = fa_first_derivative<false>,
     .second_derivative = fa_second_derivative<false>,
     // One common factor carries half of the variance at the first level.
-    .start = [](int n, double s0, std::span<double> t) {
-      const double half = s0 / 2.0;
-      t[0] = half;
-      if (n >= 2) t[1] = std::sqrt(half);
-    },
+    .start =
+        [](int n, double s0, std::span<double> t) {
+          const double half = s0 / 2.0;
+          t[0] = half;
+          if (n >= 2) t[1] = std::sqrt(half);
+        },
 };
 
 // ---- FAH1, one specific variance per level ----
@@ -79,13 +78,14 @@ const CovarianceStructure fah1_structure{
     .second_derivative = fa_second_derivative<true>,
     // The common factor carries half of the variance at the first level, the
     // specific variances the other half.
-    .start = [](int n, double s0, std::span<double> t) {
-      const double half = s0 / 2.0;
-      for (int i = 0; i < n; ++i) {
-        t[2 * i] = i == 0 ? std::sqrt(half) : 0.0;
-        t[2 * i + 1] = half;
-      }
-    },
+    .start =
+        [](int n, double s0, std::span<double> t) {
+          const double half = s0 / 2.0;
+          for (int i = 0; i < n; ++i) {
+            t[2 * i] = i == 0 ? std::sqrt(half) : 0.0;
+            t[2 * i + 1] = half;
+          }
+        },
 };
 
 }  // namespace mixed::covstruct

@@ -20,9 +20,7 @@ extern const CovarianceStructure un_structure, unr_structure;
 extern const CovarianceStructure diag_structure, id_structure, vc_structure;
 
 // Every place of a matrix of order n set to v.
-inline void set_all(int n, double v, std::span<double> out) {
-  std::fill_n(out.begin(), host::tri_size(n), v);
-}
+inline void set_all(int n, double v, std::span<double> out) { std::fill_n(out.begin(), host::tri_size(n), v); }
 
 // f(i, j) at every off-diagonal place (i > j).
 template <class F>
@@ -54,8 +52,9 @@ inline void put_levels(const LevelMap& lv, int m, int p, double v, std::span<dou
 // The admissibility of a block that is positive definite when `definite`,
 // else semidefinite when `semidefinite`, else neither.
 inline Admissibility grade(bool definite, bool semidefinite) {
-  return definite ? Admissibility::PositiveDefinite
-                  : semidefinite ? Admissibility::Semidefinite : Admissibility::Inadmissible;
+  return definite       ? Admissibility::PositiveDefinite
+         : semidefinite ? Admissibility::Semidefinite
+                        : Admissibility::Inadmissible;
 }
 
 }  // namespace mixed::covstruct

@@ -21,7 +21,7 @@ void clear(int n, std::span<double> out) { std::fill_n(out.begin(), host::tri_si
 }  // namespace
 
 void structure_factor(int n, std::span<const double> theta, std::span<const double> sigma, CovType cov_type,
-            std::span<double> out, double tol) {
+                      std::span<double> out, double tol) {
   const CovarianceStructure* s = structure(cov_type);
   if (s != nullptr && s->factor != nullptr) return s->factor(n, theta, out);
   std::copy_n(sigma.begin(), host::tri_size(n), out.begin());
@@ -29,8 +29,8 @@ void structure_factor(int n, std::span<const double> theta, std::span<const doub
 }
 
 double structure_inverse(int n, std::span<const double> theta, std::span<const double> sigma,
-              std::span<const int> lvlidx, CovType cov_type, std::span<double> out, bool want_logdet,
-              double tol) {
+                         std::span<const int> lvlidx, CovType cov_type, std::span<double> out, bool want_logdet,
+                         double tol) {
   const CovarianceStructure* s = structure(cov_type);
   if (s != nullptr && s->inverse != nullptr) return s->inverse(n, theta, LevelMap(n, lvlidx), out, want_logdet);
   // Σ = L·Lᵀ, log det Σ = 2 Σ log L_ii, A = L⁻ᵀ·L⁻¹.
@@ -49,8 +49,8 @@ double structure_inverse(int n, std::span<const double> theta, std::span<const d
 }
 
 void inverse_first_derivative(int n, std::span<const double> theta, int k, std::span<const double> a,
-            std::span<const double> sigma_k, std::span<const int> lvlidx, CovType cov_type,
-            std::span<double> out) {
+                              std::span<const double> sigma_k, std::span<const int> lvlidx, CovType cov_type,
+                              std::span<double> out) {
   const CovarianceStructure* s = structure(cov_type);
   if (s != nullptr && s->inverse_first_derivative != nullptr)
     return s->inverse_first_derivative(n, theta, k, a, LevelMap(n, lvlidx), out);
@@ -59,9 +59,9 @@ void inverse_first_derivative(int n, std::span<const double> theta, int k, std::
 }
 
 void inverse_second_derivative(int n, std::span<const double> theta, int k, int l, std::span<const double> sigma,
-            std::span<const double> a, std::span<const double> sigma_kl,
-            std::span<const double> p_k, std::span<const double> p_l,
-            std::span<const int> lvlidx, CovType cov_type, std::span<double> out) {
+                               std::span<const double> a, std::span<const double> sigma_kl, std::span<const double> p_k,
+                               std::span<const double> p_l, std::span<const int> lvlidx, CovType cov_type,
+                               std::span<double> out) {
   const CovarianceStructure* s = structure(cov_type);
   if (s != nullptr && s->inverse_second_derivative != nullptr)
     return s->inverse_second_derivative(n, theta, k, l, LevelMap(n, lvlidx), out);

@@ -29,24 +29,24 @@ inline constexpr double kNoTolerance = 0.0;
 // formed from θ (√θ on the diagonal, 0 where θ ≤ 0; DIAG takes θ in order);
 // every other structure factors a copy of sigma with host::packed_cholesky at tol.
 void structure_factor(int n, std::span<const double> theta, std::span<const double> sigma, CovType cov_type,
-            std::span<double> out, double tol = kNoTolerance);
+                      std::span<double> out, double tol = kNoTolerance);
 
 // structure_inverse: out = A = Σ⁻¹; returns log det Σ when want_logdet, else 0.  ID and VC
 // with θ1 ≤ 0 give A = 0 and log det 0; DIAG leaves out the rows whose
 // variance is not positive (0 in A, nothing in log det).
 double structure_inverse(int n, std::span<const double> theta, std::span<const double> sigma,
-              std::span<const int> lvlidx, CovType cov_type, std::span<double> out, bool want_logdet,
-              double tol = kNoTolerance);
+                         std::span<const int> lvlidx, CovType cov_type, std::span<double> out, bool want_logdet,
+                         double tol = kNoTolerance);
 
 // inverse_first_derivative: out = P_k = A·Σ_k·A.
 void inverse_first_derivative(int n, std::span<const double> theta, int k, std::span<const double> a,
-            std::span<const double> sigma_k, std::span<const int> lvlidx, CovType cov_type,
-            std::span<double> out);
+                              std::span<const double> sigma_k, std::span<const int> lvlidx, CovType cov_type,
+                              std::span<double> out);
 
 // inverse_second_derivative: out = Q_kl = A·Σ_kl·A - P_k·Σ·P_l - P_l·Σ·P_k.
 void inverse_second_derivative(int n, std::span<const double> theta, int k, int l, std::span<const double> sigma,
-            std::span<const double> a, std::span<const double> sigma_kl,
-            std::span<const double> p_k, std::span<const double> p_l,
-            std::span<const int> lvlidx, CovType cov_type, std::span<double> out);
+                               std::span<const double> a, std::span<const double> sigma_kl, std::span<const double> p_k,
+                               std::span<const double> p_l, std::span<const int> lvlidx, CovType cov_type,
+                               std::span<double> out);
 
 }  // namespace mixed::covstruct

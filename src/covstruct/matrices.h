@@ -20,6 +20,6 @@ namespace mixed::covstruct {
 // structure_matrix: out = Σ(θ) for the rows of lvlidx.  Code 17 and codes outside 1..19
 // leave out untouched.
 void structure_matrix(int n, std::span<const double> theta, std::span<const int> lvlidx, CovType cov_type,
-            std::span<double> out);
+                      std::span<double> out);
 
 }  // namespace mixed::covstruct

@@ -6,8 +6,8 @@ namespace mixed::covstruct {
 
 using host::tri;
 
-double product_element(std::size_t n, std::span<const double> x, std::span<const double> y,
-                       std::size_t i, std::size_t j) {
+double product_element(std::size_t n, std::span<const double> x, std::span<const double> y, std::size_t i,
+                       std::size_t j) {
   const double* xi = &x[tri(i, 0)];
   const double* yj = &y[tri(j, 0)];
   double s = 0.0;
@@ -19,8 +19,7 @@ double product_element(std::size_t n, std::span<const double> x, std::span<const
   return s;
 }
 
-void sandwich(std::size_t n, std::span<const double> x, std::span<const double> y,
-              std::span<double> out) {
+void sandwich(std::size_t n, std::span<const double> x, std::span<const double> y, std::span<double> out) {
   for (std::size_t i = 0; i < n; ++i) {
     double* oi = &out[tri(i, 0)];
     for (std::size_t m = 0; m < n; ++m) {

@@ -14,12 +14,11 @@
 namespace mixed::covstruct {
 
 // (X·Y)(i, j) = Σ_m X(i,m)·Y(m,j), m = 0..n-1 in order.
-double product_element(std::size_t n, std::span<const double> x, std::span<const double> y,
-                       std::size_t i, std::size_t j);
+double product_element(std::size_t n, std::span<const double> x, std::span<const double> y, std::size_t i,
+                       std::size_t j);
 
 // out += X·Y·X, accumulated from the product elements (X·Y)(i,m), m in order.
-void sandwich(std::size_t n, std::span<const double> x, std::span<const double> y,
-              std::span<double> out);
+void sandwich(std::size_t n, std::span<const double> x, std::span<const double> y, std::span<double> out);
 
 // Σ_j X(i, j): row i up to the diagonal, then down column i.
 double row_sum(std::size_t n, std::span<const double> x, std::size_t i);

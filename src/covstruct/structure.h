@@ -55,8 +55,7 @@ struct CovarianceStructure {
   void (*matrix)(int n, std::span<const double> theta, const LevelMap& lv, std::span<double> out);
   // ∂Σ/∂θ_k written into an out that the caller has cleared: only the places
   // that depend on θ_k are set.
-  void (*first_derivative)(int n, std::span<const double> theta, int k, const LevelMap& lv,
-                           std::span<double> out);
+  void (*first_derivative)(int n, std::span<const double> theta, int k, const LevelMap& lv, std::span<double> out);
   // ∂²Σ/∂θ_k∂θ_l (k, l in either order), likewise into a cleared out; nullptr
   // when Σ is linear in θ.
   void (*second_derivative)(int n, std::span<const double> theta, int k, int l, const LevelMap& lv,

@@ -125,7 +125,9 @@ void dense_rows(const SubjectRows& rows, std::span<const int> records, std::vect
   cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
   const std::size_t nc = cols.size();
   wd.assign(records.size() * nc, 0.0);
-  auto local = [&](int c) { return static_cast<std::size_t>(std::lower_bound(cols.begin(), cols.end(), c) - cols.begin()); };
+  auto local = [&](int c) {
+    return static_cast<std::size_t>(std::lower_bound(cols.begin(), cols.end(), c) - cols.begin());
+  };
   for (std::size_t i = 0; i < records.size(); ++i) {
     const int r = records[i];
     double* row = wd.data() + i * nc;
@@ -159,8 +161,8 @@ void add_sandwich(std::size_t ni, std::size_t nc, std::span<const double> m, con
 
 // The cross products W_i' M W_i for M = A, the P_k and the Q_kl of the subject,
 // added to the sums that are switched on.
-void accumulate_cross_products(const SubjectRows& rows, std::span<const int> records, SubjectWork& work,
-                               int m, std::size_t sz, const TermFlags& flags, TermSums& sums) {
+void accumulate_cross_products(const SubjectRows& rows, std::span<const int> records, SubjectWork& work, int m,
+                               std::size_t sz, const TermFlags& flags, TermSums& sums) {
   std::vector<int>& cols = work.cols;
   std::vector<double>& wd = work.wd;
   std::vector<double>& t = work.t;
@@ -234,8 +236,8 @@ bool SubjectWork::reserve(const SubjectRows& rows, int ni, int m, bool second) {
   return true;
 }
 
-int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
-           const TermFlags& flags, TermSums& sums) {
+int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type,
+                               SubjectWork& work, const TermFlags& flags, TermSums& sums) {
   int status = 0;
   try {
     int largest = 0;
@@ -257,8 +259,8 @@ int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> 
 }
 
 void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
-            std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
-            TermSums& sums) {
+                           std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
+                           TermSums& sums) {
   const int ni = static_cast<int>(records.size());
   const int m = static_cast<int>(theta.size());
   const bool second = flags.hessian || flags.ckl;
@@ -272,7 +274,8 @@ void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records
   // it; the matrices of the last subject are reused when they fit.
   SubjectWork::Cached& c = work.cached;
   const bool reuse = c.valid && c.cov_type == cov_type && c.second == second && c.ckl == flags.ckl &&
-                     c.logdet == flags.logdet && std::equal(c.theta.begin(), c.theta.end(), theta.begin(), theta.end()) &&
+                     c.logdet == flags.logdet &&
+                     std::equal(c.theta.begin(), c.theta.end(), theta.begin(), theta.end()) &&
                      std::equal(c.levels.begin(), c.levels.end(), lvlidx.begin(), lvlidx.end());
   if (!reuse) {
     c.valid = false;
@@ -289,7 +292,7 @@ void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records
         structure_second_derivative(ni, theta, k, l, lvlidx, cov_type, sigma_kl);
         if (flags.ckl)
           inverse_second_derivative(ni, theta, k, l, sigma, a, sigma_kl, p_block(k), p_block(l), lvlidx, cov_type,
-                 q_block(k, l));
+                                    q_block(k, l));
         c.hessian[tri(k, l)] = trace_product(ni, a, sigma_kl) - trace_product(ni, sigma_k, p_block(l));
       }
     }
@@ -324,8 +327,7 @@ void design_cross_products(const SubjectRows& rows, std::span<double> out) {
   std::fill_n(out.begin(), tri_size(static_cast<std::size_t>(rows.p + rows.q + 1)), 0.0);
   for (int i = 0; i < rows.n; ++i)
     for_each_product(rows, i, i,
-                     [&](double s, int r, std::span<const int> cols, std::span<const double> vals,
-                         int col_base) {
+                     [&](double s, int r, std::span<const int> cols, std::span<const double> vals, int col_base) {
                        for (std::size_t e = 0; e < cols.size(); ++e) {
                          const int c = col_base + cols[e];
                          if (c <= r) out[tri(r, c)] += s * vals[e];

@@ -27,16 +27,18 @@ namespace mixed::covstruct {
 
 // The case records of one estimation subject, each row already weighted by sqrt(w·f).
 struct SubjectRows {
-  int n = 0;        // records
-  int nfix = 0;     // fixed-effect terms per record (one entry each)
-  int nran = 0;     // random-effect terms per record (one entry each)
-  int p = 0;        // fixed design columns
-  int q = 0;        // random design columns of the subject (n_random_design_columns)
-  const double* y;                 // n
-  const int* level;                // n: repeated level, 0-based position in the sorted repeated level table
-  const long* rsubject;            // n: repeated subject number (the key add_repeated_subject_terms groups by)
-  const int* fcol; const double* fval;   // n × nfix, row-major; columns 0..p-1, increasing along a row
-  const int* rcol; const double* rval;   // n × nran, row-major; columns 0..q-1, increasing along a row
+  int n = 0;             // records
+  int nfix = 0;          // fixed-effect terms per record (one entry each)
+  int nran = 0;          // random-effect terms per record (one entry each)
+  int p = 0;             // fixed design columns
+  int q = 0;             // random design columns of the subject (n_random_design_columns)
+  const double* y;       // n
+  const int* level;      // n: repeated level, 0-based position in the sorted repeated level table
+  const long* rsubject;  // n: repeated subject number (the key add_repeated_subject_terms groups by)
+  const int* fcol;
+  const double* fval;  // n × nfix, row-major; columns 0..p-1, increasing along a row
+  const int* rcol;
+  const double* rval;  // n × nran, row-major; columns 0..q-1, increasing along a row
 };
 
 // Which sums a pass asks for.
@@ -118,8 +120,8 @@ inline constexpr int kStatusDuplicateLevel = 1000;
 // Returns 0, kStatusMemory when the work buffers cannot be had or the budget
 // refuses them, or kStatusDuplicateLevel when a level occurs twice in one
 // repeated subject; on either failure no subject's terms have been added.
-int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type, SubjectWork& work,
-           const TermFlags& flags, TermSums& sums);
+int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> theta, CovType cov_type,
+                               SubjectWork& work, const TermFlags& flags, TermSums& sums);
 
 // add_one_subject_terms: the terms of one repeated subject, the records `records` of `rows` at
 // the levels lvlidx: log det R_i, tr(A·Σ_k), tr(A·Σ_kl) - tr(Σ_k·P_l), and
@@ -127,8 +129,8 @@ int add_repeated_subject_terms(const SubjectRows& rows, std::span<const double> 
 // records touch), each added to its sum when its flag is set.  `work` must
 // have room for the subject (SubjectWork::reserve).
 void add_one_subject_terms(const SubjectRows& rows, std::span<const int> records, std::span<const int> lvlidx,
-            std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
-            TermSums& sums);
+                           std::span<const double> theta, CovType cov_type, SubjectWork& work, const TermFlags& flags,
+                           TermSums& sums);
 
 // check_repeated_levels: the grouping of add_repeated_subject_terms without any evaluation: 0, kStatusMemory, or
 // kStatusDuplicateLevel when a level occurs twice in one repeated subject.

@@ -21,8 +21,7 @@ void tp_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<d
     for (int j = 0; j < i; ++j) out[tri(i, j)] *= t[lv.lag(i, j)];
 }
 
-void tp_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                         std::span<double> out) {
+void tp_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   if (k == 0) {
     put_diag(n, 1.0, out);
     put_off(n, out, [&](int i, int j) { return t[lv.lag(i, j)]; });
@@ -31,8 +30,7 @@ void tp_first_derivative(int n, std::span<const double> t, int k, const LevelMap
   }
 }
 
-void tp_second_derivative(int n, std::span<const double>, int k, int l, const LevelMap& lv,
-                          std::span<double> out) {
+void tp_second_derivative(int n, std::span<const double>, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (k > l) std::swap(k, l);
   if (k != 0 || l == 0) return;
   put_off(n, out, [&](int i, int j) { return lv.lag(i, j) == l ? 1.0 : 0.0; });
@@ -62,8 +60,7 @@ void tph_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<
   }
 }
 
-void tph_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                          std::span<double> out) {
+void tph_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   if (k % 2 == 0) {
     const int m = k / 2;
     put_row(n, lv, m, 2.0 * t[k], out, [&](int j) {
@@ -72,14 +69,11 @@ void tph_first_derivative(int n, std::span<const double> t, int k, const LevelMa
     });
   } else {
     const int lag = (k + 1) / 2;
-    put_off(n, out, [&](int i, int j) {
-      return lv.lag(i, j) == lag ? t[2 * lv.level(i)] * t[2 * lv.level(j)] : 0.0;
-    });
+    put_off(n, out, [&](int i, int j) { return lv.lag(i, j) == lag ? t[2 * lv.level(i)] * t[2 * lv.level(j)] : 0.0; });
   }
 }
 
-void tph_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv,
-                           std::span<double> out) {
+void tph_second_derivative(int n, std::span<const double> t, int k, int l, const LevelMap& lv, std::span<double> out) {
   if (k % 2 == 1) std::swap(k, l);
   if (k % 2 == 1) return;
   const int m = k / 2;

@@ -54,16 +54,15 @@ void un_first_derivative(int, std::span<const double>, int k, const LevelMap& lv
 
 // With i, j the rows of levels r and c, Σ_k = e_i·e_jᵀ + e_j·e_iᵀ (e_i·e_iᵀ
 // when r = c), so P_k = a_i·a_jᵀ + a_j·a_iᵀ (a_i·a_iᵀ).
-void un_inverse_first_derivative(int n, std::span<const double>, int k, std::span<const double> a,
-                                 const LevelMap& lv, std::span<double> out) {
+void un_inverse_first_derivative(int n, std::span<const double>, int k, std::span<const double> a, const LevelMap& lv,
+                                 std::span<double> out) {
   const auto place = host::packed_place_of(static_cast<std::size_t>(k));
   const int i = lv.row(static_cast<int>(place.row)), j = lv.row(static_cast<int>(place.col));
   for (int p = 0; p < n; ++p)
     for (int q = 0; q <= p; ++q) {
       double v = 0.0;
       if (i >= 0 && j >= 0)
-        v = i == j ? a[sym(p, i)] * a[sym(q, i)]
-                   : a[sym(p, i)] * a[sym(q, j)] + a[sym(p, j)] * a[sym(q, i)];
+        v = i == j ? a[sym(p, i)] * a[sym(q, i)] : a[sym(p, i)] * a[sym(q, j)] + a[sym(p, j)] * a[sym(q, i)];
       out[tri(p, q)] = v;
     }
 }
@@ -97,8 +96,7 @@ void unr_matrix(int n, std::span<const double> t, const LevelMap& lv, std::span<
   }
 }
 
-void unr_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv,
-                          std::span<double> out) {
+void unr_first_derivative(int n, std::span<const double> t, int k, const LevelMap& lv, std::span<double> out) {
   const auto [r, c] = host::packed_place_of(static_cast<std::size_t>(k));
   const int lr = static_cast<int>(r), lc = static_cast<int>(c);
   auto s = [&](int l) { return t[tri(l, l)]; };
@@ -114,8 +112,7 @@ void unr_first_derivative(int n, std::span<const double> t, int k, const LevelMa
 
 // A pair of standard deviations, or a standard deviation with a correlation
 // of its own level.
-void unr_second_derivative(int, std::span<const double> t, int k, int l, const LevelMap& lv,
-                           std::span<double> out) {
+void unr_second_derivative(int, std::span<const double> t, int k, int l, const LevelMap& lv, std::span<double> out) {
   auto [kr, kc] = host::packed_place_of(static_cast<std::size_t>(k));
   auto [lr, lc] = host::packed_place_of(static_cast<std::size_t>(l));
   if (kr != kc) {

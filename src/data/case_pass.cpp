@@ -10,8 +10,8 @@
 
 #include "data/number_table.h"
 #include "data/record.h"
-#include "model/messages.h"
 #include "host/fuzzy.h"
+#include "model/messages.h"
 
 namespace mixed::data {
 
@@ -49,8 +49,8 @@ double case_weight(const host::Dataset& data, std::size_t row) {
 
 // Fills the classification cells, y and the covariates of `record` (the part
 // that "mixcas__" keeps) and returns the number of missing values among them.
-int fill_variables(const model::Command& cmd, const host::Dataset& data, const RecordLayout& layout,
-                   std::size_t row, std::span<double> record) {
+int fill_variables(const model::Command& cmd, const host::Dataset& data, const RecordLayout& layout, std::size_t row,
+                   std::span<double> record) {
   const bool include = cmd.include_user_missing;
   int missing = 0;
   for (int i = 0; i < cmd.n_class_vars(); ++i) {
@@ -83,8 +83,9 @@ void tally_levels(const model::Command& cmd, const host::Dataset& data, std::siz
 }
 
 // Reads the group's rows; false when the pass had to stop (memory, interrupt).
-bool read_cases(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e, const host::CaseReader& reader, const RecordLayout& layout,
-                std::vector<LevelTally>& tally, GroupCounts& counts) {
+bool read_cases(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e,
+                const host::CaseReader& reader, const RecordLayout& layout, std::vector<LevelTally>& tally,
+                GroupCounts& counts) {
   const host::Dataset& data = e.data;
   std::vector<double> record(static_cast<std::size_t>(layout.length), 0.0);
   const std::size_t saved_length = static_cast<std::size_t>(layout.cov + layout.n_covariates);
@@ -125,7 +126,8 @@ bool read_cases(const model::Command& cmd, data::GroupData& group, data::SaveFil
 }
 
 // The sorted level lists of the group from the tallies.
-void sort_levels(const model::Command& cmd, data::GroupData& group, const host::Dataset& data, std::vector<LevelTally>& tally) {
+void sort_levels(const model::Command& cmd, data::GroupData& group, const host::Dataset& data,
+                 std::vector<LevelTally>& tally) {
   group.levels.assign(static_cast<std::size_t>(cmd.n_class_vars()), data::Levels{});
   for (int i = 0; i < cmd.n_class_vars(); ++i) {
     data::Levels& lv = group.levels[i];
@@ -153,7 +155,8 @@ void sort_levels(const model::Command& cmd, data::GroupData& group, const host::
 // The Case Processing Summary: per classification variable its levels with
 // their summed weights and marginal percentages, the valid total, and the
 // numbers of included and excluded cases.
-void case_processing_summary(const model::Command& cmd, const data::GroupData& group, host::Engine& e, const GroupCounts& counts) {
+void case_processing_summary(const model::Command& cmd, const data::GroupData& group, host::Engine& e,
+                             const GroupCounts& counts) {
   const host::Dataset& data = e.data;
   host::PivotTable t(Text::key("Case Processing Summary"), Text::key("Case Processing Summary"));
   const int props = t.add_dimension(Text::key("Properties"), host::Axis::Row);
@@ -168,7 +171,8 @@ void case_processing_summary(const model::Command& cmd, const data::GroupData& g
     for (std::size_t k = 0; k < lv.size(); ++k) {
       const int row = t.add_category(props, level_text(cmd, group, data, i, k), variable_group);
       weighted_cells.push_back(t.put({row, count}, host::CellValue::num(lv.weights[k], host::Format::count())));
-      t.put({row, percent}, host::CellValue::num(100.0 * lv.weights[k] / group.n_observations, host::Format::percent()));
+      t.put({row, percent},
+            host::CellValue::num(100.0 * lv.weights[k] / group.n_observations, host::Format::percent()));
     }
   }
   const int valid = t.add_category(props, Text::key("Valid"));
@@ -192,7 +196,8 @@ void case_processing_summary(const model::Command& cmd, const data::GroupData& g
 
 // Warnings and the verdict on the group once its cases are read.
 bool group_outcome(const model::Command& cmd, data::GroupData& group, host::Engine& e, const GroupCounts& counts) {
-  if (group.fractional_weights && !cmd.print_case_summary && !cmd.print_descriptives) model::issue_split_warning(e.out, model::Msg::FractionalCaseWeight);
+  if (group.fractional_weights && !cmd.print_case_summary && !cmd.print_descriptives)
+    model::issue_split_warning(e.out, model::Msg::FractionalCaseWeight);
   if (group.ncases == 0) {
     if (counts.rows > 0)
       model::issue_split_warning(e.out, model::Msg::NoValidCases);
@@ -210,10 +215,12 @@ bool group_outcome(const model::Command& cmd, data::GroupData& group, host::Engi
 void set_factor_levels(const model::Command& cmd, data::GroupData& group) {
   group.factor_levels.assign(static_cast<std::size_t>(cmd.n_factors()), 0);
   for (int i = 0; i < cmd.n_class_vars(); ++i)
-    if (cmd.classvars[i].factor > 0) group.factor_levels[cmd.classvars[i].factor - 1] = static_cast<int>(group.levels[i].size());
+    if (cmd.classvars[i].factor > 0)
+      group.factor_levels[cmd.classvars[i].factor - 1] = static_cast<int>(group.levels[i].size());
 }
 
-bool run_case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e, const host::CaseReader& reader) {
+bool run_case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e,
+                   const host::CaseReader& reader) {
   const RecordLayout layout = case_layout(cmd, e.data);
   group.record_length = layout.length;
   group.workfile = std::make_unique<host::WorkFile>(e.scratch, static_cast<std::size_t>(layout.length));
@@ -228,7 +235,8 @@ bool run_case_pass(const model::Command& cmd, data::GroupData& group, data::Save
 
 }  // namespace
 
-Text level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int classvar, std::size_t level) {
+Text level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int classvar,
+                std::size_t level) {
   const std::size_t var = cmd.classvars[classvar].var;
   const data::Levels& lv = group.levels[classvar];
   if (lv.numeric)
@@ -236,7 +244,8 @@ Text level_text(const model::Command& cmd, const data::GroupData& group, const h
   return Text::data_value(lv.strings[level], data.var(var).value_label(lv.strings[level]));
 }
 
-void case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e, host::CaseReader& reader, int& group_counter, bool& analysable) {
+void case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e,
+               host::CaseReader& reader, int& group_counter, bool& analysable) {
   e.out.set_split(reader.split());
   ++group_counter;
   try {

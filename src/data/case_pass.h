@@ -16,11 +16,11 @@
 // dependent variable and the covariates of its record.
 #pragma once
 
-#include "model/command.h"
-#include "data/saved.h"
 #include "data/group.h"
+#include "data/saved.h"
 #include "host/engine.h"
 #include "host/workfile.h"
+#include "model/command.h"
 
 namespace mixed::data {
 
@@ -32,9 +32,10 @@ namespace mixed::data {
 // structure (warning 1009), a memory shortage (message 2) or an interrupt.
 // The text of level `level` (0-based) of classification variable `classvar`:
 // its value in the variable's print format with its value label.
-host::Text level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int classvar, std::size_t level);
+host::Text level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int classvar,
+                      std::size_t level);
 
-void case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e, host::CaseReader& reader, int& group_counter,
-               bool& analysable);
+void case_pass(const model::Command& cmd, data::GroupData& group, data::SaveFiles& save_files, host::Engine& e,
+               host::CaseReader& reader, int& group_counter, bool& analysable);
 
 }  // namespace mixed::data

@@ -7,8 +7,8 @@
 
 #include "data/case_pass.h"
 #include "data/record.h"
-#include "model/messages.h"
 #include "host/workfile.h"
+#include "model/messages.h"
 
 namespace mixed::data {
 
@@ -155,7 +155,8 @@ void put_statistics(host::PivotTable& t, std::vector<int>& at, int stat_dim, int
   }
 }
 
-void draw_table(const model::Command& cmd, const data::GroupData& group, host::Engine& e, const CellMap* cells, bool totals, bool redundant) {
+void draw_table(const model::Command& cmd, const data::GroupData& group, host::Engine& e, const CellMap* cells,
+                bool totals, bool redundant) {
   const host::Dataset& data = e.data;
   host::PivotTable t(Text::key("Descriptive Statistics"), Text::key("Descriptive Statistics"));
   const int var_dim = t.add_dimension(Text::key("Variables"), host::Axis::Row);
@@ -167,7 +168,8 @@ void draw_table(const model::Command& cmd, const data::GroupData& group, host::E
   for (int i = 0; i < cmd.n_class_vars(); ++i) {
     class_dim.push_back(t.add_dimension(Text::variable(data.var(cmd.classvars[i].var).name), host::Axis::Row));
     first_level.push_back(static_cast<int>(t.dimensions()[class_dim.back()].categories.size()));
-    for (std::size_t k = 0; k < group.levels[i].size(); ++k) t.add_category(class_dim.back(), level_text(cmd, group, data, i, k));
+    for (std::size_t k = 0; k < group.levels[i].size(); ++k)
+      t.add_category(class_dim.back(), level_text(cmd, group, data, i, k));
     if (totals) t.add_category(class_dim.back(), Text::key("Total"));
   }
   const int stat_dim = t.add_dimension(Text::key("Statistics"), host::Axis::Column);

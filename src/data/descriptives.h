@@ -21,9 +21,9 @@
 
 #include <cstddef>
 
-#include "model/command.h"
 #include "data/group.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::data {
 

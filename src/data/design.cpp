@@ -7,8 +7,8 @@
 
 #include "data/record.h"
 #include "data/scratch_block.h"
-#include "model/messages.h"
 #include "host/workfile.h"
+#include "model/messages.h"
 
 namespace mixed::data {
 
@@ -45,8 +45,8 @@ class CellSet {
   template <class F>
   void for_each(std::uint64_t first, std::uint64_t last, F&& f) const {
     if (!dense_) {
-      for (auto it = std::lower_bound(members_.begin(), members_.end(), first);
-           it != members_.end() && *it < last; ++it)
+      for (auto it = std::lower_bound(members_.begin(), members_.end(), first); it != members_.end() && *it < last;
+           ++it)
         f(*it);
       return;
     }
@@ -136,8 +136,8 @@ bool dense_sets(const data::GroupData& group, const EffectCells& c) {
 }
 
 // Reads the work file and marks the cells that occur, fixed and random.
-model::Msg fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e, const EffectCells& fx, const EffectCells& rn, CellSet& fx_set,
-              CellSet& rn_set) {
+model::Msg fill_sets(const model::Command& cmd, data::GroupData& group, host::Engine& e, const EffectCells& fx,
+                     const EffectCells& rn, CellSet& fx_set, CellSet& rn_set) {
   const RecordLayout layout = ordered_layout(cmd, group, e.data);
   std::vector<double> rec(static_cast<std::size_t>(layout.length));
   std::vector<int> class_levels(static_cast<std::size_t>(cmd.n_class_vars()));
@@ -149,9 +149,11 @@ model::Msg fill_sets(const model::Command& cmd, data::GroupData& group, host::En
     decode_class_key(layout, rec, class_levels);
     factor_levels_of(layout, class_levels, levels);
     for (std::size_t k = 0; k < fx.order.size(); ++k)
-      fx_set.insert(fx.start[k] + static_cast<std::uint64_t>(ordered_cell_index(fx.order[k], levels, group.factor_levels)) - 1);
+      fx_set.insert(fx.start[k] +
+                    static_cast<std::uint64_t>(ordered_cell_index(fx.order[k], levels, group.factor_levels)) - 1);
     for (std::size_t k = 0; k < rn.order.size(); ++k)
-      rn_set.insert(rn.start[k] + static_cast<std::uint64_t>(ordered_cell_index(rn.order[k], levels, group.factor_levels)) - 1);
+      rn_set.insert(rn.start[k] +
+                    static_cast<std::uint64_t>(ordered_cell_index(rn.order[k], levels, group.factor_levels)) - 1);
   }
   fx_set.compact();
   rn_set.compact();
@@ -174,7 +176,8 @@ void covariance_blocks(const model::Command& cmd, data::GroupData& group, host::
   for (data::CovBlock& b : group.blocks) {
     if (b.dim == 1 && b.cov_type != covstruct::VC && b.cov_type != covstruct::ID) {
       b.cov_type = covstruct::ID;
-      model::issue_message(e.out, model::Msg::CovtypeChangedForEffectWith1Level, model::kOtherClass, host::Severity::Warning);
+      model::issue_message(e.out, model::Msg::CovtypeChangedForEffectWith1Level, model::kOtherClass,
+                           host::Severity::Warning);
     }
   }
 }
@@ -196,12 +199,14 @@ model::Msg run_design(const model::Command& cmd, data::GroupData& group, host::E
     single_columns(rn.potential.size(), group.rn_ncol, group.rn_fcol, group.rn_cell);
   } else {
     const bool fx_dense = dense_sets(group, fx), rn_dense = dense_sets(group, rn);
-    BudgetReservation memory(e.scratch, (fx_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(fx.total)) : 0) +
-                                            (rn_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(rn.total)) : 0));
+    BudgetReservation memory(e.scratch,
+                             (fx_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(fx.total)) : 0) +
+                                 (rn_dense ? CellSet::dense_bytes(static_cast<std::uint64_t>(rn.total)) : 0));
     if (!memory) return model::Msg::InsufficientDataMemory;
     CellSet fx_set(static_cast<std::uint64_t>(fx.total), fx_dense);
     CellSet rn_set(static_cast<std::uint64_t>(rn.total), rn_dense);
-    if (const model::Msg status = fill_sets(cmd, group, e, fx, rn, fx_set, rn_set); status != model::Msg::None) return status;
+    if (const model::Msg status = fill_sets(cmd, group, e, fx, rn, fx_set, rn_set); status != model::Msg::None)
+      return status;
     columns(fx, fx_set, group.fx_ncol, group.fx_fcol, group.fx_cell);
     columns(rn, rn_set, group.rn_ncol, group.rn_fcol, group.rn_cell);
   }

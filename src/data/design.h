@@ -22,9 +22,9 @@
 #include <span>
 #include <vector>
 
-#include "model/command.h"
 #include "data/group.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::data {
 

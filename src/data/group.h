@@ -29,7 +29,7 @@ struct Levels {
 // One covariance block of the random part: its random effects, dimension,
 // structure and subject variables.
 struct CovBlock {
-  std::vector<int> effects;           // its random effects (0-based)
+  std::vector<int> effects;  // its random effects (0-based)
   int dim = 0;
   covstruct::CovType cov_type = covstruct::VC;
   std::vector<std::size_t> subjects;  // dictionary indices
@@ -39,11 +39,11 @@ struct GroupData {
   std::unique_ptr<host::WorkFile> workfile;  // the case work file of the group
   int record_length = 0;
   std::size_t ncases = 0;
-  double n_observations = 0.0;       // the sum of the case weights of the valid cases
+  double n_observations = 0.0;  // the sum of the case weights of the valid cases
   bool fractional_weights = false;
   double max_case_weight = 0.0;
-  std::vector<Levels> levels;        // per classification variable
-  std::vector<int> factor_levels;    // per factor its number of levels
+  std::vector<Levels> levels;      // per classification variable
+  std::vector<int> factor_levels;  // per factor its number of levels
 
   // Subjects and REPEATED levels (subject ordering).
   int class_key_length = 0;
@@ -66,11 +66,11 @@ struct GroupData {
   // Design columns.
   int n_fixed_columns = 0;
   int n_random_columns = 0;
-  std::vector<int> fx_ncol, fx_fcol;    // per fixed effect: its columns and its first (0-based)
-  std::vector<std::int64_t> fx_cell;    // per fixed column its 1-based cell index
-  std::vector<int> rn_ncol, rn_fcol;    // per random effect
+  std::vector<int> fx_ncol, fx_fcol;  // per fixed effect: its columns and its first (0-based)
+  std::vector<std::int64_t> fx_cell;  // per fixed column its 1-based cell index
+  std::vector<int> rn_ncol, rn_fcol;  // per random effect
   std::vector<std::int64_t> rn_cell;
-  std::vector<CovBlock> blocks;         // the covariance blocks of the random part
+  std::vector<CovBlock> blocks;  // the covariance blocks of the random part
 };
 
 }  // namespace mixed::data

@@ -132,13 +132,11 @@ RecordLayout ordered_layout(const model::Command& cmd, const data::GroupData& gr
   return l;
 }
 
-void decode_class_key(const RecordLayout& layout, std::span<const double> record,
-                      std::span<int> class_levels) {
+void decode_class_key(const RecordLayout& layout, std::span<const double> record, std::span<int> class_levels) {
   decode_key(layout.class_radix, record.first(static_cast<std::size_t>(layout.class_key_length)), class_levels);
 }
 
-void factor_levels_of(const RecordLayout& layout, std::span<const int> class_levels,
-                      std::span<int> factor_levels) {
+void factor_levels_of(const RecordLayout& layout, std::span<const int> class_levels, std::span<int> factor_levels) {
   for (std::size_t f = 0; f < layout.factor_classvar.size(); ++f)
     factor_levels[f] = class_levels[layout.factor_classvar[f]];
 }

@@ -48,9 +48,9 @@
 #include <string_view>
 #include <vector>
 
-#include "model/command.h"
 #include "data/group.h"
 #include "host/dataset.h"
+#include "model/command.h"
 
 namespace mixed::data {
 
@@ -89,33 +89,29 @@ std::string unpack_string(std::span<const double> cells);
 int level_of(const data::Levels& levels, std::span<const double> cells);
 
 struct RecordLayout {
-  bool ordered = false;         // ordered layout (class key) or case layout (raw cells)
+  bool ordered = false;  // ordered layout (class key) or case layout (raw cells)
   int n_class_vars = 0;
   // Case layout: per classification variable its first cell and cell count.
   std::vector<int> class_offset;
   std::vector<int> class_length;
   // Ordered layout: the classification key occupies cells [0, class_key_length).
   int class_key_length = 0;
-  Radix class_radix;            // strides of the classification key (ordered layout)
-  int y = 0;                    // dependent variable
-  int cov = 0;                  // first covariate; covariate c at cov + c
+  Radix class_radix;  // strides of the classification key (ordered layout)
+  int y = 0;          // dependent variable
+  int cov = 0;        // first covariate; covariate c at cov + c
   int n_covariates = 0;
-  int regwgt = -1;              // REGWGT value, -1 without REGWGT
-  int case_weight = -1;         // case weight, -1 for unweighted data
-  int rep_subject = -1;         // repeated subject number (ordered layout with REPEATED)
-  int rep_level = -1;           // repeated level number (ordered layout with REPEATED)
-  int length = 0;               // cells per record (record_length)
+  int regwgt = -1;       // REGWGT value, -1 without REGWGT
+  int case_weight = -1;  // case weight, -1 for unweighted data
+  int rep_subject = -1;  // repeated subject number (ordered layout with REPEATED)
+  int rep_level = -1;    // repeated level number (ordered layout with REPEATED)
+  int length = 0;        // cells per record (record_length)
   // Per factor (factor-list order): its classification variable (0-based).
   std::vector<int> factor_classvar;
 
   // The case weight of a record (1 for unweighted data).
-  double weight(std::span<const double> record) const {
-    return case_weight < 0 ? 1.0 : record[case_weight];
-  }
+  double weight(std::span<const double> record) const { return case_weight < 0 ? 1.0 : record[case_weight]; }
   // The REGWGT value of a record (1 without REGWGT).
-  double regression_weight(std::span<const double> record) const {
-    return regwgt < 0 ? 1.0 : record[regwgt];
-  }
+  double regression_weight(std::span<const double> record) const { return regwgt < 0 ? 1.0 : record[regwgt]; }
 };
 
 // The layout written by the case pass for the command's variables and data set.
@@ -128,12 +124,10 @@ RecordLayout ordered_layout(const model::Command& cmd, const data::GroupData& gr
 
 // The 1-based level numbers of every classification variable (table order)
 // encoded in the classification key of an ordered record.
-void decode_class_key(const RecordLayout& layout, std::span<const double> record,
-                      std::span<int> class_levels);
+void decode_class_key(const RecordLayout& layout, std::span<const double> record, std::span<int> class_levels);
 
 // The 1-based level numbers of the factors (factor-list order), picked from the
 // classification variables' level numbers.
-void factor_levels_of(const RecordLayout& layout, std::span<const int> class_levels,
-                      std::span<int> factor_levels);
+void factor_levels_of(const RecordLayout& layout, std::span<const int> class_levels, std::span<int> factor_levels);
 
 }  // namespace mixed::data

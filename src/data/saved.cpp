@@ -36,7 +36,8 @@ std::optional<std::vector<std::string>> new_names(const model::Command& cmd, con
 // The values of "mixprd__", one column per saved variable over the n cases
 // (system-missing after its last record).  Nothing when it holds more than n
 // records or cannot be read.
-std::optional<std::vector<std::vector<double>>> saved_columns(const model::Command& cmd, data::SaveFiles& save_files, std::size_t n) {
+std::optional<std::vector<std::vector<double>>> saved_columns(const model::Command& cmd, data::SaveFiles& save_files,
+                                                              std::size_t n) {
   const std::size_t nsav = static_cast<std::size_t>(cmd.n_saved());
   if (save_files.values->records() > n) return std::nullopt;
   std::vector<std::vector<double>> columns(nsav, std::vector<double>(n, SYSMIS));
@@ -73,7 +74,7 @@ host::PrintFormat save_format(model::SaveCode code, const host::PrintFormat& dep
 }
 
 std::optional<std::string> unused_variable_name(const host::Dataset& data, std::string_view root,
-                                  std::span<const std::string> taken) {
+                                                std::span<const std::string> taken) {
   const auto in_use = [&](const std::string& name) {
     return data.find(name).has_value() ||
            std::any_of(taken.begin(), taken.end(), [&](const std::string& t) { return host::iequals(t, name); });

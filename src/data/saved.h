@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "model/command.h"
 #include "host/dataset.h"
 #include "host/engine.h"
 #include "host/workfile.h"
+#include "model/command.h"
 
 namespace mixed::data {
 
@@ -38,7 +38,7 @@ void write_saved_variables(const model::Command& cmd, data::SaveFiles& save_file
 // regard to case); nothing when the name would not be a valid variable name
 // (longer than 64 bytes).
 std::optional<std::string> unused_variable_name(const host::Dataset& data, std::string_view root,
-                                  std::span<const std::string> taken);
+                                                std::span<const std::string> taken);
 
 // The default root name of a saved variable ("FXPRED", "PRED", "RESID",
 // "SEFIXP", "SEPRED", "DFFIXP", "DFPRED") and the number of its label text.

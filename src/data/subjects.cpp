@@ -14,13 +14,12 @@
 #include "data/number_table.h"
 #include "data/record.h"
 #include "data/scratch_block.h"
-#include "model/messages.h"
 #include "host/workfile.h"
+#include "model/messages.h"
 
 namespace mixed::data {
 
 namespace {
-
 
 struct VectorHash {
   template <class T>
@@ -87,13 +86,14 @@ class Ordering {
 
   model::Msg first_pass(host::WorkFile& ordering, std::span<std::size_t> subject_of);
   model::Msg rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
-              const std::vector<std::size_t>& rank);
+                     const std::vector<std::size_t>& rank);
   void repeated_tables();
   std::size_t subject_number(const std::vector<double>& key);
   int level_number(int classvar, std::span<const double> cells);
   bool interrupted() { return model::stop_if_interrupted(e_.out); }
 
-  const model::Command& cmd_; data::GroupData& group_;
+  const model::Command& cmd_;
+  data::GroupData& group_;
   host::Engine& e_;
   const RecordLayout in_;
   const RecordLayout out_;
@@ -130,8 +130,8 @@ Ordering::Ordering(const model::Command& cmd, data::GroupData& group, host::Engi
   last_level_.assign(n_class_vars, 0);
 
   if (cmd.n_repeated_vars() > 0) {
-    rep_subject_vars_ = classvars_of(cmd, &model::ClassVar::repeated_subject,
-                                     static_cast<int>(cmd.repeated_subjects.size()));
+    rep_subject_vars_ =
+        classvars_of(cmd, &model::ClassVar::repeated_subject, static_cast<int>(cmd.repeated_subjects.size()));
     rep_vars_ = classvars_of(cmd, &model::ClassVar::repeated, cmd.n_repeated_vars());
   }
 }
@@ -177,7 +177,8 @@ model::Msg Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t>
       levels[i] = level_number(i, std::span<const double>(rec).subspan(in_.class_offset[i], in_.class_length[i]));
       if (levels[i] == 0) return model::Msg::UnexpectedEndOfScratchFile;
     }
-    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(cmd_.n_common_subjects)), subject_key);
+    encode_key(subject_radix_, std::span<const int>(levels).first(static_cast<std::size_t>(cmd_.n_common_subjects)),
+               subject_key);
     const std::size_t subject = subject_number(subject_key);
     if (!subject_of.empty()) subject_of[r] = subject;
     if (subject == previous)
@@ -204,7 +205,7 @@ model::Msg Ordering::first_pass(host::WorkFile& ordering, std::span<std::size_t>
 // memory the records are picked in place; on disk the file is swept once per
 // chunk of output positions that fits in the scratch budget.
 model::Msg Ordering::rewrite(host::WorkFile& ordering, std::span<const std::size_t> subject_of,
-                      const std::vector<std::size_t>& rank) {
+                             const std::vector<std::size_t>& rank) {
   const std::size_t len = static_cast<std::size_t>(out_.length);
   const std::size_t n = group_.ncases;
   std::vector<std::size_t> start(rank.size() + 1, 0);

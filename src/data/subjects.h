@@ -21,8 +21,8 @@
 #pragma once
 
 #include "data/group.h"
-#include "model/command.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::data {
 

@@ -9,19 +9,19 @@
 #include "data/case_pass.h"
 #include "data/descriptives.h"
 #include "data/design.h"
+#include "data/group.h"
 #include "data/saved.h"
 #include "data/subjects.h"
-#include "model/messages.h"
-#include "model/command.h"
-#include "estimate/estimates.h"
-#include "data/group.h"
 #include "emmeans/emmeans.h"
 #include "estimate/estimate.h"
+#include "estimate/estimates.h"
 #include "export/pmml.h"
-#include "inference/custom_tests.h"
 #include "host/workfile.h"
+#include "inference/custom_tests.h"
 #include "inference/post.h"
 #include "inference/saved_values.h"
+#include "model/command.h"
+#include "model/messages.h"
 #include "syntax/dispatcher.h"
 
 namespace mixed::driver {
@@ -82,7 +82,8 @@ bool analyse_group(const model::Command& cmd, data::GroupData& group, data::Save
   times.design += run_stage(e, model::Msg::InsufficientDataMemory, [&] { data::design_columns(cmd, group, e); });
   if (failed(e)) return false;
   bool fitted = true;
-  times.fit = run_stage(e, model::Msg::InsufficientEstimateMemory, [&] { estimate::estimate(cmd, group, est, e, fitted); });
+  times.fit =
+      run_stage(e, model::Msg::InsufficientEstimateMemory, [&] { estimate::estimate(cmd, group, est, e, fitted); });
   if (failed(e)) return false;
   if (!fitted) return true;
   run_stage(e, model::Msg::InsufficientOutputMemory, [&] { inference::post_estimation(cmd, group, est, e); });
@@ -96,10 +97,12 @@ bool analyse_group(const model::Command& cmd, data::GroupData& group, data::Save
     if (failed(e)) return false;
   }
   if (cmd.n_saved() > 0) {
-    run_stage(e, model::Msg::InsufficientSaveMemory, [&] { inference::compute_saved_values(cmd, group, est, save_files, e, group_counter); });
+    run_stage(e, model::Msg::InsufficientSaveMemory,
+              [&] { inference::compute_saved_values(cmd, group, est, save_files, e, group_counter); });
     if (failed(e)) return false;
   }
-  if (cmd.outfile_kind != model::OutfileKind::None) run_stage(e, model::Msg::InsufficientOutputMemory, [&] { pmml::write_pmml(cmd, group, est, e); });
+  if (cmd.outfile_kind != model::OutfileKind::None)
+    run_stage(e, model::Msg::InsufficientOutputMemory, [&] { pmml::write_pmml(cmd, group, est, e); });
   return !failed(e);
 }
 
@@ -126,7 +129,9 @@ void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
       estimate::Estimates est;
       bool analysable = true;
       GroupTimes times;
-      times.case_pass = run_stage(e, model::Msg::InsufficientDataMemory, [&] { data::case_pass(cmd, group, save_files, e, reader, group_counter, analysable); });
+      times.case_pass = run_stage(e, model::Msg::InsufficientDataMemory, [&] {
+        data::case_pass(cmd, group, save_files, e, reader, group_counter, analysable);
+      });
       if (failed(e)) break;
       if (!analysable) {
         end_group(group, e);
@@ -139,7 +144,8 @@ void run_mixed_command(host::TokenStream& tokens, host::Engine& e) {
     }
   }
 
-  if (!failed(e) && cmd.n_saved() > 0) run_stage(e, model::Msg::InsufficientSaveMemory, [&] { data::write_saved_variables(cmd, save_files, e); });
+  if (!failed(e) && cmd.n_saved() > 0)
+    run_stage(e, model::Msg::InsufficientSaveMemory, [&] { data::write_saved_variables(cmd, save_files, e); });
   save_files.cases.reset();
   save_files.values.reset();
   e.scratch.free_all();

@@ -27,12 +27,9 @@ double adjusted_significance(host::Output& out, int ncomp, int adjustment, bool 
   MIXED_INVARIANT(out, prob >= 0.0 && prob <= 1.0);
   const double k = static_cast<double>(ncomp);
   switch (adjustment) {
-    case kBonferroni:
-      return std::min(direction ? prob * k : prob / k, 1.0);
-    case kSidak:
-      return sidak(out, direction ? k : 1.0 / k, prob);
-    default:
-      return prob;
+    case kBonferroni: return std::min(direction ? prob * k : prob / k, 1.0);
+    case kSidak: return sidak(out, direction ? k : 1.0 / k, prob);
+    default: return prob;
   }
 }
 

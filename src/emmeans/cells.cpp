@@ -4,14 +4,13 @@
 #include <cmath>
 
 #include "data/design.h"
-#include "model/messages.h"
 #include "host/dataset.h"
 #include "inference/estimability.h"
+#include "model/messages.h"
 
 namespace mixed::emmeans {
 
 namespace {
-
 
 // One fixed term as the averaging sees it.
 struct TermPlan {
@@ -25,8 +24,8 @@ struct TermPlan {
 
 // The factors of one table split by their role, and the terms' plans.
 struct Plan {
-  std::vector<int> O;       // factors outside the table in terms with missing columns
-  std::vector<int> rest;    // the other factors outside the table
+  std::vector<int> O;     // factors outside the table in terms with missing columns
+  std::vector<int> rest;  // the other factors outside the table
   double o_combinations = 1.0;
   double rest_combinations = 1.0;
   bool any_missing = false;
@@ -52,7 +51,8 @@ bool next_combination(std::span<const int> factors, std::span<const int> counts,
   return false;
 }
 
-Plan make_plan(const model::Command& cmd, const data::GroupData& group, const CellTable& cells, std::span<const double> v) {
+Plan make_plan(const model::Command& cmd, const data::GroupData& group, const CellTable& cells,
+               std::span<const double> v) {
   const int n_factors = cmd.n_factors();
   std::vector<bool> in_table(static_cast<std::size_t>(n_factors), false);
   for (int f : cells.factors) in_table[f] = true;
@@ -104,8 +104,8 @@ void add_term(const data::GroupData& group, int t, const TermPlan& term, std::sp
 bool observed(const data::GroupData& group, const Plan& plan, std::span<const int> levels) {
   for (std::size_t t = 0; t < plan.terms.size(); ++t) {
     const TermPlan& term = plan.terms[t];
-    if (term.has_missing &&
-        data::fixed_column(group, static_cast<int>(t), data::ordered_cell_index(term.order, levels, group.factor_levels)) < 0)
+    if (term.has_missing && data::fixed_column(group, static_cast<int>(t),
+                                               data::ordered_cell_index(term.order, levels, group.factor_levels)) < 0)
       return false;
   }
   return true;
@@ -181,7 +181,8 @@ bool allocate_cells(Blocks& blocks, const data::GroupData& group, const model::E
   return true;
 }
 
-std::vector<double> covariate_values(const model::Command& cmd, const estimate::Estimates& est, const model::EmmeansRecord& rec) {
+std::vector<double> covariate_values(const model::Command& cmd, const estimate::Estimates& est,
+                                     const model::EmmeansRecord& rec) {
   std::vector<double> v(static_cast<std::size_t>(cmd.n_covariates()), host::SYSMIS);
   for (std::size_t k = 0; k < v.size(); ++k) {
     if (k < rec.cov_mode.size() && rec.cov_mode[k] == -1)
@@ -192,7 +193,8 @@ std::vector<double> covariate_values(const model::Command& cmd, const estimate::
   return v;
 }
 
-int fill_cells(const model::Command& cmd, const data::GroupData& group, std::span<const double> v, host::Output& out, CellTable& cells) {
+int fill_cells(const model::Command& cmd, const data::GroupData& group, std::span<const double> v, host::Output& out,
+               CellTable& cells) {
   const Plan plan = make_plan(cmd, group, cells, v);
   cells.full = plan.o_combinations * plan.rest_combinations;
   if (plan.any_missing && cells.full > kMaxCombinations) return kTooManyCombinations;

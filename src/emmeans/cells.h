@@ -33,11 +33,11 @@
 #include <span>
 #include <vector>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
 #include "emmeans/blocks.h"
+#include "estimate/estimates.h"
 #include "host/output.h"
+#include "model/command.h"
 
 namespace mixed::emmeans {
 
@@ -51,10 +51,10 @@ struct CellTable {
   std::vector<int> factors;  // TABLES factors: 0-based places in the factor list, as written
   std::vector<int> nlevels;  // their numbers of levels
   std::size_t ncell = 1;
-  std::size_t p = 0;         // n_fixed_columns
-  double full = 1.0;         // F: combinations of the factors outside the table
-  std::span<double> L;       // ncell rows of p
-  std::span<double> count;   // per cell: the combinations it averages (F when none dropped)
+  std::size_t p = 0;        // n_fixed_columns
+  double full = 1.0;        // F: combinations of the factors outside the table
+  std::span<double> L;      // ncell rows of p
+  std::span<double> count;  // per cell: the combinations it averages (F when none dropped)
   std::span<int> state;
   std::span<double> mean, se, df;
 
@@ -72,11 +72,11 @@ double cell_total(const data::GroupData& group, const model::EmmeansRecord& rec)
 
 // Takes the cell blocks (L, counts, states, means, standard errors, df) from
 // `blocks`; false when the arena refuses one.
-bool allocate_cells(Blocks& blocks, const data::GroupData& group, const model::EmmeansRecord& rec,
-                    CellTable& cells);
+bool allocate_cells(Blocks& blocks, const data::GroupData& group, const model::EmmeansRecord& rec, CellTable& cells);
 
 // v_k: the WITH value of covariate k when the record gives one, else its mean.
-std::vector<double> covariate_values(const model::Command& cmd, const estimate::Estimates& est, const model::EmmeansRecord& rec);
+std::vector<double> covariate_values(const model::Command& cmd, const estimate::Estimates& est,
+                                     const model::EmmeansRecord& rec);
 
 enum FillStatus : int { kFilled = 0, kTooManyCombinations = 1, kInterrupted = -1 };
 
@@ -84,7 +84,8 @@ enum FillStatus : int { kFilled = 0, kTooManyCombinations = 1, kInterrupted = -1
 // covariate).  kTooManyCombinations when the design has missing columns and F
 // exceeds kMaxCombinations; kInterrupted when the user interrupts (the
 // interrupt check runs once per combination visited).
-int fill_cells(const model::Command& cmd, const data::GroupData& group, std::span<const double> v, host::Output& out, CellTable& cells);
+int fill_cells(const model::Command& cmd, const data::GroupData& group, std::span<const double> v, host::Output& out,
+               CellTable& cells);
 
 // The states of the cells from their counts and the estimability of their L
 // vectors; each cell's mean, standard error and df are set to system-missing.

@@ -2,16 +2,15 @@
 
 #include <cmath>
 
-#include "model/messages.h"
 #include "emmeans/adjust.h"
 #include "host/distributions.h"
 #include "inference/estimability.h"
 #include "inference/ltest.h"
+#include "model/messages.h"
 
 namespace mixed::emmeans {
 
 namespace {
-
 
 // The classification variable of factor f (0-based place in the factor list),
 // or -1.
@@ -39,8 +38,9 @@ unsigned mean_flags(int state, unsigned absent, unsigned not_estimable, unsigned
 }
 
 // Tests one comparison; returns the status of l_matrix_test.
-int compare_pair(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, std::size_t ci,
-                 std::size_t cj, std::span<const double> products, Comparison& c) {
+int compare_pair(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch,
+                 const CellTable& cells, std::size_t ci, std::size_t cj, std::span<const double> products,
+                 Comparison& c) {
   c.flags = mean_flags(cells.state[ci], kIAbsent, kINotEstimable, kIModified) |
             mean_flags(cells.state[cj], kJAbsent, kJNotEstimable, kJModified);
   if (c.flags & (kIAbsent | kJAbsent)) return 0;
@@ -62,7 +62,8 @@ int compare_pair(const data::GroupData& group, const estimate::Estimates& est, h
 
 }  // namespace
 
-int reference_category_level(const model::Command& cmd, const data::GroupData& group, host::Output& out, const model::EmmeansRecord& rec) {
+int reference_category_level(const model::Command& cmd, const data::GroupData& group, host::Output& out,
+                             const model::EmmeansRecord& rec) {
   if (rec.refcat_kind == 0 || rec.compare < 1) return 0;
   const int i = classvar_of_factor(cmd, rec.factors[static_cast<std::size_t>(rec.compare - 1)]);
   if (!MIXED_INVARIANT(out, i >= 0)) return 0;
@@ -79,8 +80,7 @@ int reference_category_level(const model::Command& cmd, const data::GroupData& g
       for (int k = 0; !lv.numeric && k < n; ++k)
         if (lv.strings[k] == rec.refcat_string) return k + 1;
       return 0;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -106,8 +106,9 @@ Slices slices_of(const CellTable& cells, std::size_t compare) {
 
 int comparison_count(int nc, bool reference) { return reference ? nc - 1 : nc * (nc - 1) / 2; }
 
-int build_comparisons(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
-                      int refcat, std::span<const double> products, std::vector<Comparison>& out) {
+int build_comparisons(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch,
+                      const CellTable& cells, const Slices& slices, int refcat, std::span<const double> products,
+                      std::vector<Comparison>& out) {
   out.clear();
   for (std::size_t sl = 0; sl < slices.count; ++sl) {
     for (int i = 0; i < slices.nc; ++i) {
@@ -117,8 +118,8 @@ int build_comparisons(const data::GroupData& group, const estimate::Estimates& e
         c.slice = sl;
         c.i = i;
         c.j = j;
-        const int status = compare_pair(group, est, scratch, cells, slices.cell(cells, sl, i), slices.cell(cells, sl, j),
-                                        products, c);
+        const int status =
+            compare_pair(group, est, scratch, cells, slices.cell(cells, sl, i), slices.cell(cells, sl, j), products, c);
         if (status > 0) return status;
         out.push_back(c);
       }
@@ -127,8 +128,9 @@ int build_comparisons(const data::GroupData& group, const estimate::Estimates& e
   return 0;
 }
 
-int slice_tests(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
-                std::span<const double> products, std::vector<SliceTest>& out) {
+int slice_tests(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch,
+                const CellTable& cells, const Slices& slices, std::span<const double> products,
+                std::vector<SliceTest>& out) {
   out.assign(slices.count, SliceTest{});
   inference::LTestOptions options;
   options.f_test = true;

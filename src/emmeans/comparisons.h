@@ -21,13 +21,13 @@
 #include <span>
 #include <vector>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
 #include "emmeans/cells.h"
+#include "estimate/estimates.h"
 #include "host/dataset.h"
 #include "host/output.h"
 #include "host/scratch.h"
+#include "model/command.h"
 
 namespace mixed::emmeans {
 
@@ -35,15 +35,16 @@ namespace mixed::emmeans {
 // LAST, a numeric value equal to a level's value, or a string equal to a
 // level's value without its trailing blanks); 0 when none matches or the
 // record has no REFCAT.
-int reference_category_level(const model::Command& cmd, const data::GroupData& group, host::Output& out, const model::EmmeansRecord& rec);
+int reference_category_level(const model::Command& cmd, const data::GroupData& group, host::Output& out,
+                             const model::EmmeansRecord& rec);
 
 // What keeps a comparison from its plain form; the table turns them into notes.
 enum ComparisonFlag : unsigned {
-  kIAbsent = 1u << 0,          // no combination of level I was observed
+  kIAbsent = 1u << 0,  // no combination of level I was observed
   kJAbsent = 1u << 1,
-  kINotEstimable = 1u << 2,    // the mean of level I is not estimable
+  kINotEstimable = 1u << 2,  // the mean of level I is not estimable
   kJNotEstimable = 1u << 3,
-  kIModified = 1u << 4,        // the mean of level I averages fewer combinations
+  kIModified = 1u << 4,  // the mean of level I averages fewer combinations
   kJModified = 1u << 5,
   kDifferenceNotEstimable = 1u << 6,
 };
@@ -81,13 +82,14 @@ int comparison_count(int nc, bool reference);
 // The comparisons of every slice, in the order slice, I, J (all J != I, or J
 // the reference level `refcat` (1-based) only).  Returns 0 or the status of
 // l_matrix_test (4) that stopped them.
-int build_comparisons(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells,
-                      const Slices& slices, int refcat, std::span<const double> products,
+int build_comparisons(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch,
+                      const CellTable& cells, const Slices& slices, int refcat, std::span<const double> products,
                       std::vector<Comparison>& out);
 
 // The joint test of every slice.  Returns 0 or the status of l_matrix_test (4, 1003).
-int slice_tests(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, const CellTable& cells, const Slices& slices,
-                std::span<const double> products, std::vector<SliceTest>& out);
+int slice_tests(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch,
+                const CellTable& cells, const Slices& slices, std::span<const double> products,
+                std::vector<SliceTest>& out);
 
 // The inference shown for one comparison: with t = d/se, the significance
 // adjusted_significance(k, adjustment, true, t_significance(t, df)), significant when α exceeds it, and

@@ -1,19 +1,19 @@
 #include "emmeans/emmeans.h"
 
-#include "model/messages.h"
 #include "emmeans/blocks.h"
 #include "emmeans/cells.h"
 #include "emmeans/comparisons.h"
 #include "emmeans/tables.h"
 #include "inference/ltest.h"
 #include "inference/satterthwaite.h"
+#include "model/messages.h"
 
 namespace mixed::emmeans {
 
 namespace {
 
-using model::EmmeansRecord;
 using host::Text;
+using model::EmmeansRecord;
 
 // A subcommand that is skipped after its own warning; nothing more to report.
 constexpr int kSkipped = -1;
@@ -29,7 +29,8 @@ void subcommand_warning(host::Engine& e, const char* plain, const char* split, i
 }
 
 // Each cell's mean L b, standard error sqrt(L C L') and Satterthwaite df.
-int cell_means(const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, CellTable& cells, std::span<const double> products) {
+int cell_means(const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, CellTable& cells,
+               std::span<const double> products) {
   inference::LTestOptions options;
   options.per_row = true;
   options.derivative_products = products;
@@ -44,7 +45,8 @@ int cell_means(const data::GroupData& group, const estimate::Estimates& est, hos
   return 0;
 }
 
-void add_coefficients(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, const CellTable& cells) {
+void add_coefficients(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                      host::Engine& e, const CellTable& cells) {
   const bool split = !e.out.split().empty();
   if (split) e.out.begin_heading(Text::key("Contrast Coefficients"));
   e.out.add(coefficient_table(cmd, group, est, e.data, e.out, cells));
@@ -52,8 +54,9 @@ void add_coefficients(const model::Command& cmd, const data::GroupData& group, c
 }
 
 // The pairwise comparisons and the univariate tests of the COMPARE factor.
-int comparisons(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, const EmmeansRecord& rec, const CellTable& cells,
-                int refcat, std::span<const double> products) {
+int comparisons(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                host::Engine& e, const EmmeansRecord& rec, const CellTable& cells, int refcat,
+                std::span<const double> products) {
   const Slices slices = slices_of(cells, static_cast<std::size_t>(rec.compare - 1));
   std::vector<Comparison> pairs;
   if (const int status = build_comparisons(group, est, e.scratch, cells, slices, refcat, products, pairs); status != 0)
@@ -70,8 +73,8 @@ int comparisons(const model::Command& cmd, const data::GroupData& group, const e
 }
 
 // EMMEANS subcommand k (1-based): returns 0, kSkipped, or a status to report.
-int run_subcommand(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, const EmmeansRecord& rec, int k,
-                   std::span<const double> products) {
+int run_subcommand(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                   host::Engine& e, const EmmeansRecord& rec, int k, std::span<const double> products) {
   int refcat = 0;
   if (rec.compare > 0 && rec.refcat_kind != 0) {
     refcat = reference_category_level(cmd, group, e.out, rec);
@@ -111,7 +114,8 @@ int run_subcommand(const model::Command& cmd, const data::GroupData& group, cons
 
 }  // namespace
 
-void estimated_marginal_means(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
+void estimated_marginal_means(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                              host::Engine& e) {
   e.out.begin_heading(Text::key("Estimated Marginal Means"));
   // The derivative products make the df of every mean and difference cheap;
   // without them (the arena refused the block) each df takes its own pass.

@@ -5,13 +5,14 @@
 // tests, all under the heading "Estimated Marginal Means".
 #pragma once
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::emmeans {
 
-void estimated_marginal_means(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e);
+void estimated_marginal_means(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                              host::Engine& e);
 
 }  // namespace mixed::emmeans

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "data/case_pass.h"
-#include "model/messages.h"
 #include "emmeans/adjust.h"
 #include "host/distributions.h"
 #include "host/fuzzy.h"
 #include "inference/fixed_tables.h"
 #include "inference/table_support.h"
+#include "model/messages.h"
 
 namespace mixed::emmeans {
 
@@ -46,9 +46,9 @@ std::vector<std::size_t> other_positions(const CellTable& cells, std::size_t com
 }
 
 // The row categories of `cell` in the dimensions of the listed TABLES positions.
-std::vector<int> level_categories(host::PivotTable& t, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
-                                  host::Output& out, const CellTable& cells, std::size_t cell,
-                                  std::span<const int> dims, std::span<const std::size_t> positions) {
+std::vector<int> level_categories(host::PivotTable& t, const model::Command& cmd, const data::GroupData& group,
+                                  const host::Dataset& data, host::Output& out, const CellTable& cells,
+                                  std::size_t cell, std::span<const int> dims, std::span<const std::size_t> positions) {
   std::vector<int> at;
   for (std::size_t k = 0; k < positions.size(); ++k) {
     const std::size_t j = positions[k];
@@ -125,15 +125,18 @@ Text covariate_note(const model::Command& cmd, const host::Dataset& data, const 
   return Text::key("Evaluated at [%1 = %2:, ^1 = ^2:]1").list(std::move(items));
 }
 
-Text factor_level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, host::Output& out, int factor, int level) {
+Text factor_level_text(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
+                       host::Output& out, int factor, int level) {
   for (int i = 0; i < cmd.n_class_vars(); ++i)
-    if (cmd.classvars[i].factor == factor + 1) return data::level_text(cmd, group, data, i, static_cast<std::size_t>(level));
+    if (cmd.classvars[i].factor == factor + 1)
+      return data::level_text(cmd, group, data, i, static_cast<std::size_t>(level));
   MIXED_INVARIANT(out, false);
   return Text::integer(level + 1);
 }
 
-host::PivotTable means_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Dataset& data, host::Output& out,
-                             const CellTable& cells, const Text& title, const Text& covnote) {
+host::PivotTable means_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                             const host::Dataset& data, host::Output& out, const CellTable& cells, const Text& title,
+                             const Text& covnote) {
   host::PivotTable t(title, Text::key("Estimated Marginal Means"));
   const std::vector<std::size_t> positions = all_positions(cells);
   const std::vector<int> dims = factor_dimensions(t, cmd, data, cells, positions);
@@ -169,7 +172,8 @@ host::PivotTable means_table(const model::Command& cmd, const data::GroupData& g
   return t;
 }
 
-host::PivotTable coefficient_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Dataset& data, host::Output& out,
+host::PivotTable coefficient_table(const model::Command& cmd, const data::GroupData& group,
+                                   const estimate::Estimates& est, const host::Dataset& data, host::Output& out,
                                    const CellTable& cells) {
   const bool split = !out.split().empty();
   const Text title = split ? Text::key("[:^1=^2:]1").list(out.split_list()) : Text::key("Contrast Coefficients");
@@ -191,16 +195,20 @@ host::PivotTable coefficient_table(const model::Command& cmd, const data::GroupD
     int column = -1;
     if (cells.factors.empty()) column = t.category(contrast, Text::key("Grand Mean"));
     for (std::size_t j = 0; j < cells.factors.size(); ++j)
-      column = t.category(contrast, factor_level_text(cmd, group, data, out, cells.factors[j], cells.level(c, j)), column);
+      column =
+          t.category(contrast, factor_level_text(cmd, group, data, out, cells.factors[j], cells.level(c, j)), column);
     const std::span<const double> L = cells.row(c);
-    for (std::size_t k = 0; k < cells.p; ++k) t.put({column, rows[k]}, CellValue::num(L[k], Format::n_or_coefficient()));
+    for (std::size_t k = 0; k < cells.p; ++k)
+      t.put({column, rows[k]}, CellValue::num(L[k], Format::n_or_coefficient()));
   }
   if (left_out) t.note(Text::key("Unobserved factor level not shown ..."));
   return t;
 }
 
-host::PivotTable pairwise_comparisons_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Dataset& data, host::Output& out, const CellTable& cells,
-                        const Slices& slices, std::span<const Comparison> comparisons, int adjustment, int k) {
+host::PivotTable pairwise_comparisons_table(const model::Command& cmd, const data::GroupData& group,
+                                            const estimate::Estimates& est, const host::Dataset& data,
+                                            host::Output& out, const CellTable& cells, const Slices& slices,
+                                            std::span<const Comparison> comparisons, int adjustment, int k) {
   host::PivotTable t(Text::key("Pairwise Comparisons"), Text::key("EMMEANS Pairwise Comparisons"));
   MIXED_INVARIANT(out, !est.dependent_note.empty());
   inference::annotate(t, est);
@@ -218,8 +226,8 @@ host::PivotTable pairwise_comparisons_table(const model::Command& cmd, const dat
   const int se = t.add_category(stats, Text::key("Standard Error"));
   const int df = t.add_category(stats, Text::key("Degrees of Freedom"));
   const int sig = t.add_category(stats, Text::key("Significance"));
-  const int interval = t.add_category(
-      stats, Text::key("^1% Confidence Interval for Difference").arg(Text::number(cmd.confidence_level, Format::n_or_coefficient())));
+  const int interval = t.add_category(stats, Text::key("^1% Confidence Interval for Difference")
+                                                 .arg(Text::number(cmd.confidence_level, Format::n_or_coefficient())));
   const int lower = t.add_category(stats, Text::key("Lower Bound"), interval);
   const int upper = t.add_category(stats, Text::key("Upper Bound"), interval);
 
@@ -237,7 +245,8 @@ host::PivotTable pairwise_comparisons_table(const model::Command& cmd, const dat
                                .arg(Text::number(alpha, Format::fixed(host::decimals_needed(alpha))));
   bool any_shown = false;
   for (const Comparison& c : comparisons) {
-    std::vector<int> at = level_categories(t, cmd, group, data, out, cells, slices.cell(cells, c.slice, 0), outer, others);
+    std::vector<int> at =
+        level_categories(t, cmd, group, data, out, cells, slices.cell(cells, c.slice, 0), outer, others);
     at.push_back(t.category(dim_i, factor_level_text(cmd, group, data, out, compare_factor, c.i)));
     at.push_back(t.category(dim_j, factor_level_text(cmd, group, data, out, compare_factor, c.j)));
     const ComparisonInference inf = infer(out, k, adjustment, alpha, c);
@@ -255,15 +264,17 @@ host::PivotTable pairwise_comparisons_table(const model::Command& cmd, const dat
   return t;
 }
 
-host::PivotTable univariate_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Dataset& data, host::Output& out,
+host::PivotTable univariate_table(const model::Command& cmd, const data::GroupData& group,
+                                  const estimate::Estimates& est, const host::Dataset& data, host::Output& out,
                                   const CellTable& cells, const Slices& slices, std::span<const SliceTest> tests,
                                   bool all_estimable) {
   host::PivotTable t(Text::key("Univariate Tests"), Text::key("EMMEANS Univariate Tests"));
   inference::annotate(t, est);
   const Text name = Text::variable(factor_name(cmd, data, cells.factors[slices.compare]));
   const bool single = cells.factors.size() == 1;
-  const char* note = single ? (all_estimable ? "Emmeans UNV annotation 1 for ^1 ..." : "Emmeans UNV annotation 2 for ^1 ...")
-                            : (all_estimable ? "Emmeans UNV annotation 3 for ^1 ..." : "Emmeans UNV annotation 4 for ^1 ...");
+  const char* note =
+      single ? (all_estimable ? "Emmeans UNV annotation 1 for ^1 ..." : "Emmeans UNV annotation 2 for ^1 ...")
+             : (all_estimable ? "Emmeans UNV annotation 3 for ^1 ..." : "Emmeans UNV annotation 4 for ^1 ...");
   t.note(Text::key(note).arg(name));
 
   const std::vector<std::size_t> others = other_positions(cells, slices.compare);
@@ -275,7 +286,8 @@ host::PivotTable univariate_table(const model::Command& cmd, const data::GroupDa
   const int sig = t.add_category(stats, Text::key("Significance"));
   for (std::size_t sl = 0; sl < slices.count && sl < tests.size(); ++sl) {
     const SliceTest& test = tests[sl];
-    const std::vector<int> at = level_categories(t, cmd, group, data, out, cells, slices.cell(cells, sl, 0), dims, others);
+    const std::vector<int> at =
+        level_categories(t, cmd, group, data, out, cells, slices.cell(cells, sl, 0), dims, others);
     double p = host::SYSMIS;
     if (test.rank > 0 && !host::is_sysmis(test.dendf) && test.dendf > 0.0 && !host::is_sysmis(test.F))
       p = host::f_significance(test.F, test.rank, test.dendf);

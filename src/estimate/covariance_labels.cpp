@@ -6,9 +6,9 @@
 #include <string>
 
 #include "covstruct/catalogue.h"
-#include "model/command.h"
 #include "data/group.h"
 #include "host/dataset.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 
@@ -57,7 +57,8 @@ void factor_item(const model::Command& cmd, const data::GroupData& group, const 
 
 // The label of level i of random block b: the design column of one of its
 // effects, effect by effect and column by column.
-std::vector<Text> random_level_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int b, int n) {
+std::vector<Text> random_level_labels(const model::Command& cmd, const data::GroupData& group,
+                                      const host::Dataset& data, int b, int n) {
   std::vector<Text> out;
   for (int e : group.blocks[b].effects) {
     const std::span<const int> effect = cmd.random.row(e);
@@ -77,7 +78,8 @@ std::vector<Text> random_level_labels(const model::Command& cmd, const data::Gro
 }
 
 // The label of repeated level i: each REPEATED variable with its value there.
-std::vector<Text> repeated_level_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n) {
+std::vector<Text> repeated_level_labels(const model::Command& cmd, const data::GroupData& group,
+                                        const host::Dataset& data, int n) {
   std::vector<Text> out;
   for (int i = 0; i < n; ++i)
     out.push_back(Text::key("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1").list(repeated_level_items(cmd, group, data, i)));
@@ -85,9 +87,7 @@ std::vector<Text> repeated_level_labels(const model::Command& cmd, const data::G
 }
 
 Text numbered(const char* templ, int i) { return Text::key(templ).arg(Text::integer(i)); }
-Text numbered(const char* templ, int i, int j) {
-  return Text::key(templ).arg(Text::integer(i)).arg(Text::integer(j));
-}
+Text numbered(const char* templ, int i, int j) { return Text::key(templ).arg(Text::integer(i)).arg(Text::integer(j)); }
 
 bool heterogeneous(covstruct::CovType cov_type) {
   return cov_type == AD1 || cov_type == ARH1 || cov_type == CSH || cov_type == DIAG || cov_type == HF ||
@@ -103,18 +103,26 @@ void block_labels(int n, covstruct::CovType cov_type, const std::vector<Text>& l
   auto levels = [&] { out.insert(out.end(), level.begin(), level.end()); };
   switch (cov_type) {
     case ARMA11: keys({"ARMA11 diagonal", "ARMA11 rho", "ARMA11 phi"}); break;
-    case AD1: case TPH:
+    case AD1:
+    case TPH:
       for (int i = 1; i <= n; ++i) {
         out.push_back(level[i - 1]);
         if (i < n) out.push_back(numbered(cov_type == AD1 ? "AD1 rho ^1" : "TPH rho ^1", i));
       }
       break;
     case AR1: keys({"AR1 diagonal", "AR1 rho"}); break;
-    case ARH1: keys({"ARH1 rho"}); levels(); break;
+    case ARH1:
+      keys({"ARH1 rho"});
+      levels();
+      break;
     case CS: keys({"CS diagonal offset", "CS covariance"}); break;
-    case CSH: keys({"CSH rho"}); levels(); break;
+    case CSH:
+      keys({"CSH rho"});
+      levels();
+      break;
     case CSR: keys({"CSR diagonal", "CSR rho"}); break;
-    case DIAG: case VC_REPEATED: levels(); break;
+    case DIAG:
+    case VC_REPEATED: levels(); break;
     case FA1:
       keys({"FA1 diagonal offset"});
       for (int i = 1; i <= n; ++i) out.push_back(numbered("FA1 lambda ^1", i));
@@ -125,7 +133,10 @@ void block_labels(int n, covstruct::CovType cov_type, const std::vector<Text>& l
         out.push_back(numbered("FAH1 diagonal offset ^1", i));
       }
       break;
-    case HF: keys({"HF lambda"}); levels(); break;
+    case HF:
+      keys({"HF lambda"});
+      levels();
+      break;
     case ID: keys({"ID diagonal"}); break;
     case TP:
       keys({"TP diagonal"});
@@ -148,15 +159,16 @@ void block_labels(int n, covstruct::CovType cov_type, const std::vector<Text>& l
 
 }  // namespace
 
-int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n, bool random_block,
-           int block, covstruct::CovType cov_type, std::vector<Text>& labels) {
+int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
+                                int n, bool random_block, int block, covstruct::CovType cov_type,
+                                std::vector<Text>& labels) {
   if (!is_block_type(cov_type)) return 0;
   const std::size_t before = labels.size();
   try {
     std::vector<Text> level;
     if (heterogeneous(cov_type))
-      level = random_block ? random_level_labels(cmd, group, data, block, n)
-                           : repeated_level_labels(cmd, group, data, n);
+      level =
+          random_block ? random_level_labels(cmd, group, data, block, n) : repeated_level_labels(cmd, group, data, n);
     block_labels(n, cov_type, level, labels);
   } catch (const std::bad_alloc&) {
     labels.resize(before);
@@ -165,7 +177,8 @@ int covariance_parameter_labels(const model::Command& cmd, const data::GroupData
   return 0;
 }
 
-std::vector<int> cell_levels(const model::Command& cmd, const data::GroupData& group, std::span<const int> effect, std::int64_t cell) {
+std::vector<int> cell_levels(const model::Command& cmd, const data::GroupData& group, std::span<const int> effect,
+                             std::int64_t cell) {
   const int nf = cmd.n_factors();
   std::vector<int> order;
   for (int f = 0; f < nf; ++f)
@@ -181,7 +194,8 @@ std::vector<int> cell_levels(const model::Command& cmd, const data::GroupData& g
   return level;
 }
 
-std::vector<TextGroup> repeated_level_items(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int level) {
+std::vector<TextGroup> repeated_level_items(const model::Command& cmd, const data::GroupData& group,
+                                            const host::Dataset& data, int level) {
   const int nrep = cmd.n_repeated_vars();
   std::vector<TextGroup> items;
   for (int r = 0; r < nrep; ++r) {
@@ -194,8 +208,8 @@ std::vector<TextGroup> repeated_level_items(const model::Command& cmd, const dat
   return items;
 }
 
-void design_column_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::span<const int> effect,
-            std::int64_t cell, std::vector<TextGroup>& items) {
+void design_column_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
+                         std::span<const int> effect, std::int64_t cell, std::vector<TextGroup>& items) {
   const int nf = cmd.n_factors();
   const std::vector<int> level = cell_levels(cmd, group, effect, cell);
   int top = 0;

@@ -34,26 +34,28 @@ inline constexpr int kStatusLabelMemory = 4;
 // columns; otherwise from the REPEATED levels.  Returns 0, or
 // kStatusLabelMemory with nothing appended.  Code 17 and codes outside 1..19
 // append nothing.
-int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, int n,
-           bool random_block, int block, covstruct::CovType cov_type, std::vector<host::Text>& labels);
+int covariance_parameter_labels(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
+                                int n, bool random_block, int block, covstruct::CovType cov_type,
+                                std::vector<host::Text>& labels);
 
 // design_column_label: appends to `items` (the groups of a "[:^1:]1" list) the label of the
 // design column with 1-based cell index `cell` of the effect `effect` (a row of
 // an EffectTable): "[name=value]" per factor, the covariates' names, and the
 // nesting factors in parentheses, in the order of the effect's name.
 void design_column_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
-            std::span<const int> effect, std::int64_t cell, std::vector<host::TextGroup>& items);
+                         std::span<const int> effect, std::int64_t cell, std::vector<host::TextGroup>& items);
 
 // The level (0-based) of every factor, in factor-list order, in the design
 // column of `effect` with 1-based cell index `cell`: the cell index is a
 // mixed-radix number over the effect's factors ordered by nesting value (ties
 // in factor-list order), the last varying fastest.  Factors outside the
 // effect get 0.
-std::vector<int> cell_levels(const model::Command& cmd, const data::GroupData& group, std::span<const int> effect, std::int64_t cell);
+std::vector<int> cell_levels(const model::Command& cmd, const data::GroupData& group, std::span<const int> effect,
+                             std::int64_t cell);
 
 // The groups of a "[%1=%2:...]" list for repeated level `level` (0-based): per
 // REPEATED variable present there, its name and its value.
-std::vector<host::TextGroup> repeated_level_items(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
-                                                  int level);
+std::vector<host::TextGroup> repeated_level_items(const model::Command& cmd, const data::GroupData& group,
+                                                  const host::Dataset& data, int level);
 
 }  // namespace mixed::estimate

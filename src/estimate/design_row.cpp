@@ -20,10 +20,12 @@ double term_value(std::span<const int> effect, int n_factors, std::span<const do
 
 }  // namespace
 
-DesignRowBuilder::DesignRowBuilder(const model::Command& cmd, const data::GroupData& group, const Fit& fit) : cmd_(cmd), group_(group), fit_(fit) {
+DesignRowBuilder::DesignRowBuilder(const model::Command& cmd, const data::GroupData& group, const Fit& fit)
+    : cmd_(cmd), group_(group), fit_(fit) {
   const int n_factors = cmd.n_factors();
   for (int t = 0; t < cmd.n_fixed_effects(); ++t) fixed_order_.push_back(data::cell_order(cmd.fixed.row(t), n_factors));
-  for (int u = 0; u < cmd.n_random_effects(); ++u) random_order_.push_back(data::cell_order(cmd.random.row(u), n_factors));
+  for (int u = 0; u < cmd.n_random_effects(); ++u)
+    random_order_.push_back(data::cell_order(cmd.random.row(u), n_factors));
   effect_block_.assign(static_cast<std::size_t>(cmd.n_random_effects()), 0);
   effect_offset_.assign(static_cast<std::size_t>(cmd.n_random_effects()), 0);
   for (std::size_t b = 0; b < group.blocks.size(); ++b) {
@@ -35,8 +37,8 @@ DesignRowBuilder::DesignRowBuilder(const model::Command& cmd, const data::GroupD
   }
 }
 
-bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const double> covariates,
-                             std::span<int> col, std::span<double> val) const {
+bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const double> covariates, std::span<int> col,
+                             std::span<double> val) const {
   const int n_factors = cmd_.n_factors();
   bool ok = true;
   for (int t = 0; t < cmd_.n_fixed_effects(); ++t) {
@@ -51,16 +53,15 @@ bool DesignRowBuilder::fixed(std::span<const int> factor_level, std::span<const 
 }
 
 bool DesignRowBuilder::random(std::span<const int> class_level, std::span<const int> factor_level,
-                              std::span<const double> covariates, std::span<int> col,
-                              std::span<double> val) const {
+                              std::span<const double> covariates, std::span<int> col, std::span<double> val) const {
   const int n_factors = cmd_.n_factors();
   bool ok = true;
   for (int u = 0; u < cmd_.n_random_effects(); ++u) {
     const RandomBlock& blk = fit_.blocks[effect_block_[u]];
     int within = effect_offset_[u];
     if (n_factors > 0) {
-      const int c =
-          data::random_column(group_, u, data::ordered_cell_index(random_order_[u], factor_level, group_.factor_levels));
+      const int c = data::random_column(group_, u,
+                                        data::ordered_cell_index(random_order_[u], factor_level, group_.factor_levels));
       if (c < 0) {
         col[u] = -1;
         ok = false;

@@ -13,9 +13,9 @@
 #include <span>
 #include <vector>
 
-#include "model/command.h"
 #include "data/group.h"
 #include "estimate/fit.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 
@@ -34,14 +34,15 @@ class DesignRowBuilder {
   // col_u, val_u for every random term u; `class_level` holds the 1-based
   // levels of all classification variables (for the replicates).  False when a
   // term's cell is not one of its design columns (col_u is then -1).
-  bool random(std::span<const int> class_level, std::span<const int> factor_level,
-              std::span<const double> covariates, std::span<int> col, std::span<double> val) const;
+  bool random(std::span<const int> class_level, std::span<const int> factor_level, std::span<const double> covariates,
+              std::span<int> col, std::span<double> val) const;
 
   // The covariance block (0-based) of random term u.
   int block_of(int u) const { return effect_block_[u]; }
 
  private:
-  const model::Command& cmd_; const data::GroupData& group_;
+  const model::Command& cmd_;
+  const data::GroupData& group_;
   const Fit& fit_;
   std::vector<std::vector<int>> fixed_order_, random_order_;  // factors in cell-index order
   std::vector<int> effect_block_, effect_offset_;             // per random term

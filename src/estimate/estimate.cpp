@@ -6,7 +6,6 @@
 
 #include "covstruct/catalogue.h"
 #include "covstruct/start.h"
-#include "model/messages.h"
 #include "estimate/fixed_sweep.h"
 #include "estimate/history.h"
 #include "estimate/iteration_control.h"
@@ -18,6 +17,7 @@
 #include "host/dataset.h"
 #include "host/fuzzy.h"
 #include "host/packed.h"
+#include "model/messages.h"
 
 namespace mixed::estimate {
 
@@ -68,7 +68,7 @@ const char* status_text(int status, int problem) {
     case kConverged: return "Solution converged";
     case kMaxIterations: return "Max iteration reached";
     case kMaxHalvings:
-      return problem == 0 ? "Max step-halving reached"
+      return problem == 0  ? "Max step-halving reached"
              : problem > 0 ? "Max step-halving reached, G problem"
                            : "Max step-halving reached, R problem";
     case kConvergedSingular: return "Solution converged, Hess singular";
@@ -92,7 +92,8 @@ ConvergenceCriteria convergence_criteria(const model::Command& cmd) {
 
 class Estimator {
  public:
-  Estimator(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e) : cmd_(cmd), group_(group), est_(est), e_(e) {}
+  Estimator(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e)
+      : cmd_(cmd), group_(group), est_(est), e_(e) {}
   // Returns the error code: 0, a catalogue message below 1000, or a split-aware
   // warning from 1000.
   int run(bool& analysable);
@@ -108,7 +109,9 @@ class Estimator {
     if (history_) history_->row(i, type, halvings, m2ll, covrep, fixed_estimates(group_, est_), status);
   }
 
-  const model::Command& cmd_; const data::GroupData& group_; estimate::Estimates& est_;
+  const model::Command& cmd_;
+  const data::GroupData& group_;
+  estimate::Estimates& est_;
   host::Engine& e_;
   Fit* fit_ = nullptr;
   std::optional<Likelihood> lik_;
@@ -134,8 +137,9 @@ int Estimator::least_squares() {
     est_.estimable_basis = estimable_basis(p, est_.fixed_covariance, est_.non_redundant);
     clean_fixed(p, est_.fixed_covariance, est_.non_redundant);
     est_.fixed_covariance.back() = residual_sum_of_squares(fit, fixed_estimates(group_, est_));
-    const bool ok = cmd_.sstype == model::SumOfSquares::TypeI ? type1_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns)
-                                   : type3_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns);
+    const bool ok = cmd_.sstype == model::SumOfSquares::TypeI
+                        ? type1_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns)
+                        : type3_hypotheses(cmd_, group_, xtx, est_.hypotheses, est_.l_row_columns);
     if (!ok) return -1;
   }
   return 0;
@@ -162,7 +166,8 @@ void Estimator::results(std::span<const double> theta, const UpdateState& u) {
   est_.cov_params.assign(theta.begin(), theta.end());
   est_.cov_params_reported = reported(theta, u.kinds);
   est_.cov_param_covariance.assign(tri_size(n), 0.0);
-  for (std::size_t k = 0; k < est_.cov_param_covariance.size() && k < u.hinv.size(); ++k) est_.cov_param_covariance[k] = 2.0 * u.hinv[k];
+  for (std::size_t k = 0; k < est_.cov_param_covariance.size() && k < u.hinv.size(); ++k)
+    est_.cov_param_covariance[k] = 2.0 * u.hinv[k];
   est_.cov_param_covariance_reported = est_.cov_param_covariance;
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j <= i; ++j) {
@@ -235,7 +240,8 @@ int Estimator::iterate() {
   // Starting values: one variance spread over every block.
   const double s0 = starting_variance(est_.fixed_covariance.back());
   std::vector<double> theta(static_cast<std::size_t>(fit.n_cov_params), 0.0);
-  covstruct::start_parameters(fit.rep_dim, fit.repeated_type, s0, std::span<double>(theta).first(fit.n_residual_cov_params));
+  covstruct::start_parameters(fit.rep_dim, fit.repeated_type, s0,
+                              std::span<double>(theta).first(fit.n_residual_cov_params));
   for (const RandomBlock& b : fit.blocks)
     covstruct::start_parameters(b.dim, b.cov_type, s0, std::span<double>(theta).subspan(b.first_param, b.npar));
 
@@ -276,14 +282,23 @@ int Estimator::iterate() {
     const std::vector<double> covrep_star = reported(theta_star, u.kinds);
     const std::vector<double> fixed_now = fixed_estimates(group_, est_);
 
-    const StepChange change{.g = d.g, .hinv = u.hinv, .lambda = ls.lambda, .m2ll_old = l0, .m2ll_new = l1,
-                            .cov_old = covrep, .cov_new = covrep_star,
-                            .fixed_old = prev_fixed, .fixed_new = fixed_now};
-    const IterationObservation seen{
-        .iteration = i, .max_iterations = cmd_.max_iterations, .scoring_steps = cmd_.scoring_steps,
-        .scoring = scoring, .accepted = ls.accepted,
-        .converged = ls.accepted && step_converged(convergence_criteria(cmd_), change),
-        .singular = u.singular > 0, .singular_retry = u.sngretry};
+    const StepChange change{.g = d.g,
+                            .hinv = u.hinv,
+                            .lambda = ls.lambda,
+                            .m2ll_old = l0,
+                            .m2ll_new = l1,
+                            .cov_old = covrep,
+                            .cov_new = covrep_star,
+                            .fixed_old = prev_fixed,
+                            .fixed_new = fixed_now};
+    const IterationObservation seen{.iteration = i,
+                                    .max_iterations = cmd_.max_iterations,
+                                    .scoring_steps = cmd_.scoring_steps,
+                                    .scoring = scoring,
+                                    .accepted = ls.accepted,
+                                    .converged = ls.accepted && step_converged(convergence_criteria(cmd_), change),
+                                    .singular = u.singular > 0,
+                                    .singular_retry = u.sngretry};
     const IterationDecision next = decide_next(seen);
     i = next.iteration;
     status = next.status;
@@ -308,8 +323,8 @@ int Estimator::iterate() {
 
     if (history_ && history_due(status, cmd_.history_interval, countdown)) {
       const UpdateType type = (cmd_.max_iterations == 0) ? UpdateType::Initial
-                              : scoring        ? UpdateType::Scoring
-                                               : UpdateType::Newton;
+                              : scoring                  ? UpdateType::Scoring
+                                                         : UpdateType::Newton;
       history_row(i, type, ls.halvings, l1, covrep_star, text);
     }
     if (status == 0) {

@@ -10,9 +10,9 @@
 #pragma once
 
 #include "data/group.h"
-#include "model/command.h"
 #include "estimate/estimates.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 

@@ -18,14 +18,14 @@ struct Fit;  // the per-subject blocks (estimate/fit.h)
 
 // The hypothesis matrix of one fixed term (Type I or Type III).
 struct TermHypothesis {
-  int df = 0;                          // numerator df: rows of L
-  std::vector<double> L;               // df rows of n_fixed_columns reals
+  int df = 0;             // numerator df: rows of L
+  std::vector<double> L;  // df rows of n_fixed_columns reals
 };
 
 struct Estimates {
   long long n_random_design_columns = 0;
-  int iterations = 0;        // iterations of the fit
-  long evaluations = 0;      // likelihood evaluations of the fit
+  int iterations = 0;    // iterations of the fit
+  long evaluations = 0;  // likelihood evaluations of the fit
   int n_cov_params = 0, n_random_cov_params = 0, n_residual_cov_params = 0;
   int fixed_rank = 0;
   double m2ll = 0.0;
@@ -44,10 +44,10 @@ struct Estimates {
 
   // Labels made before estimation.
   host::Text dependent_note;
-  host::Text weight_note;                  // empty when no REGWGT
-  std::vector<host::Text> param_labels;    // fixed columns, then random columns
+  host::Text weight_note;                // empty when no REGWGT
+  std::vector<host::Text> param_labels;  // fixed columns, then random columns
   std::vector<host::Text> covpar_labels;
-  std::vector<host::Text> block_labels;    // per random block
+  std::vector<host::Text> block_labels;  // per random block
 };
 
 }  // namespace mixed::estimate

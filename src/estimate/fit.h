@@ -42,8 +42,8 @@ struct RandomBlock {
 
 // The design rows of all records, subject after subject (SubjectRows form).
 struct DesignRows {
-  int nfix = 0;   // fixed-effect terms per record
-  int nran = 0;   // random-effect terms per record
+  int nfix = 0;                     // fixed-effect terms per record
+  int nran = 0;                     // random-effect terms per record
   std::vector<double> y;            // weighted y
   std::vector<int> level;           // repeated level (0-based sorted position); 0 without REPEATED
   std::vector<long> rsubject;       // repeated subject number; 0 without REPEATED
@@ -60,13 +60,13 @@ struct DesignRows {
 
 // Per-subject blocks at the current parameters.
 struct SubjectBlocks {
-  std::size_t m = 0;         // p + 1 + q
-  std::size_t tri = 0;       // m (m + 1) / 2
-  std::size_t pairs = 0;     // n_residual_cov_params (n_residual_cov_params + 1) / 2
-  std::vector<double> C;     // per subject: W' R^-1 W
-  std::vector<double> Ck;    // per subject, per repeated parameter k: W' R^-1 R_k R^-1 W
-  std::vector<double> Ckl;   // per subject, per pair k >= l: W' Q_kl W (minus the second derivative of R^-1)
-  std::vector<double> logdetM;   // per subject log|M_i|, M_i = I + L' Z_i' R_i^-1 Z_i L
+  std::size_t m = 0;                  // p + 1 + q
+  std::size_t tri = 0;                // m (m + 1) / 2
+  std::size_t pairs = 0;              // n_residual_cov_params (n_residual_cov_params + 1) / 2
+  std::vector<double> C;              // per subject: W' R^-1 W
+  std::vector<double> Ck;             // per subject, per repeated parameter k: W' R^-1 R_k R^-1 W
+  std::vector<double> Ckl;            // per subject, per pair k >= l: W' Q_kl W (minus the second derivative of R^-1)
+  std::vector<double> logdetM;        // per subject log|M_i|, M_i = I + L' Z_i' R_i^-1 Z_i L
   std::vector<host::BitSet> present;  // per subject: the replicates of the random blocks it has
 };
 
@@ -97,14 +97,14 @@ struct Fit {
   host::Scratch* scratch = nullptr;
   std::size_t reserved_bytes = 0;
 
-  int p = 0;        // fixed design columns
-  int q = 0;        // random columns per subject
+  int p = 0;  // fixed design columns
+  int q = 0;  // random columns per subject
   int n_cov_params = 0;
-  int n_residual_cov_params = 0;   // parameters of the repeated (residual) block, first in cov_params
-  bool has_random = false;   // random-effect terms exist
-  bool repeated = false;     // a REPEATED subcommand was given
+  int n_residual_cov_params = 0;  // parameters of the repeated (residual) block, first in cov_params
+  bool has_random = false;        // random-effect terms exist
+  bool repeated = false;          // a REPEATED subcommand was given
   covstruct::CovType repeated_type = covstruct::ID;
-  int rep_dim = 1;           // max(1, n_repeated_levels)
+  int rep_dim = 1;  // max(1, n_repeated_levels)
   DesignRows rows;
   std::vector<RandomBlock> blocks;
   SubjectBlocks sub;

@@ -46,8 +46,8 @@ void clean_fixed(std::size_t p, std::span<double> a, const host::BitSet& nonred)
   }
 }
 
-void hypothesis_row(std::size_t p, std::span<const double> a, const host::BitSet& swept,
-                    std::size_t k, std::span<double> row) {
+void hypothesis_row(std::size_t p, std::span<const double> a, const host::BitSet& swept, std::size_t k,
+                    std::span<double> row) {
   for (std::size_t j = 0; j < p; ++j) {
     if (swept.test(j))
       row[j] = j == k ? 1.0 : 0.0;
@@ -56,8 +56,7 @@ void hypothesis_row(std::size_t p, std::span<const double> a, const host::BitSet
   }
 }
 
-std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept,
-                                    const host::BitSet& nonred) {
+std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept, const host::BitSet& nonred) {
   std::vector<double> basis;
   std::vector<double> row(p);
   for (std::size_t k = 0; k < p; ++k) {

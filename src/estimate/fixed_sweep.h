@@ -12,10 +12,10 @@
 #include <span>
 #include <vector>
 
-#include "estimate/estimates.h"
-#include "model/command.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/bitset.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 
@@ -39,13 +39,12 @@ void clean_fixed(std::size_t p, std::span<double> a, const host::BitSet& nonred)
 // The row rule of the hypothesis matrices: for a swept pivot k of the swept
 // matrix `a` (order >= p), the row of length p whose entries are 1 at k, 0 at
 // every other swept column, and a_kj at every unswept column j.
-void hypothesis_row(std::size_t p, std::span<const double> a, const host::BitSet& swept,
-                    std::size_t k, std::span<double> row);
+void hypothesis_row(std::size_t p, std::span<const double> a, const host::BitSet& swept, std::size_t k,
+                    std::span<double> row);
 
 // The basis of all estimable functions: one row per member of `nonred`, from
 // the least-squares sweep (before its clean-up), each cleaned with clean_negligible.
-std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept,
-                                    const host::BitSet& nonred);
+std::vector<double> estimable_basis(std::size_t p, std::span<const double> swept, const host::BitSet& nonred);
 
 // Type I (sequential) hypothesis matrices from the copy of X'X: the terms are
 // swept in FIXED order; the columns each term adds are its numerator degrees

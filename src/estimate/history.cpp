@@ -26,7 +26,8 @@ IterationHistory::IterationHistory(const model::Command& cmd, const data::GroupD
     cov_cols_.push_back(table_.add_category(cols_dim_, label(0), parameters));
   } else {
     const int rep = table_.add_category(cols_dim_, Text::key("Repeated Measures"), parameters);
-    for (int k = 0; k < fit.n_residual_cov_params; ++k) cov_cols_.push_back(table_.add_category(cols_dim_, label(k), rep));
+    for (int k = 0; k < fit.n_residual_cov_params; ++k)
+      cov_cols_.push_back(table_.add_category(cols_dim_, label(k), rep));
   }
   for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
     const Text name = b < est.block_labels.size() ? est.block_labels[b] : Text::integer(static_cast<long long>(b + 1));
@@ -50,9 +51,8 @@ IterationHistory::IterationHistory(const model::Command& cmd, const data::GroupD
   if (!est.weight_note.empty()) table_.note(est.weight_note);
 }
 
-void IterationHistory::row(int iteration, UpdateType type, int halvings, double m2ll,
-                           std::span<const double> covrep, std::span<const double> fixed,
-                           std::string_view status) {
+void IterationHistory::row(int iteration, UpdateType type, int halvings, double m2ll, std::span<const double> covrep,
+                           std::span<const double> fixed, std::string_view status) {
   const int r = table_.add_category(rows_dim_, Text::integer(iteration));
   const char* type_key = type == UpdateType::Initial ? "Initial" : type == UpdateType::Scoring ? "Scoring" : "Newton";
   const std::size_t first = table_.put({r, type_col_}, CellValue::str(Text::key(type_key)));

@@ -9,9 +9,9 @@
 
 #include "data/group.h"
 #include "estimate/estimates.h"
-#include "model/command.h"
 #include "estimate/fit.h"
 #include "host/output.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 

@@ -26,8 +26,8 @@ bool step_converged(const ConvergenceCriteria& c, const StepChange& s) {
     pass = within_tolerance(c.hessian_tolerance, c.hessian_relative, s.m2ll_new, h * s.lambda);
   }
   if (pass && c.likelihood_tolerance > 0.0)
-    pass = within_tolerance(c.likelihood_tolerance, c.likelihood_relative, s.m2ll_old,
-                            std::fabs(s.m2ll_new - s.m2ll_old));
+    pass =
+        within_tolerance(c.likelihood_tolerance, c.likelihood_relative, s.m2ll_old, std::fabs(s.m2ll_new - s.m2ll_old));
   if (pass && c.parameter_tolerance > 0.0) {
     for (std::size_t k = 0; k < s.cov_old.size() && pass; ++k)
       pass = within_tolerance(c.parameter_tolerance, c.parameter_relative, s.cov_old[k],

@@ -31,9 +31,9 @@ struct ConvergenceCriteria {
 
 // What one accepted step changed.
 struct StepChange {
-  std::span<const double> g;             // gradient of -2LL at the old parameters
-  std::span<const double> hinv;          // generalised inverse of H there, packed
-  double lambda = 1.0;                   // the accepted step length
+  std::span<const double> g;     // gradient of -2LL at the old parameters
+  std::span<const double> hinv;  // generalised inverse of H there, packed
+  double lambda = 1.0;           // the accepted step length
   double m2ll_old = 0.0, m2ll_new = 0.0;
   std::span<const double> cov_old, cov_new;      // reported covariance parameters
   std::span<const double> fixed_old, fixed_new;  // fixed-effect estimates
@@ -53,19 +53,19 @@ bool step_converged(const ConvergenceCriteria& c, const StepChange& s);
 
 // What one iteration observed, for the decision on the next.
 struct IterationObservation {
-  int iteration = 1;           // this iteration's number, from 1
-  int max_iterations = 100;    // 0 asks for one step, reported as iteration 0
-  int scoring_steps = 1;       // the first iterations that take Fisher-scoring steps
-  bool scoring = false;        // this iteration took a scoring step
-  bool accepted = false;       // the line search accepted a step
-  bool converged = false;      // the accepted step passed step_converged
-  bool singular = false;       // H had singular pivots
-  bool singular_retry = false; // this iteration ran in the singular retry
+  int iteration = 1;            // this iteration's number, from 1
+  int max_iterations = 100;     // 0 asks for one step, reported as iteration 0
+  int scoring_steps = 1;        // the first iterations that take Fisher-scoring steps
+  bool scoring = false;         // this iteration took a scoring step
+  bool accepted = false;        // the line search accepted a step
+  bool converged = false;       // the accepted step passed step_converged
+  bool singular = false;        // H had singular pivots
+  bool singular_retry = false;  // this iteration ran in the singular retry
 };
 
 enum class NextStep {
-  Continue,        // take the next iteration
-  Stop,            // the loop ends with the decision's status
+  Continue,  // take the next iteration
+  Stop,      // the loop ends with the decision's status
   // No acceptable step with H singular: go on in the singular retry, where the
   // boundary flags persist from one iteration to the next and a parameter
   // whose pivot H^- dropped is moved to 0 (UpdateState::sngretry).

@@ -6,10 +6,10 @@
 #include "covstruct/derivatives.h"
 #include "covstruct/inverse.h"
 #include "covstruct/matrices.h"
-#include "model/messages.h"
 #include "estimate/fixed_sweep.h"
 #include "estimate/rows.h"
 #include "host/packed.h"
+#include "model/messages.h"
 
 namespace mixed::estimate {
 
@@ -46,8 +46,8 @@ std::size_t pair_index(int k, int l) { return k >= l ? tri(k, l) : tri(l, k); }
 
 // Adds the cross products of one record's sparse row, times `weight`, to the
 // packed lower triangle `out` of order p + 1 + q.
-void add_record_products(const covstruct::SubjectRows& rows, int j, double weight,
-                         std::span<double> out, PassBuffers& buffers) {
+void add_record_products(const covstruct::SubjectRows& rows, int j, double weight, std::span<double> out,
+                         PassBuffers& buffers) {
   const int p = rows.p;
   // The record's entries in increasing column order: fixed, y, random.
   std::vector<int>& col = buffers.entry_cols;
@@ -77,7 +77,10 @@ struct Likelihood::RandomCovariance {
   MatrixXd L, G;
 };
 
-Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit) : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit), buffers_(e.scratch), random_(std::make_unique<RandomCovariance>()) {}
+Likelihood::Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est,
+                       host::Engine& e, Fit& fit)
+    : cmd_(cmd), group_(group), est_(est), e_(e), fit_(fit), buffers_(e.scratch),
+      random_(std::make_unique<RandomCovariance>()) {}
 
 Likelihood::~Likelihood() = default;
 
@@ -120,8 +123,8 @@ void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) 
   for (RandomBlock& b : fit_.blocks) {
     const int d = b.dim;
     const std::size_t t = tri_size(static_cast<std::size_t>(d));
-    std::span<const double> th = theta.subspan(static_cast<std::size_t>(b.first_param),
-                                               static_cast<std::size_t>(b.npar));
+    std::span<const double> th =
+        theta.subspan(static_cast<std::size_t>(b.first_param), static_cast<std::size_t>(b.npar));
     b.G.assign(t, 0.0);
     b.L.assign(t, 0.0);
     covstruct::structure_matrix(d, th, {}, b.cov_type, b.G);
@@ -133,7 +136,7 @@ void Likelihood::random_blocks(std::span<const double> theta, bool derivatives) 
         covstruct::structure_first_derivative(d, th, k, {}, b.cov_type, std::span<double>(b.dG).subspan(k * t, t));
         for (int l = 0; l <= k; ++l)
           covstruct::structure_second_derivative(d, th, k, l, {}, b.cov_type,
-                            std::span<double>(b.d2G).subspan(pair_index(k, l) * t, t));
+                                                 std::span<double>(b.d2G).subspan(pair_index(k, l) * t, t));
       }
     }
     for (int r = 0; r < b.replicates; ++r) {
@@ -280,10 +283,10 @@ namespace {
 // The per-subject quantities of the random part at the current parameters,
 // with y turned into the residual r.
 struct SubjectState {
-  MatrixXd C;            // J' C_i J, order m
-  MatrixXd H, T, S;      // q x q
-  MatrixXd tX, Y;        // q x p
-  VectorXd tr, sr;       // q
+  MatrixXd C;        // J' C_i J, order m
+  MatrixXd H, T, S;  // q x q
+  MatrixXd tX, Y;    // q x p
+  VectorXd tr, sr;   // q
 };
 
 void subject_state(const MatrixXd& lq, int p, int q, SubjectState& st) {
@@ -305,8 +308,8 @@ void subject_state(const MatrixXd& lq, int p, int q, SubjectState& st) {
   m.diagonal().array() += 1.0;
   Eigen::LLT<MatrixXd> llt(m);
   MatrixXd lt = lq.transpose();
-  llt.solveInPlace(lt);               // M^-1 L'
-  st.H.noalias() = lq * lt;           // L M^-1 L'
+  llt.solveInPlace(lt);      // M^-1 L'
+  st.H.noalias() = lq * lt;  // L M^-1 L'
   st.T = MatrixXd::Identity(q, q) - st.H * czz;
   st.S.noalias() = czz * st.T;
   st.S = 0.5 * (st.S + st.S.transpose());
@@ -410,11 +413,10 @@ PairTerms residual_pair(const SubjectInputs& in, const MatrixXd& kkl, int k, int
     t.D = -(st.H * qzz).trace() - (st.H * kzz * st.H * lzz).trace();
   }
   if (in.newton)
-    t.N = -(kkl(p, p) - 2.0 * st.tr.dot(qzr) + st.tr.dot(qzz * st.tr)) -
-          2.0 * in.f.akz[k].dot(st.H * in.f.akz[l]);
+    t.N = -(kkl(p, p) - 2.0 * st.tr.dot(qzr) + st.tr.dot(qzz * st.tr)) - 2.0 * in.f.akz[k].dot(st.H * in.f.akz[l]);
   if (in.reml) {
-    MatrixXd xqx = kkl.topLeftCorner(p, p) - st.tX.transpose() * qzx - qzx.transpose() * st.tX +
-                   st.tX.transpose() * qzz * st.tX;
+    MatrixXd xqx =
+        kkl.topLeftCorner(p, p) - st.tX.transpose() * qzx - qzx.transpose() * st.tX + st.tX.transpose() * qzz * st.tX;
     MatrixXd cross = in.f.bx[k] * st.H * in.f.bx[l].transpose();
     t.Q = -(in.cb.cwiseProduct(xqx + cross + cross.transpose())).sum();
   }
@@ -556,8 +558,7 @@ void Likelihood::derivatives(std::span<const double> theta, bool newton, bool re
     }
   }
   for (int k = 0; k < nt; ++k) d.g[k] = d.gD[k] + d.gN[k] + (reml ? d.gQ[k] : 0.0);
-  for (std::size_t kl = 0; kl < npairs; ++kl)
-    d.H[kl] = d.D[kl] + (newton ? d.N[kl] : 0.0) + (reml ? d.Q[kl] : 0.0);
+  for (std::size_t kl = 0; kl < npairs; ++kl) d.H[kl] = d.D[kl] + (newton ? d.N[kl] : 0.0) + (reml ? d.Q[kl] : 0.0);
 }
 
 void Likelihood::final_pass(std::span<const double> theta) {
@@ -585,7 +586,8 @@ void Likelihood::final_pass(std::span<const double> theta) {
   }
   const int n = fit_.rep_dim;
   fit_.R_matrix.assign(tri_size(static_cast<std::size_t>(n)), 0.0);
-  covstruct::structure_matrix(n, theta.first(static_cast<std::size_t>(fit_.n_residual_cov_params)), {}, fit_.repeated_type, fit_.R_matrix);
+  covstruct::structure_matrix(n, theta.first(static_cast<std::size_t>(fit_.n_residual_cov_params)), {},
+                              fit_.repeated_type, fit_.R_matrix);
 }
 
 }  // namespace mixed::estimate

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "covstruct/subject_terms.h"
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "estimate/fit.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 
@@ -66,7 +66,8 @@ struct PassBuffers {
 
 class Likelihood {
  public:
-  Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e, Fit& fit);
+  Likelihood(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, host::Engine& e,
+             Fit& fit);
   ~Likelihood();
 
   // Lays out the per-subject blocks; 0, or 3 when the memory budget cannot
@@ -94,7 +95,9 @@ class Likelihood {
   void random_blocks(std::span<const double> theta, bool derivatives);
   void combine();
 
-  const model::Command& cmd_; const data::GroupData& group_; estimate::Estimates& est_;
+  const model::Command& cmd_;
+  const data::GroupData& group_;
+  estimate::Estimates& est_;
   host::Engine& e_;
   Fit& fit_;
   PassBuffers buffers_;

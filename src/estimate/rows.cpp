@@ -50,7 +50,8 @@ void layout_blocks(const model::Command& cmd, const data::GroupData& group, esti
   est.n_cov_params = param;
 }
 
-int build_rows(const model::Command& cmd, const data::GroupData& group, host::Engine& e, Fit& fit, FirstPassStats& stats) {
+int build_rows(const model::Command& cmd, const data::GroupData& group, host::Engine& e, Fit& fit,
+               FirstPassStats& stats) {
   const data::RecordLayout layout =
       cmd.n_class_vars() > 0 ? data::ordered_layout(cmd, group, e.data) : data::case_layout(cmd, e.data);
   const int n_factors = cmd.n_factors();
@@ -60,8 +61,8 @@ int build_rows(const model::Command& cmd, const data::GroupData& group, host::En
   rows.nfix = cmd.n_fixed_effects();
   rows.nran = cmd.n_random_effects();
 
-  const std::size_t bytes = n * (sizeof(double) * (3 + rows.nfix + rows.nran) +
-                                 sizeof(int) * (1 + rows.nfix + rows.nran) + sizeof(long));
+  const std::size_t bytes =
+      n * (sizeof(double) * (3 + rows.nfix + rows.nran) + sizeof(int) * (1 + rows.nfix + rows.nran) + sizeof(long));
   if (!fit.account(e.scratch, bytes)) return 3;
   try {
     rows.y.resize(n);
@@ -122,7 +123,7 @@ int build_rows(const model::Command& cmd, const data::GroupData& group, host::En
     fit.lwsum += f * std::log(w);
 
     const auto covariates = std::span<const double>(record).subspan(static_cast<std::size_t>(layout.cov),
-                                                                     static_cast<std::size_t>(n_covariates));
+                                                                    static_cast<std::size_t>(n_covariates));
     const auto fcol = std::span<int>(rows.fcol).subspan(r * rows.nfix, static_cast<std::size_t>(rows.nfix));
     const auto fval = std::span<double>(rows.fval).subspan(r * rows.nfix, static_cast<std::size_t>(rows.nfix));
     if (!design.fixed(factor_level, covariates, fcol, fval)) return 70;
@@ -153,8 +154,7 @@ int build_rows(const model::Command& cmd, const data::GroupData& group, host::En
   for (std::size_t i = 0; i < rows.subjects(); ++i)
     for (std::size_t b = 0; b < fit.blocks.size(); ++b)
       for (int k = 0; k < fit.blocks[b].replicates; ++k)
-        if (fit.sub.present[i].test(rep_base[b] + static_cast<std::size_t>(k)))
-          fit.blocks[b].present_subjects += 1.0;
+        if (fit.sub.present[i].test(rep_base[b] + static_cast<std::size_t>(k))) fit.blocks[b].present_subjects += 1.0;
   return 0;
 }
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "covstruct/subject_terms.h"
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "estimate/fit.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 
@@ -33,7 +33,8 @@ struct FirstPassStats {
 void layout_blocks(const model::Command& cmd, const data::GroupData& group, estimate::Estimates& est, Fit& fit);
 
 // Reads the work file into fit.rows.  Returns 0, or 3 when memory runs out.
-int build_rows(const model::Command& cmd, const data::GroupData& group, host::Engine& e, Fit& fit, FirstPassStats& stats);
+int build_rows(const model::Command& cmd, const data::GroupData& group, host::Engine& e, Fit& fit,
+               FirstPassStats& stats);
 
 // The rows of subject i in the form the covariance-structure terms take.
 covstruct::SubjectRows subject_rows(const Fit& fit, std::size_t i);

@@ -45,7 +45,7 @@ std::vector<int> containment_levels(const model::EffectTable& terms, int n_facto
   if (!any) return level;
   // Layer the containing terms by containment among themselves.
   int top = 1;
-  for (bool moved = true; moved; ) {
+  for (bool moved = true; moved;) {
     moved = false;
     std::vector<int> up;
     for (int j = 0; j < n; ++j) {
@@ -100,8 +100,8 @@ std::vector<std::size_t> sweep_term(std::size_t p, std::vector<double>& a, std::
 }
 
 // The rounded rows of a term's swept columns from the (cleaned) swept copy.
-void term_rows(std::size_t p, std::span<const double> copy, const host::BitSet& swept, const Term& t,
-               double tau, std::vector<double>& rows) {
+void term_rows(std::size_t p, std::span<const double> copy, const host::BitSet& swept, const Term& t, double tau,
+               std::vector<double>& rows) {
   std::vector<double> row(p);
   for (std::size_t k = t.first; k < t.last; ++k) {
     if (!swept.test(k)) continue;
@@ -162,7 +162,9 @@ bool type3_hypotheses(const model::Command& cmd, const data::GroupData& group, s
 
     host::BitSet alive(own.size());
     for (std::size_t r = 0; r < own.size(); ++r) alive.set(r);
-    if (m > 0) df = static_cast<int>(host::residuals_off_span(m, own.size(), p, containing, rows, alive, cmd.singularity_tolerance));
+    if (m > 0)
+      df = static_cast<int>(
+          host::residuals_off_span(m, own.size(), p, containing, rows, alive, cmd.singularity_tolerance));
     if (df > 0) {
       for (int j = 0; j < nterms && df > 0; ++j) {
         if (level[j] >= 0) continue;

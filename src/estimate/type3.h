@@ -10,10 +10,10 @@
 #include <span>
 #include <vector>
 
-#include "estimate/estimates.h"
-#include "model/command.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/bitset.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 

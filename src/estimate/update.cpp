@@ -16,7 +16,8 @@ using host::tri_size;
 
 void fill_kinds(const Fit& fit, UpdateState& u) {
   u.kinds.assign(static_cast<std::size_t>(fit.n_cov_params), covstruct::Unrestricted);
-  for (int k = 0; k < fit.n_residual_cov_params; ++k) u.kinds[k] = covstruct::parameter_kind(fit.n_residual_cov_params, fit.repeated_type, k);
+  for (int k = 0; k < fit.n_residual_cov_params; ++k)
+    u.kinds[k] = covstruct::parameter_kind(fit.n_residual_cov_params, fit.repeated_type, k);
   for (const RandomBlock& b : fit.blocks)
     for (int k = 0; k < b.npar; ++k) u.kinds[b.first_param + k] = covstruct::parameter_kind(b.npar, b.cov_type, k);
   u.bndflg.assign(static_cast<std::size_t>(fit.n_cov_params), 0);
@@ -35,8 +36,7 @@ namespace {
 // Inversion with flags: the diagonal of every flagged parameter is zeroed, the
 // matrix replaced by its generalised inverse, and cov_params_kept rebuilt.  Returns
 // the number of singular pivots.
-int invert_flagged(std::size_t n, std::vector<double>& a, std::span<const int> flags, double tol,
-                   host::BitSet& kept) {
+int invert_flagged(std::size_t n, std::vector<double>& a, std::span<const int> flags, double tol, host::BitSet& kept) {
   for (std::size_t i = 0; i < n; ++i)
     if (flags[i] != 0) a[tri(i, i)] = 0.0;
   const int singular = host::generalized_inverse(n, a, tol);
@@ -57,9 +57,8 @@ void repair(std::size_t n, std::vector<double>& a) {
 
 // The scoring matrix -(D + Q) inverted with the flags (Q only under REML),
 // repaired when its inversion finds more than `allowed` singular pivots.
-std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool reml,
-                                    std::span<const int> flags, double tol, int allowed,
-                                    host::BitSet& kept) {
+std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool reml, std::span<const int> flags,
+                                    double tol, int allowed, host::BitSet& kept) {
   std::vector<double> sc(tri_size(n));
   for (std::size_t k = 0; k < sc.size(); ++k) sc[k] = -(d.D[k] + (reml ? d.Q[k] : 0.0));
   const int singular = invert_flagged(n, sc, flags, tol, kept);
@@ -71,9 +70,9 @@ std::vector<double> scoring_inverse(std::size_t n, const Derivatives& d, bool re
 // the repeated block is not positive definite, j when random block j is
 // inadmissible (j from 1).
 int admissibility_problem(const model::Command& cmd, const Fit& fit, std::span<const double> trial) {
-  const auto rep = covstruct::block_admissibility(
-      fit.rep_dim, fit.repeated_type, trial.first(static_cast<std::size_t>(fit.n_residual_cov_params)),
-      cmd.singularity_tolerance);
+  const auto rep = covstruct::block_admissibility(fit.rep_dim, fit.repeated_type,
+                                                  trial.first(static_cast<std::size_t>(fit.n_residual_cov_params)),
+                                                  cmd.singularity_tolerance);
   if (rep != covstruct::Admissibility::PositiveDefinite) return -1;
   for (std::size_t b = 0; b < fit.blocks.size(); ++b) {
     const RandomBlock& blk = fit.blocks[b];
@@ -88,8 +87,8 @@ int admissibility_problem(const model::Command& cmd, const Fit& fit, std::span<c
 
 }  // namespace
 
-void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta,
-                      Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u) {
+void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta, Derivatives& d,
+                      bool scoring, bool scoring_converged, UpdateState& u) {
   const std::size_t n = static_cast<std::size_t>(fit.n_cov_params);
   const bool reml = cmd.method == model::Method::REML;
   if (scoring)
@@ -130,11 +129,11 @@ void update_direction(const model::Command& cmd, const Fit& fit, std::span<const
   }
 }
 
-LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& lik,
-                       std::span<const double> theta, double l0, const UpdateState& u,
-                       Evaluation& ev) {
+LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& lik, std::span<const double> theta,
+                       double l0, const UpdateState& u, Evaluation& ev) {
   LineSearch r;
-  const double tau = halving_tolerance(cmd.likelihood_tolerance, cmd.likelihood_criterion == model::Tolerance::Relative, l0);
+  const double tau =
+      halving_tolerance(cmd.likelihood_tolerance, cmd.likelihood_criterion == model::Tolerance::Relative, l0);
   const std::size_t n = theta.size();
   std::vector<double> trial(n);
   auto try_step = [&](double lambda) {

@@ -13,22 +13,22 @@
 
 #include "covstruct/structure.h"
 
-#include "model/command.h"
 #include "estimate/fit.h"
 #include "estimate/likelihood.h"
 #include "host/bitset.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 
 // The state the update keeps across iterations of one split group.
 struct UpdateState {
   std::vector<covstruct::ParamKind> kinds;
-  std::vector<int> bndflg;     // -1 at the lower bound, +1 at the upper, 0 free
-  host::BitSet kept;           // cov_params_kept: diagonal of the inverse > 0
-  std::vector<double> hinv;    // generalised inverse of H of this iteration (flags applied)
-  std::vector<double> a;       // the inverse in use
-  std::vector<double> step;    // d
-  int singular = 0;            // singular pivots of the last inversion of H
+  std::vector<int> bndflg;   // -1 at the lower bound, +1 at the upper, 0 free
+  host::BitSet kept;         // cov_params_kept: diagonal of the inverse > 0
+  std::vector<double> hinv;  // generalised inverse of H of this iteration (flags applied)
+  std::vector<double> a;     // the inverse in use
+  std::vector<double> step;  // d
+  int singular = 0;          // singular pivots of the last inversion of H
   bool sngretry = false;
 };
 
@@ -42,8 +42,8 @@ std::vector<double> reported(std::span<const double> theta, std::span<const covs
 // Forms and inverts the update matrix from the derivatives, applies the
 // boundary rules and leaves the direction in u.step.  `scoring` marks a
 // scoring iteration (d.H then holds D (+ Q) and is negated here).
-void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta,
-                      Derivatives& d, bool scoring, bool scoring_converged, UpdateState& u);
+void update_direction(const model::Command& cmd, const Fit& fit, std::span<const double> theta, Derivatives& d,
+                      bool scoring, bool scoring_converged, UpdateState& u);
 
 struct LineSearch {
   std::vector<double> theta;  // the accepted trial, or theta itself after a failure
@@ -51,13 +51,12 @@ struct LineSearch {
   int halvings = 0;
   double lambda = 1.0;
   bool accepted = false;
-  int problem = 0;            // 0 none, -1 the repeated block, j > 0 random block j
-  int error = 0;              // from the likelihood evaluation
+  int problem = 0;  // 0 none, -1 the repeated block, j > 0 random block j
+  int error = 0;    // from the likelihood evaluation
 };
 
 // The step-halving line search from theta (with -2LL L0) along u.step.
-LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& lik,
-                       std::span<const double> theta, double l0, const UpdateState& u,
-                       Evaluation& ev);
+LineSearch line_search(const model::Command& cmd, const Fit& fit, Likelihood& lik, std::span<const double> theta,
+                       double l0, const UpdateState& u, Evaluation& ev);
 
 }  // namespace mixed::estimate

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "estimate/covariance_labels.h"
-#include "model/messages.h"
 #include "host/files.h"
 #include "host/packed.h"
 #include "inference/model_tables.h"
+#include "model/messages.h"
 
 #ifndef MIXED_VERSION
 #define MIXED_VERSION "0.1.0"
@@ -112,7 +112,8 @@ std::string level_value(const data::GroupData& group, std::size_t cv, std::size_
   return levels.numeric ? real(levels.numbers[lev]) : string_value(levels.strings[lev]);
 }
 
-std::string level_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::size_t cv, std::size_t lev) {
+std::string level_label(const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
+                        std::size_t cv, std::size_t lev) {
   const data::Levels& levels = group.levels[cv];
   const host::Variable& v = data.var(cmd.classvars[cv].var);
   return xml_text(levels.numeric ? v.value_label(levels.numbers[lev]) : v.value_label(levels.strings[lev]));
@@ -153,8 +154,8 @@ void add_missing_values(Node field, const host::Variable& v) {
 
 // One DataField; `classvar` is the factor's classification variable, or
 // nothing for the dependent variable and the covariates.
-void add_data_field(Node dict, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data, std::size_t var,
-                    const std::size_t* classvar) {
+void add_data_field(Node dict, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data,
+                    std::size_t var, const std::size_t* classvar) {
   const host::Variable& v = data.var(var);
   Node field = dict.append_child("DataField");
   set(field, "name", xml_text(v.name));
@@ -177,7 +178,8 @@ void add_data_field(Node dict, const model::Command& cmd, const data::GroupData&
   if (!cmd.include_user_missing) add_missing_values(field, v);
 }
 
-void add_data_dictionary(Node root, const model::Command& cmd, const data::GroupData& group, const host::Dataset& data) {
+void add_data_dictionary(Node root, const model::Command& cmd, const data::GroupData& group,
+                         const host::Dataset& data) {
   Node dict = root.append_child("DataDictionary");
   set(dict, "numberOfFields", std::to_string(1 + cmd.n_factors() + cmd.n_covariates()));
   add_data_field(dict, cmd, group, data, cmd.dependent, nullptr);
@@ -186,7 +188,8 @@ void add_data_dictionary(Node root, const model::Command& cmd, const data::Group
   for (std::size_t c : cmd.covariates) add_data_field(dict, cmd, group, data, c, nullptr);
 }
 
-void add_information_criteria(Node model, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+void add_information_criteria(Node model, const model::Command& cmd, const data::GroupData& group,
+                              const estimate::Estimates& est) {
   const inference::InformationCriteria ic =
       inference::information_criteria(cmd.method, est.fixed_rank, est.n_cov_params, group.n_observations, est.m2ll);
   extension(model, "-2LogLikelihood", real(ic.m2ll));
@@ -232,7 +235,8 @@ void add_mining_schema(Node model, const model::Command& cmd, const host::Datase
 
 std::string parameter_name(int k) { return "P" + std::to_string(k + 1); }
 
-void add_parameter_list(Node model, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e) {
+void add_parameter_list(Node model, const data::GroupData& group, const estimate::Estimates& est,
+                        const host::Engine& e) {
   Node list = model.append_child("ParameterList");
   for (int k = 0; k < group.n_fixed_columns; ++k) {
     Node x = list.append_child("Parameter");
@@ -266,7 +270,8 @@ void add_pp_matrix(Node model, const model::Command& cmd, const data::GroupData&
       const int k = group.fx_fcol[t] + c;
       const std::vector<int> level = estimate::cell_levels(cmd, group, effect, group.fx_cell[k]);
       for (int f = 0; f < nf; ++f)
-        if (effect[f] != 0) cell(level_value(group, factor_classvar(cmd, f), level[f]), cmd.factors[f], parameter_name(k));
+        if (effect[f] != 0)
+          cell(level_value(group, factor_classvar(cmd, f), level[f]), cmd.factors[f], parameter_name(k));
       for (int v = 0; v < cmd.n_covariates(); ++v)
         if (effect[nf + v] != 0) cell(std::to_string(std::abs(effect[nf + v])), cmd.covariates[v], parameter_name(k));
     }
@@ -305,7 +310,8 @@ void add_param_matrix(Node model, const data::GroupData& group, const estimate::
   }
 }
 
-void add_model(Node root, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, model::OutfileKind kind) {
+void add_model(Node root, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+               const host::Engine& e, model::OutfileKind kind) {
   const host::Dataset& data = e.data;
   Node model = root.append_child("GeneralRegressionModel");
   set(model, "targetVariableName", xml_text(data.var(cmd.dependent).name));
@@ -335,7 +341,8 @@ std::string write_reason(const std::string& error, const std::string& path) {
 
 }  // namespace
 
-std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, model::OutfileKind kind) {
+std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                          const host::Engine& e, model::OutfileKind kind) {
   pugi::xml_document doc;
   Node decl = doc.append_child(pugi::node_declaration);
   set(decl, "version", "1.0");
@@ -355,18 +362,21 @@ std::string pmml_document(const model::Command& cmd, const data::GroupData& grou
   return xml;
 }
 
-void write_pmml(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
+void write_pmml(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                host::Engine& e) {
   const std::string path = trimmed(cmd.outfile_path);
   std::string error;
   if (!host::write_file_atomic(path, pmml_document(cmd, group, est, e, cmd.outfile_kind), error)) {
     model::issue(e.out, host::Severity::Error,
-                  Text::key("Cannot write the model file ^1: ^2 ...").arg(path).arg(write_reason(error, path)));
+                 Text::key("Cannot write the model file ^1: ^2 ...").arg(path).arg(write_reason(error, path)));
     return;
   }
   host::Notes notes;
   notes.title = Text::key("File Saved");
   notes.entries.push_back(
-      {Text::key(cmd.outfile_kind == model::OutfileKind::FixedModel ? "Fixed Model Information" : "Fixed Parameter Information"), Text::raw(path)});
+      {Text::key(cmd.outfile_kind == model::OutfileKind::FixedModel ? "Fixed Model Information"
+                                                                    : "Fixed Parameter Information"),
+       Text::raw(path)});
   e.out.notes(std::move(notes));
 }
 

@@ -32,10 +32,10 @@
 
 #include <string>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::pmml {
 
@@ -44,11 +44,13 @@ inline constexpr const char* kExtender = "mixed";
 
 // The PMML document of the fitted fixed part, as XML text; `kind` is outfile_kind
 // (1 FXPARAMETER, 2 FXMODEL).
-std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e, model::OutfileKind kind);
+std::string pmml_document(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                          const host::Engine& e, model::OutfileKind kind);
 
 // Writes pmml_document(cmd, group, est, e, cmd.outfile_kind) to cmd.outfile_path and adds the notes item
 // "File Saved"; a file that cannot be written is the error "Cannot write the
 // model file ^1: ^2 ..." (^1 the file, ^2 the reason), and no notes item.
-void write_pmml(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e);
+void write_pmml(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                host::Engine& e);
 
 }  // namespace mixed::pmml

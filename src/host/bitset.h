@@ -14,13 +14,19 @@ class BitSet {
   explicit BitSet(std::size_t size) : size_(size), words_((size + 63) / 64, 0) {}
 
   std::size_t size() const { return size_; }
-  void resize(std::size_t size) { size_ = size; words_.assign((size + 63) / 64, 0); }
+  void resize(std::size_t size) {
+    size_ = size;
+    words_.assign((size + 63) / 64, 0);
+  }
   void clear() { std::fill(words_.begin(), words_.end(), 0); }
 
   bool test(std::size_t i) const { return (words_[i >> 6] >> (i & 63)) & 1u; }
   void set(std::size_t i, bool on = true) {
     const std::uint64_t bit = std::uint64_t{1} << (i & 63);
-    if (on) words_[i >> 6] |= bit; else words_[i >> 6] &= ~bit;
+    if (on)
+      words_[i >> 6] |= bit;
+    else
+      words_[i >> 6] &= ~bit;
   }
   void reset(std::size_t i) { set(i, false); }
 

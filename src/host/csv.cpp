@@ -117,8 +117,8 @@ class CsvScanner {
     for (;;) {
       const std::size_t q = text_.find('"', pos_);
       if (q == std::string_view::npos) {
-        problem_ = "line " + std::to_string(opened) +
-                   ": a quoted field has no closing quote before the end of the file";
+        problem_ =
+            "line " + std::to_string(opened) + ": a quoted field has no closing quote before the end of the file";
         return false;
       }
       count_lines(pos_, q);
@@ -143,8 +143,10 @@ class CsvScanner {
   // Counts the line ends inside a quoted field, between `from` and `to`.
   void count_lines(std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) {
-      if (text_[i] == '\n') ++line_;
-      else if (text_[i] == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n')) ++line_;
+      if (text_[i] == '\n')
+        ++line_;
+      else if (text_[i] == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n'))
+        ++line_;
     }
   }
 
@@ -162,8 +164,8 @@ struct ColumnInfo {
   int decimals = 0;
 };
 
-bool check_names(const std::vector<std::string>& fields, std::size_t n,
-                 std::vector<std::string>& names, std::string& problem) {
+bool check_names(const std::vector<std::string>& fields, std::size_t n, std::vector<std::string>& names,
+                 std::string& problem) {
   for (std::size_t i = 0; i < n; ++i) {
     const std::string name(trim(fields[i]));
     const std::string column = "column " + std::to_string(i + 1);
@@ -177,8 +179,8 @@ bool check_names(const std::vector<std::string>& fields, std::size_t n,
     }
     for (std::size_t j = 0; j < names.size(); ++j) {
       if (iequals(names[j], name)) {
-        problem = "line 1: the variable name \"" + name + "\" is used by columns " +
-                  std::to_string(j + 1) + " and " + std::to_string(i + 1);
+        problem = "line 1: the variable name \"" + name + "\" is used by columns " + std::to_string(j + 1) + " and " +
+                  std::to_string(i + 1);
         return false;
       }
     }
@@ -203,8 +205,8 @@ std::string shortest(double v) {
 // lone empty field is a blank line), holding a separator, blanks at its ends,
 // or starting with a byte-order mark (stripped at the start of a file).
 void append_csv_field(std::string& out, std::string_view s) {
-  const bool quote = s.empty() || s.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     is_blank(s.front()) || is_blank(s.back()) || s.substr(0, 3) == "\xEF\xBB\xBF";
+  const bool quote = s.empty() || s.find_first_of(",\"\r\n") != std::string_view::npos || is_blank(s.front()) ||
+                     is_blank(s.back()) || s.substr(0, 3) == "\xEF\xBB\xBF";
   if (!quote) {
     out.append(s);
     return;
@@ -246,9 +248,10 @@ PrintFormat numeric_format(const std::vector<double>& values, int decimals) {
   char buf[64];  // sign, 40 digits, point and 16 decimals
   for (double v : values) {
     if (is_sysmis(v)) continue;
-    const int n = std::abs(v) < 1e40
-                      ? static_cast<int>(std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr - buf)
-                      : kMaxWidth;
+    const int n =
+        std::abs(v) < 1e40
+            ? static_cast<int>(std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr - buf)
+            : kMaxWidth;
     width = std::max(width, n);
   }
   if (width == 0) return PrintFormat{'F', 8, 2};
@@ -282,8 +285,10 @@ std::optional<Dataset> parse_csv(std::string_view text, const std::string& name,
     for (std::size_t c = 0; c < ncol; ++c) {
       if (!info[c].numeric) continue;
       const std::optional<FieldNumber> x = parse_field_number(fields[c]);
-      if (!x) info[c].numeric = false;
-      else info[c].decimals = std::max(info[c].decimals, x->decimals);
+      if (!x)
+        info[c].numeric = false;
+      else
+        info[c].decimals = std::max(info[c].decimals, x->decimals);
     }
     ++nrow;
   }
@@ -292,14 +297,18 @@ std::optional<Dataset> parse_csv(std::string_view text, const std::string& name,
   std::vector<std::vector<double>> numbers(ncol);
   std::vector<std::vector<std::string>> strings(ncol);
   for (std::size_t c = 0; c < ncol; ++c) {
-    if (info[c].numeric) numbers[c].reserve(nrow);
-    else strings[c].reserve(nrow);
+    if (info[c].numeric)
+      numbers[c].reserve(nrow);
+    else
+      strings[c].reserve(nrow);
   }
   CsvScanner second = header;
   while (second.next(fields) == CsvScanner::Status::Record) {
     for (std::size_t c = 0; c < ncol; ++c) {
-      if (info[c].numeric) numbers[c].push_back(parse_field_number(fields[c])->value);
-      else strings[c].push_back(std::move(fields[c]));
+      if (info[c].numeric)
+        numbers[c].push_back(parse_field_number(fields[c])->value);
+      else
+        strings[c].push_back(std::move(fields[c]));
     }
   }
 

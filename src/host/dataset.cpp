@@ -105,8 +105,7 @@ std::string Dataset::format_number(std::size_t var, double v) const {
   // Sized first: a large value takes hundreds of digits in fixed notation.
   std::string s(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.*f", decimals, v)), '\0');
   std::snprintf(s.data(), s.size() + 1, "%.*f", decimals, v);
-  if (s == "-0" || (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos))
-    s.erase(0, 1);
+  if (s == "-0" || (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos)) s.erase(0, 1);
   return s;
 }
 

@@ -171,8 +171,7 @@ std::optional<Dataset> parse_csv(std::string_view text, const std::string& name,
 // is not a number, a string weight, an unknown split variable, malformed JSON)
 // and the result is false.
 bool apply_dictionary(Dataset& data, const std::string& path, std::string& error);
-bool apply_dictionary_text(Dataset& data, std::string_view json, const std::string& name,
-                           std::string& error);
+bool apply_dictionary_text(Dataset& data, std::string_view json, const std::string& name, std::string& error);
 
 // The data set as CSV text: a header row of names, then one row per case;
 // numbers in their shortest round-trip form, the system-missing value as an

@@ -54,7 +54,8 @@ class DictionaryReader {
   void read(const Json& doc) {
     if (!doc.is_object()) fail("the dictionary must be a JSON object");
     for (const auto& [key, value] : doc.items()) {
-      if (key == "variables") read_variables(value);
+      if (key == "variables")
+        read_variables(value);
       else if (key != "weight" && key != "split")
         fail("unknown entry " + in_quotes(key) + " (expected \"variables\", \"weight\" or \"split\")");
     }
@@ -105,8 +106,7 @@ class DictionaryReader {
   }
 
   VariableChange read_variable(std::size_t index, const Json& entry) {
-    static const std::vector<std::string> known = {"type",  "width",        "format",
-                                                   "label", "value_labels", "missing"};
+    static const std::vector<std::string> known = {"type", "width", "format", "label", "value_labels", "missing"};
     for (const auto& [key, value] : entry.items())
       if (std::find(known.begin(), known.end(), key) == known.end())
         fail(current_ + "unknown entry " + in_quotes(key) +
@@ -141,7 +141,8 @@ class DictionaryReader {
 
   void read_type(VariableChange& c, const Json& j) {
     const std::string type = text(j, "\"type\"");
-    if (type != "numeric" && type != "string") fail(current_ + "type " + in_quotes(type) + " is neither \"numeric\" nor \"string\"");
+    if (type != "numeric" && type != "string")
+      fail(current_ + "type " + in_quotes(type) + " is neither \"numeric\" nor \"string\"");
     c.numeric = type == "numeric";
     const Variable& var = data_.var(c.index);
     if (c.numeric == var.numeric()) return;
@@ -160,8 +161,9 @@ class DictionaryReader {
     out.reserve(data_.n_cases());
     for (std::size_t row = 0; row < data_.n_cases(); ++row) {
       const std::optional<FieldNumber> x = parse_field_number(data_.string(index, row));
-      if (!x) fail(current_ + "the value " + in_quotes(data_.string(index, row)) + " of case " + std::to_string(row + 1) +
-                   " is not a number");
+      if (!x)
+        fail(current_ + "the value " + in_quotes(data_.string(index, row)) + " of case " + std::to_string(row + 1) +
+             " is not a number");
       out.push_back(x->value);
       decimals = std::max(decimals, x->decimals);
     }
@@ -271,8 +273,10 @@ class DictionaryReader {
       if (!values.is_array()) fail(current_ + "missing \"values\" must be a list");
       if (values.size() > 3) fail(current_ + "more than three discrete missing values");
       for (const Json& v : values) {
-        if (c.numeric) m.values.push_back(number(v, "missing value"));
-        else m.strings.push_back(missing_string(c, v));
+        if (c.numeric)
+          m.values.push_back(number(v, "missing value"));
+        else
+          m.strings.push_back(missing_string(c, v));
       }
     }
     if (j.contains("range") || j.contains("value")) {
@@ -306,8 +310,7 @@ class DictionaryReader {
     };
     m.low = end(j[0], true);
     m.high = end(j[1], false);
-    if (m.low > m.high)
-      fail(current_ + "the missing-value range " + j.dump() + " has its low end above its high end");
+    if (m.low > m.high) fail(current_ + "the missing-value range " + j.dump() + " has its low end above its high end");
     m.has_range = true;
   }
 

@@ -16,10 +16,10 @@ namespace {
 // Errors become NaN (our SYSMIS) or an infinity instead of exceptions; the
 // arguments are checked first, so these only guard against the unforeseen.
 namespace policies = boost::math::policies;
-using Quiet = policies::policy<policies::domain_error<policies::ignore_error>,
-                               policies::pole_error<policies::ignore_error>,
-                               policies::overflow_error<policies::ignore_error>,
-                               policies::evaluation_error<policies::ignore_error>>;
+using Quiet =
+    policies::policy<policies::domain_error<policies::ignore_error>, policies::pole_error<policies::ignore_error>,
+                     policies::overflow_error<policies::ignore_error>,
+                     policies::evaluation_error<policies::ignore_error>>;
 
 using Normal = boost::math::normal_distribution<double, Quiet>;
 using StudentT = boost::math::students_t_distribution<double, Quiet>;

@@ -80,25 +80,17 @@ std::string format_number(double value, const Format& format) {
     return whole(value) && std::fabs(value) < kFixedLimit ? fixed(value, 0) : coefficient(value);
   if (std::fabs(value) >= kFixedLimit) return scientific(value, kCoefficientDigits);
   switch (format.kind) {
-    case K::Count:
-      return count(value);
+    case K::Count: return count(value);
     case K::Correlation:
     case K::Significance:
-    case K::GenStat:
-      return fixed(value, 3);
-    case K::Mean:
-      return fixed(value, 4);
-    case K::StdDev:
-      return fixed(value, 5);
-    case K::Percent:
-      return fixed(value, 1) + "%";
-    case K::Fixed:
-      return format.decimals < 0 ? coefficient(value) : fixed(value, clamp_decimals(format.decimals));
-    case K::Print:
-      return fixed(value, clamp_decimals(format.decimals));
+    case K::GenStat: return fixed(value, 3);
+    case K::Mean: return fixed(value, 4);
+    case K::StdDev: return fixed(value, 5);
+    case K::Percent: return fixed(value, 1) + "%";
+    case K::Fixed: return format.decimals < 0 ? coefficient(value) : fixed(value, clamp_decimals(format.decimals));
+    case K::Print: return fixed(value, clamp_decimals(format.decimals));
     case K::Coefficient:
-    case K::NOrCoefficient:
-      break;
+    case K::NOrCoefficient: break;
   }
   return coefficient(value);
 }

@@ -151,9 +151,7 @@ void write_body(const PivotTable& t, const GridLayout& g, const GridBlock& b, co
         case CellValue::Kind::Text:
           out += "<td class=\"text\">" + escape(cell->value.text.display(catalogue)) + marks + "</td>";
           break;
-        case CellValue::Kind::Missing:
-          out += "<td class=\"num missing\">" + marks + "</td>";
-          break;
+        case CellValue::Kind::Missing: out += "<td class=\"num missing\">" + marks + "</td>"; break;
       }
     }
     out += "</tr>\n";

@@ -57,12 +57,9 @@ Json texts(const std::vector<Text>& notes) {
 
 const char* axis_name(Axis a) {
   switch (a) {
-    case Axis::Row:
-      return "row";
-    case Axis::Column:
-      return "column";
-    case Axis::Layer:
-      break;
+    case Axis::Row: return "row";
+    case Axis::Column: return "column";
+    case Axis::Layer: break;
   }
   return "layer";
 }
@@ -92,12 +89,9 @@ std::string quoted(const std::string& s) {
 
 std::string cell_value(const CellValue& v) {
   switch (v.kind) {
-    case CellValue::Kind::Number:
-      return compact(number(v.number, v.format));
-    case CellValue::Kind::Text:
-      return quoted(v.text.json());
-    case CellValue::Kind::Missing:
-      break;
+    case CellValue::Kind::Number: return compact(number(v.number, v.format));
+    case CellValue::Kind::Text: return quoted(v.text.json());
+    case CellValue::Kind::Missing: break;
   }
   return "null";
 }
@@ -206,10 +200,8 @@ std::string item_list(const std::vector<Item>& items, int depth);
 struct ItemText {
   int depth;  // of the item's object
   std::string operator()(const Heading& h) const {
-    return object({{"kind", "\"heading\""},
-                   {"title", quoted(h.title.json())},
-                   {"items", item_list(h.items, depth + 1)}},
-                  depth);
+    return object(
+        {{"kind", "\"heading\""}, {"title", quoted(h.title.json())}, {"items", item_list(h.items, depth + 1)}}, depth);
   }
   std::string operator()(const PivotTable& t) const { return table(t, depth); }
   std::string operator()(const Message& m) const { return message(m); }

@@ -31,9 +31,9 @@ enum class Severity { Warning = 2, Error = 3 };
 struct SplitValue {
   std::string variable;
   bool numeric = true;
-  double number = 0.0;    // numeric value
-  std::string string;     // string value, trailing blanks removed
-  Text shown;             // the value as the dictionary formats it, with its label
+  double number = 0.0;  // numeric value
+  std::string string;   // string value, trailing blanks removed
+  Text shown;           // the value as the dictionary formats it, with its label
 };
 using Split = std::vector<SplitValue>;  // empty when the file is not split
 
@@ -52,8 +52,8 @@ struct CellValue {
 
 struct Category {
   Text label;
-  int parent = -1;             // index of the enclosing group, -1 at the top
-  std::vector<int> children;   // non-empty for a group
+  int parent = -1;            // index of the enclosing group, -1 at the top
+  std::vector<int> children;  // non-empty for a group
 };
 
 struct Dimension {

@@ -7,8 +7,7 @@
 
 namespace mixed::host {
 
-void packed_multiply(std::size_t n, std::span<const double> a, std::span<const double> x,
-           std::span<double> y) {
+void packed_multiply(std::size_t n, std::span<const double> a, std::span<const double> x, std::span<double> y) {
   for (std::size_t i = 0; i < n; ++i) y[i] = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     const double* ri = &a[tri(i, 0)];
@@ -35,7 +34,7 @@ double packed_quadratic_form(std::size_t n, std::span<const double> x, std::span
 }
 
 double packed_bilinear_form(std::size_t n, std::span<const double> x, std::span<const double> a,
-              std::span<const double> y) {
+                            std::span<const double> y) {
   double s = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     const double* ri = &a[tri(i, 0)];
@@ -50,8 +49,8 @@ double packed_bilinear_form(std::size_t n, std::span<const double> x, std::span<
   return s;
 }
 
-void packed_sandwich(std::size_t q, std::size_t p, std::span<const double> l,
-            std::span<const double> c, std::span<double> s) {
+void packed_sandwich(std::size_t q, std::size_t p, std::span<const double> l, std::span<const double> c,
+                     std::span<double> s) {
   // Row i of L C L' is (C l_i)' L', so one product with C per row of L.
   std::vector<double> cl(p);
   for (std::size_t i = 0; i < q; ++i) {
@@ -88,8 +87,8 @@ void set_scaled_identity(std::size_t n, std::span<double> m, double v) {
   for (std::size_t i = 0; i < n; ++i) m[i * n + i] = v;
 }
 
-void dense_multiply(std::size_t rows, std::size_t cols, std::span<const double> m,
-            std::span<const double> x, std::span<double> y) {
+void dense_multiply(std::size_t rows, std::size_t cols, std::span<const double> m, std::span<const double> x,
+                    std::span<double> y) {
   for (std::size_t i = 0; i < rows; ++i) {
     const double* mi = &m[i * cols];
     double v = 0.0;

@@ -56,9 +56,9 @@ bool valid_cell(const Cell& c, const std::vector<Dimension>& dims) {
 
 // The dimensions of one axis with their category positions.
 struct AxisDims {
-  std::vector<int> dims;                    // indices into the table's dimensions
-  std::vector<std::vector<int>> position;   // per dimension of the axis: category -> position
-  std::vector<std::vector<int>> category;   // per dimension of the axis: position -> category
+  std::vector<int> dims;                   // indices into the table's dimensions
+  std::vector<std::vector<int>> position;  // per dimension of the axis: category -> position
+  std::vector<std::vector<int>> category;  // per dimension of the axis: position -> category
 };
 
 AxisDims axis_dims(const std::vector<Dimension>& dims, Axis axis) {
@@ -100,8 +100,8 @@ std::vector<GridLabel> axis_labels(const std::vector<std::vector<int>>& keys, co
       for (std::size_t l = 0; l < path.size(); ++l) {
         const bool leaf = l + 1 == path.size();
         const auto& pp = prev_path[k];
-        const bool continues = same_outer && pp.size() > l && pp[l] == path[l] &&
-                               (l + 1 == pp.size()) == leaf && open[k][l] >= 0;
+        const bool continues =
+            same_outer && pp.size() > l && pp[l] == path[l] && (l + 1 == pp.size()) == leaf && open[k][l] >= 0;
         if (continues) {
           ++labels[open[k][l]].count;
           continue;
@@ -146,8 +146,8 @@ int total(const std::vector<int>& depth) {
   return s;
 }
 
-GridBlock make_block(const PivotTable& t, const std::vector<long>& cells, const AxisDims& rows,
-                     const AxisDims& cols, const Catalogue& catalogue) {
+GridBlock make_block(const PivotTable& t, const std::vector<long>& cells, const AxisDims& rows, const AxisDims& cols,
+                     const Catalogue& catalogue) {
   const auto& dims = t.dimensions();
   std::map<std::vector<int>, int> row_index, col_index;
   for (long i : cells) {
@@ -218,12 +218,9 @@ std::size_t display_width(const std::string& s) {
 
 std::string cell_display(const CellValue& value, const Catalogue& catalogue) {
   switch (value.kind) {
-    case CellValue::Kind::Number:
-      return format_number(value.number, value.format);
-    case CellValue::Kind::Text:
-      return value.text.display(catalogue);
-    case CellValue::Kind::Missing:
-      break;
+    case CellValue::Kind::Number: return format_number(value.number, value.format);
+    case CellValue::Kind::Text: return value.text.display(catalogue);
+    case CellValue::Kind::Missing: break;
   }
   return ".";
 }

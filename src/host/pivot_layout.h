@@ -36,8 +36,8 @@ struct GridBlock {
   std::vector<std::string> layers;  // "dimension: category" for each layer dimension
   int n_rows = 0;
   int n_cols = 0;
-  int stub_columns = 0;             // label columns of all row dimensions together
-  int header_rows = 1;              // at least 1: the stub titles stand in the last one
+  int stub_columns = 0;                // label columns of all row dimensions together
+  int header_rows = 1;                 // at least 1: the stub titles stand in the last one
   std::vector<GridLabel> stub_titles;  // row dimensions' labels: level and depth in stub columns
   std::vector<GridLabel> row_labels;   // sorted by first row, then level
   std::vector<GridLabel> col_labels;   // sorted by header row, then first column
@@ -56,9 +56,9 @@ struct Footnote {
 };
 
 struct GridLayout {
-  std::string title;                   // display text
-  std::string split;                   // "a = 1, b = 2", or "" without split
-  std::string title_markers;           // "a,b" or ""
+  std::string title;                      // display text
+  std::string split;                      // "a = 1, b = 2", or "" without split
+  std::string title_markers;              // "a,b" or ""
   std::vector<std::string> cell_markers;  // per cell of the table: "a,b" or ""
   std::vector<GridBlock> blocks;
   std::vector<Footnote> footnotes;

@@ -50,7 +50,7 @@ bool independent_part(const Basis& basis, std::span<double> x, double tol) {
 }  // namespace
 
 std::size_t residuals_off_span(std::size_t m, std::size_t k, std::size_t p, std::span<const double> c,
-                   std::span<double> t, BitSet& rows, double tol) {
+                               std::span<double> t, BitSet& rows, double tol) {
   const double tol_eff = std::max(tol, 100.0 * static_cast<double>(p) * DBL_EPSILON);
   std::vector<double> work(p);
 
@@ -79,8 +79,8 @@ std::size_t residuals_off_span(std::size_t m, std::size_t k, std::size_t p, std:
   return rows.count(0, k);
 }
 
-long eliminate_column(std::size_t k, std::size_t p, std::span<double> r, const BitSet& active,
-            std::size_t col, double tol) {
+long eliminate_column(std::size_t k, std::size_t p, std::span<double> r, const BitSet& active, std::size_t col,
+                      double tol) {
   long pivot = -1;
   double largest = tol;
   for (std::size_t i = 0; i < k; ++i) {

@@ -27,14 +27,14 @@ namespace mixed::host {
 // The projections use modified Gram-Schmidt with one re-orthogonalisation
 // ("twice is enough", Giraud, Langou and Rozloznik 2005).
 std::size_t residuals_off_span(std::size_t m, std::size_t k, std::size_t p, std::span<const double> c,
-                   std::span<double> t, BitSet& rows, double tol);
+                               std::span<double> t, BitSet& rows, double tol);
 
 // eliminate_column: Gauss-Jordan elimination of column col from the active rows of R
 // (k x p): the pivot is the active row r with the largest |R[r][col]|, which
 // must exceed tol; every other active row s becomes R_s - (R_s,col / R_r,col) R_r
 // with R_s,col set to exactly 0.  Returns r, or -1 when no active row
 // qualifies (R unchanged).  The set is not changed; the caller removes r.
-long eliminate_column(std::size_t k, std::size_t p, std::span<double> r, const BitSet& active,
-            std::size_t col, double tol);
+long eliminate_column(std::size_t k, std::size_t p, std::span<double> r, const BitSet& active, std::size_t col,
+                      double tol);
 
 }  // namespace mixed::host

@@ -12,10 +12,10 @@
 #include <cstdint>
 #include <limits>
 #include <map>
-#include <type_traits>
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 namespace mixed::host {

@@ -46,8 +46,8 @@ bool sweep_or_reverse(std::size_t m, std::span<double> a, std::size_t k, BitSet&
   return true;
 }
 
-bool sweep_if_tolerant(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d,
-            BitSet& swept, double tol) {
+bool sweep_if_tolerant(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d, BitSet& swept,
+                       double tol) {
   if (reverse_if_swept(m, a, k, swept)) return true;
   if (!(a[tri(k, k)] / d[k] > tol)) return false;
   sweep_pivot(m, a, k, 1.0);

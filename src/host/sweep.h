@@ -31,8 +31,8 @@ bool sweep_or_reverse(std::size_t m, std::span<double> a, std::size_t k, BitSet&
 // sweep_if_tolerant: sweeps pivot k of A only when a_kk / d_k > tol, d the scale vector
 // (sweep_scale_vector); when k is already in the set, reverses its sweep instead.
 // Returns whether A was changed.
-bool sweep_if_tolerant(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d,
-            BitSet& swept, double tol);
+bool sweep_if_tolerant(std::size_t m, std::size_t k, std::span<double> a, std::span<const double> d, BitSet& swept,
+                       double tol);
 
 // sweep_scale_vector: the scale vector of the sweeps, d_k = max(1, a_kk), k < m, taken
 // before any pivot is swept.  Scaling by d keeps the tolerance relative for

@@ -101,8 +101,7 @@ void tridiagonalize(Square V, std::vector<double>& d, std::vector<double>& e) {
 
 // QL with implicit shifts on the tridiagonal (d, e), rotating the columns of
 // V.  Returns 0 or l + 1 for the first eigenvalue l that does not converge.
-int tridiagonal_ql(Square V, std::vector<double>& d, std::vector<double>& e, double tol,
-                   int max_iterations) {
+int tridiagonal_ql(Square V, std::vector<double>& d, std::vector<double>& e, double tol, int max_iterations) {
   const std::size_t n = V.n;
   for (std::size_t i = 1; i < n; ++i) e[i - 1] = e[i];
   e[n - 1] = 0.0;
@@ -179,8 +178,8 @@ void sort_ascending(Square V, std::span<double> d) {
 
 }  // namespace
 
-int symmetric_eigen(std::size_t n, std::span<const double> a, std::span<double> d,
-                    std::span<double> z, double tol, int max_iterations) {
+int symmetric_eigen(std::size_t n, std::span<const double> a, std::span<double> d, std::span<double> z, double tol,
+                    int max_iterations) {
   if (n == 0) return 0;
   for (std::size_t k = 0; k < tri_size(n); ++k)
     if (!std::isfinite(a[k])) return static_cast<int>(n) + 1;

@@ -24,7 +24,7 @@ namespace mixed::host {
 // max_iterations QL steps.  Returns 0, or a positive error code: l + 1 when
 // eigenvalue l did not converge within the limit, n + 1 when A holds a value
 // that is not finite.
-int symmetric_eigen(std::size_t n, std::span<const double> a, std::span<double> d,
-                    std::span<double> z, double tol = 1e-12, int max_iterations = 100);
+int symmetric_eigen(std::size_t n, std::span<const double> a, std::span<double> d, std::span<double> z,
+                    double tol = 1e-12, int max_iterations = 100);
 
 }  // namespace mixed::host

@@ -67,20 +67,16 @@ std::string Text::display(const Catalogue& catalogue) const { return render(&cat
 
 std::string Text::render(const Catalogue* catalogue) const {
   switch (kind_) {
-    case Kind::Empty:
-      return {};
+    case Kind::Empty: return {};
     case Kind::Raw:
-    case Kind::Variable:
-      return text_;
-    case Kind::DataValue:
-      return catalogue != nullptr && !label_.empty() ? label_ : text_;
+    case Kind::Variable: return text_;
+    case Kind::DataValue: return catalogue != nullptr && !label_.empty() ? label_ : text_;
     case Kind::Number:
       if (catalogue == nullptr && format_.kind == Format::Kind::Count && std::fabs(number_) < 9e15 &&
           number_ == std::floor(number_))
         return std::to_string(static_cast<long long>(number_));
       return format_number(number_, format_);
-    case Kind::Template:
-      break;
+    case Kind::Template: break;
   }
   std::vector<std::vector<std::vector<std::string>>> filled;
   filled.reserve(params_.size());
@@ -165,8 +161,7 @@ bool find_list(std::string_view s, std::size_t open, std::size_t& sep, std::size
 
 }  // namespace
 
-std::string fill_template(std::string_view s,
-                          const std::vector<std::vector<std::vector<std::string>>>& params) {
+std::string fill_template(std::string_view s, const std::vector<std::vector<std::vector<std::string>>>& params) {
   std::string out;
   out.reserve(s.size() + 16);
   for (std::size_t i = 0; i < s.size();) {

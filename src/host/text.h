@@ -57,8 +57,8 @@ struct Format {
     Print,           // a variable's print format Fw.d
   };
   Kind kind = Kind::GenStat;
-  int width = 0;     // Print: field width
-  int decimals = -1; // Fixed and Print: decimals
+  int width = 0;      // Print: field width
+  int decimals = -1;  // Fixed and Print: decimals
 
   static Format count() { return {Kind::Count}; }
   static Format coefficient() { return {Kind::Coefficient}; }
@@ -122,8 +122,8 @@ class Text {
  private:
   struct Param {
     bool is_list = false;
-    std::vector<Text> scalar;          // one element when !is_list
-    std::vector<TextGroup> groups;     // when is_list
+    std::vector<Text> scalar;       // one element when !is_list
+    std::vector<TextGroup> groups;  // when is_list
   };
   std::string render(const Catalogue* catalogue) const;
 
@@ -137,8 +137,7 @@ class Text {
 
 // Fills `templ` with `params` (each already rendered per group), following the
 // conventions above.  Exposed for the catalogue and for tests.
-std::string fill_template(std::string_view templ,
-                          const std::vector<std::vector<std::vector<std::string>>>& params);
+std::string fill_template(std::string_view templ, const std::vector<std::vector<std::vector<std::string>>>& params);
 
 // Shows a number in a display format, as the text writer prints it; NaN (the
 // system-missing value) is shown as "." .

@@ -16,8 +16,8 @@ namespace mixed::host {
 
 namespace {
 
-constexpr std::size_t kGap = 2;      // spaces between two columns
-constexpr std::size_t kWrap = 79;    // line length of running text
+constexpr std::size_t kGap = 2;    // spaces between two columns
+constexpr std::size_t kWrap = 79;  // line length of running text
 const char* const kUnderline = "=-~";
 
 std::string spaces(std::size_t n) { return std::string(n, ' '); }
@@ -171,7 +171,7 @@ void write_block(const PivotTable& t, const GridLayout& g, const GridBlock& b, c
     header.back().push_back({xs[s.level], pad_right(s.text, span_width(stub, s.level, s.depth))});
   for (const GridLabel& l : b.col_labels) {
     std::size_t w = span_width(col, l.first, l.count);
-    std::string text = l.count > 1                   ? centre(l.text, w)
+    std::string text = l.count > 1                 ? centre(l.text, w)
                        : b.numeric_column[l.first] ? pad_right(pad_left(l.text, w - mark[l.first]), w)
                                                    : pad_right(l.text, w);
     header[l.level + l.depth - 1].push_back({xc[l.first], text});
@@ -191,9 +191,8 @@ void write_block(const PivotTable& t, const GridLayout& g, const GridBlock& b, c
       if (b.cells[k] < 0) continue;
       const Cell& cell = t.cells()[b.cells[k]];
       const std::string& m = g.cell_markers[b.cells[k]];
-      std::string text = cell.value.kind == CellValue::Kind::Text
-                             ? shown[k] + m
-                             : pad_left(shown[k], col[c] - mark[c]) + m;
+      std::string text =
+          cell.value.kind == CellValue::Kind::Text ? shown[k] + m : pad_left(shown[k], col[c] - mark[c]) + m;
       pieces.push_back({xc[c], text});
     }
     out += compose(std::move(pieces)) + "\n";

@@ -13,9 +13,7 @@ bool is_alpha(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c
 bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 // Bytes of multi-byte UTF-8 sequences count as letters, so that names in any
 // script are single tokens.
-bool is_name_start(unsigned char c) {
-  return is_alpha(c) || c == '@' || c == '#' || c == '$' || c == '_' || c >= 0x80;
-}
+bool is_name_start(unsigned char c) { return is_alpha(c) || c == '@' || c == '#' || c == '$' || c == '_' || c >= 0x80; }
 bool is_name_char(unsigned char c) { return is_name_start(c) || is_digit(c) || c == '.'; }
 // Blanks, tabs, carriage returns and every other control byte except the newline.
 bool is_blank(unsigned char c) { return c != '\n' && (c < 0x20 || c == ' '); }
@@ -64,7 +62,10 @@ long magnitude(std::string_view s) {
           ++int_digits;
         }
       } else if (!nonzero_int && !seen_nonzero) {
-        if (c == '0') ++leading_frac_zeros; else seen_nonzero = true;
+        if (c == '0')
+          ++leading_frac_zeros;
+        else
+          seen_nonzero = true;
       }
     } else if (c == 'e' || c == 'E') {
       long e = 0;
@@ -179,7 +180,10 @@ class Lexer {
         pos_ += 2;
         return;
       }
-      if (s_[pos_] == '\n') newline(); else ++pos_;
+      if (s_[pos_] == '\n')
+        newline();
+      else
+        ++pos_;
     }
     problems_.push_back({false, start, "Comment opened with /* is not closed before the end of the file"});
   }
@@ -310,9 +314,9 @@ std::vector<Command> read_commands(std::string_view file_text, std::vector<LexPr
     if (open) {
       lx.skip_space();
       if (!lx.at_eof() && lx.line() > last_line && lx.mixed_line()) {
-        problems.push_back({false, last_line,
-                            "Command without a terminating period: a new MIXED command begins on line " +
-                                std::to_string(lx.line())});
+        problems.push_back(
+            {false, last_line,
+             "Command without a terminating period: a new MIXED command begins on line " + std::to_string(lx.line())});
         commands.back().tokens.push_back(end_token(last_line));
         open = false;
       }
@@ -331,7 +335,10 @@ std::vector<Command> read_commands(std::string_view file_text, std::vector<LexPr
     if (!open) {
       Command c;
       c.line = t.line;
-      if (t.type == TokenType::Name && !t.quoted) c.name = t.text; else c.tokens.push_back(t);
+      if (t.type == TokenType::Name && !t.quoted)
+        c.name = t.text;
+      else
+        c.tokens.push_back(t);
       commands.push_back(std::move(c));
       open = true;
       continue;
@@ -341,8 +348,7 @@ std::vector<Command> read_commands(std::string_view file_text, std::vector<LexPr
   return commands;
 }
 
-std::vector<Token> tokenize(std::string_view command_text, std::vector<LexProblem>& problems,
-                            int first_line) {
+std::vector<Token> tokenize(std::string_view command_text, std::vector<LexProblem>& problems, int first_line) {
   std::vector<Token> tokens;
   Lexer lx(command_text, first_line, problems);
   Token t;
@@ -409,7 +415,7 @@ bool is_valid_variable_name(std::string_view name) {
   for (unsigned char c : name)
     if (!is_name_char(c)) return false;
   if (name.back() == '.') return false;
-  static constexpr std::string_view kReserved[] = {"ALL", "AND", "BY", "EQ", "GE", "GT", "LE",
+  static constexpr std::string_view kReserved[] = {"ALL", "AND", "BY",  "EQ", "GE", "GT",  "LE",
                                                    "LT",  "NE",  "NOT", "OR", "TO", "WITH"};
   for (std::string_view r : kReserved)
     if (iequals(name, r)) return false;

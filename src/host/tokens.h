@@ -30,12 +30,12 @@ enum class Sym : int {
   None = 0,
   Equals = 3,
   Comma = 8,
-  Other = 9,      // any other punctuation: + - & < > ! ? ...
+  Other = 9,  // any other punctuation: + - & < > ! ? ...
   Asterisk = 10,
   Slash = 11,
   LParen = 13,
   RParen = 14,
-  Semicolon = 17, // the TEST row separator
+  Semicolon = 17,  // the TEST row separator
   Bar = 22,
   With = 33,
   By = 34,
@@ -72,8 +72,7 @@ struct LexProblem {
 std::vector<Command> read_commands(std::string_view file_text, std::vector<LexProblem>& problems);
 
 // Tokenises the text of one command (after its name).  Used by tests.
-std::vector<Token> tokenize(std::string_view command_text, std::vector<LexProblem>& problems,
-                            int first_line = 1);
+std::vector<Token> tokenize(std::string_view command_text, std::vector<LexProblem>& problems, int first_line = 1);
 
 // The replayable stream of one command's tokens (SSNXT1, SSTACK, SSETPT).
 class TokenStream {

@@ -17,9 +17,7 @@ void axpy(double a, std::span<const double> x, std::span<double> y) {
   for (std::size_t i = 0; i < x.size(); ++i) y[i] += a * x[i];
 }
 
-void copy_vector(std::span<const double> x, std::span<double> y) {
-  std::copy(x.begin(), x.end(), y.begin());
-}
+void copy_vector(std::span<const double> x, std::span<double> y) { std::copy(x.begin(), x.end(), y.begin()); }
 
 void scale_vector(double a, std::span<double> x) {
   for (double& v : x) v *= a;
@@ -68,7 +66,7 @@ void accumulate_mean(std::span<const double> x, double w, double& wsum, std::spa
 }
 
 void accumulate_mean_and_squares(std::span<const double> x, double w, double& wsum, std::span<double> mean,
-            std::span<double> ssq) {
+                                 std::span<double> ssq) {
   if (w == 0.0) return;
   wsum += w;
   const double f = w / wsum;
@@ -79,8 +77,7 @@ void accumulate_mean_and_squares(std::span<const double> x, double w, double& ws
   }
 }
 
-std::size_t extract_members(std::span<const double> x, const BitSet& set, std::span<double> out,
-                   std::size_t stride) {
+std::size_t extract_members(std::span<const double> x, const BitSet& set, std::span<double> out, std::size_t stride) {
   std::size_t count = 0;
   for (std::size_t i = 0; i < set.size(); ++i)
     if (set.test(i)) out[count++] = x[i * stride];

@@ -47,11 +47,11 @@ void accumulate_mean(std::span<const double> x, double w, double& wsum, std::spa
 // accumulate_mean_and_squares: accumulate_mean that also updates the weighted sums of squared deviations,
 // ssq += w (x - mean_old)(x - mean_new).
 void accumulate_mean_and_squares(std::span<const double> x, double w, double& wsum, std::span<double> mean,
-            std::span<double> ssq);
+                                 std::span<double> ssq);
 
 // extract_members: out = (x[i * stride] for i in the set, ascending), for the members
 // i < set.size(); returns their number.
 std::size_t extract_members(std::span<const double> x, const BitSet& set, std::span<double> out,
-                   std::size_t stride = 1);
+                            std::size_t stride = 1);
 
 }  // namespace mixed::host

@@ -54,8 +54,10 @@ bool WorkFile::write(std::span<const double> record) {
       const std::size_t want = std::max({need, 2 * reserved_, kMinChunk}) - reserved_;
       const std::size_t left = scratch_.budget() - std::min(scratch_.budget(), scratch_.in_use());
       std::size_t got = 0;
-      if (scratch_.reserve(want)) got = want;
-      else if (left >= need - reserved_ && scratch_.reserve(left)) got = left;
+      if (scratch_.reserve(want))
+        got = want;
+      else if (left >= need - reserved_ && scratch_.reserve(left))
+        got = left;
       if (got == 0) {
         if (!spill()) return false;
       } else {
@@ -72,8 +74,7 @@ bool WorkFile::write(std::span<const double> record) {
     memory_.resize(count_ * reclen_);
     memory_.insert(memory_.end(), record.begin(), record.end());
   } else {
-    if (!writing_ && ::fseeko(file_, static_cast<off_t>(next_ * reclen_ * sizeof(double)), SEEK_SET) != 0)
-      return false;
+    if (!writing_ && ::fseeko(file_, static_cast<off_t>(next_ * reclen_ * sizeof(double)), SEEK_SET) != 0) return false;
     writing_ = true;
     if (std::fwrite(record.data(), sizeof(double), reclen_, file_) != reclen_) return false;
   }
@@ -94,8 +95,7 @@ bool WorkFile::read(std::span<double> record) {
   if (file_ == nullptr) {
     std::copy_n(memory_.begin() + static_cast<std::ptrdiff_t>(next_ * reclen_), reclen_, record.begin());
   } else {
-    if (writing_ && ::fseeko(file_, static_cast<off_t>(next_ * reclen_ * sizeof(double)), SEEK_SET) != 0)
-      return false;
+    if (writing_ && ::fseeko(file_, static_cast<off_t>(next_ * reclen_ * sizeof(double)), SEEK_SET) != 0) return false;
     writing_ = false;
     if (std::fread(record.data(), sizeof(double), reclen_, file_) != reclen_) return false;
   }

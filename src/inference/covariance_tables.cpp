@@ -50,10 +50,13 @@ double estimate(const estimate::Estimates& est, std::size_t k) {
   return k < est.cov_params_reported.size() ? est.cov_params_reported[k] : host::SYSMIS;
 }
 
-bool kept(const estimate::Estimates& est, std::size_t k) { return k < est.cov_params_kept.size() && est.cov_params_kept.test(k); }
+bool kept(const estimate::Estimates& est, std::size_t k) {
+  return k < est.cov_params_kept.size() && est.cov_params_kept.test(k);
+}
 
 // The kind of every covariance parameter, in stored order.
-std::vector<covstruct::ParamKind> parameter_kinds(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+std::vector<covstruct::ParamKind> parameter_kinds(const model::Command& cmd, const data::GroupData& group,
+                                                  const estimate::Estimates& est) {
   std::vector<covstruct::ParamKind> kinds;
   for (const ParameterGroup& g : parameter_groups(cmd, group, est))
     for (int k = 0; k < g.count; ++k) kinds.push_back(covstruct::parameter_kind(g.count, g.cov_type, k));
@@ -63,7 +66,8 @@ std::vector<covstruct::ParamKind> parameter_kinds(const model::Command& cmd, con
 // Codes 8, 12, 18 and 19 are diagonal: their off-diagonal cells are shown as
 // the integer 0.
 bool diagonal_structure(covstruct::CovType cov_type) {
-  return cov_type == covstruct::DIAG || cov_type == covstruct::ID || cov_type == covstruct::VC || cov_type == covstruct::VC_REPEATED;
+  return cov_type == covstruct::DIAG || cov_type == covstruct::ID || cov_type == covstruct::VC ||
+         cov_type == covstruct::VC_REPEATED;
 }
 
 // The full symmetric matrix of a packed triangle of order n, row by row.
@@ -87,7 +91,8 @@ Text repeated_level(const model::Command& cmd, const data::GroupData& group, con
   return Text::key("[\\[%1 = %2\\]:*\\[^1 = ^2\\]:]1").list(estimate::repeated_level_items(cmd, group, data, i));
 }
 
-host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const char* title, const char* name,
+host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupData& group,
+                                  const estimate::Estimates& est, const char* title, const char* name,
                                   bool correlations) {
   host::PivotTable t = new_table(title, name);
   annotate(t, est);
@@ -102,8 +107,7 @@ host::PivotTable parameter_matrix(const model::Command& cmd, const data::GroupDa
         continue;
       }
       const double v = host::correlation_of(W(est, k, l), W(est, k, k), W(est, l, l));
-      const std::size_t cell =
-          t.put({r[k], c[l]}, CellValue::num(v, k == l ? Format::count() : Format::correlation()));
+      const std::size_t cell = t.put({r[k], c[l]}, CellValue::num(v, k == l ? Format::count() : Format::correlation()));
       if (k == l && host::is_sysmis(v)) t.note_cell(cell, Text::key("Covpar 0 variance no correlation ..."));
     }
   return t;
@@ -128,12 +132,12 @@ Bounds covariance_bounds(covstruct::ParamKind kind, double e, double se, double 
       const double h = z * se / ((1.0 + e) * (1.0 - e));
       return {bounded_tanh(f - h), bounded_tanh(f + h)};
     }
-    default:
-      return {e - z * se, e + z * se};
+    default: return {e - z * se, e + z * se};
   }
 }
 
-host::PivotTable covariance_estimates(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, bool testcov) {
+host::PivotTable covariance_estimates(const model::Command& cmd, const data::GroupData& group,
+                                      const estimate::Estimates& est, bool testcov) {
   host::PivotTable t = new_table("Covariance Parameter Estimates", "Covariance Parameter Estimates");
   annotate(t, est);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
@@ -175,19 +179,22 @@ host::PivotTable covariance_estimates(const model::Command& cmd, const data::Gro
   return t;
 }
 
-host::PivotTable covariance_correlations(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
-  return parameter_matrix(cmd, group, est, "Correlations of Covariance Parameter Estimates", "Correlation Matrix", true);
+host::PivotTable covariance_correlations(const model::Command& cmd, const data::GroupData& group,
+                                         const estimate::Estimates& est) {
+  return parameter_matrix(cmd, group, est, "Correlations of Covariance Parameter Estimates", "Correlation Matrix",
+                          true);
 }
 
-host::PivotTable covariance_covariances(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+host::PivotTable covariance_covariances(const model::Command& cmd, const data::GroupData& group,
+                                        const estimate::Estimates& est) {
   return parameter_matrix(cmd, group, est, "Covariances of Covariance Parameter Estimates", "Covariance Matrix", false);
 }
 
 host::PivotTable g_matrix(const data::GroupData& group, const estimate::Estimates& est, std::size_t b) {
   const data::CovBlock& blk = group.blocks[b];
-  const Text title = group.blocks.size() == 1 ? Text::key("Random Effect Covariance Matrix ...")
+  const Text title = group.blocks.size() == 1      ? Text::key("Random Effect Covariance Matrix ...")
                      : b < est.block_labels.size() ? est.block_labels[b]
-                                                 : Text::integer(static_cast<long long>(b + 1));
+                                                   : Text::integer(static_cast<long long>(b + 1));
   host::PivotTable t(title, Text::key("G Matrix"));
   t.note(covstruct::structure_name(blk.cov_type));
   annotate(t, est);
@@ -206,7 +213,8 @@ host::PivotTable g_matrix(const data::GroupData& group, const estimate::Estimate
   return t;
 }
 
-host::PivotTable r_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e) {
+host::PivotTable r_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                          const host::Engine& e) {
   host::PivotTable t = new_table("R Matrix", "R Matrix");
   if (cmd.repeated_given) t.note(covstruct::structure_name(cmd.repeated_type));
   annotate(t, est);

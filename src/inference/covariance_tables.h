@@ -9,13 +9,12 @@
 // Estimates::fit.  The tables are returned for the caller to add.
 #pragma once
 
-
 #include "covstruct/structure.h"
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/engine.h"
 #include "host/output.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -30,16 +29,20 @@ Bounds covariance_bounds(covstruct::ParamKind kind, double e, double se, double 
 
 // The covariance parameter estimates table; `testcov` adds Wald Z, its
 // significance and the confidence interval.
-host::PivotTable covariance_estimates(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, bool testcov);
+host::PivotTable covariance_estimates(const model::Command& cmd, const data::GroupData& group,
+                                      const estimate::Estimates& est, bool testcov);
 
 // The correlations, and the covariances, of the covariance parameter estimates.
-host::PivotTable covariance_correlations(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
-host::PivotTable covariance_covariances(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+host::PivotTable covariance_correlations(const model::Command& cmd, const data::GroupData& group,
+                                         const estimate::Estimates& est);
+host::PivotTable covariance_covariances(const model::Command& cmd, const data::GroupData& group,
+                                        const estimate::Estimates& est);
 
 // The G matrix of RANDOM block b.
 host::PivotTable g_matrix(const data::GroupData& group, const estimate::Estimates& est, std::size_t b);
 
 // The R matrix: the residual variance, or the repeated block over all levels.
-host::PivotTable r_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e);
+host::PivotTable r_matrix(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                          const host::Engine& e);
 
 }  // namespace mixed::inference

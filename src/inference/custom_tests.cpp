@@ -5,27 +5,28 @@
 #include <string_view>
 #include <vector>
 
-#include "model/messages.h"
 #include "estimate/fit.h"
 #include "inference/estimability.h"
 #include "inference/fixed_tables.h"
 #include "inference/ltest.h"
 #include "inference/table_support.h"
+#include "model/messages.h"
 #include "syntax/effects.h"
 
 namespace mixed::inference {
 
-using model::TestRecord;
 using host::CellValue;
 using host::Format;
 using host::Text;
 using host::TextGroup;
+using model::TestRecord;
 
 namespace {
 
 // The width of a row of L: the p fixed columns, then every random column.
 std::size_t row_width(const data::GroupData& group) {
-  return static_cast<std::size_t>(group.n_fixed_columns) + static_cast<std::size_t>(std::max(0, group.n_random_columns));
+  return static_cast<std::size_t>(group.n_fixed_columns) +
+         static_cast<std::size_t>(std::max(0, group.n_random_columns));
 }
 
 // The test as messages and headings name it: its number (when wanted), then
@@ -56,16 +57,17 @@ void warn(host::Engine& e, std::string_view plain, std::string_view split, const
 
 // The counts of values given must match the design columns of this split
 // group: per named effect (effect form) or over all columns (ALL form).
-bool counts_match(const model::Command& cmd, const data::GroupData& group, host::Engine& e, const TestRecord& rec, int number) {
+bool counts_match(const model::Command& cmd, const data::GroupData& group, host::Engine& e, const TestRecord& rec,
+                  int number) {
   if (rec.all_form) {
     if (rec.nfix > 0 && rec.nfix != group.n_fixed_columns) {
-      warn(e, "Test [:^1:]1 ALL fixed N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL fixed N wrong ...",
-           rec, number);
+      warn(e, "Test [:^1:]1 ALL fixed N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL fixed N wrong ...", rec,
+           number);
       return false;
     }
     if (rec.nran > 0 && rec.nran != group.n_random_columns) {
-      warn(e, "Test [:^1:]1 ALL random N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL random N wrong ...",
-           rec, number);
+      warn(e, "Test [:^1:]1 ALL random N wrong ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 ALL random N wrong ...", rec,
+           number);
       return false;
     }
     return true;
@@ -113,7 +115,8 @@ void build_L(const data::GroupData& group, const TestRecord& rec, std::span<doub
 // replicates) the block has here, so that with the sum over subjects of the
 // L-matrix test a random coefficient weights the average predicted effect.
 // False when a block has no subject.
-bool average_random(const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, int q, std::span<double> L) {
+bool average_random(const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, int q,
+                    std::span<double> L) {
   if (group.n_random_columns <= 0 || !est.fit) return true;
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns), width = row_width(group);
   for (std::size_t b = 0; b < group.blocks.size() && b < est.fit->blocks.size(); ++b) {
@@ -144,7 +147,8 @@ Text label_note(const TestRecord& rec) { return rec.label.empty() ? Text() : Tex
 
 // "Contrast Estimates": per row of L its estimate, standard error, df, and
 // the t test and interval of d_i = L_i·b − h_i.
-host::PivotTable contrast_estimates(const model::Command& cmd, const estimate::Estimates& est, const TestRecord& rec, const LTestResult& r) {
+host::PivotTable contrast_estimates(const model::Command& cmd, const estimate::Estimates& est, const TestRecord& rec,
+                                    const LTestResult& r) {
   const bool hypothesised = !rec.hypothesised.empty();
   host::PivotTable t = new_table("Contrast Estimates", "Contrast Estimates");
   if (!rec.label.empty()) t.note(label_note(rec));
@@ -189,18 +193,17 @@ host::PivotTable test_of_contrasts(const estimate::Estimates& est, const TestRec
 // One test on L (q rows): its coefficient table, and when estimable its
 // estimates and, for several rows, its joint test, under its own heading.
 // Returns the status of the L-matrix test (0 when it was not made).
-int draw_test(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, const TestRecord& rec, int number, int q,
-              std::span<const double> L, std::span<const double> products) {
+int draw_test(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e,
+              const TestRecord& rec, int number, int q, std::span<const double> L, std::span<const double> products) {
   const bool ok = estimable(group, est, q, L);
   if (!ok)
-    warn(e, "Test [:^1:]1 Not estimable ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 Not estimable...", rec,
-         number);
+    warn(e, "Test [:^1:]1 Not estimable ...", "Split [%1=%2:,^1=^2:]1 test [:^1:]2 Not estimable...", rec, number);
   e.out.begin_heading(heading(cmd, rec, number));
   if (cmd.print_lmatrix) {
     host::BitSet all(static_cast<std::size_t>(q));
     for (int i = 0; i < q; ++i) all.set(static_cast<std::size_t>(i));
-    e.out.add(contrast_coefficients_table(group, est, q, std::max(0, group.n_random_columns), L, 1, all, Text::key("Contrast Coefficients"), label_note(rec),
-                     ok));
+    e.out.add(contrast_coefficients_table(group, est, q, std::max(0, group.n_random_columns), L, 1, all,
+                                          Text::key("Contrast Coefficients"), label_note(rec), ok));
   }
   int status = 0;
   if (ok) {
@@ -220,7 +223,8 @@ int draw_test(const model::Command& cmd, const data::GroupData& group, const est
 }
 
 // Test `number` (1-based) of the command; kNoRows when it is skipped.
-int run_test(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e, int number, std::span<const double> products) {
+int run_test(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e,
+             int number, std::span<const double> products) {
   const TestRecord& rec = cmd.tests[static_cast<std::size_t>(number - 1)];
   if (!counts_match(cmd, group, e, rec, number)) return kNoRows;
   const int q = rec.rows;
@@ -236,7 +240,8 @@ int run_test(const model::Command& cmd, const data::GroupData& group, const esti
 
 }  // namespace
 
-void custom_hypothesis_tests(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
+void custom_hypothesis_tests(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                             host::Engine& e) {
   const std::span<double> products = derivative_products_block(group, est, e.scratch);
   int status = 0;
   for (int k = 1; k <= cmd.n_tests() && status <= 0; ++k) {

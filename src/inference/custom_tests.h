@@ -13,10 +13,10 @@
 // work blocks come from scratch pool kPool and are released per test.
 #pragma once
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -24,6 +24,7 @@ namespace mixed::inference {
 // estimability warning, and the tables of the test of L·(β, Σ_i u_i) = h.  A
 // status of 4 (memory) or 1003 (eigen decomposition) ends the loop and is
 // reported after it.
-void custom_hypothesis_tests(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e);
+void custom_hypothesis_tests(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                             host::Engine& e);
 
 }  // namespace mixed::inference

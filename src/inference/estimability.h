@@ -11,8 +11,8 @@
 
 #include <span>
 
-#include "model/command.h"
 #include "estimate/estimates.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 

@@ -23,7 +23,8 @@ bool redundant(const estimate::Estimates& est, std::size_t k) {
   return k >= est.non_redundant.size() || !est.non_redundant.test(k);
 }
 
-std::vector<int> parameter_rows(host::PivotTable& t, int dim, const data::GroupData& group, const estimate::Estimates& est) {
+std::vector<int> parameter_rows(host::PivotTable& t, int dim, const data::GroupData& group,
+                                const estimate::Estimates& est) {
   std::vector<int> rows;
   for (int k = 0; k < group.n_fixed_columns; ++k) rows.push_back(t.add_category(dim, param_label(est, k)));
   return rows;
@@ -41,8 +42,8 @@ struct RedundantCell {
 // A p x p table of the fixed parameters (rows "Parameter", columns
 // "Parameter2"): cell(s, i, j) for two non-redundant parameters,
 // `redundant_cell` for the others.
-host::PivotTable parameter_matrix(const data::GroupData& group, const estimate::Estimates& est, std::string_view title, std::string_view name,
-                                  const RedundantCell& redundant_cell,
+host::PivotTable parameter_matrix(const data::GroupData& group, const estimate::Estimates& est, std::string_view title,
+                                  std::string_view name, const RedundantCell& redundant_cell,
                                   CellValue (*cell)(const estimate::Estimates&, std::size_t, std::size_t)) {
   host::PivotTable t = new_table(title, name);
   annotate(t, est);
@@ -62,23 +63,27 @@ host::PivotTable parameter_matrix(const data::GroupData& group, const estimate::
 
 }  // namespace
 
-host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est, const inference::FixedEffectTests& fixed_tests) {
-  host::PivotTable t =
-      new_table(cmd.sstype == model::SumOfSquares::TypeI ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
-                "Tests of Fixed Effects");
+host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est,
+                                   const inference::FixedEffectTests& fixed_tests) {
+  host::PivotTable t = new_table(
+      cmd.sstype == model::SumOfSquares::TypeI ? "Type I Tests of Fixed Effects" : "Type III Tests of Fixed Effects",
+      "Tests of Fixed Effects");
   annotate(t, est);
   const FTestLayout layout = add_f_test_layout(t);
   for (int term = 0; term < cmd.n_fixed_effects(); ++term) {
     const int r = t.add_category(layout.rows, cmd.fixed_effect_names[term]);
     const double num = term < static_cast<int>(fixed_tests.term_numdf.size()) ? fixed_tests.term_numdf[term] : 0.0;
-    const double den = term < static_cast<int>(fixed_tests.term_dendf.size()) ? fixed_tests.term_dendf[term] : host::SYSMIS;
+    const double den =
+        term < static_cast<int>(fixed_tests.term_dendf.size()) ? fixed_tests.term_dendf[term] : host::SYSMIS;
     const double f = term < static_cast<int>(fixed_tests.term_f.size()) ? fixed_tests.term_f[term] : host::SYSMIS;
     put_f_test(t, layout, r, num, den, f);
   }
   return t;
 }
 
-double interval_quantile(double confidence_level, double df) { return host::t_quantile(confidence_level / 200.0 + 0.5, df); }
+double interval_quantile(double confidence_level, double df) {
+  return host::t_quantile(confidence_level / 200.0 + 0.5, df);
+}
 
 TTest t_test(double d, double se, double df, double confidence_level) {
   TTest r;
@@ -129,7 +134,8 @@ void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, dou
   table.put({layout.sig, row}, CellValue::num(sig, Format::significance()));
 }
 
-host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const double> df) {
+host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group,
+                                       const estimate::Estimates& est, std::span<const double> df) {
   host::PivotTable t = new_table("Fixed Parameter Estimates", "Parameter Estimates");
   annotate(t, est);
   const int rows = t.add_dimension(Text::key("Parameter"), host::Axis::Row);
@@ -182,8 +188,9 @@ host::PivotTable fixed_covariance_table(const data::GroupData& group, const esti
                           });
 }
 
-host::PivotTable contrast_coefficients_table(const data::GroupData& group, const estimate::Estimates& est, int n, int nrandom, std::span<const double> L, int k0,
-                        const host::BitSet& rows, const Text& title, const Text& footnote, bool estimable) {
+host::PivotTable contrast_coefficients_table(const data::GroupData& group, const estimate::Estimates& est, int n,
+                                             int nrandom, std::span<const double> L, int k0, const host::BitSet& rows,
+                                             const Text& title, const Text& footnote, bool estimable) {
   host::PivotTable t(title, Text::key("Contrast Coefficient"));
   annotate(t, est);
   if (!footnote.empty()) t.note(footnote);
@@ -193,10 +200,12 @@ host::PivotTable contrast_coefficients_table(const data::GroupData& group, const
   const std::size_t width = p + static_cast<std::size_t>(std::max(0, nrandom));
   std::vector<int> params;
   const int fixed = t.add_category(dim, Text::key("Fixed Effects"));
-  for (std::size_t k = 0; k < p; ++k) params.push_back(t.add_category(dim, param_label(est, static_cast<int>(k)), fixed));
+  for (std::size_t k = 0; k < p; ++k)
+    params.push_back(t.add_category(dim, param_label(est, static_cast<int>(k)), fixed));
   if (nrandom > 0) {
     const int random = t.add_category(dim, Text::key("Random Effects"));
-    for (int u = 0; u < nrandom; ++u) params.push_back(t.add_category(dim, param_label(est, static_cast<int>(p) + u), random));
+    for (int u = 0; u < nrandom; ++u)
+      params.push_back(t.add_category(dim, param_label(est, static_cast<int>(p) + u), random));
   }
   std::size_t next_row = 0;
   const std::size_t nrows = width > 0 ? L.size() / width : 0;

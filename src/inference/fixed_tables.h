@@ -11,18 +11,19 @@
 
 #include <span>
 
-#include "model/command.h"
-#include "inference/post.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/dataset.h"
 #include "host/output.h"
+#include "inference/post.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
 // fixed_tests_table: "Type I Tests of Fixed Effects" or "Type III ..." from the per-term
 // numerator df, denominator df and F of FixedEffectTests.
-host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est, const inference::FixedEffectTests& fixed_tests);
+host::PivotTable fixed_tests_table(const model::Command& cmd, const estimate::Estimates& est,
+                                   const inference::FixedEffectTests& fixed_tests);
 
 // The two-sided quantile of the confidence interval at CIN percent:
 // t_df(confidence_level/200 + 1/2).
@@ -65,7 +66,8 @@ void put_f_test(host::PivotTable& table, const FTestLayout& layout, int row, dou
 
 // fixed_estimates_table: Fixed Parameter Estimates; `df` holds one value per member of
 // non_redundant, in parameter order.
-host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const double> df);
+host::PivotTable fixed_estimates_table(const model::Command& cmd, const data::GroupData& group,
+                                       const estimate::Estimates& est, std::span<const double> df);
 
 // fixed_correlation_table: the correlation matrix of the fixed estimates.
 host::PivotTable fixed_correlation_table(const data::GroupData& group, const estimate::Estimates& est);
@@ -80,8 +82,8 @@ host::PivotTable fixed_covariance_table(const data::GroupData& group, const esti
 // random coefficients).  `title` is the visible title; `footnote` (when not
 // empty) a footnote on the title; `estimable` false adds the note that L is
 // not estimable.
-host::PivotTable contrast_coefficients_table(const data::GroupData& group, const estimate::Estimates& est, int n, int nrandom, std::span<const double> L, int k0,
-                        const host::BitSet& rows, const host::Text& title, const host::Text& footnote,
-                        bool estimable);
+host::PivotTable contrast_coefficients_table(const data::GroupData& group, const estimate::Estimates& est, int n,
+                                             int nrandom, std::span<const double> L, int k0, const host::BitSet& rows,
+                                             const host::Text& title, const host::Text& footnote, bool estimable);
 
 }  // namespace mixed::inference

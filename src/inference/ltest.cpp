@@ -3,13 +3,13 @@
 #include <cmath>
 #include <optional>
 
-#include "model/messages.h"
 #include "estimate/fit.h"
 #include "host/packed.h"
 #include "host/packed_ops.h"
 #include "host/symeig.h"
 #include "inference/random_part.h"
 #include "inference/satterthwaite.h"
+#include "model/messages.h"
 
 namespace mixed::inference {
 
@@ -61,7 +61,8 @@ void apply_H(const estimate::Fit& fit, std::size_t i, std::span<const double> e,
 // over subject i.
 void add_random_variance(const data::GroupData& group, const estimate::Fit& fit, std::size_t q,
                          std::span<const double> L, std::span<double> V, std::span<double> A) {
-  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns), n_random_design_columns = static_cast<std::size_t>(fit.q);
+  const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns),
+                    n_random_design_columns = static_cast<std::size_t>(fit.q);
   const std::size_t width = p + static_cast<std::size_t>(group.n_random_columns);
   const std::vector<RandomColumn> places = random_column_places(group);
   std::vector<double> E(q * n_random_design_columns), HE(q * n_random_design_columns), x(p);
@@ -75,13 +76,14 @@ void add_random_variance(const data::GroupData& group, const estimate::Fit& fit,
     }
     for (std::size_t j = 0; j < q; ++j)
       for (std::size_t k = 0; k <= j; ++k)
-        for (std::size_t u = 0; u < n_random_design_columns; ++u) A[host::tri(j, k)] += E[j * n_random_design_columns + u] * HE[k * n_random_design_columns + u];
+        for (std::size_t u = 0; u < n_random_design_columns; ++u)
+          A[host::tri(j, k)] += E[j * n_random_design_columns + u] * HE[k * n_random_design_columns + u];
   }
 }
 
 // A = V C V' + Σ_i E_i H_i E_i' for L with random coefficients, V = L_f - Σ_i E_i tX_i.
-void prediction_variance(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L,
-                         std::span<double> A) {
+void prediction_variance(const data::GroupData& group, const estimate::Estimates& est, std::size_t q,
+                         std::span<const double> L, std::span<double> A) {
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   const std::size_t width = p + static_cast<std::size_t>(group.n_random_columns);
   std::vector<double> V(q * p);
@@ -95,8 +97,8 @@ void prediction_variance(const data::GroupData& group, const estimate::Estimates
 }
 
 // e_j = L_f,j β̂ (+ L_r,j Σ_i û_i with random coefficients).
-void estimates(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L, bool random_columns,
-               std::span<double> e) {
+void estimates(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L,
+               bool random_columns, std::span<double> e) {
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   const std::size_t width = p + (random_columns ? static_cast<std::size_t>(group.n_random_columns) : 0);
   for (std::size_t j = 0; j < q; ++j) {
@@ -133,7 +135,8 @@ int rank_of(std::span<double> d) {
 
 // moore_penrose_inverse: A⁺ = Σ z_m z_m' / d_m over d_m ≠ 0, the Moore–Penrose inverse of
 // Z diag(d) Z' (packed).
-void moore_penrose_inverse(std::size_t q, std::span<const double> d, std::span<const double> Z, std::span<double> Ainv) {
+void moore_penrose_inverse(std::size_t q, std::span<const double> d, std::span<const double> Z,
+                           std::span<double> Ainv) {
   std::fill(Ainv.begin(), Ainv.end(), 0.0);
   std::vector<double> z(q);
   for (std::size_t m = 0; m < q; ++m) {
@@ -144,8 +147,9 @@ void moore_penrose_inverse(std::size_t q, std::span<const double> d, std::span<c
 }
 
 // Per-row standard errors √(L C L')_ii and their one-row Satterthwaite df.
-void per_row_statistics(const data::GroupData& group, const estimate::Estimates& est, std::size_t q, std::span<const double> L,
-                        std::span<const double> A, const LTestOptions& options, LTestResult& res) {
+void per_row_statistics(const data::GroupData& group, const estimate::Estimates& est, std::size_t q,
+                        std::span<const double> L, std::span<const double> A, const LTestOptions& options,
+                        LTestResult& res) {
   const std::size_t width = L.size() / q;
   const double one = 1.0;
   for (std::size_t i = 0; i < q; ++i) {
@@ -153,14 +157,15 @@ void per_row_statistics(const data::GroupData& group, const estimate::Estimates&
     if (!(a > 0.0)) continue;
     res.se[i] = std::sqrt(a);
     res.df[i] = satterthwaite_df(group, est, 1, 1, options.random_columns, row(L, width, i), {&a, 1}, {&one, 1},
-                       options.derivative_products);
+                                 options.derivative_products);
   }
 }
 
 }  // namespace
 
-LTestResult l_matrix_test(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, int qrows, std::span<const double> L,
-                   const LTestOptions& options, std::span<const double> h) {
+LTestResult l_matrix_test(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch,
+                          int qrows, std::span<const double> L, const LTestOptions& options,
+                          std::span<const double> h) {
   LTestResult res;
   if (options.per_row && qrows > 0) {
     res.estimate.assign(static_cast<std::size_t>(qrows), host::SYSMIS);
@@ -222,7 +227,8 @@ LTestResult l_matrix_test(const data::GroupData& group, const estimate::Estimate
   return res;
 }
 
-std::span<double> derivative_products_block(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch) {
+std::span<double> derivative_products_block(const data::GroupData& group, const estimate::Estimates& est,
+                                            host::Scratch& scratch) {
   const std::size_t n = derivative_products_size(group, est);
   if (!est.fit || n == 0) return {};
   auto block = scratch.get<double>(kPool, n);

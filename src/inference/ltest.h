@@ -20,12 +20,12 @@
 #include <span>
 #include <vector>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/dataset.h"
 #include "host/output.h"
 #include "host/scratch.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -63,14 +63,15 @@ struct LTestResult {
 
 // l_matrix_test for the q rows of L (row-major) and, with the hypothesised-value
 // option, the q values h.
-LTestResult l_matrix_test(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, int q, std::span<const double> L,
-                   const LTestOptions& options, std::span<const double> h = {});
+LTestResult l_matrix_test(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch, int q,
+                          std::span<const double> L, const LTestOptions& options, std::span<const double> h = {});
 
 // The P_k of derivative_products() in a block of pool kPool, for
 // LTestOptions::derivative_products; empty when the model has no fit or the
 // arena refuses the block (each df then takes its own pass over the
 // subjects).  The caller frees a non-empty block.
-std::span<double> derivative_products_block(const data::GroupData& group, const estimate::Estimates& est, host::Scratch& scratch);
+std::span<double> derivative_products_block(const data::GroupData& group, const estimate::Estimates& est,
+                                            host::Scratch& scratch);
 
 // Reports a status of the tests once: from 1000 the split-aware warning, a
 // positive status below as catalogue message `status` of `severity`; zero and

@@ -36,20 +36,23 @@ Text block_name(const model::Command& cmd, const data::GroupData& group, const h
 bool random_rule_note(const model::Command& cmd, const data::GroupData& group, std::size_t b, bool flag) {
   const data::CovBlock& blk = group.blocks[b];
   switch (blk.cov_type) {
-    case covstruct::AR1: case covstruct::CS: case covstruct::HF: case covstruct::ID: case covstruct::UN:
-      return flag || blk.effects.size() > 1;
+    case covstruct::AR1:
+    case covstruct::CS:
+    case covstruct::HF:
+    case covstruct::ID:
+    case covstruct::UN: return flag || blk.effects.size() > 1;
     case covstruct::VC: {
       const int sub = cmd.random_effect_subcommand[blk.effects.front()];
       return cmd.rnd_signed_count[sub] > 0;
     }
-    default:
-      return flag;
+    default: return flag;
   }
 }
 
 }  // namespace
 
-host::PivotTable model_dimension_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e) {
+host::PivotTable model_dimension_table(const model::Command& cmd, const data::GroupData& group,
+                                       const estimate::Estimates& est, const host::Engine& e) {
   host::PivotTable t = new_table("Model Dimension", "Model Dimension");
   annotate(t, est);
   const int rows = t.add_dimension(Text::key("Name"), host::Axis::Row);
@@ -58,7 +61,8 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
   bool random_subjects = false;
   for (const auto& b : group.blocks) random_subjects = random_subjects || !b.subjects.empty();
   const bool repeated_subjects = repeated && !cmd.repeated_subjects.empty();
-  const int c_levels = cmd.n_fixed_effects() > 0 || random || repeated ? t.add_category(cols, Text::key("N Levels")) : -1;
+  const int c_levels =
+      cmd.n_fixed_effects() > 0 || random || repeated ? t.add_category(cols, Text::key("N Levels")) : -1;
   const int c_struct = random || repeated ? t.add_category(cols, Text::key("Covariance Structure")) : -1;
   const int c_params = t.add_category(cols, Text::key("N Parameters"));
   const int c_subvars =
@@ -73,7 +77,8 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
     for (int term = 0; term < cmd.n_fixed_effects(); ++term) {
       const int r = t.add_category(rows, cmd.fixed_effect_names[term], g);
       const int ncol = group.fx_ncol[term];
-      const long long npar = static_cast<long long>(est.non_redundant.count(group.fx_fcol[term], group.fx_fcol[term] + ncol));
+      const long long npar =
+          static_cast<long long>(est.non_redundant.count(group.fx_fcol[term], group.fx_fcol[term] + ncol));
       t.put({r, c_levels}, count(ncol));
       t.put({r, c_params}, count(npar));
       total_levels += ncol;
@@ -88,7 +93,7 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
       const auto& blk = group.blocks[b];
       const int r = t.add_category(rows, block_name(cmd, group, e, b), g);
       const long long npar = blk.cov_type == covstruct::VC ? static_cast<long long>(blk.effects.size())
-                                                       : covstruct::parameter_count(blk.dim, blk.cov_type);
+                                                           : covstruct::parameter_count(blk.dim, blk.cov_type);
       flag = random_rule_note(cmd, group, b, flag);
       const std::size_t first = t.put({r, c_levels}, count(blk.dim));
       if (flag) t.note_cell(first, Text::key("RANDOM syntax changed in TAVO 11.5 ..."));
@@ -111,7 +116,8 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
     const long long npar = covstruct::parameter_count(group.n_repeated_levels, cmd.repeated_type);
     t.put({r, c_levels}, count(group.n_repeated_levels));
     const std::size_t cs = t.put({r, c_struct}, CellValue::str(covstruct::structure_name(cmd.repeated_type)));
-    if (cmd.repeated_type == covstruct::VC_REPEATED) t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
+    if (cmd.repeated_type == covstruct::VC_REPEATED)
+      t.note_cell(cs, Text::key("VC is replaced by DIAG since TAVO11.5 ..."));
     t.put({r, c_params}, count(npar));
     if (repeated_subjects) {
       t.put({r, c_subvars},
@@ -128,7 +134,8 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
   return t;
 }
 
-InformationCriteria information_criteria(model::Method method, int fixed_rank, int n_cov_params, double n_observations, double m2ll) {
+InformationCriteria information_criteria(model::Method method, int fixed_rank, int n_cov_params, double n_observations,
+                                         double m2ll) {
   double n = n_observations;
   double d = n_cov_params;
   if (method == model::Method::REML)
@@ -144,12 +151,14 @@ InformationCriteria information_criteria(model::Method method, int fixed_rank, i
   return ic;
 }
 
-host::PivotTable information_criteria_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+host::PivotTable information_criteria_table(const model::Command& cmd, const data::GroupData& group,
+                                            const estimate::Estimates& est) {
   host::PivotTable t = new_table("Information Criteria", "Information Criteria");
   annotate(t, est);
   t.note(Text::key("Smaller is better ..."));
   const int dim = t.add_dimension(Text::key("Statistics"), host::Axis::Row);
-  const InformationCriteria ic = information_criteria(cmd.method, est.fixed_rank, est.n_cov_params, group.n_observations, est.m2ll);
+  const InformationCriteria ic =
+      information_criteria(cmd.method, est.fixed_rank, est.n_cov_params, group.n_observations, est.m2ll);
   const std::pair<const char*, double> rows[] = {
       {cmd.method == model::Method::REML ? "-2 Restricted Log Likelihood" : "-2 Log Likelihood", ic.m2ll},
       {"Akaike IC", ic.aic},
@@ -157,7 +166,8 @@ host::PivotTable information_criteria_table(const model::Command& cmd, const dat
       {"Bozdogan IC", ic.caic},
       {"Bayesian IC", ic.bic},
   };
-  for (const auto& [label, value] : rows) t.put({t.add_category(dim, Text::key(label))}, CellValue::num(value, cmd.likelihood_format));
+  for (const auto& [label, value] : rows)
+    t.put({t.add_category(dim, Text::key(label))}, CellValue::num(value, cmd.likelihood_format));
   return t;
 }
 

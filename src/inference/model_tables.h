@@ -5,16 +5,17 @@
 // is returned for the caller to add to the output.
 #pragma once
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/engine.h"
 #include "host/output.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
 // model_dimension_table: the Model Dimension table.
-host::PivotTable model_dimension_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Engine& e);
+host::PivotTable model_dimension_table(const model::Command& cmd, const data::GroupData& group,
+                                       const estimate::Estimates& est, const host::Engine& e);
 
 // The information criteria of a fit, with d the number of parameters counted
 // and n the sample size: REML d = n_cov_params, n = N - rank X; ML d = rank X +
@@ -24,9 +25,11 @@ host::PivotTable model_dimension_table(const model::Command& cmd, const data::Gr
 struct InformationCriteria {
   double m2ll, aic, aicc, caic, bic;
 };
-InformationCriteria information_criteria(model::Method method, int fixed_rank, int n_cov_params, double n_observations, double m2ll);
+InformationCriteria information_criteria(model::Method method, int fixed_rank, int n_cov_params, double n_observations,
+                                         double m2ll);
 
 // information_criteria_table: the Information Criteria table.
-host::PivotTable information_criteria_table(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+host::PivotTable information_criteria_table(const model::Command& cmd, const data::GroupData& group,
+                                            const estimate::Estimates& est);
 
 }  // namespace mixed::inference

@@ -15,7 +15,8 @@ namespace {
 
 // The F test of every fixed term on its hypothesis matrix; returns the status
 // of the last test made.
-int test_terms(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, FixedEffectTests& fixed_tests, host::Engine& e, std::span<const double> products) {
+int test_terms(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+               FixedEffectTests& fixed_tests, host::Engine& e, std::span<const double> products) {
   const int nterms = cmd.n_fixed_effects();
   fixed_tests.term_numdf.assign(static_cast<std::size_t>(nterms), 0);
   fixed_tests.term_dendf.assign(static_cast<std::size_t>(nterms), host::SYSMIS);
@@ -38,8 +39,8 @@ int test_terms(const model::Command& cmd, const data::GroupData& group, const es
 
 // The Satterthwaite df of every non-redundant parameter's t test: the one-row
 // L = e_k with L C L' = C_kk.
-void parameter_df(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> products, std::span<double> unit,
-                  std::span<double> df) {
+void parameter_df(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> products,
+                  std::span<double> unit, std::span<double> df) {
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   const double one = 1.0;
   std::size_t next = 0;
@@ -54,7 +55,8 @@ void parameter_df(const data::GroupData& group, const estimate::Estimates& est, 
 
 // The tests of the fixed terms and, under PRINT SOLUTION, the df of the
 // parameters; returns the status to report.
-int fixed_results(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, FixedEffectTests& fixed_tests, host::Engine& e) {
+int fixed_results(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                  FixedEffectTests& fixed_tests, host::Engine& e) {
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
   fixed_tests.param_df.clear();
   auto df = e.scratch.get<double>(kPool, est.non_redundant.count());
@@ -77,19 +79,23 @@ int fixed_results(const model::Command& cmd, const data::GroupData& group, const
 
 // The contrast coefficients of every term's hypothesis, numbered on across
 // the terms from L1.
-void estimable_functions(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
-  e.out.begin_heading(Text::key(cmd.sstype == model::SumOfSquares::TypeI ? "Type I Estimable Functions" : "Type III Estimable Functions"));
+void estimable_functions(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                         host::Engine& e) {
+  e.out.begin_heading(Text::key(cmd.sstype == model::SumOfSquares::TypeI ? "Type I Estimable Functions"
+                                                                         : "Type III Estimable Functions"));
   int k0 = 1;
   for (int t = 0; t < cmd.n_fixed_effects(); ++t) {
     const std::vector<double> none;
     const auto& L = static_cast<std::size_t>(t) < est.hypotheses.size() ? est.hypotheses[t].L : none;
-    e.out.add(contrast_coefficients_table(group, est, group.fx_ncol[t], 0, L, k0, est.l_row_columns, cmd.fixed_effect_names[t], Text(), true));
+    e.out.add(contrast_coefficients_table(group, est, group.fx_ncol[t], 0, L, k0, est.l_row_columns,
+                                          cmd.fixed_effect_names[t], Text(), true));
     k0 += group.fx_ncol[t];
   }
   e.out.end_heading();
 }
 
-void fixed_effects(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, FixedEffectTests& fixed_tests, host::Engine& e) {
+void fixed_effects(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                   FixedEffectTests& fixed_tests, host::Engine& e) {
   const int status = fixed_results(cmd, group, est, fixed_tests, e);
   report_status(e.out, status, host::Severity::Error);
   e.out.begin_heading(Text::key("Fixed Effects"));
@@ -101,7 +107,8 @@ void fixed_effects(const model::Command& cmd, const data::GroupData& group, cons
   e.out.end_heading();
 }
 
-void covariance_part(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, host::Engine& e) {
+void covariance_part(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                     host::Engine& e) {
   if (est.n_cov_params > 0) {
     e.out.begin_heading(Text::key("Covariance Parameters"));
     e.out.add(covariance_estimates(cmd, group, est, cmd.print_testcov));

@@ -27,10 +27,10 @@ namespace mixed::inference {
 
 // The tests of the fixed terms and the df of the parameters, as the tables show them.
 struct FixedEffectTests {
-  std::vector<int> term_numdf;      // per fixed term: numerator df
-  std::vector<double> term_dendf;   // per fixed term: Satterthwaite denominator df
-  std::vector<double> term_f;       // per fixed term: F
-  std::vector<double> param_df;     // per non-redundant parameter (PRINT SOLUTION)
+  std::vector<int> term_numdf;     // per fixed term: numerator df
+  std::vector<double> term_dendf;  // per fixed term: Satterthwaite denominator df
+  std::vector<double> term_f;      // per fixed term: F
+  std::vector<double> param_df;    // per non-redundant parameter (PRINT SOLUTION)
 };
 
 FixedEffectTests post_estimation(const model::Command& cmd, const data::GroupData& group,

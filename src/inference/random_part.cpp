@@ -21,8 +21,8 @@ std::vector<RandomColumn> random_column_places(const data::GroupData& group) {
   return places;
 }
 
-void spread_random(const estimate::Fit& fit, std::span<const RandomColumn> places,
-                   std::span<const double> lr, std::size_t subject, std::span<double> out) {
+void spread_random(const estimate::Fit& fit, std::span<const RandomColumn> places, std::span<const double> lr,
+                   std::size_t subject, std::span<double> out) {
   std::fill(out.begin(), out.end(), 0.0);
   std::vector<std::size_t> base(fit.blocks.size(), 0);
   for (std::size_t b = 1; b < fit.blocks.size(); ++b)
@@ -78,8 +78,8 @@ void multiply(std::size_t rows, std::size_t cols, std::span<const double> m, std
   }
 }
 
-void multiply_transposed(std::size_t rows, std::size_t cols, std::span<const double> m,
-                         std::span<const double> x, std::span<double> y) {
+void multiply_transposed(std::size_t rows, std::size_t cols, std::span<const double> m, std::span<const double> x,
+                         std::span<double> y) {
   std::fill(y.begin(), y.begin() + static_cast<std::ptrdiff_t>(cols), 0.0);
   for (std::size_t r = 0; r < rows; ++r)
     for (std::size_t c = 0; c < cols; ++c) y[c] += m[r * cols + c] * x[r];

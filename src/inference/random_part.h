@@ -18,9 +18,9 @@
 #include <span>
 #include <vector>
 
-#include "model/command.h"
 #include "data/group.h"
 #include "estimate/fit.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -35,8 +35,8 @@ std::vector<RandomColumn> random_column_places(const data::GroupData& group);
 
 // e_i: the coefficients `lr` (one per random design column) spread over every
 // replicate of its block that subject i has; `out` holds q values.
-void spread_random(const estimate::Fit& fit, std::span<const RandomColumn> places,
-                   std::span<const double> lr, std::size_t subject, std::span<double> out);
+void spread_random(const estimate::Fit& fit, std::span<const RandomColumn> places, std::span<const double> lr,
+                   std::size_t subject, std::span<double> out);
 
 // out = G x over the q random columns of a subject, G = blockdiag_j(I (x) G_j).
 void apply_G(const estimate::Fit& fit, std::span<const double> x, std::span<double> out);
@@ -50,7 +50,7 @@ std::span<const double> subject_u(const estimate::Fit& fit, std::size_t i);
 // y = M x for a row-major rows x cols matrix M, and y = M' x.
 void multiply(std::size_t rows, std::size_t cols, std::span<const double> m, std::span<const double> x,
               std::span<double> y);
-void multiply_transposed(std::size_t rows, std::size_t cols, std::span<const double> m,
-                         std::span<const double> x, std::span<double> y);
+void multiply_transposed(std::size_t rows, std::size_t cols, std::span<const double> m, std::span<const double> x,
+                         std::span<double> y);
 
 }  // namespace mixed::inference

@@ -18,8 +18,8 @@ namespace {
 constexpr double kNearTwo = 1e-12;
 
 // The fixed image of the random coefficients: v = l_f - Σ_i tX_i' e_i.
-std::vector<double> fixed_image(const data::GroupData& group, const estimate::Fit& fit,
-                                std::span<const double> lf, std::span<const double> lr) {
+std::vector<double> fixed_image(const data::GroupData& group, const estimate::Fit& fit, std::span<const double> lf,
+                                std::span<const double> lr) {
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
   std::vector<double> v(lf.begin(), lf.end());
   if (lr.empty() || q == 0) return v;
@@ -35,8 +35,8 @@ std::vector<double> fixed_image(const data::GroupData& group, const estimate::Fi
 
 // The random-effect side of the direction in subject i: s = -Y_i w + e_i -
 // S_i G e_i and t = G s; without random coefficients (e empty) t = -tX_i w.
-void subject_direction(const estimate::Fit& fit, std::size_t i, std::span<const double> w,
-                       std::span<const double> e, std::span<double> sv, std::span<double> t) {
+void subject_direction(const estimate::Fit& fit, std::size_t i, std::span<const double> w, std::span<const double> e,
+                       std::span<double> sv, std::span<double> t) {
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
   multiply(q, p, subject_Y(fit, i), w, sv);
   for (double& x : sv) x = -x;
@@ -54,11 +54,11 @@ void subject_direction(const estimate::Fit& fit, std::size_t i, std::span<const 
 
 // g_k += (w, t)' K_ik (w, t) for the repeated-block parameters; `stacked`
 // holds (w, 0, t) over the columns [X y Z].
-void add_repeated_share(const estimate::Fit& fit, std::size_t i, std::span<const double> stacked,
-                        std::span<double> g) {
+void add_repeated_share(const estimate::Fit& fit, std::size_t i, std::span<const double> stacked, std::span<double> g) {
   const std::size_t n2 = static_cast<std::size_t>(fit.n_residual_cov_params), T = fit.sub.tri;
   for (std::size_t k = 0; k < n2; ++k)
-    g[k] += host::packed_quadratic_form(stacked.size(), stacked, std::span<const double>(fit.sub.Ck).subspan((i * n2 + k) * T, T));
+    g[k] += host::packed_quadratic_form(stacked.size(), stacked,
+                                        std::span<const double>(fit.sub.Ck).subspan((i * n2 + k) * T, T));
 }
 
 // g_k += s_r' dG_k s_r over the replicates r of every RANDOM block.
@@ -84,8 +84,8 @@ void add_packed(const Eigen::MatrixXd& P, std::span<double> out) {
 using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
 
 // g_k = w' P_k w with w = C l_f.
-std::vector<double> fixed_gradient(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> products,
-                                   std::span<const double> lf) {
+std::vector<double> fixed_gradient(const data::GroupData& group, const estimate::Estimates& est,
+                                   std::span<const double> products, std::span<const double> lf) {
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns), T = host::tri_size(p);
   std::vector<double> w(p), g(static_cast<std::size_t>(est.n_cov_params));
   host::packed_multiply(p, est.fixed_covariance, lf, w);
@@ -96,7 +96,8 @@ std::vector<double> fixed_gradient(const data::GroupData& group, const estimate:
 }  // namespace
 
 std::size_t derivative_products_size(const data::GroupData& group, const estimate::Estimates& est) {
-  return static_cast<std::size_t>(std::max(0, est.n_cov_params)) * host::tri_size(static_cast<std::size_t>(group.n_fixed_columns));
+  return static_cast<std::size_t>(std::max(0, est.n_cov_params)) *
+         host::tri_size(static_cast<std::size_t>(group.n_fixed_columns));
 }
 
 bool derivative_products(const data::GroupData& group, const estimate::Estimates& est, std::span<double> out) {
@@ -136,8 +137,8 @@ bool derivative_products(const data::GroupData& group, const estimate::Estimates
   return true;
 }
 
-std::vector<double> variance_gradient(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> lf,
-                                      std::span<const double> lr) {
+std::vector<double> variance_gradient(const data::GroupData& group, const estimate::Estimates& est,
+                                      std::span<const double> lf, std::span<const double> lr) {
   if (!est.fit) return {};
   const estimate::Fit& fit = *est.fit;
   const std::size_t p = static_cast<std::size_t>(fit.p), q = static_cast<std::size_t>(fit.q);
@@ -174,8 +175,9 @@ double combine_directions(std::span<const double> nu, int rank) {
   return host::SYSMIS;
 }
 
-double satterthwaite_df(const data::GroupData& group, const estimate::Estimates& est, int q, int r, bool random_columns, std::span<const double> L,
-              std::span<const double> d, std::span<const double> Z, std::span<const double> products) {
+double satterthwaite_df(const data::GroupData& group, const estimate::Estimates& est, int q, int r, bool random_columns,
+                        std::span<const double> L, std::span<const double> d, std::span<const double> Z,
+                        std::span<const double> products) {
   const std::size_t ntheta = static_cast<std::size_t>(est.n_cov_params);
   if (!est.fit || ntheta == 0 || est.cov_param_covariance.size() < host::tri_size(ntheta)) return host::SYSMIS;
   const std::size_t p = static_cast<std::size_t>(group.n_fixed_columns);
@@ -192,7 +194,8 @@ double satterthwaite_df(const data::GroupData& group, const estimate::Estimates&
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = 0; j < width; ++j) l[j] += L[i * width + j] * Z[i * n + m];
     std::span<const double> lspan(l);
-    const bool fixed = std::all_of(l.begin() + static_cast<std::ptrdiff_t>(p), l.end(), [](double x) { return x == 0.0; });
+    const bool fixed =
+        std::all_of(l.begin() + static_cast<std::ptrdiff_t>(p), l.end(), [](double x) { return x == 0.0; });
     std::vector<double> g = fixed && products.size() >= derivative_products_size(group, est)
                                 ? fixed_gradient(group, est, products, lspan.first(p))
                                 : variance_gradient(group, est, lspan.first(p), lspan.subspan(p));

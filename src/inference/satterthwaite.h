@@ -18,25 +18,25 @@
 // and for rank r ≥ 2, E = Σ ν_m/(ν_m - 2) over the ν_m > 2 gives
 // df = 2E/(E - r).
 //
-// Everything is read from the group and the estimates (fixed_covariance, cov_param_covariance, n_cov_params, n_fixed_columns,
-// n_random_columns, blocks) and Estimates::fit (the per-subject blocks of the final
-// fit); nothing is written.
+// Everything is read from the group and the estimates (fixed_covariance, cov_param_covariance, n_cov_params,
+// n_fixed_columns, n_random_columns, blocks) and Estimates::fit (the per-subject blocks of the final fit); nothing is
+// written.
 #pragma once
 
 #include <span>
 #include <vector>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
 // g_k = ∂/∂θ_k Var(l_f'β̂ + l_r'Σ_i û_i - l_r'Σ_i u_i), k = 0 .. n_cov_params-1, for
 // l_f over the p fixed columns and l_r over the random design columns (empty
 // for a purely fixed direction).  Empty when the model has no fit.
-std::vector<double> variance_gradient(const data::GroupData& group, const estimate::Estimates& est, std::span<const double> lf,
-                                      std::span<const double> lr);
+std::vector<double> variance_gradient(const data::GroupData& group, const estimate::Estimates& est,
+                                      std::span<const double> lf, std::span<const double> lr);
 
 // For a purely fixed direction the gradient is a quadratic form in w = C l_f:
 // g_k = w' P_k w with P_k = -∂(X'V^-1 X)/∂θ_k = Σ_i X_i'V_i^-1 V_k V_i^-1 X_i,
@@ -59,7 +59,8 @@ double combine_directions(std::span<const double> nu, int rank);
 // when the model has no covariance parameters.  `products` (optional) holds
 // the P_k of derivative_products(); with them a direction without random
 // coefficients costs O(p²) per parameter instead of a pass over the subjects.
-double satterthwaite_df(const data::GroupData& group, const estimate::Estimates& est, int q, int r, bool random_columns, std::span<const double> L,
-              std::span<const double> d, std::span<const double> Z, std::span<const double> products = {});
+double satterthwaite_df(const data::GroupData& group, const estimate::Estimates& est, int q, int r, bool random_columns,
+                        std::span<const double> L, std::span<const double> d, std::span<const double> Z,
+                        std::span<const double> products = {});
 
 }  // namespace mixed::inference

@@ -22,10 +22,10 @@
 
 namespace mixed::inference {
 
-using data::RecordLayout;
 using data::case_layout;
 using data::level_of;
 using data::ordered_layout;
+using data::RecordLayout;
 using enum model::SaveCode;
 
 namespace {
@@ -64,9 +64,10 @@ struct CaseDesign {
 // The fitted model of a split group as the saved values read it.
 class GroupModel {
  public:
-  GroupModel(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, std::span<const model::SaveCode> keywords)
-      : cmd_(cmd), group_(group), est_(est), fit_(*est.fit), p_(static_cast<std::size_t>(fit_.p)), q_(static_cast<std::size_t>(fit_.q)),
-        ntheta_(static_cast<std::size_t>(est.n_cov_params)) {
+  GroupModel(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+             std::span<const model::SaveCode> keywords)
+      : cmd_(cmd), group_(group), est_(est), fit_(*est.fit), p_(static_cast<std::size_t>(fit_.p)),
+        q_(static_cast<std::size_t>(fit_.q)), ntheta_(static_cast<std::size_t>(est.n_cov_params)) {
     const std::size_t T = host::tri_size(p_);
     C_ = std::span<const double>(est.fixed_covariance).first(T);
     beta_ = std::span<const double>(est.fixed_covariance).subspan(T, p_);
@@ -183,8 +184,9 @@ class GroupModel {
       inference::apply_G(fit_, sv, std::span<double>(stacked).subspan(p_ + 1, q_));
       const std::size_t n2 = static_cast<std::size_t>(fit_.n_residual_cov_params), T = fit_.sub.tri;
       for (std::size_t k = 0; k < n2; ++k)
-        g[k] += sign * host::packed_quadratic_form(stacked.size(), stacked,
-                                    std::span<const double>(fit_.sub.Ck).subspan((*subject * n2 + k) * T, T));
+        g[k] += sign *
+                host::packed_quadratic_form(stacked.size(), stacked,
+                                            std::span<const double>(fit_.sub.Ck).subspan((*subject * n2 + k) * T, T));
     }
     for (const estimate::RandomBlock& blk : fit_.blocks) {
       const std::size_t dim = static_cast<std::size_t>(blk.dim), t = host::tri_size(dim);
@@ -197,7 +199,9 @@ class GroupModel {
     }
   }
 
-  const model::Command& cmd_; const data::GroupData& group_; const estimate::Estimates& est_;
+  const model::Command& cmd_;
+  const data::GroupData& group_;
+  const estimate::Estimates& est_;
   const estimate::Fit& fit_;
   std::size_t p_, q_, ntheta_;
   std::span<const double> C_, beta_;
@@ -211,7 +215,8 @@ class GroupModel {
 bool enters_fit(const model::Command& cmd, const host::Dataset& data, std::size_t row) {
   if (const auto wv = data.weight())
     if (data.is_missing(*wv, row, false) || !(host::fuzzy_round(data.number(*wv, row)) > 0.0)) return false;
-  if (cmd.regression_weight && (data.is_missing(*cmd.regression_weight, row, cmd.include_user_missing) || !(data.number(*cmd.regression_weight, row) > 0.0)))
+  if (cmd.regression_weight && (data.is_missing(*cmd.regression_weight, row, cmd.include_user_missing) ||
+                                !(data.number(*cmd.regression_weight, row) > 0.0)))
     return false;
   for (const model::ClassVar& cv : cmd.classvars)
     if (data.is_missing(cv.var, row, cmd.include_user_missing)) return false;
@@ -229,7 +234,9 @@ bool enters_fit(const model::Command& cmd, const host::Dataset& data, std::size_
 // every valid case's subject its own run.
 class SubjectLookup {
  public:
-  SubjectLookup(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const estimate::Fit& fit) : cmd_(cmd), group_(group), est_(est), fit_(fit) {}
+  SubjectLookup(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                const estimate::Fit& fit)
+      : cmd_(cmd), group_(group), est_(est), fit_(fit) {}
 
   // Reads the work file for the subjects' levels; false when it is short.
   bool build(host::Engine& e) {
@@ -261,8 +268,8 @@ class SubjectLookup {
     if (it == subjects_.end()) return std::nullopt;
     if (valid && cmd_.subjects_grouped) {
       const auto& first = fit_.rows.first;
-      it->second = static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), valid_record) -
-                                            first.begin()) - 1;
+      it->second =
+          static_cast<std::size_t>(std::upper_bound(first.begin(), first.end(), valid_record) - first.begin()) - 1;
     }
     return it->second;
   }
@@ -271,7 +278,9 @@ class SubjectLookup {
   bool needs_validity() const { return cmd_.subjects_grouped && cmd_.n_common_subjects > 0; }
 
  private:
-  const model::Command& cmd_; const data::GroupData& group_; const estimate::Estimates& est_;
+  const model::Command& cmd_;
+  const data::GroupData& group_;
+  const estimate::Estimates& est_;
   const estimate::Fit& fit_;
   std::map<std::vector<int>, std::size_t> subjects_;
   std::vector<int> key_;
@@ -298,10 +307,11 @@ PendingRows pending_rows(const data::SaveFiles& save_files, const host::Dataset&
 // The design rows of the "mixcas__" records of a group.
 class CaseRows {
  public:
-  CaseRows(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const host::Dataset& data, const RecordLayout& layout, std::size_t p,
-           std::size_t q)
+  CaseRows(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+           const host::Dataset& data, const RecordLayout& layout, std::size_t p, std::size_t q)
       : cmd_(cmd), group_(group), est_(est), data_(data), layout_(layout), builder_(cmd, group, *est.fit), q_(q),
-        class_level_(static_cast<std::size_t>(cmd.n_class_vars())), factor_level_(static_cast<std::size_t>(cmd.n_factors())),
+        class_level_(static_cast<std::size_t>(cmd.n_class_vars())),
+        factor_level_(static_cast<std::size_t>(cmd.n_factors())),
         fcol_(static_cast<std::size_t>(cmd.n_fixed_effects())), rcol_(static_cast<std::size_t>(cmd.n_random_effects())),
         covariates_(static_cast<std::size_t>(cmd.n_covariates())), fval_(fcol_.size()), rval_(rcol_.size()) {
     design_.x.assign(p, 0.0);
@@ -318,7 +328,8 @@ class CaseRows {
     }
     factor_levels_of(layout_, class_level_, factor_level_);
     for (int c = 0; c < cmd_.n_covariates(); ++c)
-      covariates_[c] = data_.is_missing(cmd_.covariates[c], row, cmd_.include_user_missing) ? SYSMIS : record[layout_.cov + c];
+      covariates_[c] =
+          data_.is_missing(cmd_.covariates[c], row, cmd_.include_user_missing) ? SYSMIS : record[layout_.cov + c];
     CaseDesign& d = design_;
     d.fixed_ok = builder_.fixed(factor_level_, covariates_, fcol_, fval_);
     std::fill(d.x.begin(), d.x.end(), 0.0);
@@ -335,7 +346,9 @@ class CaseRows {
   std::span<const int> class_levels() const { return class_level_; }
 
  private:
-  const model::Command& cmd_; const data::GroupData& group_; const estimate::Estimates& est_;
+  const model::Command& cmd_;
+  const data::GroupData& group_;
+  const estimate::Estimates& est_;
   const host::Dataset& data_;
   const RecordLayout& layout_;
   const estimate::DesignRowBuilder builder_;
@@ -347,11 +360,13 @@ class CaseRows {
 
 // Computes and writes the saved values of the group's rows; returns the
 // error to issue (writing or reading a scratch file) or Msg::None.
-model::Msg save_group(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e) {
+model::Msg save_group(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                      data::SaveFiles& save_files, host::Engine& e) {
   const host::Dataset& data = e.data;
   const RecordLayout layout = case_layout(cmd, data);
   const std::size_t length = static_cast<std::size_t>(layout.cov + layout.n_covariates);
-  if (save_files.cases->records() > 0 && save_files.cases->record_length() != length) return model::Msg::UnexpectedEndOfScratchFile;
+  if (save_files.cases->records() > 0 && save_files.cases->record_length() != length)
+    return model::Msg::UnexpectedEndOfScratchFile;
   const PendingRows rows = pending_rows(save_files, data);
   const std::size_t nsav = static_cast<std::size_t>(cmd.n_saved());
 
@@ -388,7 +403,8 @@ model::Msg save_group(const model::Command& cmd, const data::GroupData& group, c
 }  // namespace
 
 // The group is found by position (saved.h), so its number is not needed.
-void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e, int) {
+void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                          data::SaveFiles& save_files, host::Engine& e, int) {
   if (!MIXED_INVARIANT(e.out, save_files.cases && save_files.values)) return;
   if (!MIXED_INVARIANT(e.out, est.fit != nullptr)) return;
   const model::Msg status = save_group(cmd, group, est, save_files, e);

@@ -34,11 +34,11 @@
 // and "mixcas__" is emptied.  write_saved_variables reads "mixprd__" once.
 #pragma once
 
-#include "host/engine.h"
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
 #include "data/saved.h"
+#include "estimate/estimates.h"
+#include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -46,6 +46,7 @@ namespace mixed::inference {
 // of "mixcas__").  `group_counter` is the number of the group; the group's
 // cases are matched to the records by position.  Errors: 5 (writing
 // "mixprd__"), 70 (reading "mixcas__").
-void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, data::SaveFiles& save_files, host::Engine& e, int group_counter);
+void compute_saved_values(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+                          data::SaveFiles& save_files, host::Engine& e, int group_counter);
 
 }  // namespace mixed::inference

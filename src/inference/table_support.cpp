@@ -32,7 +32,8 @@ Text interval_label(const model::Command& cmd, std::string_view key) {
   return Text::key(key).arg(Text::raw(text));
 }
 
-std::vector<ParameterGroup> parameter_groups(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+std::vector<ParameterGroup> parameter_groups(const model::Command& cmd, const data::GroupData& group,
+                                             const estimate::Estimates& est) {
   std::vector<ParameterGroup> groups;
   if (!cmd.repeated_given)
     groups.push_back({0, 1, cmd.repeated_type, Text()});
@@ -48,7 +49,8 @@ std::vector<ParameterGroup> parameter_groups(const model::Command& cmd, const da
   return groups;
 }
 
-std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est) {
+std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::Command& cmd,
+                                      const data::GroupData& group, const estimate::Estimates& est) {
   std::vector<int> cats;
   for (const ParameterGroup& g : parameter_groups(cmd, group, est)) {
     const int parent = g.label.empty() ? -1 : table.add_category(dim, g.label);

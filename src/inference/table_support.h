@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
 #include "host/output.h"
+#include "model/command.h"
 
 namespace mixed::inference {
 
@@ -42,11 +42,13 @@ struct ParameterGroup {
 };
 
 // The residual or repeated block, then every RANDOM block in order.
-std::vector<ParameterGroup> parameter_groups(const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+std::vector<ParameterGroup> parameter_groups(const model::Command& cmd, const data::GroupData& group,
+                                             const estimate::Estimates& est);
 
 // The categories of the covariance parameters in dimension `dim` of `table`,
 // grouped as parameter_groups() says; one category per parameter, in order.
-std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est);
+std::vector<int> parameter_categories(host::PivotTable& table, int dim, const model::Command& cmd,
+                                      const data::GroupData& group, const estimate::Estimates& est);
 
 // The label of covariance parameter k (its number when no label was made).
 host::Text covpar_label(const estimate::Estimates& est, int k);

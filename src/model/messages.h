@@ -30,8 +30,7 @@ std::string_view split_warning_text(Msg warning, bool split);
 // Issues a numbered message; `token` fills ^1 when the text has one (the
 // too-long file name takes 255 as ^1 and the token as ^2).  A message outside
 // the catalogue issues nothing.
-void issue_message(host::Output& out, Msg message, int msg_class, host::Severity severity,
-                   std::string_view token = {});
+void issue_message(host::Output& out, Msg message, int msg_class, host::Severity severity, std::string_view token = {});
 
 // Issues a split-aware warning, with the split list when the data are split.
 void issue_split_warning(host::Output& out, Msg warning, int msg_class = kOtherClass,

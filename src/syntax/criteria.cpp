@@ -94,8 +94,8 @@ bool parse_criteria(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == TokenType::Name && !t.quoted
-                            ? host::keyword_index(t.text, {"CIN", "HCONVERG", "LCONVERG", "MXITER", "MXSTEP", "PCONVERG",
-                                                    "SCORING", "SINGULAR", "SUBJECTS"})
+                            ? host::keyword_index(t.text, {"CIN", "HCONVERG", "LCONVERG", "MXITER", "MXSTEP",
+                                                           "PCONVERG", "SCORING", "SINGULAR", "SUBJECTS"})
                             : 0;
     if (keyword == 0) return fail_here(ts, e, model::Msg::UnrecognizedKeywordInCriteria);
     if (ts.next().sym != Sym::LParen) return fail_here(ts, e, model::Msg::MissingValueInCriteria);
@@ -103,21 +103,22 @@ bool parse_criteria(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
     bool failed = false;
     switch (keyword) {
       case kHconverge:
-        failed = read_convergence(ts, e, 0.0, cmd.hessian_tolerance, cmd.hessian_criterion, model::Msg::CriteriaHconvergeValueInvalid, model::Msg::CriteriaHconvergeTypeInvalid);
+        failed = read_convergence(ts, e, 0.0, cmd.hessian_tolerance, cmd.hessian_criterion,
+                                  model::Msg::CriteriaHconvergeValueInvalid, model::Msg::CriteriaHconvergeTypeInvalid);
         break;
       case kLconverge:
-        failed = read_convergence(ts, e, 0.0, cmd.likelihood_tolerance, cmd.likelihood_criterion, model::Msg::CriteriaLconvergeValueInvalid, model::Msg::CriteriaLconvergeTypeInvalid);
+        failed = read_convergence(ts, e, 0.0, cmd.likelihood_tolerance, cmd.likelihood_criterion,
+                                  model::Msg::CriteriaLconvergeValueInvalid, model::Msg::CriteriaLconvergeTypeInvalid);
         break;
       case kPconverge:
-        failed = read_convergence(ts, e, 1.0e-6, cmd.parameter_tolerance, cmd.parameter_criterion, model::Msg::CriteriaPconvergeValueInvalid, model::Msg::CriteriaPconvergeTypeInvalid);
+        failed = read_convergence(ts, e, 1.0e-6, cmd.parameter_tolerance, cmd.parameter_criterion,
+                                  model::Msg::CriteriaPconvergeValueInvalid, model::Msg::CriteriaPconvergeTypeInvalid);
         break;
       case kSubjects:
         cmd.subjects_grouped = is_keyword(ts.cur(), "GROUPED");
         ts.next();
         break;
-      default:
-        failed = read_value(ts, cmd, e, keyword);
-        break;
+      default: failed = read_value(ts, cmd, e, keyword); break;
     }
     if (failed) return true;
     if (ts.cur().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingValueInCriteria);

@@ -4,9 +4,9 @@
 // (whole >= 1), SCORING (whole >= 0), SINGULAR (> 0) and SUBJECTS(GROUPED).
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

@@ -3,9 +3,9 @@
 // settings derived from the whole command.
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

@@ -44,14 +44,18 @@ int row_place(std::string_view name, const model::Command& cmd, const host::Data
 // Classifies a token; `place` receives a variable's place in the row and
 // `message` becomes SyntaxErrorInEffect for a name that cannot stand in an effect (not a valid
 // variable name, or a variable in neither list).
-Class classify(const Token& t, const model::Command& cmd, const host::Dataset& data, int& place,
-               model::Msg& message) {
+Class classify(const Token& t, const model::Command& cmd, const host::Dataset& data, int& place, model::Msg& message) {
   if (t.type == TokenType::End || t.type == TokenType::Number) return kEnd;
   switch (t.sym) {
-    case Sym::Slash: case Sym::Bar: case Sym::Comma: case Sym::Other: return kEnd;
+    case Sym::Slash:
+    case Sym::Bar:
+    case Sym::Comma:
+    case Sym::Other: return kEnd;
     case Sym::RParen: return kClose;
-    case Sym::LParen: case Sym::Within: return kNesting;
-    case Sym::Asterisk: case Sym::By: return kProduct;
+    case Sym::LParen:
+    case Sym::Within: return kNesting;
+    case Sym::Asterisk:
+    case Sym::By: return kProduct;
     default: break;
   }
   if (t.quoted) return kOther;
@@ -68,8 +72,7 @@ Class classify(const Token& t, const model::Command& cmd, const host::Dataset& d
 
 }  // namespace
 
-bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::Engine& e,
-                      std::span<int> row) {
+bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::Engine& e, std::span<int> row) {
   std::fill(row.begin(), row.end(), 0);
   if (is_word(ts.cur(), "INTERCEPT")) {
     ts.next();
@@ -90,15 +93,19 @@ bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::En
         row[place] = 1;
         state = kAfterVariable;
         break;
-      case 'P':
-        state = kAfterProduct;
-        break;
+      case 'P': state = kAfterProduct; break;
       case 'F':
-        if (row[place] != 0) message = model::Msg::RepeatedFactorInEffect; else row[place] = 1;
+        if (row[place] != 0)
+          message = model::Msg::RepeatedFactorInEffect;
+        else
+          row[place] = 1;
         state = kAfterVariable;
         break;
       case 'G':
-        if (nesting > 0) message = model::Msg::CovariateAfterWithinInEffect; else row[place] += 1;
+        if (nesting > 0)
+          message = model::Msg::CovariateAfterWithinInEffect;
+        else
+          row[place] += 1;
         state = kAfterVariable;
         break;
       case 'N':
@@ -184,16 +191,20 @@ host::Text effect_name(std::span<const int> row, const model::Command& cmd, cons
 
   const bool intercept = std::all_of(row.begin(), row.end(), [](int c) { return c == 0; });
   if (intercept) {
-    if (auto text = catalogue.numbered(15901)) items.push_back({host::Text::raw(*text)});
-    else items.push_back({host::Text::key("Intercept")});
+    if (auto text = catalogue.numbered(15901))
+      items.push_back({host::Text::raw(*text)});
+    else
+      items.push_back({host::Text::key("Intercept")});
     return host::Text::key("[:^1:]1").list(std::move(items));
   }
 
   int d = 0;
   bool nested_covariate = false;
   for (std::size_t i = 0; i < row.size(); ++i) {
-    if (static_cast<int>(i) < n_factors) d = std::max(d, row[i]);
-    else if (row[i] < 0) nested_covariate = true;
+    if (static_cast<int>(i) < n_factors)
+      d = std::max(d, row[i]);
+    else if (row[i] < 0)
+      nested_covariate = true;
   }
   const int depth = nested_covariate ? d : std::max(d - 1, 0);
 
@@ -226,8 +237,7 @@ host::Text effect_name(std::span<const int> row, const model::Command& cmd, cons
 
 std::vector<int> EffectIndex::key(std::span<const int> row) const {
   std::vector<int> k(row.size());
-  for (std::size_t i = 0; i < row.size(); ++i)
-    k[i] = static_cast<int>(i) < nfactr_ ? (row[i] != 0) : std::abs(row[i]);
+  for (std::size_t i = 0; i < row.size(); ++i) k[i] = static_cast<int>(i) < nfactr_ ? (row[i] != 0) : std::abs(row[i]);
   return k;
 }
 

@@ -17,12 +17,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 #include "host/engine.h"
 #include "host/text.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 
@@ -34,8 +34,7 @@ namespace mixed::syntax {
 // before the end of the command, a slash, the vertical bar, a number, a comma
 // or any other punctuation, and before a second variable written without an
 // operator.
-bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::Engine& e,
-                      std::span<int> row);
+bool read_effect_term(host::TokenStream& ts, const model::Command& cmd, host::Engine& e, std::span<int> row);
 
 // Comparison of two effects whose first `n_factors` cells are factor cells:
 // 0 different (a covariate's power differs, or a factor is in one and not the

@@ -25,8 +25,7 @@ struct CompareRequest {
 // A word (a name or a keyword), not a quoted string, a number or a symbol.
 bool is_word(const Token& t) {
   if (t.type != TokenType::Name || t.quoted) return false;
-  return t.sym == Sym::None || t.sym == Sym::By || t.sym == Sym::With || t.sym == Sym::Within ||
-         t.sym == Sym::All;
+  return t.sym == Sym::None || t.sym == Sym::By || t.sym == Sym::With || t.sym == Sym::Within || t.sym == Sym::All;
 }
 bool is_separator(const Token& t) { return t.sym == Sym::By || t.sym == Sym::Asterisk; }
 
@@ -56,8 +55,10 @@ model::Msg check_factor_list(host::TokenStream& ts) {
   for (;; ts.next()) {
     const Token& t = ts.cur();
     if (t.sym == Sym::RParen) {
-      if (after_separator) st = model::Msg::ByInWrongPlaceInEmmeans;
-      else if (names == 0) st = model::Msg::UnrecognizedFactorInEmmeans;
+      if (after_separator)
+        st = model::Msg::ByInWrongPlaceInEmmeans;
+      else if (names == 0)
+        st = model::Msg::UnrecognizedFactorInEmmeans;
       break;
     }
     if (ts.at_subcommand_end()) {
@@ -87,7 +88,7 @@ model::Msg check_factor_list(host::TokenStream& ts) {
 
 // TABLES(OVERALL) or TABLES(factor BY factor ...).
 model::Msg read_tables(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
-                model::EmmeansRecord& rec) {
+                       model::EmmeansRecord& rec) {
   if (ts.cur().sym != Sym::LParen) return model::Msg::LeftParenthesisNotFoundInEmmeans;
   ts.next();
   if (is_word(ts.cur()) && host::is_keyword(ts.cur(), "OVERALL")) {
@@ -111,7 +112,8 @@ model::Msg read_tables(host::TokenStream& ts, const model::Command& cmd, const h
     if (std::find(factors.begin(), factors.end(), f) != factors.end()) return model::Msg::RepeatedFactorInEmmeans;
     factors.push_back(f);
     ts.next();
-    if (!is_separator(ts.cur()) && ts.cur().sym != Sym::RParen && !ts.at_subcommand_end()) return model::Msg::ByNotFoundInEmmeans;
+    if (!is_separator(ts.cur()) && ts.cur().sym != Sym::RParen && !ts.at_subcommand_end())
+      return model::Msg::ByNotFoundInEmmeans;
   }
   ts.next();
   rec.table_kind = 2;
@@ -121,7 +123,7 @@ model::Msg read_tables(host::TokenStream& ts, const model::Command& cmd, const h
 
 // WITH(covariate [=] value|MEAN ...): the values at which covariates are held.
 model::Msg read_with(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
-              model::EmmeansRecord& rec) {
+                     model::EmmeansRecord& rec) {
   if (cmd.n_covariates() < 1) return model::Msg::EmmeanWithNotAllowedWithoutCovariates;
   if (ts.cur().sym != Sym::LParen) return model::Msg::LeftParenthesisNotFoundInEmmeans;
   ts.next();
@@ -142,7 +144,8 @@ model::Msg read_with(host::TokenStream& ts, const model::Command& cmd, const hos
       return model::Msg::EmmeanWithInvalidSpecification;
     }
     if (rec.cov_mode[c] != 0) {
-      if (rec.cov_mode[c] != mode || (mode == -1 && rec.cov_value[c] != value)) return model::Msg::EmmeanWithContradictCovariateSpec;
+      if (rec.cov_mode[c] != mode || (mode == -1 && rec.cov_value[c] != value))
+        return model::Msg::EmmeanWithContradictCovariateSpec;
     }
     rec.cov_mode[c] = mode;
     rec.cov_value[c] = value;
@@ -154,7 +157,7 @@ model::Msg read_with(host::TokenStream& ts, const model::Command& cmd, const hos
 
 // COMPARE, or COMPARE(factor).
 model::Msg read_compare(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
-                 CompareRequest& compare) {
+                        CompareRequest& compare) {
   compare = {true, std::nullopt};
   if (ts.cur().sym != Sym::LParen) return model::Msg::None;
   ts.next();
@@ -210,12 +213,14 @@ std::optional<double> refcat_as_number(const std::string& text) {
 // The rules that tie COMPARE, ADJ and REFCAT to the TABLES factors; warnings
 // are issued here, an error is returned.
 model::Msg reconcile(const CompareRequest& compare, const model::Command& cmd, host::Engine& eng,
-              model::EmmeansRecord& rec) {
+                     model::EmmeansRecord& rec) {
   if (!compare.given) {
     if (rec.adjust != 0)
-      model::issue_message(eng.out, model::Msg::EmmeanAdjIgnoredWithoutCompare, model::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(eng.out, model::Msg::EmmeanAdjIgnoredWithoutCompare, model::kSyntaxClass,
+                           host::Severity::Warning);
     if (rec.refcat_kind != 0) {
-      model::issue_message(eng.out, model::Msg::EmmeanRefcatIgnoredWithoutCompare, model::kSyntaxClass, host::Severity::Warning);
+      model::issue_message(eng.out, model::Msg::EmmeanRefcatIgnoredWithoutCompare, model::kSyntaxClass,
+                           host::Severity::Warning);
       rec.refcat_kind = 0;
       rec.refcat_value = 0.0;
       rec.refcat_string.clear();
@@ -251,21 +256,19 @@ bool same_request(const model::EmmeansRecord& a, const model::EmmeansRecord& b) 
   auto same_values = [&](const std::vector<double>& x, const std::vector<double>& y) {
     return std::equal(x.begin(), x.end(), y.begin(), y.end(), same_value);
   };
-  return a.table_kind == b.table_kind && a.factors == b.factors && a.compare == b.compare &&
-         a.cov_mode == b.cov_mode && same_values(a.cov_value, b.cov_value) && a.adjust == b.adjust &&
-         a.refcat_kind == b.refcat_kind && a.refcat_value == b.refcat_value &&
-         a.refcat_string == b.refcat_string;
+  return a.table_kind == b.table_kind && a.factors == b.factors && a.compare == b.compare && a.cov_mode == b.cov_mode &&
+         same_values(a.cov_value, b.cov_value) && a.adjust == b.adjust && a.refcat_kind == b.refcat_kind &&
+         a.refcat_value == b.refcat_value && a.refcat_string == b.refcat_string;
 }
 
 model::Msg read_emmeans(host::TokenStream& ts, const model::Command& cmd, host::Engine& eng,
-                 model::EmmeansRecord& rec) {
+                        model::EmmeansRecord& rec) {
   rec.cov_mode.assign(static_cast<std::size_t>(cmd.n_covariates()), 0);
   rec.cov_value.assign(static_cast<std::size_t>(cmd.n_covariates()), host::SYSMIS);
   CompareRequest compare;
   while (!ts.at_subcommand_end()) {
-    const int k = is_word(ts.cur())
-                      ? host::keyword_index(ts.cur().text, {"TABLES", "WITH", "COMPARE", "ADJ", "REFCAT"})
-                      : 0;
+    const int k =
+        is_word(ts.cur()) ? host::keyword_index(ts.cur().text, {"TABLES", "WITH", "COMPARE", "ADJ", "REFCAT"}) : 0;
     if (k == 0) return model::Msg::UnrecognizedSymbolInEmmeans;
     ts.next();
     model::Msg st = model::Msg::None;

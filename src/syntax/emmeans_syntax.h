@@ -1,9 +1,9 @@
 // EMMEANS syntax: parses one EMMEANS subcommand (estimated marginal means) into Command::emmeans.
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "model/messages.h"
 #include "host/fuzzy.h"
+#include "model/messages.h"
 #include "syntax/effects.h"
 #include "syntax/parse_support.h"
 
@@ -28,7 +28,8 @@ bool read_fixed_options(host::TokenStream& ts, model::Command& cmd, host::Engine
       if (ts.next().sym != Sym::LParen) continue;
       const host::Token& v = ts.next();
       const bool whole = v.type == host::TokenType::Number && host::is_fuzzy_whole(v.value);
-      if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3)) return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
+      if (!whole || (to_count(v.value) != 1 && to_count(v.value) != 3))
+        return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
       cmd.sstype = to_count(v.value) == 1 ? model::SumOfSquares::TypeI : model::SumOfSquares::TypeIII;
       if (ts.next().sym != Sym::RParen) return fail_here(ts, e, model::Msg::MissingSstypeValueInFixed);
       ts.next();
@@ -56,7 +57,7 @@ bool add_fixed_effects(const model::EffectTable& written, model::Command& cmd, h
         model::issue(e.out, Severity::Error, Text::key("Duplicated FIXED effect [:^1:]1 ...").list({name(row)}));
       } else {
         model::issue(e.out, Severity::Error,
-                      Text::key("Func same FIXED effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
+                     Text::key("Func same FIXED effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
       }
       return true;
     }
@@ -86,7 +87,8 @@ bool parse_fixed_content(host::TokenStream& ts, model::Command& cmd, host::Engin
     ts.next();
     if (read_fixed_options(ts, cmd, e)) return true;
   }
-  if (intercept_written && !cmd.has_intercept) model::issue_message(e.out, model::Msg::InterceptAndNointInFixed, model::kOtherClass, Severity::Warning);
+  if (intercept_written && !cmd.has_intercept)
+    model::issue_message(e.out, model::Msg::InterceptAndNointInFixed, model::kOtherClass, Severity::Warning);
 
   if (cmd.has_intercept) cmd.fixed.add_row(std::vector<int>(width, 0));
   return add_fixed_effects(written, cmd, e);

@@ -5,9 +5,9 @@
 // it stands, so that its errors come first.
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

@@ -28,7 +28,7 @@ bool read_file_spec(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
     std::string shown = cmd.outfile_path;
     while (!shown.empty() && shown.back() == ' ') shown.pop_back();
     model::issue(e.out, host::Severity::Error,
-                  host::Text::key("Invalid file specification ^1 ...").arg(host::Text::raw(shown)));
+                 host::Text::key("Invalid file specification ^1 ...").arg(host::Text::raw(shown)));
     ts.skip_subcommand();
     return true;
   }
@@ -59,9 +59,8 @@ bool parse_outfile(host::TokenStream& ts, model::Command& cmd, host::Engine& e) 
   cmd.outfile_path.clear();
   while (!ts.at_subcommand_end()) {
     const host::Token& t = ts.cur();
-    const int keyword = t.type == host::TokenType::Name && !t.quoted
-                            ? host::keyword_index(t.text, {"FXMODEL", "FXPARAME"})
-                            : 0;
+    const int keyword =
+        t.type == host::TokenType::Name && !t.quoted ? host::keyword_index(t.text, {"FXMODEL", "FXPARAME"}) : 0;
     if (keyword == 0) return fail_here(ts, e, model::Msg::UnrecognizedKeywordInOutfile);
     if (ts.next().sym != Sym::LParen) return fail_here(ts, e, model::Msg::MissingFilenameInOutfile);
     ts.next();

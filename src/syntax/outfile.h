@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

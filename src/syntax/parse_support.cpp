@@ -9,8 +9,8 @@ namespace mixed::syntax {
 
 int subcommand_index(const host::Token& t) {
   if (t.type != host::TokenType::Name || t.quoted) return 0;
-  return host::keyword_index(t.text, {"CRITERIA", "FIXED", "METHOD", "MISSING", "PRINT", "RANDOM", "REGWGT",
-                               "REPEATED", "SAVE", "TEST", "EMMEANS", "OUTFILE"});
+  return host::keyword_index(t.text, {"CRITERIA", "FIXED", "METHOD", "MISSING", "PRINT", "RANDOM", "REGWGT", "REPEATED",
+                                      "SAVE", "TEST", "EMMEANS", "OUTFILE"});
 }
 
 void syntax_error(host::Engine& e, model::Msg message, const host::Token& at) {

@@ -17,8 +17,18 @@ namespace mixed::syntax {
 
 // Subcommands by their 1-based place in the dispatcher's table.
 enum Subcommand : int {
-  kCriteria = 1, kFixed, kMethod, kMissing, kPrint, kRandom, kRegwgt, kRepeated, kSave,
-  kTest, kEmmeans, kOutfile,
+  kCriteria = 1,
+  kFixed,
+  kMethod,
+  kMissing,
+  kPrint,
+  kRandom,
+  kRegwgt,
+  kRepeated,
+  kSave,
+  kTest,
+  kEmmeans,
+  kOutfile,
 };
 
 // The place of the token in the subcommand table (CRITERIA ... OUTFILE, names

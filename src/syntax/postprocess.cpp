@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "model/messages.h"
 #include "host/fuzzy.h"
+#include "model/messages.h"
 #include "syntax/effects.h"
 #include "syntax/parse_support.h"
 
@@ -35,10 +35,15 @@ void add_notes(const model::Command& cmd, host::Engine& e) {
 
 void set_formats(model::Command& cmd) {
   const double h = cmd.hessian_tolerance, l = cmd.likelihood_tolerance;
-  if (h > 0 && l > 0) cmd.likelihood_format = host::Format::fixed(host::decimals_needed(std::min(h, l)));
-  else if (h > 0 || l > 0) cmd.likelihood_format = host::Format::fixed(host::decimals_needed(std::max(h, l)));
-  else cmd.likelihood_format = host::Format::genstat();
-  cmd.parameter_format = cmd.parameter_tolerance > 0 ? host::Format::fixed(host::decimals_needed(cmd.parameter_tolerance)) : host::Format::coefficient();
+  if (h > 0 && l > 0)
+    cmd.likelihood_format = host::Format::fixed(host::decimals_needed(std::min(h, l)));
+  else if (h > 0 || l > 0)
+    cmd.likelihood_format = host::Format::fixed(host::decimals_needed(std::max(h, l)));
+  else
+    cmd.likelihood_format = host::Format::genstat();
+  cmd.parameter_format = cmd.parameter_tolerance > 0
+                             ? host::Format::fixed(host::decimals_needed(cmd.parameter_tolerance))
+                             : host::Format::coefficient();
 }
 
 void collect_classvars(model::Command& cmd, const host::Dataset& data) {
@@ -68,7 +73,8 @@ bool has_user_missing(const host::Dataset& data, std::size_t v) { return !data.v
 
 void derive_qinclu(model::Command& cmd, const host::Dataset& data) {
   if (cmd.include_user_missing) return;
-  bool any = has_user_missing(data, cmd.dependent) || (cmd.regression_weight && has_user_missing(data, *cmd.regression_weight));
+  bool any = has_user_missing(data, cmd.dependent) ||
+             (cmd.regression_weight && has_user_missing(data, *cmd.regression_weight));
   for (const model::ClassVar& c : cmd.classvars) any = any || has_user_missing(data, c.var);
   for (std::size_t v : cmd.covariates) any = any || has_user_missing(data, v);
   if (!any) cmd.include_user_missing = true;
@@ -79,17 +85,20 @@ void check_descriptives(model::Command& cmd, host::Engine& e) {
   const std::vector<std::size_t>& split = e.data.split();
   std::vector<std::size_t> shared;  // split variables that are classification variables
   for (std::size_t v : split) {
-    const bool classvar = std::any_of(cmd.classvars.begin(), cmd.classvars.end(),
-                                      [&](const model::ClassVar& c) { return c.var == v; });
+    const bool classvar =
+        std::any_of(cmd.classvars.begin(), cmd.classvars.end(), [&](const model::ClassVar& c) { return c.var == v; });
     if (classvar) shared.push_back(v);
   }
   const int dims = cmd.n_class_vars() + 2 + static_cast<int>(split.size() - shared.size());
   if (dims > kMaxDescriptiveDims) {
     cmd.print_descriptives = false;
-    model::issue_message(e.out, split.empty() ? model::Msg::DescriptivesTooManyDimExcludeSplit : model::Msg::DescriptivesTooManyDimIncludeSplit, model::kOtherClass, Severity::Warning);
+    model::issue_message(
+        e.out,
+        split.empty() ? model::Msg::DescriptivesTooManyDimExcludeSplit : model::Msg::DescriptivesTooManyDimIncludeSplit,
+        model::kOtherClass, Severity::Warning);
   } else if (!shared.empty()) {
     model::issue(e.out, Severity::Warning,
-                  Text::key("Cat var same as split var [%1:, ^1:]1 ...").list(variable_groups(e.data, shared)));
+                 Text::key("Cat var same as split var [%1:, ^1:]1 ...").list(variable_groups(e.data, shared)));
   }
 }
 
@@ -113,9 +122,8 @@ void make_labels(model::Command& cmd, const host::Engine& e) {
     if (subjects == nullptr || subjects->empty()) {
       cmd.random_block_names.push_back(Text::key("[:^1:]1").list(std::move(effects)));
     } else {
-      cmd.random_block_names.push_back(Text::key("[:^1:]1 subject [%1:*^1:]2")
-                                         .list(std::move(effects))
-                                         .list(variable_groups(e.data, *subjects)));
+      cmd.random_block_names.push_back(
+          Text::key("[:^1:]1 subject [%1:*^1:]2").list(std::move(effects)).list(variable_groups(e.data, *subjects)));
     }
   }
 }
@@ -124,7 +132,8 @@ void set_composition(model::Command& cmd, host::Engine& e) {
   const bool fixed = cmd.n_fixed_effects() > 0, random = cmd.n_random_effects() > 0;
   cmd.composition = fixed ? (random ? model::Composition::FixedAndRandom : model::Composition::FixedOnly)
                           : (random ? model::Composition::RandomOnly : model::Composition::Neither);
-  if (cmd.composition == model::Composition::Neither && cmd.n_repeated_vars() == 0) model::issue_message(e.out, model::Msg::NullModelFitted, model::kOtherClass, Severity::Warning);
+  if (cmd.composition == model::Composition::Neither && cmd.n_repeated_vars() == 0)
+    model::issue_message(e.out, model::Msg::NullModelFitted, model::kOtherClass, Severity::Warning);
 }
 
 }  // namespace

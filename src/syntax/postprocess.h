@@ -4,8 +4,8 @@
 // composition), the classification variables and the effect labels.
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

@@ -1,7 +1,7 @@
 #include "syntax/random.h"
 
-#include <optional>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "model/messages.h"
@@ -16,15 +16,17 @@ using host::Severity;
 using host::Sym;
 using host::Text;
 
-constexpr std::string_view kCovTypes[] = {"ARMA11", "AD1", "AR1", "ARH1", "CS", "CSH", "CSR", "DIAG", "FA1",
-                                          "FAH1",   "HF",  "ID",  "TP",   "TPH", "UN", "UNR", "VC"};
+constexpr std::string_view kCovTypes[] = {"ARMA11", "AD1", "AR1", "ARH1", "CS",  "CSH", "CSR", "DIAG", "FA1",
+                                          "FAH1",   "HF",  "ID",  "TP",   "TPH", "UN",  "UNR", "VC"};
 
 // The option messages of RANDOM and of REPEATED.
 struct OptionMessages {
   model::Msg subject, covtype, other;
 };
-constexpr OptionMessages kRandomMessages{model::Msg::InvalidRandomSubject, model::Msg::UnrecognizedRandomCovtype, model::Msg::UnrecognizedRandomSubcov};
-constexpr OptionMessages kRepeatedMessages{model::Msg::InvalidRepeatedSubject, model::Msg::UnrecognizedRepeatedCovtype, model::Msg::UnrecognizedRepeatedSubcov};
+constexpr OptionMessages kRandomMessages{model::Msg::InvalidRandomSubject, model::Msg::UnrecognizedRandomCovtype,
+                                         model::Msg::UnrecognizedRandomSubcov};
+constexpr OptionMessages kRepeatedMessages{model::Msg::InvalidRepeatedSubject, model::Msg::UnrecognizedRepeatedCovtype,
+                                           model::Msg::UnrecognizedRepeatedSubcov};
 
 bool contains(const std::vector<std::size_t>& list, std::size_t v) {
   return std::find(list.begin(), list.end(), v) != list.end();
@@ -91,8 +93,7 @@ bool read_options(host::TokenStream& ts, host::Engine& e, const OptionMessages& 
 
 // One RANDOM subcommand, from its first effect: the effects up to the vertical
 // bar, then the options.
-bool read_random(host::TokenStream& ts, const model::Command& cmd, host::Engine& e,
-                 model::RandomSubcommand& r) {
+bool read_random(host::TokenStream& ts, const model::Command& cmd, host::Engine& e, model::RandomSubcommand& r) {
   const int width = cmd.n_factors() + cmd.n_covariates();
   r = model::RandomSubcommand{};
   r.effects.width = width;
@@ -152,8 +153,9 @@ bool lay_out_effects(model::Command& cmd, host::Engine& e) {
           if (compare_effects(first, row, n_factors) == 1)
             model::issue(e.out, Severity::Error, Text::key("Duplicated RANDOM effect [:^1:]1 ...").list({name(row)}));
           else
-            model::issue(e.out, Severity::Error,
-                          Text::key("Func same RANDOM effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
+            model::issue(
+                e.out, Severity::Error,
+                Text::key("Func same RANDOM effect [:^1:]1 [:^1:]2 ...").list({name(first)}).list({name(row)}));
           return true;
         }
       }
@@ -162,7 +164,8 @@ bool lay_out_effects(model::Command& cmd, host::Engine& e) {
       cmd.random_subject_counts.push_back(static_cast<int>(sub.subjects.size()));
       cmd.random_subject_lists.push_back(sub.subjects);
       cmd.random_types.push_back(sub.cov_type);
-      cmd.random_effect_block.push_back(sub.cov_type == covstruct::VC ? cmd.n_random_blocks + static_cast<int>(i) : cmd.n_random_blocks);
+      cmd.random_effect_block.push_back(sub.cov_type == covstruct::VC ? cmd.n_random_blocks + static_cast<int>(i)
+                                                                      : cmd.n_random_blocks);
       cmd.random_effect_subcommand.push_back(static_cast<int>(k));
     }
     cmd.rnd_signed_count.push_back(sub.covtype_written ? static_cast<int>(n) : -static_cast<int>(n));
@@ -181,8 +184,9 @@ void collect_subjects(model::Command& cmd) {
   std::vector<std::size_t> shared;
   if (!cmd.random_subcommands.empty()) {
     for (std::size_t v : cmd.random_subcommands.front().subjects) {
-      const bool everywhere = std::all_of(cmd.random_subcommands.begin(), cmd.random_subcommands.end(),
-                                          [&](const model::RandomSubcommand& sub) { return contains(sub.subjects, v); });
+      const bool everywhere =
+          std::all_of(cmd.random_subcommands.begin(), cmd.random_subcommands.end(),
+                      [&](const model::RandomSubcommand& sub) { return contains(sub.subjects, v); });
       if (everywhere) shared.push_back(v);
     }
   }
@@ -251,12 +255,14 @@ bool parse_repeated(host::TokenStream& ts, model::Command& cmd, host::Engine& e)
   cmd.repeated_vars.clear();
   cmd.repeated_subjects.clear();
 
-  if (read_subject_list(ts, e.data, cmd.repeated_vars) != 0) return fail_here(ts, e, model::Msg::InvalidClassificationVariablesRepeated);
+  if (read_subject_list(ts, e.data, cmd.repeated_vars) != 0)
+    return fail_here(ts, e, model::Msg::InvalidClassificationVariablesRepeated);
   if (cmd.repeated_vars.empty()) return fail_here(ts, e, model::Msg::NoClassificationVariablesRepeated);
-  if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar) return fail_here(ts, e, model::Msg::InvalidClassificationVariablesRepeated);
+  if (!ts.at_subcommand_end() && ts.cur().sym != Sym::Bar)
+    return fail_here(ts, e, model::Msg::InvalidClassificationVariablesRepeated);
   if (contains(cmd.repeated_vars, cmd.dependent)) {
     model::issue(e.out, Severity::Error,
-                  Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, cmd.dependent)}}));
+                 Text::key("Same rep var and dependent [:^1:]1 ...").list({{variable_text(e.data, cmd.dependent)}}));
     ts.skip_subcommand();
     return true;
   }

@@ -15,9 +15,9 @@
 // (12).
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

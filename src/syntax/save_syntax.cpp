@@ -24,12 +24,12 @@ int save_code(const Token& t) {
 
 // "(name)" after a keyword: a valid name of a new variable that no earlier
 // keyword of this SAVE has taken.
-model::Msg read_name(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data,
-              std::string& name) {
+model::Msg read_name(host::TokenStream& ts, const model::Command& cmd, const host::Dataset& data, std::string& name) {
   ts.next();
   const Token& t = ts.cur();
   if (t.sym == Sym::RParen || ts.at_subcommand_end()) return model::Msg::MissingNameInSave;
-  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return model::Msg::InvalidNameInSave;
+  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text))
+    return model::Msg::InvalidNameInSave;
   if (data.find(t.text)) return model::Msg::ExistingNameInSave;
   auto taken = [&t](const std::string& earlier) { return host::iequals(earlier, t.text); };
   if (std::any_of(cmd.save_names.begin(), cmd.save_names.end(), taken)) return model::Msg::NameHasBeenUsedInSave;
@@ -86,7 +86,7 @@ void parse_save(host::TokenStream& ts, model::Command& cmd, host::Engine& eng) {
   const model::Msg status = read_save(ts, cmd, eng, shown);
   if (status != model::Msg::None) {
     model::issue_message(eng.out, status, model::kSyntaxClass, host::Severity::Error,
-                   shown.empty() ? ts.cur().text : shown);
+                         shown.empty() ? ts.cur().text : shown);
     cmd.save_keywords.clear();
     cmd.save_names.clear();
     ts.skip_subcommand();

@@ -1,9 +1,9 @@
 // SAVE syntax: parses one SAVE subcommand (the variables to add to the data set) into save_keywords and save_names.
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

@@ -1,7 +1,7 @@
 #include "syntax/simple_subcommands.h"
 
-#include "model/messages.h"
 #include "host/fuzzy.h"
+#include "model/messages.h"
 #include "syntax/parse_support.h"
 
 namespace mixed::syntax {
@@ -19,7 +19,9 @@ bool read_choice(host::TokenStream& ts, host::Engine& e, std::string_view first,
   for (; !ts.at_subcommand_end(); ts.next()) {
     const host::Token& t = ts.cur();
     const bool word = t.type == TokenType::Name && !t.quoted;
-    const int c = word && host::keyword_equals(t.text, first) ? 1 : word && host::keyword_equals(t.text, second) ? 2 : 0;
+    const int c = word && host::keyword_equals(t.text, first)    ? 1
+                  : word && host::keyword_equals(t.text, second) ? 2
+                                                                 : 0;
     if (c == 0 || (chosen != 0 && c != chosen)) return fail_here(ts, e, message);
     chosen = c;
     choice = c;
@@ -80,7 +82,7 @@ bool parse_print(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
     const host::Token& t = ts.cur();
     const int keyword = t.type == TokenType::Name && !t.quoted
                             ? host::keyword_index(t.text, {"CORB", "COVB", "CPS", "DESCRIPT", "G", "HISTORY", "LMATRIX",
-                                                    "R", "SOLUTION", "TESTCOV"})
+                                                           "R", "SOLUTION", "TESTCOV"})
                             : 0;
     if (keyword == 0) return fail_here(ts, e, model::Msg::UnrecognizedKeywordInPrint);
     print_flag(cmd, keyword) = true;
@@ -94,7 +96,8 @@ bool parse_print(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
 bool parse_regwgt(host::TokenStream& ts, model::Command& cmd, host::Engine& e) {
   cmd.regression_weight.reset();
   const host::Token& t = ts.cur();
-  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text)) return fail_here(ts, e, model::Msg::InvalidRegwgt);
+  if (t.type != TokenType::Name || t.quoted || !host::is_valid_variable_name(t.text))
+    return fail_here(ts, e, model::Msg::InvalidRegwgt);
   const auto var = e.data.find(t.text);
   if (!var) return fail_here(ts, e, model::Msg::RegressionWeightNotFound);
   if (!e.data.var(*var).numeric()) return fail_here(ts, e, model::Msg::RegressionWeightNotNumeric);

@@ -5,9 +5,9 @@
 // returns true after an error (class 3, severity 3).
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

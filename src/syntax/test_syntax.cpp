@@ -31,9 +31,7 @@ struct TestParse {
   std::string shown;  // the ^1 of the status when it is not the current token
 };
 
-bool row_end(const host::TokenStream& ts) {
-  return ts.cur().sym == Sym::Semicolon || ts.at_subcommand_end();
-}
+bool row_end(const host::TokenStream& ts) { return ts.cur().sym == Sym::Semicolon || ts.at_subcommand_end(); }
 
 bool is_number(const Token& t) { return t.type == TokenType::Number; }
 
@@ -206,8 +204,10 @@ int parse_effect_rows(TestParse& p, model::TestRecord& rec) {
     std::vector<double> values;
     auto lay_out = [&values](const std::vector<std::vector<double>>& given, const std::vector<int>& counts) {
       for (std::size_t e = 0; e < counts.size(); ++e) {
-        if (given[e].empty()) values.insert(values.end(), static_cast<std::size_t>(counts[e]), 0.0);
-        else values.insert(values.end(), given[e].begin(), given[e].end());
+        if (given[e].empty())
+          values.insert(values.end(), static_cast<std::size_t>(counts[e]), 0.0);
+        else
+          values.insert(values.end(), given[e].begin(), given[e].end());
       }
     };
     lay_out(rows[r].fixed, rec.fixed_counts);
@@ -223,16 +223,17 @@ int parse_effect_rows(TestParse& p, model::TestRecord& rec) {
 int read_all_part(host::TokenStream& ts, std::vector<double>& values, bool first_row, int& count) {
   if (int st = read_number_list(ts, values)) return st;
   if (values.empty()) return 56;
-  if (first_row) count = static_cast<int>(values.size());
-  else if (static_cast<int>(values.size()) != count) return 57;
+  if (first_row)
+    count = static_cast<int>(values.size());
+  else if (static_cast<int>(values.size()) != count)
+    return 57;
   return 0;
 }
 
 // The number of values per row of an ALL part: exactly one per effect when
 // no effect has a factor, otherwise at least one per effect (a factor effect
 // has a column per level).
-int check_all_count(int count, const model::EffectTable& table, int n_factors, int exact_status,
-                    int at_least_status) {
+int check_all_count(int count, const model::EffectTable& table, int n_factors, int exact_status, int at_least_status) {
   if (count <= 0) return 0;
   const int neff = static_cast<int>(table.rows());
   if (!any_factor(table, n_factors)) return count == neff ? 0 : exact_status;

@@ -1,9 +1,9 @@
 // TEST syntax: parses one TEST subcommand (custom hypothesis tests) into Command::tests.
 #pragma once
 
-#include "model/command.h"
 #include "host/engine.h"
 #include "host/tokens.h"
+#include "model/command.h"
 
 namespace mixed::syntax {
 

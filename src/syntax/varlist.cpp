@@ -44,8 +44,7 @@ bool ends_list(const host::Token& t) {
 // PRVRLT: the variables named from the current token up to BY, WITH, a slash or
 // the end.  An empty list or a token that is not a variable name gives message
 // 16, an undefined name the engine's undefined-variable error.
-bool expand_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names,
-                 std::vector<std::size_t>& vars) {
+bool expand_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, std::vector<std::size_t>& vars) {
   if (ends_list(ts.cur())) {
     syntax_error(e, model::Msg::IncorrectlyPlacedSymbol, ts.cur());
     return true;
@@ -59,7 +58,7 @@ bool expand_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names,
     const auto var = names.find(t.text);
     if (!var) {
       model::issue(e.out, Severity::Error, Text::key("Undefined variable ^1 ...").arg(Text::raw(t.text)),
-                    model::kSyntaxClass);
+                   model::kSyntaxClass);
       return true;
     }
     vars.push_back(*var);
@@ -79,16 +78,17 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
   std::vector<std::size_t> repeated;
   vars.clear();
   for (std::size_t v : written) {
-    if (seen[v] == 0) vars.push_back(v);
-    else if (seen[v] == 1) repeated.push_back(v);
+    if (seen[v] == 0)
+      vars.push_back(v);
+    else if (seen[v] == 1)
+      repeated.push_back(v);
     seen[v] = static_cast<char>(std::min(seen[v] + 1, 2));
   }
   if (!repeated.empty()) {
     static constexpr std::string_view kTexts[] = {"Duplicated dependent [%1:, ^1:]1 ...",
                                                   "Duplicated factor [%1:, ^1:]1 ...",
                                                   "Duplicated covariate [%1:, ^1:]1 ..."};
-    model::issue(e.out, Severity::Warning,
-                  Text::key(kTexts[kind - 1]).list(variable_groups(e.data, repeated)));
+    model::issue(e.out, Severity::Warning, Text::key(kTexts[kind - 1]).list(variable_groups(e.data, repeated)));
   }
 
   if (kind == kDependent) {
@@ -98,7 +98,7 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
     }
     if (!e.data.var(vars[0]).numeric()) {
       model::issue(e.out, Severity::Error,
-                    Text::key("non-numeric name dependent variable ^1 ...").arg(variable_text(e.data, vars[0])));
+                   Text::key("non-numeric name dependent variable ^1 ...").arg(variable_text(e.data, vars[0])));
       return true;
     }
   }
@@ -107,9 +107,9 @@ bool read_list(host::TokenStream& ts, host::Engine& e, const NameIndex& names, L
     for (std::size_t v : vars)
       if (!e.data.var(v).numeric()) strings.push_back(v);
     if (!strings.empty()) {
-      model::issue(e.out, Severity::Error,
-                    Text::key("non-numeric names covariate list [%1:, ^1:]1 ...")
-                        .list(variable_groups(e.data, strings)));
+      model::issue(
+          e.out, Severity::Error,
+          Text::key("non-numeric names covariate list [%1:, ^1:]1 ...").list(variable_groups(e.data, strings)));
       return true;
     }
   }
@@ -137,7 +137,7 @@ bool check_roles(const model::Command& cmd, host::Engine& e) {
     if (contains(cmd.covariates, f)) both.push_back(f);
   if (!both.empty()) {
     model::issue(e.out, Severity::Error,
-                  Text::key("Same factor and covariate [%1:, ^1:]1 ...").list(variable_groups(e.data, both)));
+                 Text::key("Same factor and covariate [%1:, ^1:]1 ...").list(variable_groups(e.data, both)));
     failed = true;
   }
   return failed;

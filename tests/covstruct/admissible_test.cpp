@@ -44,10 +44,10 @@ TEST(BlockAdmissibility, RulesFromTheParameters) {
 
 TEST(BlockAdmissibility, MatrixTest) {
   EXPECT_EQ(check(2, 15, {4.0, 1.0, 9.0}), PD);
-  EXPECT_EQ(check(2, 15, {1.0, 1.0, 1.0}), PSD);   // singular
-  EXPECT_EQ(check(2, 15, {1.0, 2.0, 1.0}), BAD);   // indefinite
-  EXPECT_EQ(check(2, 15, {-1.0, 0.0, 1.0}), BAD);  // negative variance
-  EXPECT_EQ(check(2, 16, {1.0, 1.5, 1.0}), BAD);   // correlation beyond 1
+  EXPECT_EQ(check(2, 15, {1.0, 1.0, 1.0}), PSD);       // singular
+  EXPECT_EQ(check(2, 15, {1.0, 2.0, 1.0}), BAD);       // indefinite
+  EXPECT_EQ(check(2, 15, {-1.0, 0.0, 1.0}), BAD);      // negative variance
+  EXPECT_EQ(check(2, 16, {1.0, 1.5, 1.0}), BAD);       // correlation beyond 1
   EXPECT_EQ(check(3, 6, {-0.5, 1.0, 1.0, 1.0}), PSD);  // CSH at ρ = -1/(n-1)
   EXPECT_EQ(check(3, 6, {-0.6, 1.0, 1.0, 1.0}), BAD);
   EXPECT_EQ(check(2, 2, {1.0, 1.0, 2.0}), PSD);    // AD1 with ρ = 1
@@ -55,7 +55,7 @@ TEST(BlockAdmissibility, MatrixTest) {
   // HF: a negative variance is inadmissible at once; otherwise the matrix decides.
   EXPECT_EQ(check(2, 11, {0.0, -1.0, 1.0}), BAD);
   EXPECT_EQ(check(2, 11, {0.5, 1.0, 1.0}), PD);
-  EXPECT_EQ(check(2, 11, {0.0, 1.0, 1.0}), PSD);   // off-diagonal 1 = diagonal
+  EXPECT_EQ(check(2, 11, {0.0, 1.0, 1.0}), PSD);  // off-diagonal 1 = diagonal
   EXPECT_EQ(check(2, 11, {-0.5, 1.0, 1.0}), BAD);
 }
 
@@ -63,7 +63,8 @@ TEST(BlockAdmissibility, RandomAdmissibleParametersArePositiveDefinite) {
   std::mt19937 rng(4);
   for (covstruct::CovType cov_type : covtest::all_types())
     for (int draw = 0; draw < 5; ++draw)
-      EXPECT_EQ(check(4, static_cast<int>(cov_type), covtest::random_theta(cov_type, 4, rng)), PD) << covtest::type_name(cov_type);
+      EXPECT_EQ(check(4, static_cast<int>(cov_type), covtest::random_theta(cov_type, 4, rng)), PD)
+          << covtest::type_name(cov_type);
 }
 
 }  // namespace

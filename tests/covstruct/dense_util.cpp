@@ -18,9 +18,8 @@ const std::vector<CovType>& all_types() {
 }
 
 std::string type_name(covstruct::CovType cov_type) {
-  static const char* names[] = {"?",    "ARMA11", "AD1", "AR1", "ARH1", "CS", "CSH",
-                                "CSR",  "DIAG",   "FA1", "FAH1", "HF",  "ID", "TP",
-                                "TPH",  "UN",     "UNR", "VC17", "VC",  "VC(REPEATED)"};
+  static const char* names[] = {"?",    "ARMA11", "AD1", "AR1", "ARH1", "CS", "CSH", "CSR",  "DIAG", "FA1",
+                                "FAH1", "HF",     "ID",  "TP",  "TPH",  "UN", "UNR", "VC17", "VC",   "VC(REPEATED)"};
   const int code = static_cast<int>(cov_type);
   return code >= 0 && code <= 19 ? names[code] : "?";
 }
@@ -96,7 +95,7 @@ Vec random_theta(covstruct::CovType cov_type, int levels, std::mt19937& rng) {
 
 Eigen::MatrixXd reference_sigma(covstruct::CovType cov_type, const Vec& theta, const std::vector<int>& levels) {
   const int n = static_cast<int>(levels.size());
-  auto th = [&](int i) { return theta.at(i - 1); };               // θ_i, 1-based
+  auto th = [&](int i) { return theta.at(i - 1); };                // θ_i, 1-based
   auto U = [&](int r, int c) { return th(r * (r - 1) / 2 + c); };  // r >= c
   Eigen::MatrixXd m(n, n);
   for (int i = 0; i < n; ++i)
@@ -117,11 +116,13 @@ Eigen::MatrixXd reference_sigma(covstruct::CovType cov_type, const Vec& theta, c
         case 5: v = diag ? th(1) + th(2) : th(2); break;
         case 6: v = diag ? th(li + 1) * th(li + 1) : th(li + 1) * th(lj + 1) * th(1); break;
         case 7: v = diag ? th(1) : th(1) * th(2); break;
-        case 8: case 19: v = diag ? th(li) : 0.0; break;
+        case 8:
+        case 19: v = diag ? th(li) : 0.0; break;
         case 9: v = th(li + 1) * th(lj + 1) + (diag ? th(1) : 0.0); break;
         case 10: v = th(2 * li - 1) * th(2 * lj - 1) + (diag ? th(2 * li) : 0.0); break;
         case 11: v = diag ? th(li + 1) : (th(li + 1) + th(lj + 1)) / 2 - th(1); break;
-        case 12: case 18: v = diag ? th(1) : 0.0; break;
+        case 12:
+        case 18: v = diag ? th(1) : 0.0; break;
         case 13: v = diag ? th(1) : th(1) * th(d + 1); break;
         case 14: v = diag ? th(2 * li - 1) * th(2 * li - 1) : th(2 * li - 1) * th(2 * lj - 1) * th(2 * d); break;
         case 15: v = U(b, a); break;

@@ -43,7 +43,8 @@ double rel_diff(std::span<const double> got, std::span<const double> want);
 
 // Packed results of the functions under test, as fresh vectors.
 Vec sigma(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type);
-Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type, double* logdet = nullptr);
+Vec inverse(int n, const Vec& theta, std::span<const int> lvlidx, covstruct::CovType cov_type,
+            double* logdet = nullptr);
 
 // The central difference (f(θ + h·e_k) - f(θ - h·e_k)) / 2h with
 // h = 1e-5·max(1, |θ_k|): truncation and rounding errors both near 1e-10.
@@ -61,8 +62,8 @@ Eigen::MatrixXd reference_sigma(covstruct::CovType cov_type, const Vec& theta, c
 // levels 1, 3, 4 of 4 (0-based 0, 2, 3), and rows at 5, 2, 3 of 5 out of order.
 struct LevelCase {
   std::string name;
-  int levels;             // L, the levels the parameters describe
-  std::vector<int> map;   // empty: identity
+  int levels;            // L, the levels the parameters describe
+  std::vector<int> map;  // empty: identity
   int rows() const { return map.empty() ? levels : static_cast<int>(map.size()); }
   std::vector<int> row_levels() const;
 };

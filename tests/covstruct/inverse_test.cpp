@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "covstruct/derivatives.h"
 #include "covstruct/dense_util.h"
+#include "covstruct/derivatives.h"
 #include "covstruct/matrices.h"
 #include "covstruct/products.h"
 #include "host/packed.h"
@@ -32,7 +32,7 @@ Vec q_matrix(int n, const Vec& theta, int k, int l, std::span<const int> map, co
   Vec skl(tri_size(n)), q(tri_size(n), -99.0);
   structure_second_derivative(n, theta, k, l, map, cov_type, skl);
   inverse_second_derivative(n, theta, k, l, s, a, skl, p_matrix(n, theta, k, map, cov_type),
-         p_matrix(n, theta, l, map, cov_type), map, cov_type, q);
+                            p_matrix(n, theta, l, map, cov_type), map, cov_type, q);
   return q;
 }
 
@@ -79,7 +79,8 @@ TEST(StructureInverse, InverseDerivativesMatchCentralDifferences) {
           EXPECT_LT(rel_diff(p_matrix(n, theta, k, lc.map, cov_type), fd), 1e-6);
           for (int l = 0; l <= k; ++l) {
             SCOPED_TRACE("l = " + std::to_string(l));
-            const Vec fd2 = central_difference(theta, k, [&](const Vec& t) { return p_matrix(n, t, l, lc.map, cov_type); });
+            const Vec fd2 =
+                central_difference(theta, k, [&](const Vec& t) { return p_matrix(n, t, l, lc.map, cov_type); });
             EXPECT_LT(rel_diff(q_matrix(n, theta, k, l, lc.map, cov_type), fd2), 1e-6);
           }
         }

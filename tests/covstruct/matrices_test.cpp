@@ -31,10 +31,10 @@ TEST(StructureMatrix, MatchesDefiningFormulaForEveryStructureAndLevelMap) {
 }
 
 TEST(StructureMatrix, OneLevelGivesTheSingleDiagonalElement) {
-  EXPECT_EQ(sigma(1, {2.0, 0.3, 0.4}, {}, ARMA11)[0], 2.0);   // ARMA11: θ1
-  EXPECT_EQ(sigma(1, {2.0, 0.5}, {}, CS)[0], 2.5);        // CS: θ1 + θ2
-  EXPECT_EQ(sigma(1, {0.5, 3.0}, {}, FA1)[0], 9.5);        // FA1: θ2² + θ1
-  EXPECT_EQ(sigma(1, {3.0}, {}, AD1)[0], 9.0);             // AD1: θ1²
+  EXPECT_EQ(sigma(1, {2.0, 0.3, 0.4}, {}, ARMA11)[0], 2.0);  // ARMA11: θ1
+  EXPECT_EQ(sigma(1, {2.0, 0.5}, {}, CS)[0], 2.5);           // CS: θ1 + θ2
+  EXPECT_EQ(sigma(1, {0.5, 3.0}, {}, FA1)[0], 9.5);          // FA1: θ2² + θ1
+  EXPECT_EQ(sigma(1, {3.0}, {}, AD1)[0], 9.0);               // AD1: θ1²
 }
 
 TEST(StructureMatrix, ZeroCorrelationParameters) {

@@ -43,7 +43,7 @@ struct RepeatedRun {
       fval.push_back(w);
       rval.push_back(w * u(rng));
     }
-    rows = SubjectRows{8, 2, 1, 3, 2, y.data(), level.data(), rsubject.data(),
+    rows = SubjectRows{8,           2,           1,           3,          2, y.data(), level.data(), rsubject.data(),
                        fcol.data(), fval.data(), rcol.data(), rval.data()};
   }
   int order() const { return rows.p + rows.q + 1; }
@@ -132,9 +132,11 @@ TEST(RepeatedSubjectTerms, MatchDenseComputationAndItsDerivatives) {
       Vec dc0 = central_difference(theta, k, [&](const Vec& t) { return dense_terms(run, cov_type, t).c0; });
       for (double& v : dc0) v = -v;
       EXPECT_LT(rel_diff(block(got.ck, k, stride), dc0), 1e-6);
-      const Vec dld = central_difference(theta, k, [&](const Vec& t) { return Vec{dense_terms(run, cov_type, t).logdet}; });
+      const Vec dld =
+          central_difference(theta, k, [&](const Vec& t) { return Vec{dense_terms(run, cov_type, t).logdet}; });
       EXPECT_NEAR(got.gradient[k], dld[0], 1e-6 * std::max(1.0, std::fabs(dld[0])));
-      const Vec dgrad = central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cov_type, t, false).gradient; });
+      const Vec dgrad =
+          central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cov_type, t, false).gradient; });
       const Vec dck = central_difference(theta, k, [&](const Vec& t) { return run_terms(run, cov_type, t, false).ck; });
       for (int l = 0; l <= k; ++l) {
         SCOPED_TRACE("l = " + std::to_string(l));
@@ -207,7 +209,8 @@ TEST(RepeatedSubjectTerms, OneRowSubjectReducesToScalars) {
   Vec gradient(2, 0.0), hessian(3, 0.0), c0(stride), ck(2 * stride), ckl(3 * stride);
   TermSums sums{0.0, gradient, hessian, c0, ck, ckl};
   SubjectWork work;
-  ASSERT_EQ(add_repeated_subject_terms(one, Vec{s2, 0.4}, AR1, work, TermFlags{true, true, true, true, true, true}, sums), 0);
+  ASSERT_EQ(
+      add_repeated_subject_terms(one, Vec{s2, 0.4}, AR1, work, TermFlags{true, true, true, true, true, true}, sums), 0);
   const Eigen::VectorXd w = full.w(0);
   EXPECT_DOUBLE_EQ(sums.logdet, std::log(s2));
   EXPECT_DOUBLE_EQ(gradient[0], 1.0 / s2);

@@ -122,8 +122,10 @@ void collect(const std::vector<host::Item>& items, std::string_view title,
 
 void collect_messages(const std::vector<host::Item>& items, std::vector<const host::Message*>& found) {
   for (const host::Item& item : items) {
-    if (const auto* m = std::get_if<host::Message>(&item)) found.push_back(m);
-    else if (const auto* h = std::get_if<host::Heading>(&item)) collect_messages(h->items, found);
+    if (const auto* m = std::get_if<host::Message>(&item))
+      found.push_back(m);
+    else if (const auto* h = std::get_if<host::Heading>(&item))
+      collect_messages(h->items, found);
   }
 }
 

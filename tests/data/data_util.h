@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "model/command.h"
 #include "host/engine.h"
+#include "model/command.h"
 #include "support/session_util.h"
 
 namespace mixed::data::testing {

@@ -98,8 +98,8 @@ TEST(Descriptives, CellStatisticsAndTheirMissingCases) {
 struct Reference {
   std::string file;
   std::string command;
-  std::string weight;              // case weight column, "" none
-  std::string regwgt;              // REGWGT column, "" none
+  std::string weight;                  // case weight column, "" none
+  std::string regwgt;                  // REGWGT column, "" none
   std::vector<std::string> classvars;  // in classification table order
   std::vector<std::string> vars;       // dependent, then covariates
 };
@@ -155,7 +155,8 @@ void check_reference(const Reference& ref) {
     std::set<std::size_t> in;
     for (std::size_t r = 0; r < rows.size(); ++r) {
       bool match = true;
-      for (std::size_t i = 0; i < m; ++i) match = match && (combo[i] == "Total" || combo[i] == rows[r].at(ref.classvars[i]));
+      for (std::size_t i = 0; i < m; ++i)
+        match = match && (combo[i] == "Total" || combo[i] == rows[r].at(ref.classvars[i]));
       if (match) in.insert(r);
     }
     return in;
@@ -177,12 +178,13 @@ void check_reference(const Reference& ref) {
       if (refines(other, combo) && members(other) == in) redundant = true;
     if (redundant) {
       any_redundant = true;
-      EXPECT_EQ(testing::cell_at(t, [&] {
-                  Paths p{{ref.vars[0]}};
-                  for (const auto& l : combo) p.push_back({l});
-                  p.push_back({"Count"});
-                  return p;
-                }()),
+      EXPECT_EQ(testing::cell_at(t,
+                                 [&] {
+                                   Paths p{{ref.vars[0]}};
+                                   for (const auto& l : combo) p.push_back({l});
+                                   p.push_back({"Count"});
+                                   return p;
+                                 }()),
                 nullptr);
       continue;
     }
@@ -231,14 +233,23 @@ TEST(Descriptives, ReferenceDataMatchDirectComputation) {
   // a is constant within clus: every (clus, Total) cell is redundant.
   check_reference({"syn_freq.csv",
                    "y BY a WITH x /FIXED=a x /RANDOM=INTERCEPT | SUBJECT(clus) /PRINT=DESCRIPTIVES",
-                   "fw", "", {"clus", "a"}, {"y", "x"}});
+                   "fw",
+                   "",
+                   {"clus", "a"},
+                   {"y", "x"}});
   check_reference({"syn_miss.csv",
                    "y BY g WITH x t /FIXED=g x t /RANDOM=INTERCEPT | SUBJECT(pid) /PRINT=DESCRIPTIVES",
-                   "", "", {"pid", "g"}, {"y", "x", "t"}});
+                   "",
+                   "",
+                   {"pid", "g"},
+                   {"y", "x", "t"}});
   // REGWGT weighs the dependent variable only.
   check_reference({"syn_wt.csv",
                    "y BY trt WITH x /FIXED=trt x /RANDOM=INTERCEPT | SUBJECT(subj) /REGWGT=w /PRINT=DESCRIPTIVES",
-                   "", "w", {"subj", "trt"}, {"y", "x"}});
+                   "",
+                   "w",
+                   {"subj", "trt"},
+                   {"y", "x"}});
   check_reference({"syn_wt.csv", "y BY visit trt /FIXED=trt /PRINT=DESCRIPTIVES", "", "", {"visit", "trt"}, {"y"}});
 }
 
@@ -264,7 +275,8 @@ TEST(Descriptives, TooManyCellsLeavesTheTableEmpty) {
     const host::PivotTable& t = only_table(session);
     EXPECT_TRUE(t.cells().empty());
     ASSERT_EQ(t.notes().size(), 1u);
-    EXPECT_EQ(t.notes()[0].json(), split ? "Desc split s=1 too many cells 1000000 ..." : "Desc too many cells 1000000 ...");
+    EXPECT_EQ(t.notes()[0].json(),
+              split ? "Desc split s=1 too many cells 1000000 ..." : "Desc too many cells 1000000 ...");
   }
 }
 

@@ -98,7 +98,8 @@ TEST(DesignColumns, ModelsWithoutFactorsHaveOneColumnPerEffect) {
 TEST(DesignColumns, OneColumnBlocksBecomeIdentityUnlessVarianceComponents) {
   const char* data = "id,c,d,y\n1,1,1,1\n1,1,2,2\n2,1,1,3\n2,1,2,4\n";
   Session un(testing::csv(data));
-  ASSERT_TRUE(un.parse("y BY c d /FIXED=d /RANDOM=c | SUBJECT(id) COVTYPE(UN) /RANDOM=INTERCEPT d | SUBJECT(id) COVTYPE(CS)"));
+  ASSERT_TRUE(
+      un.parse("y BY c d /FIXED=d /RANDOM=c | SUBJECT(id) COVTYPE(UN) /RANDOM=INTERCEPT d | SUBJECT(id) COVTYPE(CS)"));
   std::vector<GroupResult> g = testing::run_groups(un);
   ASSERT_EQ(g.size(), 1u);
   ASSERT_EQ(g[0].blocks.size(), 2u);

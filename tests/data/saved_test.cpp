@@ -161,8 +161,9 @@ TEST(SavedValues, GroupedSubjectsFollowTheRunsOfTheFile) {
   constexpr const char* relabelled =
       "id,x,y\n1,1,3.1\n1,2,4.6\n2,1,2.0\n2,2,2.9\n4,3,6.2\n4,4,7.9\n4,5,\n3,1,5.0\n3,2,6.5\n5,3,4.1\n5,4,5.6\n";
   Session grouped(testing::csv(interleaved)), separate(testing::csv(relabelled));
-  ASSERT_TRUE(run_stages(grouped, "y WITH x /FIXED = x /RANDOM = INTERCEPT | SUBJECT(id)"
-                                  " /CRITERIA = SUBJECTS(GROUPED) /SAVE = PRED SEPRED DFPRED"));
+  ASSERT_TRUE(run_stages(grouped,
+                         "y WITH x /FIXED = x /RANDOM = INTERCEPT | SUBJECT(id)"
+                         " /CRITERIA = SUBJECTS(GROUPED) /SAVE = PRED SEPRED DFPRED"));
   ASSERT_TRUE(run_stages(separate, "y WITH x /FIXED = x /RANDOM = INTERCEPT | SUBJECT(id) /SAVE = PRED SEPRED DFPRED"));
   ASSERT_EQ(grouped.est.fit->rows.subjects(), 5u) << "five runs";
   for (const char* n : {"PRED_1", "SEPRED_1", "DFPRED_1"}) {

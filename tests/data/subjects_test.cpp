@@ -104,9 +104,7 @@ TEST(SubjectOrdering, SubjectKeysOfTwoRealsOrderCorrectly) {
   std::shuffle(rows.begin(), rows.end(), std::mt19937(11));
   std::ostringstream text;
   text << "v1,v2,v3,v4,v5,y\n";
-  auto values = [](int r) {
-    return std::vector<int>{r / 2, 599 - r % 600, r % 600, (r * 7) % 600, (r * 13) % 600};
-  };
+  auto values = [](int r) { return std::vector<int>{r / 2, 599 - r % 600, r % 600, (r * 7) % 600, (r * 13) % 600}; };
   for (int r : rows) {
     for (int v : values(r)) text << v << ",";
     text << r << "\n";
@@ -187,8 +185,7 @@ TEST(SubjectOrdering, ATightBudgetOrdersOnDiskWithTheSameResult) {
 
 TEST(SubjectOrdering, ShufflingSubjectsAgainstEachOtherChangesNoTable) {
   const host::Dataset original = testing::reference_csv("syn_miss.csv");
-  const char* command =
-      "y BY g WITH x t /FIXED=g x t /RANDOM=INTERCEPT | SUBJECT(pid) /PRINT=CPS DESCRIPTIVES";
+  const char* command = "y BY g WITH x t /FIXED=g x t /RANDOM=INTERCEPT | SUBJECT(pid) /PRINT=CPS DESCRIPTIVES";
   Session base(testing::reference_csv("syn_miss.csv"));
   ASSERT_TRUE(base.parse(command));
   const std::vector<GroupResult> expected = testing::run_groups(base);

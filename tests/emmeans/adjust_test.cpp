@@ -44,7 +44,8 @@ TEST(AdjustedSignificance, SidakInBothDirections) {
   EXPECT_NEAR(adjusted_significance(out, 6, kSidak, true, 0.01), 0.058519850599, 1e-12);
   EXPECT_NEAR(adjusted_significance(out, 6, kSidak, false, 0.05), 0.008512444610847103, 1e-15);
   EXPECT_NEAR(adjusted_significance(out, 1, kSidak, true, 0.3), 0.3, 1e-15) << "one comparison needs no adjustment";
-  EXPECT_NEAR(adjusted_significance(out, 1e6, kSidak, true, 1e-12), 1e-6, 1e-12) << "small p: about k p, without cancellation";
+  EXPECT_NEAR(adjusted_significance(out, 1e6, kSidak, true, 1e-12), 1e-6, 1e-12)
+      << "small p: about k p, without cancellation";
   for (bool direction : {true, false}) {
     EXPECT_EQ(adjusted_significance(out, 6, kSidak, direction, 0.0), 0.0);
     EXPECT_EQ(adjusted_significance(out, 6, kSidak, direction, 1.0), 1.0);
@@ -57,7 +58,8 @@ TEST(AdjustedSignificance, SidakUnderflowGivesExactlyOne) {
   // 1023 ln(1/2) = -709.09 lies below -708.39: e^x would underflow.
   EXPECT_EQ(adjusted_significance(out, 1023, kSidak, true, 0.5), 1.0);
   EXPECT_EQ(adjusted_significance(out, 100000, kSidak, true, 0.5), 1.0);
-  EXPECT_EQ(adjusted_significance(out, 3, kSidak, true, 1.0 - 1e-15), 1.0) << "k ln(1 - p) = -103.6: 1 - e^x rounds to 1";
+  EXPECT_EQ(adjusted_significance(out, 3, kSidak, true, 1.0 - 1e-15), 1.0)
+      << "k ln(1 - p) = -103.6: 1 - e^x rounds to 1";
   EXPECT_EQ(out.error_count(), 0);
 }
 

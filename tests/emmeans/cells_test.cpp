@@ -17,8 +17,8 @@ namespace {
 // A model of factors with the given numbers of levels and `n_covariates`
 // covariates; `terms` are effect rows (factor cells, then covariate powers)
 // and `observed` the observed cell indices of each term, ascending.
-void set_model(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, std::vector<int> levels, int n_covariates, std::vector<std::vector<int>> terms,
-               std::vector<std::vector<std::int64_t>> observed) {
+void set_model(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, std::vector<int> levels,
+               int n_covariates, std::vector<std::vector<int>> terms, std::vector<std::vector<std::int64_t>> observed) {
   cmd.factors.resize(levels.size());
   cmd.covariates.resize(static_cast<std::size_t>(n_covariates));
   cmd.fixed.width = static_cast<int>(levels.size()) + n_covariates;
@@ -50,7 +50,8 @@ struct Filled {
   int status = 0;
 };
 
-void fill(Filled& f, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est, const model::EmmeansRecord& rec) {
+void fill(Filled& f, const model::Command& cmd, const data::GroupData& group, const estimate::Estimates& est,
+          const model::EmmeansRecord& rec) {
   ASSERT_TRUE(allocate_cells(f.blocks, group, rec, f.cells));
   f.status = fill_cells(cmd, group, covariate_values(cmd, est, rec), f.out, f.cells);
 }
@@ -58,8 +59,7 @@ void fill(Filled& f, const model::Command& cmd, const data::GroupData& group, co
 void expect_row(const CellTable& cells, std::size_t cell, const std::vector<double>& want, const std::string& what) {
   ASSERT_EQ(cells.p, want.size());
   const std::span<const double> got = cells.row(cell);
-  for (std::size_t k = 0; k < want.size(); ++k)
-    EXPECT_NEAR(got[k], want[k], 1e-15) << what << ", column " << k;
+  for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(got[k], want[k], 1e-15) << what << ", column " << k;
 }
 
 TEST(Cells, FactorsOutsideEveryTermWithMissingColumnsWeighAsInF) {

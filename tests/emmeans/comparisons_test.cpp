@@ -45,7 +45,8 @@ TEST(ReferenceCategory, ResolvesTheReferenceLevel) {
   EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 1, 2.5000001)), 0) << "values must agree exactly";
   EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 1, 3.0)), 0) << "no such level";
   EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "M")), 2) << "a string level";
-  EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "M ")), 0) << "same characters and the same length";
+  EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "M ")), 0)
+      << "same characters and the same length";
   EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 2, 0, "m")), 0) << "strings are compared exactly";
   EXPECT_EQ(reference_category_level(cmd, group, out, compare(1, 4)), 2) << "LAST of a string factor";
   EXPECT_EQ(reference_category_level(cmd, group, out, compare(0, 0)), 0) << "no REFCAT";

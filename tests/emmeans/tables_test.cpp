@@ -74,7 +74,8 @@ TEST(MeansTable, ShowsEstimableCellsWithTheirIntervalAndNotesForTheOthers) {
   cells.state = state;
   cells.count = count;
   const host::Text covnote = host::Text::key("Evaluated at [%1 = %2:, ^1 = ^2:]1");
-  const host::PivotTable t = means_table(m.cmd, m.group, m.est, m.data, out, cells, host::Text::key("Estimates"), covnote);
+  const host::PivotTable t =
+      means_table(m.cmd, m.group, m.est, m.data, out, cells, host::Text::key("Estimates"), covnote);
   EXPECT_EQ(t.name().json(), "Estimated Marginal Means");
 
   const double t975 = 2.446911851144968;  // t_6(0.975)

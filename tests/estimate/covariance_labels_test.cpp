@@ -4,16 +4,16 @@
 
 #include "covstruct/catalogue.h"
 #include "estimate/estimates.h"
-#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
+#include "model/command.h"
 
 namespace mixed::estimate {
 namespace {
 
-using model::ClassVar;
 using data::Levels;
 using host::Text;
+using model::ClassVar;
 
 // Factors A (numeric 1..3, value 2 labelled "two") and B (string x, y), the
 // covariate X, REPEATED variables T (1.5, 2.5) and S (a, b).  Random block 0:
@@ -48,11 +48,11 @@ struct Model {
     cmd.factors = {1, 2};
     cmd.covariates = {3};
     cmd.random.width = 3;
-    for (const std::vector<int>& row : std::vector<std::vector<int>>{
-             {0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {0, 0, 2}, {0, 1, -1}})
+    for (const std::vector<int>& row :
+         std::vector<std::vector<int>>{{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {0, 0, 2}, {0, 1, -1}})
       cmd.random.add_row(row);
     cmd.classvars = {ClassVar{.var = 1, .factor = 1}, ClassVar{.var = 2, .width = 1, .factor = 2},
-                   ClassVar{.var = 4, .repeated = 1}, ClassVar{.var = 5, .width = 1, .repeated = 2}};
+                     ClassVar{.var = 4, .repeated = 1}, ClassVar{.var = 5, .width = 1, .repeated = 2}};
     group.levels.resize(4);
     group.levels[0].numbers = {1.0, 2.0, 3.0};
     group.levels[1].numeric = false;
@@ -91,9 +91,8 @@ std::vector<std::string> json(const std::vector<Text>& texts) {
 TEST(CovarianceLabels, RandomBlockLevelsAreDesignColumns) {
   const Model m;
   const std::vector<Text> labels = m.labels(6, true, 0, covstruct::DIAG);
-  EXPECT_EQ(json(labels), (std::vector<std::string>{"Var: Intercept", "Var: [A=1]", "Var: [A=2]",
-                                                    "Var: [A=3]", "Var: [A=1]([B=x])",
-                                                    "Var: [A=2]([B=y])"}));
+  EXPECT_EQ(json(labels), (std::vector<std::string>{"Var: Intercept", "Var: [A=1]", "Var: [A=2]", "Var: [A=3]",
+                                                    "Var: [A=1]([B=x])", "Var: [A=2]([B=y])"}));
   EXPECT_EQ(labels[0].templ(), "Var: Intercept");
   EXPECT_EQ(labels[1].templ(), "Var\\: [:^1:]1");
   // The value label is what the reports show.
@@ -106,12 +105,12 @@ TEST(CovarianceLabels, RandomBlockLevelsAreDesignColumns) {
 TEST(CovarianceLabels, RepeatedLevelsNameEachRepeatedVariable) {
   const Model m;
   const std::vector<Text> labels = m.labels(3, false, 0, covstruct::ARH1);
-  EXPECT_EQ(json(labels), (std::vector<std::string>{"ARH1 rho", "Var: [T=1.5]*[S=a]",
-                                                    "Var: [T=1.5]*[S=b]", "Var: [T=2.5]*[S=a]"}));
+  EXPECT_EQ(json(labels),
+            (std::vector<std::string>{"ARH1 rho", "Var: [T=1.5]*[S=a]", "Var: [T=1.5]*[S=b]", "Var: [T=2.5]*[S=a]"}));
   EXPECT_EQ(labels[1].templ(), "Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1");
   EXPECT_EQ(json(m.labels(3, false, 0, covstruct::AD1)),
-            (std::vector<std::string>{"Var: [T=1.5]*[S=a]", "AD1 rho 1", "Var: [T=1.5]*[S=b]",
-                                      "AD1 rho 2", "Var: [T=2.5]*[S=a]"}));
+            (std::vector<std::string>{"Var: [T=1.5]*[S=a]", "AD1 rho 1", "Var: [T=1.5]*[S=b]", "AD1 rho 2",
+                                      "Var: [T=2.5]*[S=a]"}));
 }
 
 TEST(CovarianceLabels, OneLabelPerParameterAppendedInOrder) {

@@ -41,7 +41,8 @@ TEST(Hypotheses, TypeThreeRowsOfABalancedTwoWayDesign) {
       << "a: its levels' difference averaged over b";
   EXPECT_EQ(row(est.hypotheses[2], 0, 9), (std::vector<double>{0, 0, 0, 1, -1, 0.5, -0.5, 0.5, -0.5}))
       << "b: its levels' difference averaged over a";
-  EXPECT_EQ(row(est.hypotheses[3], 0, 9), (std::vector<double>{0, 0, 0, 0, 0, 1, -1, -1, 1})) << "a*b: the interaction contrast";
+  EXPECT_EQ(row(est.hypotheses[3], 0, 9), (std::vector<double>{0, 0, 0, 0, 0, 1, -1, -1, 1}))
+      << "a*b: the interaction contrast";
   EXPECT_EQ(est.hypotheses[0].df, 1) << "intercept";
   EXPECT_EQ(est.fixed_rank, 4) << "rank of the over-parameterised design";
   // The redundant columns yield no rows.

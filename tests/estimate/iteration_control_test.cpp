@@ -21,8 +21,15 @@ TEST(Convergence, EachCriterionAbsoluteAndRelativeInTurn) {
   // g = (1, 2), H^- = diag(2, 1): g'H^-g = 6, times lambda = 0.5 gives 3.
   const std::vector<double> g{1.0, 2.0}, hinv{2.0, 0.0, 1.0};
   const std::vector<double> cov_old{1000.0}, cov_new{1000.5}, fixed_old{2.0}, fixed_new{2.1};
-  const StepChange s{.g = g, .hinv = hinv, .lambda = 0.5, .m2ll_old = 200.0, .m2ll_new = 100.0,
-                     .cov_old = cov_old, .cov_new = cov_new, .fixed_old = fixed_old, .fixed_new = fixed_new};
+  const StepChange s{.g = g,
+                     .hinv = hinv,
+                     .lambda = 0.5,
+                     .m2ll_old = 200.0,
+                     .m2ll_new = 100.0,
+                     .cov_old = cov_old,
+                     .cov_new = cov_new,
+                     .fixed_old = fixed_old,
+                     .fixed_new = fixed_new};
   auto only = [](double h, double l, double p, bool relative) {
     return ConvergenceCriteria{h, l, p, relative, relative, relative};
   };
@@ -61,19 +68,19 @@ TEST(NextStep, StatusOverEveryBranch) {
   const Case cases[] = {
       {"not converged goes on", newton, NextStep::Continue, 0, 3},
       {"converged", with([](auto& o) { o.converged = true; }), NextStep::Stop, kConverged, 3},
-      {"converged with H singular is confirmed, uncounted",
-       with([](auto& o) { o.converged = o.singular = true; }), NextStep::ConfirmSingular, 0, 2},
+      {"converged with H singular is confirmed, uncounted", with([](auto& o) { o.converged = o.singular = true; }),
+       NextStep::ConfirmSingular, 0, 2},
       {"converged again in the singular retry",
-       with([](auto& o) { o.converged = o.singular = o.singular_retry = true; }), NextStep::Stop,
-       kConvergedSingular, 3},
+       with([](auto& o) { o.converged = o.singular = o.singular_retry = true; }), NextStep::Stop, kConvergedSingular,
+       3},
       {"the last iteration", with([](auto& o) { o.iteration = 10; }), NextStep::Stop, kMaxIterations, 10},
-      {"the last iteration, H singular", with([](auto& o) { o.iteration = 10, o.singular = true; }),
-       NextStep::Stop, kMaxIterationsSingular, 10},
-      {"converges on the last iteration", with([](auto& o) { o.iteration = 10, o.converged = true; }),
-       NextStep::Stop, kConverged, 10},
+      {"the last iteration, H singular", with([](auto& o) { o.iteration = 10, o.singular = true; }), NextStep::Stop,
+       kMaxIterationsSingular, 10},
+      {"converges on the last iteration", with([](auto& o) { o.iteration = 10, o.converged = true; }), NextStep::Stop,
+       kConverged, 10},
       {"no acceptable step", with([](auto& o) { o.accepted = false; }), NextStep::Stop, kMaxHalvings, 3},
-      {"no acceptable step, H singular: retry",
-       with([](auto& o) { o.accepted = false, o.singular = true; }), NextStep::RetrySingular, 0, 3},
+      {"no acceptable step, H singular: retry", with([](auto& o) { o.accepted = false, o.singular = true; }),
+       NextStep::RetrySingular, 0, 3},
       {"no acceptable step in the singular retry",
        with([](auto& o) { o.accepted = false, o.singular = o.singular_retry = true; }), NextStep::Stop,
        kMaxHalvingsSingular, 3},
@@ -86,8 +93,8 @@ TEST(NextStep, StatusOverEveryBranch) {
        with([](auto& o) { o.iteration = o.scoring_steps = o.max_iterations = 3, o.scoring = o.converged = true; }),
        NextStep::Stop, kMaxIterations, 3},
       {"MXITER(0): one step, iteration 0",
-       with([](auto& o) { o.iteration = 1, o.max_iterations = 0, o.converged = true; }), NextStep::Stop,
-       kMaxIterations, 0},
+       with([](auto& o) { o.iteration = 1, o.max_iterations = 0, o.converged = true; }), NextStep::Stop, kMaxIterations,
+       0},
       {"MXITER(0) with H singular, no acceptable step",
        with([](auto& o) { o.iteration = 1, o.max_iterations = 0, o.accepted = false, o.singular = true; }),
        NextStep::Stop, kMaxIterationsSingular, 0},

@@ -39,9 +39,9 @@ const host::PivotTable* table(const host::Output& out, const std::string& name) 
 
 TEST(Iteration, NewtonOnlyReachesTheSameOptimum) {
   Fitted f(reference_csv("Orthodont.csv"));
-  ASSERT_TRUE(f.run(
-      "MIXED distance BY Sex WITH age /FIXED=Sex age /REPEATED=age | SUBJECT(Subject) COVTYPE(AR1) "
-      "/CRITERIA=SCORING(0)."));
+  ASSERT_TRUE(
+      f.run("MIXED distance BY Sex WITH age /FIXED=Sex age /REPEATED=age | SUBJECT(Subject) COVTYPE(AR1) "
+            "/CRITERIA=SCORING(0)."));
   EXPECT_EQ(f.est.iteration_status, kConverged);
   EXPECT_NEAR(f.est.m2ll, 445.448295098812, 1e-7) << "the reference optimum";
 }

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "model/command.h"
 #include "export/pmml.h"
 #include "inference/post.h"
+#include "model/command.h"
 #include "support/session_util.h"
 
 namespace mixed::pmml {
@@ -38,8 +38,7 @@ struct TempDir {
   fs::path path;
   TempDir() {
     static int counter = 0;
-    path = fs::temp_directory_path() /
-           ("pmml_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+    path = fs::temp_directory_path() / ("pmml_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
     fs::create_directories(path);
   }
   ~TempDir() {
@@ -105,8 +104,9 @@ const char* kRandomIntercept =
 
 TEST(Pmml, MaximumLikelihoodCriteriaCountTheFixedParameters) {
   Model m(orthodont());
-  ASSERT_TRUE(m.fit("distance BY Sex WITH age /FIXED = Sex age Sex*age /METHOD = ML "
-                    "/RANDOM = INTERCEPT | SUBJECT(Subject) /OUTFILE = FXPARAMETER('/tmp/unused.xml')."));
+  ASSERT_TRUE(
+      m.fit("distance BY Sex WITH age /FIXED = Sex age Sex*age /METHOD = ML "
+            "/RANDOM = INTERCEPT | SUBJECT(Subject) /OUTFILE = FXPARAMETER('/tmp/unused.xml')."));
   ASSERT_EQ(m.est.fixed_rank, 4);
   ASSERT_EQ(m.est.n_cov_params, 2);
   TempDir dir;
@@ -177,8 +177,7 @@ host::Dataset labelled_data() {
   csv << "y,g,h,x\n";
   const char* h[] = {"a", "b", "caf\xe9"};
   for (int i = 0; i < 36; ++i)
-    csv << 10 + (i * 7) % 5 + 0.5 * (i % 3) << "," << 1 + i % 3 << "," << h[(i / 3) % 3] << "," << 0.25 * i + 1
-        << "\n";
+    csv << 10 + (i * 7) % 5 + 0.5 * (i % 3) << "," << 1 + i % 3 << "," << h[(i / 3) % 3] << "," << 0.25 * i + 1 << "\n";
   csv << "50,9,a,1\n51,1,zz,2\n52,2,b,-3\n53,3,a,99\n";
   std::string error;
   auto d = host::parse_csv(csv.str(), "labelled.csv", error);
@@ -214,8 +213,9 @@ TEST(Pmml, DocumentsValidateAgainstTheSchema) {
   // Without fixed columns the model has no parameters and no PCovMatrix,
   // which the schema requires to hold at least one cell.
   Model empty(orthodont());
-  ASSERT_TRUE(empty.fit("distance /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(Subject) "
-                        "/OUTFILE = FXMODEL('/tmp/unused.xml')."));
+  ASSERT_TRUE(
+      empty.fit("distance /FIXED = | NOINT /RANDOM = INTERCEPT | SUBJECT(Subject) "
+                "/OUTFILE = FXMODEL('/tmp/unused.xml')."));
   ASSERT_EQ(empty.group.n_fixed_columns, 0);
   empty.write(dir.file("empty.xml"), model::OutfileKind::FixedModel);
   EXPECT_TRUE(Document(dir.file("empty.xml")).model().child("PCovMatrix").empty());
@@ -236,8 +236,8 @@ TEST(Pmml, EverySplitGroupRewritesTheSameFile) {
   }
   const std::string json = dir.file("out.json");
   const std::string run = std::string("'") + MIXED_BINARY + "' --data '" + shared_dir() +
-                          "/reference/data/Orthodont.csv' --split Sex '" + dir.file("split.cmd") + "' --json '" +
-                          json + "' >/dev/null 2>&1";
+                          "/reference/data/Orthodont.csv' --split Sex '" + dir.file("split.cmd") + "' --json '" + json +
+                          "' >/dev/null 2>&1";
   ASSERT_EQ(std::system(run.c_str()), 0);
   std::ifstream in(json);
   const nlohmann::json doc = nlohmann::json::parse(in);

@@ -140,9 +140,8 @@ void check_case(const Case& c) {
   SCOPED_TRACE(c.file + ":" + std::to_string(c.line) + " " + c.name);
   std::vector<std::string> args;
   if (!c.data.empty()) {
-    const std::string path = c.data.rfind("ref:", 0) == 0
-                                 ? shared_dir() + "/reference/data/" + c.data.substr(4)
-                                 : source_dir() + "/tests/golden/data/" + c.data;
+    const std::string path = c.data.rfind("ref:", 0) == 0 ? shared_dir() + "/reference/data/" + c.data.substr(4)
+                                                          : source_dir() + "/tests/golden/data/" + c.data;
     args = {"--data", path};
   }
   for (std::string a : c.args) {

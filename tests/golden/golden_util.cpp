@@ -22,8 +22,10 @@ namespace {
 std::string quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
+    if (c == '\'')
+      q += "'\\''";
+    else
+      q += c;
   }
   return q + "'";
 }
@@ -39,8 +41,8 @@ std::string slurp(const fs::path& p) {
 
 Run run_mixed(const std::string& command_text, const std::vector<std::string>& args) {
   static std::atomic<int> counter{0};
-  const fs::path dir = fs::temp_directory_path() /
-                       ("mixed-golden-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  const fs::path dir =
+      fs::temp_directory_path() / ("mixed-golden-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
   fs::create_directories(dir);
   const fs::path cmd = dir / "commands.sps";
   const fs::path json = dir / "out.json";
@@ -90,8 +92,7 @@ std::vector<const nlohmann::json*> messages(const nlohmann::json& doc) {
   return out;
 }
 
-const nlohmann::json* cell(const nlohmann::json& table,
-                           const std::vector<std::pair<std::string, std::string>>& at) {
+const nlohmann::json* cell(const nlohmann::json& table, const std::vector<std::pair<std::string, std::string>>& at) {
   for (const auto& c : table["cells"]) {
     bool match = true;
     for (const auto& [dim, leaf] : at) {
@@ -107,8 +108,7 @@ const nlohmann::json* cell(const nlohmann::json& table,
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
-  path = fs::temp_directory_path() /
-         ("mixed-golden-dir-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+  path = fs::temp_directory_path() / ("mixed-golden-dir-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
   fs::create_directories(path);
 }
 
@@ -135,8 +135,10 @@ Csv read_csv(const fs::path& file) {
   auto fields = [](const std::string& l) {
     std::vector<std::string> out(1);
     for (char c : l) {
-      if (c == ',') out.emplace_back();
-      else if (c != '\r') out.back() += c;
+      if (c == ',')
+        out.emplace_back();
+      else if (c != '\r')
+        out.back() += c;
     }
     return out;
   };

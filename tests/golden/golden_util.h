@@ -32,8 +32,7 @@ std::vector<const nlohmann::json*> messages(const nlohmann::json& doc);
 
 // The cell of a table whose category leaves, per dimension, are `at`
 // (dimension name -> leaf label); nullptr when there is none.
-const nlohmann::json* cell(const nlohmann::json& table,
-                           const std::vector<std::pair<std::string, std::string>>& at);
+const nlohmann::json* cell(const nlohmann::json& table, const std::vector<std::pair<std::string, std::string>>& at);
 
 // A folder of its own under the system's temporary folder, removed with the object.
 struct TempDir {

@@ -78,8 +78,9 @@ const json* only_table(const json& doc, const std::string& name) {
 
 // The rows of a table along dimension `dim`: each distinct category path with
 // its cells by the leaf of dimension `col`, in the order the cells come.
-std::vector<std::pair<std::vector<std::string>, std::map<std::string, const json*>>> rows_of(
-    const json& table, const std::string& dim, const std::string& col) {
+std::vector<std::pair<std::vector<std::string>, std::map<std::string, const json*>>> rows_of(const json& table,
+                                                                                             const std::string& dim,
+                                                                                             const std::string& col) {
   std::vector<std::pair<std::vector<std::string>, std::map<std::string, const json*>>> rows;
   for (const json& c : table["cells"]) {
     const std::vector<std::string> path = c["at"][dim].get<std::vector<std::string>>();

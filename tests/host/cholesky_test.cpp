@@ -22,8 +22,7 @@ TEST(Cholesky, FactorInverseAndProductOfPositiveDefiniteMatrices) {
 
     std::vector<double> m = l;
     invert_lower_triangular(un, m);
-    EXPECT_LT(relative_error(unpack_lower(n, m) * lower, Eigen::MatrixXd::Identity(n, n)),
-              64 * DBL_EPSILON)
+    EXPECT_LT(relative_error(unpack_lower(n, m) * lower, Eigen::MatrixXd::Identity(n, n)), 64 * DBL_EPSILON)
         << "L^-1 L = I, n=" << n;
 
     std::vector<double> g = pack(a);

@@ -59,7 +59,8 @@ class TempDir {
 TEST(CsvRead, QuotedFieldsLineEndsAndBom) {
   // Quoted commas, doubled quotes and a quoted CRLF, with CRLF records and a BOM.
   const Dataset d = parse_ok(
-      "\xEF\xBB\xBF" "id,\"text\",n\r\n"
+      "\xEF\xBB\xBF"
+      "id,\"text\",n\r\n"
       "1,\"a, b\",10\r\n"
       "2,\"say \"\"hi\"\"\",20\r\n"
       "3,\"two\r\nlines\",30\r\n"
@@ -145,11 +146,11 @@ TEST(CsvRead, PrintFormats) {
       "1,1.5,1e-3,0.12345678901234567890,-1\n"
       "22,2.25,2.5E2,1,-10.5\n"
       "-333,-10,,2,3\n");
-  EXPECT_EQ(d.var(0).format.str(), "F4.0");   // "-333"
-  EXPECT_EQ(d.var(1).format.str(), "F6.2");   // "-10.00"
-  EXPECT_EQ(d.var(2).format.str(), "F7.3");   // "250.000"
-  EXPECT_EQ(d.var(3).format.str(), "F18.16"); // at most 16 decimals
-  EXPECT_EQ(d.var(4).format.str(), "F5.1");   // "-10.5"
+  EXPECT_EQ(d.var(0).format.str(), "F4.0");    // "-333"
+  EXPECT_EQ(d.var(1).format.str(), "F6.2");    // "-10.00"
+  EXPECT_EQ(d.var(2).format.str(), "F7.3");    // "250.000"
+  EXPECT_EQ(d.var(3).format.str(), "F18.16");  // at most 16 decimals
+  EXPECT_EQ(d.var(4).format.str(), "F5.1");    // "-10.5"
   // Trailing zeros written in the file count: the author chose two decimals.
   EXPECT_EQ(parse_ok("p\n0.50\n1\n").var(0).format.str(), "F4.2");
   // A factor coded 1, 2, 3 is shown as 1, 2, 3.
@@ -164,7 +165,9 @@ TEST(CsvRead, EmptyData) {
   EXPECT_EQ(d.n_variables(), 2u);
   EXPECT_EQ(d.n_cases(), 0u);
   EXPECT_TRUE(d.var(0).numeric());
-  const Dataset e = parse_ok("\xEF\xBB\xBF" "only");
+  const Dataset e = parse_ok(
+      "\xEF\xBB\xBF"
+      "only");
   EXPECT_EQ(e.n_variables(), 1u);
   EXPECT_EQ(e.n_cases(), 0u);
 }
@@ -186,8 +189,7 @@ TEST(CsvRead, ErrorsNameTheFileAndTheLine) {
   EXPECT_EQ(parse_error("\r\n\n\n"), "t.csv: the file is empty; its first line must name the variables");
   EXPECT_EQ(parse_error("a,,c\n"), "t.csv: line 1: column 2 has no name");
   EXPECT_EQ(parse_error("a, \"  \"\n"), "t.csv: line 1: column 2 has no name");
-  EXPECT_EQ(parse_error("a,1st\n"),
-            "t.csv: line 1: column 2 has the name \"1st\", which is not a valid variable name");
+  EXPECT_EQ(parse_error("a,1st\n"), "t.csv: line 1: column 2 has the name \"1st\", which is not a valid variable name");
   EXPECT_EQ(parse_error("a,my var\n"),
             "t.csv: line 1: column 2 has the name \"my var\", which is not a valid variable name");
   EXPECT_EQ(parse_error("Age,x,age\n"), "t.csv: line 1: the variable name \"age\" is used by columns 1 and 3");
@@ -220,8 +222,10 @@ TEST(CsvWrite, RoundTripsEveryValue) {
   ASSERT_EQ(back->n_cases(), 7u);
   for (std::size_t r = 0; r < 7; ++r) {
     const double a = d.number(0, r), b = back->number(0, r);
-    if (is_sysmis(a)) EXPECT_TRUE(is_sysmis(b));
-    else EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << r;  // bit for bit, -0 included
+    if (is_sysmis(a))
+      EXPECT_TRUE(is_sysmis(b));
+    else
+      EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << r;  // bit for bit, -0 included
     EXPECT_EQ(back->string(1, r), d.string(1, r)) << r;
   }
   EXPECT_EQ(csv_text(d).substr(0, 20), "x,s\n0.1,plain\n0.3333");

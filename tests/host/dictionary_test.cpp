@@ -58,7 +58,9 @@ TEST(Dictionary, EveryEntryIsApplied) {
               "missing": {"values": ["Unknown", "NA"]}},
       "code": {"missing": {"values": ["NA"]}},
       "grp": {"missing": [7, "8", 9e0]}
-    }})", "d.json", error)) << error;
+    }})",
+                                    "d.json", error))
+      << error;
 
   const std::size_t age = *d.find("age"), sex = *d.find("sex"), code = *d.find("code"), grp = *d.find("grp");
   EXPECT_EQ(d.weight(), d.find("fw"));
@@ -93,7 +95,8 @@ TEST(Dictionary, EveryEntryIsApplied) {
 
   // A second dictionary clears the weight, the split and a variable's missing values.
   ASSERT_TRUE(apply_dictionary_text(d, R"({"weight": null, "split": null,
-                                           "variables": {"age": {"missing": null}}})", "e.json", error))
+                                           "variables": {"age": {"missing": null}}})",
+                                    "e.json", error))
       << error;
   EXPECT_FALSE(d.weight());
   EXPECT_TRUE(d.split().empty());
@@ -109,14 +112,18 @@ TEST(Dictionary, ChangesOfType) {
   Dataset d = sample();
   std::string error;
   ASSERT_TRUE(apply_dictionary_text(d, R"({"variables": {"age": {"value_labels": {"0": "none"},
-                                           "missing": [0]}}})", "a.json", error)) << error;
+                                           "missing": [0]}}})",
+                                    "a.json", error))
+      << error;
   // code "007", "12", "NA" as numbers; age 31.5, 42, missing as texts, its
   // numeric labels and missing values dropped (a label of 0 must not become
   // the label of the empty string).
   ASSERT_TRUE(apply_dictionary_text(d, R"({"variables": {
       "code": {"type": "numeric", "value_labels": {"7": "seven"}},
       "age": {"type": "string", "format": "A6"},
-      "fw": {"type": "string", "width": 3}}})", "d.json", error)) << error;
+      "fw": {"type": "string", "width": 3}}})",
+                                    "d.json", error))
+      << error;
   const std::size_t code = *d.find("code"), age = *d.find("age"), fw = *d.find("fw");
   ASSERT_TRUE(d.var(code).numeric());
   EXPECT_EQ(d.number(code, 0), 7.0);

@@ -71,8 +71,8 @@ TEST(FormatNumber, NeverNegativeZero) {
 }
 
 TEST(FormatNumber, MissingAndInfinite) {
-  for (Format f : {Format::count(), Format::coefficient(), Format::significance(), Format::percent(),
-                   Format::fixed(2), Format::print(8, 2), Format::n_or_coefficient()}) {
+  for (Format f : {Format::count(), Format::coefficient(), Format::significance(), Format::percent(), Format::fixed(2),
+                   Format::print(8, 2), Format::n_or_coefficient()}) {
     EXPECT_EQ(format_number(kNaN, f), ".");
     EXPECT_EQ(format_number(kInf, f), "Inf");
     EXPECT_EQ(format_number(-kInf, f), "-Inf");

@@ -39,8 +39,7 @@ Output hostile() {
   out.end_heading();
   out.message(Severity::Error, 6, Text::key("Unrecognized subcommand ^1 ...").arg("</div><b>"), 3);
   out.message(Severity::Warning, std::nullopt, Text::key("Null model fitted ..."));
-  out.notes(Notes{Text::key("File Saved"),
-                  {{Text::key("Fixed Model Information"), Text::raw("/tmp/a<b>.xml")}}});
+  out.notes(Notes{Text::key("File Saved"), {{Text::key("Fixed Model Information"), Text::raw("/tmp/a<b>.xml")}}});
   return out;
 }
 
@@ -90,15 +89,12 @@ TEST(HtmlWriter, SelfContainedPageWithOutlineAndTables) {
   EXPECT_NE(html.find("<td class=\"num missing\"></td>"), std::string::npos);
   EXPECT_NE(html.find("<td class=\"num\">0<sup>b</sup></td>"), std::string::npos);
   EXPECT_NE(html.find("Estimates of Fixed Effects<sup>a</sup>"), std::string::npos);
-  EXPECT_NE(html.find("<p><sup>b</sup> This parameter is set to zero because it is redundant.</p>"),
-            std::string::npos);
+  EXPECT_NE(html.find("<p><sup>b</sup> This parameter is set to zero because it is redundant.</p>"), std::string::npos);
   EXPECT_EQ(count(html, "<tr><th scope=\"row\">"), 2u + 1u) << "two table rows and one notes row";
 
   // Messages carry their severity as a class.
-  EXPECT_NE(html.find("<div class=\"message error\"><span class=\"severity\">Error # 6:</span>"),
-            std::string::npos);
-  EXPECT_NE(html.find("<div class=\"message warning\"><span class=\"severity\">Warning:</span>"),
-            std::string::npos);
+  EXPECT_NE(html.find("<div class=\"message error\"><span class=\"severity\">Error # 6:</span>"), std::string::npos);
+  EXPECT_NE(html.find("<div class=\"message warning\"><span class=\"severity\">Warning:</span>"), std::string::npos);
   EXPECT_EQ(count(html, "<table"), count(html, "</table>"));
   EXPECT_EQ(count(html, "<section"), count(html, "</section>"));
 }

@@ -29,8 +29,7 @@ inline Eigen::MatrixXd random_spd(Eigen::Index n, unsigned seed) {
 inline std::vector<double> pack(const Eigen::MatrixXd& m) {
   std::vector<double> p(tri_size(static_cast<std::size_t>(m.rows())));
   for (Eigen::Index i = 0; i < m.rows(); ++i)
-    for (Eigen::Index j = 0; j <= i; ++j)
-      p[tri(static_cast<std::size_t>(i), static_cast<std::size_t>(j))] = m(i, j);
+    for (Eigen::Index j = 0; j <= i; ++j) p[tri(static_cast<std::size_t>(i), static_cast<std::size_t>(j))] = m(i, j);
   return p;
 }
 
@@ -47,8 +46,7 @@ inline Eigen::MatrixXd unpack(Eigen::Index n, const std::vector<double>& p) {
 inline Eigen::MatrixXd unpack_lower(Eigen::Index n, const std::vector<double>& p) {
   Eigen::MatrixXd m = Eigen::MatrixXd::Zero(n, n);
   for (Eigen::Index i = 0; i < n; ++i)
-    for (Eigen::Index j = 0; j <= i; ++j)
-      m(i, j) = p[tri(static_cast<std::size_t>(i), static_cast<std::size_t>(j))];
+    for (Eigen::Index j = 0; j <= i; ++j) m(i, j) = p[tri(static_cast<std::size_t>(i), static_cast<std::size_t>(j))];
   return m;
 }
 

@@ -34,20 +34,17 @@ TEST(FillTemplate, ScalarAndListParametersMix) {
             "Too many fixed col split g=1,h=2 12 99 ...");
   EXPECT_EQ(fill_template("Func same FIXED effect [:^1:]1 [:^1:]2 ...", {{{"A"}}, {{"A"}, {"(B)"}}}),
             "Func same FIXED effect A A(B) ...");
-  EXPECT_EQ(fill_template("Filename too long ^1 ^2 ...", {{{"255"}}, {{"x.xml"}}}),
-            "Filename too long 255 x.xml ...");
+  EXPECT_EQ(fill_template("Filename too long ^1 ^2 ...", {{{"255"}}, {{"x.xml"}}}), "Filename too long 255 x.xml ...");
   EXPECT_EQ(fill_template("^1 and ^3", {{{"a"}}}), "a and ") << "a parameter not given is empty";
   EXPECT_EQ(fill_template("^1^1", {{{"ab"}}}), "abab");
 }
 
 TEST(FillTemplate, EscapesAndLiteralSymbols) {
   EXPECT_EQ(fill_template("Var\\: [:^1:]1", list({{"x"}})), "Var: x");
-  EXPECT_EQ(fill_template("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1", list({{"a", "1"}, {"b", "2"}})),
-            "Var: [a=1]*[b=2]");
+  EXPECT_EQ(fill_template("Var\\: [\\[%1=%2\\]:*\\[^1=^2\\]:]1", list({{"a", "1"}, {"b", "2"}})), "Var: [a=1]*[b=2]");
   EXPECT_EQ(fill_template("\\[^1\\]", {{{"v"}}}), "[v]");
   EXPECT_EQ(fill_template("UN (^1,^2)", {{{"2"}}, {{"1"}}}), "UN (2,1)");
-  EXPECT_EQ(fill_template("50% of [x] ^ y", {}), "50% of [x] ^ y")
-      << "symbols without digits stay as they are";
+  EXPECT_EQ(fill_template("50% of [x] ^ y", {}), "50% of [x] ^ y") << "symbols without digits stay as they are";
   EXPECT_EQ(fill_template("^1% Confidence Interval", {{{"95"}}}), "95% Confidence Interval");
 }
 

@@ -38,7 +38,8 @@ TEST(Scratch, TheBudgetRefusesWhatDoesNotFit) {
   EXPECT_TRUE(s.reserve(800));
   s.release(800);
   EXPECT_EQ(s.in_use(), 200u);
-  EXPECT_FALSE(s.get<double>(host::Pool::PostEstimation, std::size_t{1} << 61)) << "a size beyond any budget is refused, not wrapped";
+  EXPECT_FALSE(s.get<double>(host::Pool::PostEstimation, std::size_t{1} << 61))
+      << "a size beyond any budget is refused, not wrapped";
 }
 
 TEST(Scratch, AnEmptyBlockIsNotARefusal) {

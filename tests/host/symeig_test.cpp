@@ -25,8 +25,7 @@ Decomposition decompose(const Eigen::MatrixXd& a, int max_iterations = 100) {
   Decomposition r{status, Eigen::VectorXd(a.rows()), Eigen::MatrixXd(a.rows(), a.rows())};
   for (std::size_t i = 0; i < n; ++i) {
     r.d(static_cast<Eigen::Index>(i)) = d[i];
-    for (std::size_t m = 0; m < n; ++m)
-      r.z(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(m)) = z[i * n + m];
+    for (std::size_t m = 0; m < n; ++m) r.z(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(m)) = z[i * n + m];
   }
   return r;
 }
@@ -35,10 +34,8 @@ Decomposition decompose(const Eigen::MatrixXd& a, int max_iterations = 100) {
 void expect_valid(const Eigen::MatrixXd& a, const Decomposition& e, const char* what) {
   const Eigen::Index n = a.rows();
   ASSERT_EQ(e.status, 0) << what;
-  EXPECT_LT(relative_error(e.z * e.d.asDiagonal() * e.z.transpose(), a), 1e-12)
-      << what << ": A = Z D Z'";
-  EXPECT_LT(relative_error(e.z.transpose() * e.z, Eigen::MatrixXd::Identity(n, n)), 1e-12)
-      << what << ": Z orthonormal";
+  EXPECT_LT(relative_error(e.z * e.d.asDiagonal() * e.z.transpose(), a), 1e-12) << what << ": A = Z D Z'";
+  EXPECT_LT(relative_error(e.z.transpose() * e.z, Eigen::MatrixXd::Identity(n, n)), 1e-12) << what << ": Z orthonormal";
   for (Eigen::Index m = 1; m < n; ++m) EXPECT_LE(e.d(m - 1), e.d(m)) << what << ": ascending";
 }
 

@@ -128,15 +128,9 @@ TEST(TextWriter, NestedRowsLayersAndSpans) {
   std::vector<std::string> body;
   for (const std::string& l : lines)
     if (!l.empty() && l[0] != '-') body.push_back(l);
-  const std::vector<std::string> expected = {"Descriptive Statistics",
-                                             "Variables: y",
-                                             "a     b  Count",
-                                             "low   1      1",
-                                             "      2      2",
-                                             "high  1      3",
-                                             "Variables: x",
-                                             "a     b  Count",
-                                             "high  2      8"};
+  const std::vector<std::string> expected = {"Descriptive Statistics", "Variables: y",   "a     b  Count",
+                                             "low   1      1",         "      2      2", "high  1      3",
+                                             "Variables: x",           "a     b  Count", "high  2      8"};
   EXPECT_EQ(body, expected) << "value labels shown, outer label once per group, one block per layer, "
                                "combinations without cells left out";
 }
@@ -145,8 +139,8 @@ TEST(TextWriter, MessagesNotesAndHeadings) {
   Output out;
   out.begin_heading(Text::key("Mixed"));
   out.message(Severity::Error, 36, Text::key("Syntax error in effect ^1 ...").arg("A**B"), 3);
-  out.message(Severity::Warning, std::nullopt, Text::key("Duplicated factor [%1:, ^1:]1 ...")
-                                                   .list({{Text::variable("a")}, {Text::variable("b")}}));
+  out.message(Severity::Warning, std::nullopt,
+              Text::key("Duplicated factor [%1:, ^1:]1 ...").list({{Text::variable("a")}, {Text::variable("b")}}));
   out.message(Severity::Warning, 1004, Text::key("Model validity is uncertain ..."));
   out.notes(Notes{Text::key("Contents"),
                   {{Text::key("Definition of Missing"), Text::key("MISSING is EXCLUDE ...")},
@@ -158,8 +152,7 @@ TEST(TextWriter, MessagesNotesAndHeadings) {
   EXPECT_EQ(lines[0], "Mixed Model Analysis");
   EXPECT_EQ(lines[1], std::string(20, '='));
   EXPECT_NE(text.find("Error # 36: Syntax error in an effect at A**B.\n"), std::string::npos);
-  EXPECT_NE(text.find("Warning: Factors named more than once: a, b. Each is used once.\n"),
-            std::string::npos);
+  EXPECT_NE(text.find("Warning: Factors named more than once: a, b. Each is used once.\n"), std::string::npos);
 
   // A long message is wrapped at blanks, continuation lines indented.
   const std::string* validity = line_with(lines, "Warning # 1004:");

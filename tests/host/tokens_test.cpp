@@ -187,7 +187,8 @@ TEST(Tokens, KeywordMatching) {
 }
 
 TEST(Tokens, VariableNames) {
-  for (const char* ok : {"a", "A1", "@x", "#t", "$s", "a.b", "a_b", "Größe", "WITHIN"}) EXPECT_TRUE(is_valid_variable_name(ok)) << ok;
+  for (const char* ok : {"a", "A1", "@x", "#t", "$s", "a.b", "a_b", "Größe", "WITHIN"})
+    EXPECT_TRUE(is_valid_variable_name(ok)) << ok;
   for (const char* bad : {"", "1a", "_a", ".a", "a.", "a-b", "BY", "with", "ALL", "to", "and"})
     EXPECT_FALSE(is_valid_variable_name(bad)) << bad;
   EXPECT_TRUE(is_valid_variable_name(std::string(64, 'v')));

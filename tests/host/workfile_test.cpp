@@ -133,8 +133,10 @@ TEST(WorkFile, NoTemporaryDirectoryMeansTheWriteFails) {
   WorkFile f(scratch, 2);
   EXPECT_FALSE(f.write(record(0, 2)));
   EXPECT_EQ(f.records(), 0u);
-  if (old) ::setenv("TMPDIR", saved.c_str(), 1);
-  else ::unsetenv("TMPDIR");
+  if (old)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
 }
 
 }  // namespace

@@ -54,10 +54,10 @@ void one_way(model::Command& cmd, data::GroupData& group, estimate::Estimates& e
   est.non_redundant.resize(kP);
   for (int k : {0, 1, 2, 4}) est.non_redundant.set(k);
   est.fixed_rank = 4;
-  est.estimable_basis = {1, 0, 0, 1, 0,  //
-                       0, 1, 0, -1, 0,  //
-                       0, 0, 1, -1, 0,  //
-                       0, 0, 0, 0, 1};
+  est.estimable_basis = {1, 0, 0, 1,  0,  //
+                         0, 1, 0, -1, 0,  //
+                         0, 0, 1, -1, 0,  //
+                         0, 0, 0, 0,  1};
   MatrixXd C(kP, kP);
   C << 0.30, -0.12, -0.10, 0, -0.03,  //
       -0.12, 0.34, 0.14, 0, -0.002,   //
@@ -76,8 +76,8 @@ void one_way(model::Command& cmd, data::GroupData& group, estimate::Estimates& e
 // An effect-form record; each row lists every term's values in term order
 // (fixed terms, then random effects), as the parser stores them.
 model::TestRecord effect_test(std::vector<int> fixed_counts, std::vector<int> random_counts,
-                               std::vector<std::vector<double>> rows, std::string label = "",
-                               std::vector<double> h = {}) {
+                              std::vector<std::vector<double>> rows, std::string label = "",
+                              std::vector<double> h = {}) {
   model::TestRecord r;
   r.rows = static_cast<int>(rows.size());
   r.fixed_counts = std::move(fixed_counts);
@@ -195,7 +195,8 @@ TEST(CustomTests, OutOfMemoryEndsTheLoop) {
 // The dense mixed model (three subjects, five subject-replicates of a
 // two-column random block) with fixed terms Intercept and x and random
 // effects Intercept and t.
-void dense_settings(const test::DenseModel& model, model::Command& cmd, data::GroupData& group, estimate::Estimates& est, const VectorXd& theta) {
+void dense_settings(const test::DenseModel& model, model::Command& cmd, data::GroupData& group,
+                    estimate::Estimates& est, const VectorXd& theta) {
   model.fill(cmd, group, est, theta, test::test_W());
   cmd.fixed.width = 0;
   cmd.fixed.add_row({});
@@ -253,7 +254,8 @@ TEST(CustomTests, RandomCoefficientWeighsTheAveragePredictedEffect) {
       << "prediction-error variance of the averaged contrast from the full equations";
   const VectorXd g = test::gradient(theta, [&](const VectorXd& t) { return model.pev(t, lf, lr); });
   const double df = 2.0 * pev * pev / g.dot(test::test_W() * g);
-  EXPECT_NEAR(value(*estimates[0], {"L1", "Degrees of Freedom"}), df, 1e-6 * df) << "Satterthwaite df, central differences";
+  EXPECT_NEAR(value(*estimates[0], {"L1", "Degrees of Freedom"}), df, 1e-6 * df)
+      << "Satterthwaite df, central differences";
 
   const auto coef = tables(h.out, "Contrast Coefficients");
   ASSERT_EQ(coef.size(), 1u);

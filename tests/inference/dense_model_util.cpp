@@ -128,7 +128,8 @@ double DenseModel::predicted(const VectorXd& theta, const VectorXd& lf, const Ve
   return sum;
 }
 
-void DenseModel::fill(model::Command& /*cmd*/, data::GroupData& group, estimate::Estimates& est, const VectorXd& theta, const MatrixXd& W) const {
+void DenseModel::fill(model::Command& /*cmd*/, data::GroupData& group, estimate::Estimates& est, const VectorXd& theta,
+                      const MatrixXd& W) const {
   group.n_fixed_columns = p;
   group.n_random_columns = dim;
   group.rn_fcol = {0, 1};

@@ -14,9 +14,9 @@
 #include <Eigen/Dense>
 #include <vector>
 
-#include "model/command.h"
-#include "estimate/estimates.h"
 #include "data/group.h"
+#include "estimate/estimates.h"
+#include "model/command.h"
 
 namespace mixed::inference::test {
 
@@ -24,12 +24,12 @@ struct DenseModel {
   DenseModel();
 
   static constexpr int p = 2;
-  static constexpr int dim = 2;         // columns of the RANDOM block
+  static constexpr int dim = 2;  // columns of the RANDOM block
   static constexpr int replicates = 2;
   static constexpr int q = dim * replicates;
   static constexpr int ntheta = 5;
 
-  std::vector<Eigen::MatrixXd> X, Z;    // per subject: n_i x p, n_i x q
+  std::vector<Eigen::MatrixXd> X, Z;  // per subject: n_i x p, n_i x q
   std::vector<Eigen::VectorXd> y;
   std::vector<std::vector<bool>> present;  // per subject and replicate
 
@@ -47,7 +47,8 @@ struct DenseModel {
 
   // The command, group and estimates with their Fit as estimation leaves them at θ, with W the
   // asymptotic covariance matrix of θ (dense, ntheta x ntheta).
-  void fill(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, const Eigen::VectorXd& theta, const Eigen::MatrixXd& W) const;
+  void fill(model::Command& cmd, data::GroupData& group, estimate::Estimates& est, const Eigen::VectorXd& theta,
+            const Eigen::MatrixXd& W) const;
 };
 
 // Central difference of f at θ in direction k, h = 1e-5 max(1, |θ_k|).

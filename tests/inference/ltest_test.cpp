@@ -104,7 +104,8 @@ TEST(LTest, HypothesisedValues) {
   const LTestResult at_estimate = l_matrix_test(group, est, scratch, 2, L, o, std::vector<double>{1.0, -1.0});
   EXPECT_NEAR(at_estimate.F, 0.0, 1e-15) << "h = L b gives F = 0";
   EXPECT_DOUBLE_EQ(at_estimate.estimate[1], -1.0) << "per-row estimates are L b, not L b - h";
-  const LTestResult one = l_matrix_test(group, est, scratch, 1, std::vector<double>{1.0, 1.0}, o, std::vector<double>{2.0});
+  const LTestResult one =
+      l_matrix_test(group, est, scratch, 1, std::vector<double>{1.0, 1.0}, o, std::vector<double>{2.0});
   EXPECT_NEAR(one.F, 9.0 / 4.0, 1e-14) << "one row: F = (L b - h)^2 / L C L'";
   EXPECT_NEAR(one.se[0], 2.0, 1e-14) << "standard error sqrt(L C L')";
 }
@@ -125,7 +126,8 @@ TEST(LTest, Statuses) {
   MatrixXd broken = MatrixXd::Identity(2, 2);
   broken(1, 1) = NAN;
   fixed_only(group, est, broken, {1.0, 2.0});
-  const LTestResult failed = l_matrix_test(group, est, scratch, 2, std::vector<double>{1.0, 0.0, 0.0, 1.0}, all_options());
+  const LTestResult failed =
+      l_matrix_test(group, est, scratch, 2, std::vector<double>{1.0, 0.0, 0.0, 1.0}, all_options());
   EXPECT_EQ(failed.status, kEigenFailed) << "a failed eigen decomposition gives status 1003";
   EXPECT_TRUE(host::is_sysmis(failed.F));
   EXPECT_EQ(failed.rank, 0);

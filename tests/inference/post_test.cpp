@@ -68,10 +68,14 @@ TEST(Post, MemoryShortageLeavesOutTheTestsAndEstimates) {
   estimate::Estimates est;
   m.settings(cmd, group, est);
   post_estimation(cmd, group, est, e);
-  const std::vector<std::string> want = {
-      "T Model Dimension", "T Information Criteria", "M Insufficient output memory ...", "H Fixed Effects",
-      "  T Correlation Matrix", "H Covariance Parameters", "  T Covariance Parameter Estimates",
-      "  T Correlation Matrix"};
+  const std::vector<std::string> want = {"T Model Dimension",
+                                         "T Information Criteria",
+                                         "M Insufficient output memory ...",
+                                         "H Fixed Effects",
+                                         "  T Correlation Matrix",
+                                         "H Covariance Parameters",
+                                         "  T Covariance Parameter Estimates",
+                                         "  T Correlation Matrix"};
   EXPECT_EQ(names(m.out.items()), want)
       << "message 4; the tests and parameter tables are left out, the correlation table is still drawn";
   EXPECT_TRUE(m.out.error_flag()) << "message 4 is an error";

@@ -33,7 +33,8 @@ TEST(Satterthwaite, GradientOfFixedContrastMatchesCentralDifferences) {
   estimate::Estimates est;
   const VectorXd theta = test::test_theta();
   model.fill(cmd, group, est, theta, test::test_W());
-  for (const VectorXd& l : std::vector<VectorXd>{VectorXd::Unit(2, 0), VectorXd::Unit(2, 1), VectorXd::Constant(2, 0.7)}) {
+  for (const VectorXd& l :
+       std::vector<VectorXd>{VectorXd::Unit(2, 0), VectorXd::Unit(2, 1), VectorXd::Constant(2, 0.7)}) {
     const VectorXd want = test::gradient(theta, [&](const VectorXd& t) { return l.dot(model.C(t) * l); });
     expect_close(variance_gradient(group, est, as_vector(l), {}), want, 1e-7, "d(l'Cl)/dθ of a fixed contrast");
   }
@@ -111,7 +112,8 @@ TEST(Satterthwaite, SeveralRowsCombineTheEigenDirections) {
   std::vector<double> d = {eig.eigenvalues()(0), eig.eigenvalues()(1)};
   std::vector<double> Z = {eig.eigenvectors()(0, 0), eig.eigenvectors()(0, 1), eig.eigenvectors()(1, 0),
                            eig.eigenvectors()(1, 1)};
-  EXPECT_NEAR(satterthwaite_df(group, est, 2, 2, false, Lrows, d, Z), want, 1e-6 * want) << "Fai-Cornelius df of a two-row L";
+  EXPECT_NEAR(satterthwaite_df(group, est, 2, 2, false, Lrows, d, Z), want, 1e-6 * want)
+      << "Fai-Cornelius df of a two-row L";
 }
 
 TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
@@ -131,8 +133,8 @@ TEST(Satterthwaite, DerivativeProductsAreMinusTheDerivativeOfXVX) {
             << "P_k(" << i << "," << j << ") = -d(X'V^-1X)/dθ_k, k = " << k;
     }
   const std::vector<double> L = {1.0, 2.0};
-  const double var = L[0] * L[0] * model.C(theta)(0, 0) + 2 * L[0] * L[1] * model.C(theta)(0, 1) +
-                     L[1] * L[1] * model.C(theta)(1, 1);
+  const double var =
+      L[0] * L[0] * model.C(theta)(0, 0) + 2 * L[0] * L[1] * model.C(theta)(0, 1) + L[1] * L[1] * model.C(theta)(1, 1);
   const double one = 1.0;
   EXPECT_NEAR(satterthwaite_df(group, est, 1, 1, false, L, {&var, 1}, {&one, 1}, products),
               satterthwaite_df(group, est, 1, 1, false, L, {&var, 1}, {&one, 1}), 1e-10)

@@ -48,7 +48,8 @@ bool has_note(const host::Cell* c, const std::string& note) {
   return false;
 }
 
-void with_fixed(data::GroupData& group, estimate::Estimates& est, int p, const std::vector<double>& packed_c, const std::vector<double>& b) {
+void with_fixed(data::GroupData& group, estimate::Estimates& est, int p, const std::vector<double>& packed_c,
+                const std::vector<double>& b) {
   group.n_fixed_columns = p;
   est.fixed_covariance = packed_c;
   est.fixed_covariance.resize(host::tri_size(p + 1), 0.0);
@@ -115,7 +116,8 @@ TEST(FixedTables, ParameterEstimatesRedundantZeroVarianceAndInterval) {
   EXPECT_NEAR(value(t, {"b0", "Lower Bound"}), 2.0 - 2.0 * q, 1e-12) << "b - t(0.975, df) se";
   EXPECT_NEAR(value(t, {"b0", "Upper Bound"}), 2.0 + 2.0 * q, 1e-12);
   ASSERT_NE(cell(t, {"b0", "Upper Bound"}), nullptr);
-  EXPECT_EQ(t.dimensions()[1].categories[t.dimensions()[1].categories[cell(t, {"b0", "Upper Bound"})->at[1]].parent]
+  EXPECT_EQ(t.dimensions()[1]
+                .categories[t.dimensions()[1].categories[cell(t, {"b0", "Upper Bound"})->at[1]].parent]
                 .label.json(),
             ci)
       << "the bounds stand in the CIN group";

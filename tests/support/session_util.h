@@ -18,11 +18,11 @@
 #include "data/case_pass.h"
 #include "data/design.h"
 #include "data/subjects.h"
-#include "model/command.h"
 #include "estimate/estimate.h"
 #include "host/engine.h"
 #include "host/tokens.h"
 #include "host/workfile.h"
+#include "model/command.h"
 #include "syntax/dispatcher.h"
 
 namespace mixed::test_support {
@@ -38,8 +38,7 @@ inline host::Dataset csv(std::string_view text) {
 // A data set from one of the shared reference files.
 inline host::Dataset reference_csv(const std::string& name) {
   std::string error;
-  std::optional<host::Dataset> d =
-      host::read_csv(std::string(MIXED_SHARED_DIR) + "/reference/data/" + name, error);
+  std::optional<host::Dataset> d = host::read_csv(std::string(MIXED_SHARED_DIR) + "/reference/data/" + name, error);
   EXPECT_TRUE(d.has_value()) << error;
   return d ? std::move(*d) : host::Dataset{};
 }

@@ -31,10 +31,10 @@ TEST(EffectTerms, CellsOfEachWayOfWritingAnEffect) {
     std::vector<int> cells;
   };
   const Case cases[] = {
-      {"a*b", {1, 1, 0, 0, 0}},        {"a BY b", {1, 1, 0, 0, 0}},     {"a(b)", {2, 1, 0, 0, 0}},
-      {"a WITHIN b", {2, 1, 0, 0, 0}}, {"a(b(c))", {3, 2, 1, 0, 0}},    {"a WITHIN b WITHIN c", {3, 2, 1, 0, 0}},
+      {"a*b", {1, 1, 0, 0, 0}},        {"a BY b", {1, 1, 0, 0, 0}},      {"a(b)", {2, 1, 0, 0, 0}},
+      {"a WITHIN b", {2, 1, 0, 0, 0}}, {"a(b(c))", {3, 2, 1, 0, 0}},     {"a WITHIN b WITHIN c", {3, 2, 1, 0, 0}},
       {"x*x", {0, 0, 0, 2, 0}},        {"x WITHIN a", {1, 0, 0, -1, 0}}, {"a*x WITHIN b", {2, 1, 0, -1, 0}},
-      {"x*z*x", {0, 0, 0, 2, 1}},      {"c*a(b)", {2, 1, 2, 0, 0}},     {"a*b*x*z", {1, 1, 0, 1, 1}},
+      {"x*z*x", {0, 0, 0, 2, 1}},      {"c*a(b)", {2, 1, 2, 0, 0}},      {"a*b*x*z", {1, 1, 0, 1, 1}},
   };
   for (const Case& c : cases) {
     const Parsed p(std::string(kModel) + c.term);
@@ -83,7 +83,8 @@ TEST(EffectTerms, CountsAndModelKind) {
   t.add_row(std::vector<int>{0, 0, 1});
   EXPECT_EQ(syntax::model_kind(t, 2), model::TermKinds::CovariatesOnly);
   t.add_row(std::vector<int>{1, 0, 0});
-  EXPECT_EQ(syntax::model_kind(t, 2), model::TermKinds::FactorsAndCovariates) << "factors and covariates in different effects";
+  EXPECT_EQ(syntax::model_kind(t, 2), model::TermKinds::FactorsAndCovariates)
+      << "factors and covariates in different effects";
   model::EffectTable f{3, {}};
   f.add_row(std::vector<int>{1, 1, 0});
   EXPECT_EQ(syntax::model_kind(f, 2), model::TermKinds::FactorsOnly);

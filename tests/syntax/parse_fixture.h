@@ -9,13 +9,13 @@
 #include <variant>
 #include <vector>
 
-#include "model/command.h"
 #include "host/catalogue.h"
 #include "host/dataset.h"
 #include "host/engine.h"
 #include "host/output.h"
 #include "host/scratch.h"
 #include "host/tokens.h"
+#include "model/command.h"
 #include "syntax/dispatcher.h"
 
 // The tests of the command reader open this namespace, so that they name the
